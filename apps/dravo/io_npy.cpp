@@ -1,0 +1,292 @@
+#include "io_npy.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <limits>
+#include <optional>
+
+#include "errors.h"
+
+namespace dravo::cli {
+namespace {
+
+struct DtypeEntry {
+    NpyElement element;
+    char kind;        // numpy's kind letter
+    size_t itemsize;  // bytes of the whole element
+    const char* name;
+};
+
+constexpr DtypeEntry kDtypes[] = {
+    {NpyElement::Float64, 'f', 8, "float64"},    {NpyElement::Float32, 'f', 4, "float32"},
+    {NpyElement::Int8, 'i', 1, "int8"},          {NpyElement::UInt8, 'u', 1, "uint8"},
+    {NpyElement::Int16, 'i', 2, "int16"},        {NpyElement::UInt16, 'u', 2, "uint16"},
+    {NpyElement::Int32, 'i', 4, "int32"},        {NpyElement::UInt32, 'u', 4, "uint32"},
+    {NpyElement::Int64, 'i', 8, "int64"},        {NpyElement::UInt64, 'u', 8, "uint64"},
+    {NpyElement::Bool, 'b', 1, "bool"},          {NpyElement::Complex128, 'c', 16, "complex128"},
+    {NpyElement::Complex64, 'c', 8, "complex64"},
+};
+
+const DtypeEntry& entryOf(NpyElement e) {
+    for (const auto& d : kDtypes)
+        if (d.element == e) return d;
+    return kDtypes[0];
+}
+
+[[noreturn]] void malformed(const std::string& what, const std::string& why) {
+    throw ToolError(msg::kMalformedFile, what + ": not a valid .npy file: " + why);
+}
+
+// The header is a Python dict literal; we read the three keys numpy writes and nothing else.
+std::string skipSpace(const std::string& s, size_t& pos) {
+    while (pos < s.size() && std::isspace(static_cast<unsigned char>(s[pos]))) ++pos;
+    return {};
+}
+
+std::optional<std::string> readQuoted(const std::string& s, size_t& pos) {
+    skipSpace(s, pos);
+    if (pos >= s.size() || (s[pos] != '\'' && s[pos] != '"')) return std::nullopt;
+    char q = s[pos++];
+    size_t end = s.find(q, pos);
+    if (end == std::string::npos) return std::nullopt;
+    std::string out = s.substr(pos, end - pos);
+    pos = end + 1;
+    return out;
+}
+
+struct Header {
+    std::string descr;
+    bool fortranOrder = false;
+    std::vector<size_t> shape;
+};
+
+Header parseHeader(const std::string& h, const std::string& what) {
+    Header out;
+    bool haveDescr = false, haveOrder = false, haveShape = false;
+    size_t pos = 0;
+    skipSpace(h, pos);
+    if (pos >= h.size() || h[pos] != '{') malformed(what, "header is not a dictionary");
+    ++pos;
+    while (true) {
+        skipSpace(h, pos);
+        if (pos < h.size() && h[pos] == '}') break;
+        auto key = readQuoted(h, pos);
+        if (!key) malformed(what, "header key expected");
+        skipSpace(h, pos);
+        if (pos >= h.size() || h[pos] != ':') malformed(what, "':' expected in header");
+        ++pos;
+        skipSpace(h, pos);
+        if (*key == "descr") {
+            auto d = readQuoted(h, pos);
+            // Structured dtypes are lists; they are not arrays of numbers.
+            if (!d) throw ToolError(msg::kUnsupportedArray, what + ": structured arrays are not supported");
+            out.descr = *d;
+            haveDescr = true;
+        } else if (*key == "fortran_order") {
+            if (h.compare(pos, 4, "True") == 0) {
+                out.fortranOrder = true;
+                pos += 4;
+            } else if (h.compare(pos, 5, "False") == 0) {
+                pos += 5;
+            } else {
+                malformed(what, "fortran_order must be True or False");
+            }
+            haveOrder = true;
+        } else if (*key == "shape") {
+            if (pos >= h.size() || h[pos] != '(') malformed(what, "shape must be a tuple");
+            ++pos;
+            while (true) {
+                skipSpace(h, pos);
+                if (pos < h.size() && h[pos] == ')') {
+                    ++pos;
+                    break;
+                }
+                if (pos >= h.size() || !std::isdigit(static_cast<unsigned char>(h[pos])))
+                    malformed(what, "shape must hold non-negative integers");
+                size_t v = 0;
+                while (pos < h.size() && std::isdigit(static_cast<unsigned char>(h[pos]))) {
+                    size_t digit = static_cast<size_t>(h[pos] - '0');
+                    if (v > (std::numeric_limits<size_t>::max() - digit) / 10) malformed(what, "shape too large");
+                    v = v * 10 + digit;
+                    ++pos;
+                }
+                out.shape.push_back(v);
+                skipSpace(h, pos);
+                if (pos < h.size() && h[pos] == ',') ++pos;
+            }
+            haveShape = true;
+        } else {
+            malformed(what, "unexpected header key '" + *key + "'");
+        }
+        skipSpace(h, pos);
+        if (pos < h.size() && h[pos] == ',') {
+            ++pos;
+            continue;
+        }
+        skipSpace(h, pos);
+        if (pos < h.size() && h[pos] == '}') break;
+        malformed(what, "',' or '}' expected in header");
+    }
+    if (!haveDescr || !haveOrder || !haveShape) malformed(what, "header lacks descr, fortran_order or shape");
+    return out;
+}
+
+bool hostIsLittleEndian() {
+    const uint16_t one = 1;
+    uint8_t first;
+    std::memcpy(&first, &one, 1);
+    return first == 1;
+}
+
+void swapBytes(std::vector<uint8_t>& data, size_t wordSize) {
+    for (size_t i = 0; i + wordSize <= data.size(); i += wordSize) std::reverse(data.begin() + i, data.begin() + i + wordSize);
+}
+
+// Visits every element in column-major order and gives its row-major index too.
+template <class F>
+void forEachIndexPair(const std::vector<size_t>& shape, F&& f) {
+    size_t n = 1;
+    for (size_t d : shape) n *= d;
+    if (n == 0) return;
+    size_t nd = shape.size();
+    std::vector<size_t> rowStride(nd, 1);
+    for (size_t k = nd; k-- > 1;) rowStride[k - 1] = rowStride[k] * shape[k];
+    std::vector<size_t> idx(nd, 0);
+    size_t rowIndex = 0;
+    for (size_t colIndex = 0; colIndex < n; ++colIndex) {
+        f(colIndex, rowIndex);
+        for (size_t k = 0; k < nd; ++k) {
+            ++idx[k];
+            rowIndex += rowStride[k];
+            if (idx[k] < shape[k]) break;
+            rowIndex -= rowStride[k] * shape[k];
+            idx[k] = 0;
+        }
+    }
+}
+
+}  // namespace
+
+size_t elementBytes(NpyElement e) { return entryOf(e).itemsize; }
+std::string npyElementName(NpyElement e) { return entryOf(e).name; }
+
+size_t NpyArray::count() const {
+    size_t n = 1;
+    for (size_t d : shape) n *= d;
+    return n;
+}
+
+std::vector<uint8_t> columnMajorToRowMajor(const std::vector<uint8_t>& data, const std::vector<size_t>& shape,
+                                           size_t elementSize) {
+    std::vector<uint8_t> out(data.size());
+    forEachIndexPair(shape, [&](size_t col, size_t row) {
+        std::memcpy(out.data() + row * elementSize, data.data() + col * elementSize, elementSize);
+    });
+    return out;
+}
+
+std::vector<uint8_t> rowMajorToColumnMajor(const std::vector<uint8_t>& data, const std::vector<size_t>& shape,
+                                           size_t elementSize) {
+    std::vector<uint8_t> out(data.size());
+    forEachIndexPair(shape, [&](size_t col, size_t row) {
+        std::memcpy(out.data() + col * elementSize, data.data() + row * elementSize, elementSize);
+    });
+    return out;
+}
+
+std::vector<uint8_t> readFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw ToolError(msg::kUnreadableFile, "cannot read '" + path + "': " + std::strerror(errno));
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) throw ToolError(msg::kUnreadableFile, "cannot read '" + path + "'");
+    return bytes;
+}
+
+NpyArray parseNpy(const std::vector<uint8_t>& bytes, const std::string& what) {
+    static const uint8_t kMagic[6] = {0x93, 'N', 'U', 'M', 'P', 'Y'};
+    if (bytes.size() < 10 || std::memcmp(bytes.data(), kMagic, 6) != 0) malformed(what, "bad magic");
+    uint8_t major = bytes[6];
+    size_t headerLen = 0, headerStart = 0;
+    if (major == 1) {
+        headerLen = bytes[8] | (size_t(bytes[9]) << 8);
+        headerStart = 10;
+    } else if (major == 2 || major == 3) {
+        if (bytes.size() < 12) malformed(what, "truncated header");
+        headerLen = bytes[8] | (size_t(bytes[9]) << 8) | (size_t(bytes[10]) << 16) | (size_t(bytes[11]) << 24);
+        headerStart = 12;
+    } else {
+        malformed(what, "unknown format version " + std::to_string(major));
+    }
+    if (headerLen > bytes.size() - headerStart) malformed(what, "truncated header");
+    Header h = parseHeader(std::string(bytes.begin() + headerStart, bytes.begin() + headerStart + headerLen), what);
+
+    // descr: byte order ('<', '>', '|', '='), kind letter, item size.
+    const std::string& d = h.descr;
+    if (d.size() < 3) throw ToolError(msg::kUnsupportedArray, what + ": unsupported dtype '" + d + "'");
+    char order = d[0];
+    char kind = d[1];
+    size_t itemsize = 0;
+    for (size_t i = 2; i < d.size(); ++i) {
+        if (!std::isdigit(static_cast<unsigned char>(d[i])) || itemsize > 1000)
+            throw ToolError(msg::kUnsupportedArray, what + ": unsupported dtype '" + d + "'");
+        itemsize = itemsize * 10 + size_t(d[i] - '0');
+    }
+    const DtypeEntry* entry = nullptr;
+    for (const auto& e : kDtypes)
+        if (e.kind == kind && e.itemsize == itemsize) entry = &e;
+    if (!entry || (order != '<' && order != '>' && order != '|' && order != '='))
+        throw ToolError(msg::kUnsupportedArray,
+                        what + ": unsupported dtype '" + d +
+                            "' (use float64, float32, int8..uint64, bool, complex128 or complex64)");
+
+    NpyArray out;
+    out.element = entry->element;
+    out.shape = h.shape;
+    size_t count = 1;
+    for (size_t dim : h.shape) {
+        if (dim != 0 && count > std::numeric_limits<size_t>::max() / dim / itemsize) malformed(what, "shape too large");
+        count *= dim;
+    }
+    size_t dataStart = headerStart + headerLen;
+    size_t need = count * itemsize;
+    if (bytes.size() - dataStart < need)
+        malformed(what, "truncated data: " + std::to_string(bytes.size() - dataStart) + " bytes for " +
+                            std::to_string(need));
+    if (bytes.size() - dataStart > need) malformed(what, "trailing bytes after the data");
+    std::vector<uint8_t> raw(bytes.begin() + dataStart, bytes.begin() + dataStart + need);
+    bool fileLittle = order == '<' || (order == '=' && hostIsLittleEndian()) || order == '|';
+    if (fileLittle != hostIsLittleEndian() && itemsize > 1)
+        swapBytes(raw, kind == 'c' ? itemsize / 2 : itemsize);
+    out.data = h.fortranOrder ? std::move(raw) : rowMajorToColumnMajor(raw, h.shape, itemsize);
+    return out;
+}
+
+NpyArray readNpy(const std::string& path) { return parseNpy(readFileBytes(path), "'" + path + "'"); }
+
+std::vector<uint8_t> encodeNpy(const NpyArray& array) {
+    const DtypeEntry& e = entryOf(array.element);
+    std::string descr = std::string(e.itemsize == 1 ? "|" : "<") + e.kind + std::to_string(e.itemsize);
+    std::string shape = "(";
+    for (size_t i = 0; i < array.shape.size(); ++i) shape += std::to_string(array.shape[i]) + ", ";
+    if (array.shape.size() > 1) shape.resize(shape.size() - 2);
+    else if (array.shape.size() == 1) shape.resize(shape.size() - 1);
+    shape += ")";
+    std::string header = "{'descr': '" + descr + "', 'fortran_order': False, 'shape': " + shape + ", }";
+    // Pad with spaces so the data starts on a 64-byte boundary; the header ends with a newline.
+    size_t total = 10 + header.size() + 1;
+    header.append((64 - total % 64) % 64, ' ');
+    header += '\n';
+    std::vector<uint8_t> out = {0x93, 'N', 'U', 'M', 'P', 'Y', 1, 0};
+    out.push_back(static_cast<uint8_t>(header.size() & 0xff));
+    out.push_back(static_cast<uint8_t>(header.size() >> 8));
+    out.insert(out.end(), header.begin(), header.end());
+    std::vector<uint8_t> data = columnMajorToRowMajor(array.data, array.shape, e.itemsize);
+    if (!hostIsLittleEndian() && e.itemsize > 1) swapBytes(data, e.kind == 'c' ? e.itemsize / 2 : e.itemsize);
+    out.insert(out.end(), data.begin(), data.end());
+    return out;
+}
+
+}  // namespace dravo::cli

@@ -1,0 +1,43 @@
+// .npy files (format versions 1.0, 2.0 and 3.0). Arrays are held column-major (first index fastest), the
+// order the host uses; the shape is the signal's dimensions, rows first. Files in C order are transposed
+// on read; files are written in C order. Little- and big-endian files are read; files are written
+// little-endian.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace dravo::cli {
+
+enum class NpyElement {
+    Float64, Float32, Int8, UInt8, Int16, UInt16, Int32, UInt32, Int64, UInt64, Bool, Complex128, Complex64
+};
+
+size_t elementBytes(NpyElement e);                // whole element (a complex128 is 16)
+std::string npyElementName(NpyElement e);         // numpy's name: "float64", "complex64", "bool", ...
+
+struct NpyArray {
+    NpyElement element = NpyElement::Float64;
+    std::vector<size_t> shape;  // () for a 0-d array
+    std::vector<uint8_t> data;  // column-major, native byte order, complex interleaved
+
+    size_t count() const;
+};
+
+// Throws ToolError: unreadableFile, malformedFile (bad magic, header, size), unsupportedArray (dtype).
+NpyArray readNpy(const std::string& path);
+NpyArray parseNpy(const std::vector<uint8_t>& bytes, const std::string& what);
+std::vector<uint8_t> encodeNpy(const NpyArray& array);
+
+// Reorders between column-major and row-major (C) for any number of dimensions.
+std::vector<uint8_t> columnMajorToRowMajor(const std::vector<uint8_t>& data, const std::vector<size_t>& shape,
+                                           size_t elementSize);
+std::vector<uint8_t> rowMajorToColumnMajor(const std::vector<uint8_t>& data, const std::vector<size_t>& shape,
+                                           size_t elementSize);
+
+// Reads a whole file (ToolError unreadableFile).
+std::vector<uint8_t> readFileBytes(const std::string& path);
+
+}  // namespace dravo::cli

@@ -1,0 +1,79 @@
+#include "output_files.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <regex>
+
+#include "errors.h"
+
+namespace dravo::cli {
+
+PendingOutputs::~PendingOutputs() {
+    for (const auto& [tmp, final] : pending_) std::remove(tmp.c_str());
+}
+
+void PendingOutputs::add(const std::string& path, const std::vector<uint8_t>& bytes) {
+    for (const auto& p : pending_)
+        if (p.second == path) throw UsageError(msg::kUsage, "'" + path + "' is named as an output twice");
+    size_t slash = path.find_last_of('/');
+    std::string dir = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+    std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::string pattern = dir + "." + base + ".tmpXXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    int fd = mkstemp(name.data());
+    if (fd < 0) throw ToolError(msg::kUnwritableFile, "cannot write '" + path + "': " + std::strerror(errno));
+    std::string tmp = name.data();
+    pending_.emplace_back(tmp, path);
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            int err = errno;
+            ::close(fd);
+            throw ToolError(msg::kUnwritableFile, "cannot write '" + path + "': " + std::strerror(err));
+        }
+        done += static_cast<size_t>(n);
+    }
+    // mkstemp makes the file private; outputs get the usual permissions.
+    mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);
+    if (::close(fd) != 0) throw ToolError(msg::kUnwritableFile, "cannot write '" + path + "': " + std::strerror(errno));
+}
+
+void PendingOutputs::commit() {
+    for (size_t i = 0; i < pending_.size(); ++i) {
+        const auto& [tmp, final] = pending_[i];
+        if (std::rename(tmp.c_str(), final.c_str()) != 0)
+            throw ToolError(msg::kUnwritableFile, "cannot write '" + final + "': " + std::strerror(errno));
+        pending_[i].first.clear();
+    }
+    pending_.clear();
+}
+
+std::string stepOutputPath(const std::string& path, int step, int steps) {
+    static const std::regex kField("%0?[0-9]*d");
+    std::smatch m;
+    if (std::regex_search(path, m, kField)) {
+        char buf[32];
+        std::string field = m.str();
+        std::snprintf(buf, sizeof buf, field.c_str(), step);
+        return m.prefix().str() + buf + m.suffix().str();
+    }
+    if (steps == 1) return path;
+    size_t slash = path.find_last_of('/');
+    size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) dot = path.size();
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "_%04d", step);
+    return path.substr(0, dot) + buf + path.substr(dot);
+}
+
+}  // namespace dravo::cli
