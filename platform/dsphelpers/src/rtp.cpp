@@ -43,17 +43,6 @@ void storeInteger(Bits128 v, uint8_t* out, int32_t bytes)
     std::memcpy(out, &v, static_cast<size_t>(bytes));
 }
 
-// The stored-integer range of a fixed-point shape as doubles (the top end rounds for words over 53 bits).
-double storedMin(const types::TypeInfo& t)
-{
-    return t.isSigned ? -std::ldexp(1.0, t.wordLength - 1) : 0.0;
-}
-
-double storedMax(const types::TypeInfo& t)
-{
-    return std::ldexp(1.0, t.isSigned ? t.wordLength - 1 : t.wordLength) - 1.0;
-}
-
 bool convertElement(const types::TypeInfo& t, double v, uint8_t* out)
 {
     switch (t.kind) {
@@ -70,14 +59,10 @@ bool convertElement(const types::TypeInfo& t, double v, uint8_t* out)
         storeInteger(roundSaturate(scaled, t.wordLength, t.isSigned), out, t.containerBytes);
         return true;
     }
-    case types::Kind::ScaledDouble: {
-        // A scaled double carries the value the fixed-point type would hold, as a double.
-        const double scaled = std::ldexp(v, t.fracLength);
-        const double stored = std::fmin(std::fmax(std::round(scaled), storedMin(t)), storedMax(t));
-        const double value = scaled != scaled ? 0.0 : std::ldexp(stored, -t.fracLength);
-        std::memcpy(out, &value, sizeof value);
+    case types::Kind::ScaledDouble:
+        // A scaled double is the value itself in double, as the host stores dialog parameters of that type.
+        std::memcpy(out, &v, sizeof v);
         return true;
-    }
     }
     return false;
 }
