@@ -1,0 +1,223 @@
+// Element loops of the scale-and-convert block, one template per conversion; each member is one
+// combination of storage and floating types. A kernel reads its pointers and constants from the state
+// record once and then runs a branch-free loop over numElements elements (no allocation, no type
+// tests), so the compiler can vectorise it.
+//
+// Integer words are read as the word the type declares: an unsigned word keeps its low WL bits, a
+// signed word is sign-extended from bit WL-1. A container holding stray bits above its word length
+// therefore converts like the word it stands for, and every intermediate stays in range.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <type_traits>
+
+#include "ubrin/rescale_multiplier.h"
+#include "ubrin/scale_convert_state.h"
+
+namespace ubrin::kernels {
+
+// Sign extension from bit (31 - shift): shift = 32 - WL. Left as is for WL 8 and 16 once stored.
+inline int32_t signExtend(int32_t v, int32_t shift)
+{
+    return static_cast<int32_t>(static_cast<uint32_t>(v) << shift) >> shift;
+}
+
+inline int32_t shiftFor(int32_t wordLength)
+{
+    return 32 - wordLength;
+}
+
+// F->F: clamp to [0, 1]; a NaN passes through. The tests are made in the input type.
+template <typename In, typename Out>
+void floatToFloat(const ScaleConvertState* st)
+{
+    const In* __restrict x = static_cast<const In*>(st->input);
+    Out* __restrict y = static_cast<Out*>(st->output);
+    const int32_t n = st->numElements;
+    for (int32_t i = 0; i < n; ++i) {
+        In v = x[i];
+        v = v > In(1) ? In(1) : v;
+        v = v < In(0) ? In(0) : v;
+        y[i] = static_cast<Out>(v);
+    }
+}
+
+// F->U (and the first pass of F->S): v = outMax * x + 0.5 in the input type, clamped to [0, outMax],
+// truncated. The lower clamp is written so that a NaN also lands on 0: converting a NaN (or any value
+// outside the target's range) to an integer is undefined, so nothing unclamped reaches the cast.
+template <typename In, typename Out>
+void floatToUnsigned(const ScaleConvertState* st)
+{
+    static_assert(std::is_floating_point_v<In> && std::is_unsigned_v<Out>);
+    const In* __restrict x = static_cast<const In*>(st->input);
+    Out* __restrict y = static_cast<Out*>(st->output);
+    const int32_t n = st->numElements;
+    const In outMax = static_cast<In>(st->outMax);
+    for (int32_t i = 0; i < n; ++i) {
+        In v = x[i] * outMax + In(0.5);
+        v = v > outMax ? outMax : v;
+        v = v >= In(0) ? v : In(0);
+        y[i] = static_cast<Out>(static_cast<int32_t>(v));
+    }
+}
+
+// Second pass of F->S and of U->S by rescaling, in place: y = y - outOffset, then sign extension.
+template <typename Storage>
+void subtractOutputOffset(const ScaleConvertState* st)
+{
+    using U = std::make_unsigned_t<Storage>;
+    U* __restrict y = static_cast<U*>(st->output);
+    const int32_t n = st->numElements;
+    const int32_t outOffset = st->outOffset;
+    const int32_t outShift = shiftFor(st->outWordLength);
+    for (int32_t i = 0; i < n; ++i) {
+        const int32_t v = static_cast<int32_t>(y[i]) - outOffset;
+        y[i] = static_cast<U>(signExtend(v, outShift));
+    }
+}
+
+// U->F: u / inMax, divided in the output type.
+template <typename In, typename Out>
+void unsignedToFloat(const ScaleConvertState* st)
+{
+    const In* __restrict x = static_cast<const In*>(st->input);
+    Out* __restrict y = static_cast<Out*>(st->output);
+    const int32_t n = st->numElements;
+    const uint32_t inMask = st->inMax;
+    const Out inMax = static_cast<Out>(st->inMax);
+    for (int32_t i = 0; i < n; ++i) {
+        const uint32_t u = static_cast<uint32_t>(x[i]) & inMask;
+        y[i] = static_cast<Out>(static_cast<int32_t>(u)) / inMax;
+    }
+}
+
+// S->F: (s + inOffset) / inMax, the sum and the division in the output type.
+template <typename In, typename Out>
+void signedToFloat(const ScaleConvertState* st)
+{
+    const In* __restrict x = static_cast<const In*>(st->input);
+    Out* __restrict y = static_cast<Out*>(st->output);
+    const int32_t n = st->numElements;
+    const int32_t inShift = shiftFor(st->inWordLength);
+    const Out inOffset = static_cast<Out>(st->inOffset);
+    const Out inMax = static_cast<Out>(st->inMax);
+    for (int32_t i = 0; i < n; ++i) {
+        const int32_t s = signExtend(x[i], inShift);
+        y[i] = (static_cast<Out>(s) + inOffset) / inMax;
+    }
+}
+
+// U->U (also the first pass of U->S by rescaling): roundHalfUp(u * outMax, inMax).
+template <typename In, typename Out>
+void unsignedToUnsigned(const ScaleConvertState* st)
+{
+    const In* __restrict x = static_cast<const In*>(st->input);
+    Out* __restrict y = static_cast<Out*>(st->output);
+    const int32_t n = st->numElements;
+    const uint32_t inMask = st->inMax;
+    const uint32_t multiplier = st->rescaleMultiplier;
+    const int32_t shift = st->rescaleShift;
+    for (int32_t i = 0; i < n; ++i) {
+        const uint32_t u = static_cast<uint32_t>(x[i]) & inMask;
+        y[i] = static_cast<Out>(rescaleWord(u, multiplier, shift));
+    }
+}
+
+// S->U by rescaling: roundHalfUp((s + inOffset) * outMax, inMax).
+template <typename In, typename Out>
+void signedToUnsignedByRescaling(const ScaleConvertState* st)
+{
+    const In* __restrict x = static_cast<const In*>(st->input);
+    Out* __restrict y = static_cast<Out*>(st->output);
+    const int32_t n = st->numElements;
+    const int32_t inShift = shiftFor(st->inWordLength);
+    const int32_t inOffset = st->inOffset;
+    const uint32_t multiplier = st->rescaleMultiplier;
+    const int32_t shift = st->rescaleShift;
+    for (int32_t i = 0; i < n; ++i) {
+        const uint32_t u = static_cast<uint32_t>(signExtend(x[i], inShift) + inOffset);
+        y[i] = static_cast<Out>(rescaleWord(u, multiplier, shift));
+    }
+}
+
+// S->S: roundHalfUp((s + inOffset) * outMax, inMax) - outOffset, then sign extension.
+template <typename In, typename Out>
+void signedToSigned(const ScaleConvertState* st)
+{
+    const In* __restrict x = static_cast<const In*>(st->input);
+    Out* __restrict y = static_cast<Out*>(st->output);
+    const int32_t n = st->numElements;
+    const int32_t inShift = shiftFor(st->inWordLength);
+    const int32_t outShift = shiftFor(st->outWordLength);
+    const int32_t inOffset = st->inOffset;
+    const int32_t outOffset = st->outOffset;
+    const uint32_t multiplier = st->rescaleMultiplier;
+    const int32_t shift = st->rescaleShift;
+    for (int32_t i = 0; i < n; ++i) {
+        const uint32_t u = static_cast<uint32_t>(signExtend(x[i], inShift) + inOffset);
+        const int32_t v = static_cast<int32_t>(rescaleWord(u, multiplier, shift)) - outOffset;
+        y[i] = static_cast<Out>(signExtend(v, outShift));
+    }
+}
+
+// S->U, same word length: s + inOffset in the storage width.
+template <typename Storage>
+void signedToUnsignedByOffset(const ScaleConvertState* st)
+{
+    using U = std::make_unsigned_t<Storage>;
+    const Storage* __restrict x = static_cast<const Storage*>(st->input);
+    U* __restrict y = static_cast<U*>(st->output);
+    const int32_t n = st->numElements;
+    const int32_t inShift = shiftFor(st->inWordLength);
+    const int32_t inOffset = st->inOffset;
+    for (int32_t i = 0; i < n; ++i) y[i] = static_cast<U>(signExtend(x[i], inShift) + inOffset);
+}
+
+// U->S, same word length: u - outOffset, then sign extension.
+template <typename Storage>
+void unsignedToSignedByOffset(const ScaleConvertState* st)
+{
+    using U = std::make_unsigned_t<Storage>;
+    const U* __restrict x = static_cast<const U*>(st->input);
+    Storage* __restrict y = static_cast<Storage*>(st->output);
+    const int32_t n = st->numElements;
+    const int32_t inMask = st->inMax;
+    const int32_t outOffset = st->outOffset;
+    const int32_t outShift = shiftFor(st->outWordLength);
+    for (int32_t i = 0; i < n; ++i) {
+        const int32_t v = (static_cast<int32_t>(x[i]) & inMask) - outOffset;
+        y[i] = static_cast<Storage>(signExtend(v, outShift));
+    }
+}
+
+// B->any: trueValue for a non-zero input, else 0.
+template <typename Out>
+void fromBoolean(const ScaleConvertState* st)
+{
+    const uint8_t* __restrict x = static_cast<const uint8_t*>(st->input);
+    Out* __restrict y = static_cast<Out*>(st->output);
+    const int32_t n = st->numElements;
+    const Out trueValue = static_cast<Out>(st->trueValue);
+    for (int32_t i = 0; i < n; ++i) y[i] = x[i] != 0 ? trueValue : Out(0);
+}
+
+// any->B: 1 for a non-zero input (a NaN included), else 0.
+template <typename In>
+void toBoolean(const ScaleConvertState* st)
+{
+    const In* __restrict x = static_cast<const In*>(st->input);
+    uint8_t* __restrict y = static_cast<uint8_t*>(st->output);
+    const int32_t n = st->numElements;
+    for (int32_t i = 0; i < n; ++i) y[i] = x[i] != In(0) ? 1 : 0;
+}
+
+// Equal integer, fixed-point or boolean types: the stored bytes unchanged.
+inline void copyBytes(const ScaleConvertState* st)
+{
+    if (st->numElements > 0)
+        std::memcpy(st->output, st->input,
+                    static_cast<size_t>(st->numElements) * static_cast<size_t>(st->inElemSize));
+}
+
+}  // namespace ubrin::kernels
