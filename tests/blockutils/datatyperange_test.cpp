@@ -120,7 +120,6 @@ TEST(FixptProps, RecordFromTheType)
         EXPECT_EQ(p.fixedExponent, -5);
         EXPECT_EQ(p.slopeAdjustmentFactor, 1.0);
         EXPECT_EQ(p.bias, 0.0);
-        EXPECT_EQ(p.reserved, fxpGetDataTypePropertiesDefault().reserved);
 
         blockutils::setFixptDataTypeProps(S, &p, SS_INT16);
         EXPECT_EQ(p.isSigned, 1);

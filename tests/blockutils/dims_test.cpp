@@ -117,6 +117,7 @@ TEST(DimsFromArray, NoDimensionsIsOneElement)
     const DimsFromArray r = setOutputFrom({});
     EXPECT_TRUE(r.ok);
     EXPECT_EQ(r.width, 1);
+    EXPECT_EQ(r.dims, (std::vector<int32_t>{1}));
 }
 
 TEST(DimsFromArray, InputSideAndOverflow)

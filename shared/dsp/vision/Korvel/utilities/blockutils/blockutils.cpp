@@ -16,6 +16,10 @@
 
 using namespace sysobj;
 
+// Weak so a plug-in links whether or not the library defining the default record is in the build; when it
+// is absent the record's documented defaults are used.
+__attribute__((weak)) fxpDataTypeProp fxpGetDataTypePropertiesDefault();
+
 namespace blockutils {
 
 namespace {
@@ -77,6 +81,13 @@ bool dimsInfoFromArray(SysObjAdaptorSFun* S, const int32_t* dims, int32_t numDim
         }
     }
     di->width = static_cast<int32_t>(width);
+    if (numDims == 0) {
+        // No sizes at all is one element; the host keeps every signal with at least one dimension.
+        static const int32_t kOneElement[1] = {1};
+        di->numDims = 1;
+        di->dims = const_cast<int32_t*>(kOneElement);
+        return true;
+    }
     di->numDims = numDims;
     di->dims = const_cast<int32_t*>(dims);  // the host copies the sizes
     return true;
@@ -122,7 +133,13 @@ DataTypeId getContainerDataTypeId(SysObjAdaptorSFun* S, DataTypeId id)
 
 void setFixptDataTypeProps(SysObjAdaptorSFun* S, fxpDataTypeProp* props, DataTypeId id)
 {
-    *props = fxpGetDataTypePropertiesDefault();
+    if (&fxpGetDataTypePropertiesDefault != nullptr) {
+        *props = fxpGetDataTypePropertiesDefault();
+    } else {
+        *props = fxpDataTypeProp{};
+        props->isSigned = 1;
+        props->wordLength = 16;
+    }
     props->dataTypeClass = 0;
     props->isSigned = VekSimCommon::dspGetDataTypeSignedStatus(S, id) != 0 ? 1 : 0;
     props->wordLength = VekSimCommon::dspGetDataTypeWordLength(S, id);
