@@ -103,3 +103,10 @@ DRAVO_CALLBACK void mdlSetOutputPortDataType(SimStruct_* S, int32_t port, DataTy
     if (!ssSetOutputPortDataType(S, port, id)) return;
     checkPortDataType(S, id, ssGetInputPortDataType(S, 0), VekSimCommon::DSP_OUTPUT_PORT, kOutputMessages);
 }
+
+// A variable-size input makes a variable-size output: the output follows the input's current sizes.
+DRAVO_CALLBACK void mdlSetInputPortDimsMode(SimStruct_* S, int32_t port, int32_t dimsMode)
+{
+    if (!ssSetInputPortDimensionsMode(S, port, dimsMode)) return;
+    ssSetOutputPortDimensionsMode(S, 0, dimsMode);
+}
