@@ -1,0 +1,276 @@
+// Fixpt: a number object of the fixed-point library, viewing one or more elements of one value type.
+//
+// Contract:
+// - Made by FixptFactory, either over existing data (a port signal, run-time parameter or work vector that
+//   the caller owns and keeps alive) or free-standing with one element that the object owns.
+// - The object has a current element, chosen with operator[] (which returns the object itself, so
+//   `out[i] = in[j]` reads in's element j and writes out's element i). Selecting an element of the same
+//   object twice in one expression (`x[i] = x[j]`) reads and writes the one current element.
+// - Every result is computed exactly on the stored integers and quantised once into the destination's
+//   type with the destination's rounding and overflow codes. `x = y`, `+=`, `-=`, `*=`, shifts, division
+//   and square root write the destination object; `a * b` and square() yield a temporary of a's product
+//   type, binary + and - a temporary of a's accumulator type, unary minus a temporary one bit wider than a
+//   (signed, at most 128 bits). Temporaries own their storage and must not outlive the object they came
+//   from (they log into its records).
+// - Division by zero gives the destination's largest or smallest value by the numerator's sign (0 for
+//   0/0) and is counted; it never traps. The square root of a negative value is 0.
+// - floor/ceil/fix/nearest give int32, saturated to the int32 range.
+// - Floating value types (double, single) compute in double and store in their own type; they take part
+//   in the same operations and in logging.
+// - Word lengths up to 64 bits take an inline path that allocates nothing; wider ones go through the
+//   library's exact 2048-bit path, which allocates nothing either.
+#pragma once
+
+#include <concepts>
+#include <cstdint>
+#include <cstring>
+
+#include "vekfixpt_attributes.h"
+#include "vekfixpt_log.h"
+#include "vekfixpt_quantise.h"
+#include "vekfixpt_types.h"
+
+namespace VekDSPFixpt {
+
+class FixptFactory;
+
+class VEKFIXPT_API Fixpt {
+public:
+    // A free-standing copy holding other's current element, with other's type, modes and records.
+    Fixpt(const Fixpt& other);
+    Fixpt(Fixpt&& other) noexcept : Fixpt(static_cast<const Fixpt&>(other)) {}
+    virtual ~Fixpt() {
+        if (ownsLogs_) releaseLogs();
+    }
+
+    // ---- Element selection --------------------------------------------------------------------------
+    Fixpt& operator[](int32_t index) {
+        index_ = index;
+        return *this;
+    }
+    int32_t getIndex() const { return index_; }
+    int32_t getNumElements() const { return numElements_; }
+    // Rebinds the object to other data of the same type and element count (e.g. a re-read run-time
+    // parameter); the current element is kept.
+    void setValPtr(void* data) { data_ = static_cast<unsigned char*>(data); }
+    void* getValPtr() const { return data_; }
+
+    // ---- Assignment with conversion into this object's type ---------------------------------------------
+    Fixpt& operator=(const Fixpt& v) {
+        if (fast_ && v.fast_) {
+            commitFast(detail::quantise(detail::I128{v.loadFast()}, -v.type_.fracLength, dest()));
+            return *this;
+        }
+        assignSlow(v);
+        return *this;
+    }
+    Fixpt& operator=(Fixpt&& v) { return *this = static_cast<const Fixpt&>(v); }
+    template <std::integral I>
+    Fixpt& operator=(I v) {
+        assignInteger(static_cast<i128>(v));
+        return *this;
+    }
+    Fixpt& operator=(double v);
+
+    // ---- Compound arithmetic ------------------------------------------------------------------------
+    Fixpt& operator+=(const Fixpt& v) {
+        if (!addFast(v, false)) addSlow(v, false);
+        return *this;
+    }
+    Fixpt& operator-=(const Fixpt& v) {
+        if (!addFast(v, true)) addSlow(v, true);
+        return *this;
+    }
+    Fixpt& operator*=(const Fixpt& v) {
+        if (fast_ && v.fast_ && magBits_ + v.magBits_ <= 126) {
+            commitFast(detail::quantise(detail::I128{loadFast() * v.loadFast()},
+                                        -(type_.fracLength + v.type_.fracLength), dest()));
+            return *this;
+        }
+        mulSlow(*this, v);
+        return *this;
+    }
+    // this = this / 2^n (n >= 0), rounded with this object's modes.
+    void shiftRight(int32_t n);
+    Fixpt& operator>>=(int32_t n) {
+        shiftRight(n);
+        return *this;
+    }
+    // this = a / b.
+    virtual void divide(const Fixpt& a, const Fixpt& b);
+    // result = sqrt(this), in result's type and modes.
+    void sqrt(Fixpt& result) const;
+    // The current element becomes zero.
+    void reset();
+
+    // ---- Temporaries ----------------------------------------------------------------------------------
+    Fixpt operator*(const Fixpt& b) const {
+        Fixpt p(*this, attrs_->productType(), ObjectRecord::Product);
+        if (fast_ && b.fast_ && p.fast_ && magBits_ + b.magBits_ <= 126) {
+            p.commitFast(detail::quantise(detail::I128{loadFast() * b.loadFast()},
+                                          -(type_.fracLength + b.type_.fracLength), p.dest()));
+        } else {
+            p.mulSlow(*this, b);
+        }
+        return p;
+    }
+    Fixpt square() const { return *this * *this; }
+    Fixpt operator+(const Fixpt& b) const;
+    Fixpt operator-(const Fixpt& b) const;
+    Fixpt operator-() const;
+
+    // ---- Comparisons of real-world values ------------------------------------------------------------
+    bool operator<(const Fixpt& b) const { return compare(b) == Order::Less; }
+    bool operator<=(const Fixpt& b) const {
+        const Order o = compare(b);
+        return o == Order::Less || o == Order::Equal;
+    }
+    bool operator>(const Fixpt& b) const { return compare(b) == Order::Greater; }
+    bool operator>=(const Fixpt& b) const {
+        const Order o = compare(b);
+        return o == Order::Greater || o == Order::Equal;
+    }
+    bool operator==(const Fixpt& b) const { return compare(b) == Order::Equal; }
+    bool operator!=(const Fixpt& b) const { return compare(b) != Order::Equal; }
+    bool isNegative() const { return sign() < 0; }
+    bool isPositive() const { return sign() > 0; }
+    bool isNonNegative() const { return sign() >= 0; }
+    bool isZero() const { return sign() == 0; }
+
+    // ---- Integer results (int32, saturated) -----------------------------------------------------------
+    int32_t floor() const { return toInt32(kRoundFloor); }
+    int32_t ceil() const { return toInt32(kRoundCeiling); }
+    int32_t fix() const { return toInt32(kRoundZero); }
+    int32_t nearest() const { return toInt32(kRoundNearest); }  // ties toward +infinity
+
+    // ---- Inspection ----------------------------------------------------------------------------------
+    const DSPDataAttributesHandle* getAttributes() const { return attrs_; }
+    const std::string& getLabel() const { return attrs_->getLabel(); }
+    const NumType& getType() const { return type_; }
+    int32_t getRoundingCode() const { return rounding_; }
+    int32_t getOverflowCode() const { return overflow_; }
+    double toDouble() const;
+    // The current element's stored integer, extended to 128 bits by the type's signedness (fixed types).
+    u128 getStoredBits() const;
+    void setStoredBits(u128 bits);
+    // Logging records; null when the object does not log. Sub-records: 0 values, 1 products, 2 sums.
+    const ObjectLog* getLog() const { return logs_; }
+    const LogRecord* getLogRecord() const { return log_; }
+
+protected:
+    enum class ObjectRecord : uint8_t { Value = 0, Product = 1, Accumulator = 2 };
+    enum class Order : uint8_t { Less, Equal, Greater, Unordered };
+
+    friend class FixptFactory;
+    // Made by the factory: over data (or own storage when data is null), with a log group (may be null).
+    Fixpt(const DSPDataAttributesHandle* attrs, void* data, int32_t numElements, ObjectLog* logs);
+    // A temporary of the given type that logs into parent's sub-record.
+    Fixpt(const Fixpt& parent, const NumType& type, ObjectRecord record);
+
+private:
+    void initType(const NumType& t);
+    detail::QuantDest dest(bool division = false) const { return {type_, rounding_, overflow_, division}; }
+    unsigned char* elementPtr() const { return data_ + size_t(index_) * size_t(type_.containerBytes); }
+
+    i128 loadFast() const {
+        const unsigned char* p = elementPtr();
+        int64_t s = 0;
+        uint64_t u = 0;
+        switch (loadCase_) {
+            case 0: { uint8_t x; std::memcpy(&x, p, 1); u = x; break; }
+            case 1: { int8_t x; std::memcpy(&x, p, 1); s = x; break; }
+            case 2: { uint16_t x; std::memcpy(&x, p, 2); u = x; break; }
+            case 3: { int16_t x; std::memcpy(&x, p, 2); s = x; break; }
+            case 4: { uint32_t x; std::memcpy(&x, p, 4); u = x; break; }
+            case 5: { int32_t x; std::memcpy(&x, p, 4); s = x; break; }
+            case 6: { std::memcpy(&u, p, 8); break; }
+            default: { std::memcpy(&s, p, 8); break; }
+        }
+        if (loadCase_ & 1) {
+            if (normShift_) s = int64_t(uint64_t(s) << normShift_) >> normShift_;
+            return s;
+        }
+        if (normShift_) u &= ~uint64_t(0) >> normShift_;
+        return u;
+    }
+    void storeFast(u128 bits) {
+        unsigned char* p = elementPtr();
+        switch (type_.containerBytes) {
+            case 1: { uint8_t x = uint8_t(bits); std::memcpy(p, &x, 1); break; }
+            case 2: { uint16_t x = uint16_t(bits); std::memcpy(p, &x, 2); break; }
+            case 4: { uint32_t x = uint32_t(bits); std::memcpy(p, &x, 4); break; }
+            default: { uint64_t x = uint64_t(bits); std::memcpy(p, &x, 8); break; }
+        }
+    }
+    void commitFast(const detail::Fit& f) {
+        storeFast(f.bits);
+        if (log_) logStore(f.flags);
+    }
+    bool addFast(const Fixpt& v, bool subtract) {
+        if (!(fast_ && v.fast_)) return false;
+        const int32_t d = v.type_.fracLength - type_.fracLength;  // exponent of this minus exponent of v
+        if (d > 60 || d < -60) return false;
+        i128 a = loadFast(), b = v.loadFast();
+        int32_t e;
+        if (d >= 0) {
+            a = i128(u128(a) << d);
+            e = -v.type_.fracLength;
+        } else {
+            b = i128(u128(b) << -d);
+            e = -type_.fracLength;
+        }
+        commitFast(detail::quantise(detail::I128{subtract ? a - b : a + b}, e, dest()));
+        return true;
+    }
+    Order compare(const Fixpt& b) const {
+        if (fast_ && b.fast_) {
+            const int32_t d = b.type_.fracLength - type_.fracLength;
+            if (d <= 60 && d >= -60) {
+                i128 x = loadFast(), y = b.loadFast();
+                if (d >= 0) x = i128(u128(x) << d);
+                else y = i128(u128(y) << -d);
+                return x < y ? Order::Less : (x == y ? Order::Equal : Order::Greater);
+            }
+        }
+        return compareSlow(b);
+    }
+    int32_t sign() const {
+        if (fast_) {
+            const i128 v = loadFast();
+            return v < 0 ? -1 : (v > 0 ? 1 : 0);
+        }
+        return signSlow();
+    }
+
+    // Out-of-line general paths (any word length, floating types, wide alignments).
+    void assignSlow(const Fixpt& v);
+    void assignInteger(i128 v);
+    void addSlow(const Fixpt& v, bool subtract);
+    void mulSlow(const Fixpt& a, const Fixpt& b);
+    Order compareSlow(const Fixpt& b) const;
+    int32_t signSlow() const;
+    int32_t toInt32(int32_t rounding) const;
+    void logStore(uint8_t flags);
+    void releaseLogs();
+    void storeFit(const detail::Fit& f);
+    void storeFloating(double v, uint8_t flags);
+    friend struct FixptAccess;
+
+    unsigned char* data_ = nullptr;
+    int32_t numElements_ = 1;
+    int32_t index_ = 0;
+    NumType type_;
+    int8_t rounding_ = kRoundFloor;
+    int8_t overflow_ = kOverflowSaturate;
+    bool fast_ = false;       // fixed point with a word of at most 64 bits
+    bool ownsLogs_ = false;
+    uint8_t loadCase_ = 0;    // 2 x log2(container bytes) + signed, for the fast load
+    uint8_t normShift_ = 0;   // 64 - word length when the word does not fill its fast container
+    int16_t magBits_ = 0;     // magnitude bits of the word: wl - 1 (signed) or wl
+    const DSPDataAttributesHandle* attrs_ = nullptr;
+    ObjectLog* logs_ = nullptr;
+    LogRecord* log_ = nullptr;
+    alignas(16) unsigned char own_[16] = {};
+};
+
+}  // namespace VekDSPFixpt
