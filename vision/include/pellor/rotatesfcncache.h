@@ -1,0 +1,82 @@
+// Per-instance kernel objects of the rotate block. mdlStart stores one in the host's user pointer;
+// mdlOutputs, mdlProcessParameters and mdlTerminate use it without type tests.
+#pragma once
+
+#include <cstdint>
+
+#include "pellor/geometry.h"
+#include "pellor/skew.h"
+#include "pellor/threeshear.h"
+#include "sysobj.h"
+
+namespace pellor {
+
+class RotateSFcnCache {
+public:
+    virtual ~RotateSFcnCache() = default;
+    // One step: reads the inputs and writes the whole output.
+    virtual void output() = 0;
+    // Re-reads the tunable fill values (RTP 0).
+    virtual void processParameters() = 0;
+    // Variable-size mode: recomputes the geometry for the current input size.
+    virtual void setInputDims(int32_t rows, int32_t cols) = 0;
+    virtual void getOutputDims(int32_t* rows, int32_t* cols) const = 0;
+};
+
+// Everything mdlStartFltPt gathers for the floating-point kernel (pointers into host-owned memory).
+template <typename T>
+struct FltKernelConfig {
+    sysobj::SysObjAdaptorSFun* S = nullptr;
+    bool quarterTurnOnly = false;
+    int32_t quarterTurns = 0;
+    int32_t method = 2;
+    const T* input = nullptr;
+    T* output = nullptr;
+    T* sheared = nullptr;
+    int32_t shearedLen = 0;
+    T* line = nullptr;
+    int32_t lineLen = 0;
+    const T* sineTable = nullptr;
+    const void* angle = nullptr;  // RTP "Angle" (type T) or the angle port's signal
+    DataTypeId angleType = 0;
+    const T* maxAngle = nullptr;  // RTP "MaxAngle" when the angle comes from the port
+    const T* fill = nullptr;
+    int32_t rows = 0, cols = 0, planes = 1;
+    int32_t fullRows = 0, fullCols = 0;
+    int32_t outRowsMax = 0, outColsMax = 0;  // the output port's declared size
+    bool sameSize = false;
+    bool angleFromPort = false;
+    bool sineByTable = false;
+    bool centred = false;
+    bool singleFill = true;
+};
+
+template <typename T>
+class RotateSFcnCacheFlt final : public RotateSFcnCache {
+public:
+    explicit RotateSFcnCacheFlt(const FltKernelConfig<T>& config);
+    ~RotateSFcnCacheFlt() override = default;
+    void output() override;
+    void processParameters() override;
+    void setInputDims(int32_t rows, int32_t cols) override;
+    void getOutputDims(int32_t* rows, int32_t* cols) const override;
+
+    // The geometry of the last step (for tests and tools).
+    const ShearGeometry<T>& lastGeometry() const { return geometry_; }
+
+private:
+    T stepAngle() const;
+    void quarterTurnOutput();
+    void shearOutput();
+    void refreshSetup();
+
+    FltKernelConfig<T> c_;
+    void (RotateSFcnCacheFlt::*outputRoutine_)();
+    ShearSetup<T> setup_;
+    ShearGeometry<T> geometry_;
+};
+
+extern template class RotateSFcnCacheFlt<float>;
+extern template class RotateSFcnCacheFlt<double>;
+
+}  // namespace pellor
