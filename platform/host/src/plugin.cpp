@@ -1,0 +1,145 @@
+// Loading block plug-ins: name resolution, the search path, and the callback table looked up through
+// the shared callback types.
+#include <dirent.h>
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include "dravo/host/engine.h"
+
+namespace dravo::host {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Block names a user types, and the plug-in that implements each.
+const std::map<std::string, std::string>& blockNames() {
+    static const std::map<std::string, std::string> names = {
+        {"rotate", "pellor"}, {"corner-metric", "quobit"}, {"contrast", "merrow"},
+        {"pad", "dashel"},    {"convert", "ubrin"},
+    };
+    return names;
+}
+
+std::vector<std::string> splitPath(const char* s) {
+    std::vector<std::string> out;
+    if (!s) return out;
+    std::string all(s);
+    size_t start = 0;
+    while (start <= all.size()) {
+        size_t colon = all.find(':', start);
+        if (colon == std::string::npos) colon = all.size();
+        if (colon > start) out.push_back(all.substr(start, colon - start));
+        start = colon + 1;
+    }
+    return out;
+}
+
+// DRAVO_PLUGIN_PATH first, then the folder of this library (the build tree puts every plug-in beside
+// it), then ../lib of the running program (an install tree).
+std::vector<std::string> searchFolders() {
+    std::vector<std::string> folders = splitPath(std::getenv("DRAVO_PLUGIN_PATH"));
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&searchFolders), &info) && info.dli_fname) {
+        std::error_code ec;
+        fs::path lib = fs::weakly_canonical(fs::path(info.dli_fname), ec);
+        if (!ec) folders.push_back(lib.parent_path().string());
+    }
+    std::error_code ec;
+    fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    if (!ec) folders.push_back((exe.parent_path().parent_path() / "lib").string());
+    return folders;
+}
+
+std::string pluginNameFor(const std::string& name) {
+    auto it = blockNames().find(name);
+    return it != blockNames().end() ? it->second : name;
+}
+
+bool looksLikePath(const std::string& name) {
+    return name.find('/') != std::string::npos || (name.size() > 3 && name.compare(name.size() - 3, 3, ".so") == 0);
+}
+
+}  // namespace
+
+std::shared_ptr<Plugin> Plugin::load(const std::string& name) {
+    std::string path;
+    std::string pluginName;
+    if (looksLikePath(name)) {
+        path = name;
+        pluginName = fs::path(name).stem().string();
+    } else {
+        pluginName = pluginNameFor(name);
+        for (const std::string& folder : searchFolders()) {
+            fs::path candidate = fs::path(folder) / (pluginName + ".so");
+            std::error_code ec;
+            if (fs::is_regular_file(candidate, ec)) {
+                path = candidate.string();
+                break;
+            }
+        }
+        if (path.empty())
+            throw BlockError("load", name, "", "plug-in " + pluginName + ".so not found (searched DRAVO_PLUGIN_PATH "
+                                                                        "and the host's own folders)");
+    }
+
+    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+        const char* why = dlerror();
+        throw BlockError("load", name, "", "cannot load plug-in " + path + ": " + (why ? why : "unknown reason"));
+    }
+    std::shared_ptr<Plugin> p(new Plugin());
+    p->handle_ = handle;
+    p->name_ = pluginName;
+    p->path_ = path;
+#define DRAVO_LOOKUP_CALLBACK(cb) p->cb = reinterpret_cast<cb##TYPE*>(dlsym(handle, #cb));
+    DRAVO_BLOCK_CALLBACKS(DRAVO_LOOKUP_CALLBACK)
+#undef DRAVO_LOOKUP_CALLBACK
+
+#define DRAVO_REQUIRE_CALLBACK(cb) \
+    if (!p->cb) throw BlockError("load", name, "", "symbol " #cb " is missing in plug-in " + path);
+    DRAVO_REQUIRE_CALLBACK(mdlInitializeSizes)
+    DRAVO_REQUIRE_CALLBACK(mdlInitializeSampleTimes)
+    DRAVO_REQUIRE_CALLBACK(mdlOutputs)
+    DRAVO_REQUIRE_CALLBACK(mdlTerminate)
+#undef DRAVO_REQUIRE_CALLBACK
+    return p;
+}
+
+std::vector<std::pair<std::string, std::string>> Plugin::discover() {
+    std::vector<std::pair<std::string, std::string>> found;
+    std::set<std::string> seen;
+    for (const std::string& folder : searchFolders()) {
+        std::error_code ec;
+        std::vector<fs::path> files;
+        for (const auto& entry : fs::directory_iterator(folder, ec)) {
+            const fs::path& f = entry.path();
+            // Platform libraries are lib*.so; plug-ins are named after the block.
+            if (f.extension() == ".so" && f.filename().string().rfind("lib", 0) != 0) files.push_back(f);
+        }
+        std::sort(files.begin(), files.end());
+        for (const fs::path& f : files) {
+            std::string stem = f.stem().string();
+            if (seen.count(stem)) continue;
+            void* h = dlopen(f.c_str(), RTLD_LAZY | RTLD_LOCAL);
+            if (!h) continue;
+            bool isBlock = dlsym(h, "mdlInitializeSizes") != nullptr;
+            dlclose(h);
+            if (!isBlock) continue;
+            seen.insert(stem);
+            found.emplace_back(stem, f.string());
+        }
+    }
+    return found;
+}
+
+Plugin::~Plugin() {
+    if (handle_) dlclose(handle_);
+}
+
+}  // namespace dravo::host
