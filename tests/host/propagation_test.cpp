@@ -178,6 +178,31 @@ TEST(Propagation, OffersAreValidated) {
     }
 }
 
+TEST(Propagation, UnconnectedInputTakesWhatTheOutputFixes) {
+    Block b(testblock(), "t");
+    b.setParameters(testParams(1, 0, 2));
+    OutputRequest req;
+    req.dims = std::vector<int32_t>{2, 5};
+    req.dataType = SS_UINT16;
+    b.propagate({}, {req});
+    auto ip = b.inputPort(0);
+    EXPECT_EQ(ip.connected, 0);
+    EXPECT_EQ(ip.dims, (std::vector<int32_t>{2, 5}));
+    EXPECT_EQ(ip.dataType, SS_UINT16);
+    EXPECT_EQ(ip.complexSignal, 0);
+}
+
+TEST(Propagation, UnconnectedInputOtherwiseReadsAsARealDoubleScalar) {
+    Block b(testblock(), "t");
+    b.setParameters(testParams(1, 0, 2));
+    b.propagate({});
+    auto ip = b.inputPort(0);
+    EXPECT_EQ(ip.dims, (std::vector<int32_t>{1, 1}));
+    EXPECT_EQ(ip.dataType, SS_DOUBLE);
+    // Offered through the block's own callbacks, so the output follows.
+    EXPECT_EQ(b.outputPort(0).dims, (std::vector<int32_t>{1, 1}));
+}
+
 TEST(Propagation, PropagatingTwiceIsRefused) {
     Block b(testblock(), "t");
     b.setParameters(testParams(1, 0, 2));

@@ -332,8 +332,21 @@ void applyDefaults(SysObjAdaptorSFun& s) {
     const char* phase = "propagate";
     if (anyDimsUnknown(s) && s.plugin->mdlSetDefaultPortDimensionInfo)
         DRAVO_INVOKE(s, phase, kProp, mdlSetDefaultPortDimensionInfo);
+    // An unconnected input is driven by a ground, which takes whatever the block settles on and otherwise
+    // gives a real double scalar; what is still open is offered like any upstream signal.
+    for (size_t k = 0; k < s.inputs.size(); ++k) {
+        const int32_t port = static_cast<int32_t>(k);
+        if (s.inputs[k].connected) continue;
+        if (!s.inputs[k].dimsKnown()) offerInputDims(s, port, {1, 1});
+        if (s.inputs[k].dimsMode == -1) offerDimsMode(s, port, 0);
+        if (s.inputs[k].frameData == -1) offerFrameData(s, port, 0);
+        if (s.inputs[k].complexSignal == -1) offerComplexity(s, port, 0);
+    }
     if (anyTypeUnknown(s) && s.plugin->mdlSetDefaultPortDataTypes)
         DRAVO_INVOKE(s, phase, kProp, mdlSetDefaultPortDataTypes);
+    for (size_t k = 0; k < s.inputs.size(); ++k)
+        if (!s.inputs[k].connected && s.inputs[k].dataType == DYNAMICALLY_TYPED)
+            offerDataType(s, static_cast<int32_t>(k), SS_DOUBLE);
     for (Port& p : s.outputs)
         if (p.dataType == DYNAMICALLY_TYPED) p.dataType = SS_DOUBLE;
     for (auto* ports : {&s.inputs, &s.outputs}) {
@@ -378,24 +391,21 @@ void Block::propagate(const std::vector<InputSpec>& inputs, const std::vector<Ou
                                 std::to_string(s.outputs.size()) + " output port" + (s.outputs.size() == 1 ? "" : "s"));
     for (size_t k = 0; k < inputs.size(); ++k) validateOffer(s, static_cast<int32_t>(k), inputs[k]);
 
-    // An unconnected input is driven by a ground: a real double scalar, offered like any other.
-    std::vector<InputSpec> offers = inputs;
-    while (offers.size() < s.inputs.size()) offers.push_back(InputSpec{{1, 1}, SS_DOUBLE, 0, 0, 0});
     try {
         s.stage = Stage::Propagating;
         for (size_t k = 0; k < s.inputs.size(); ++k) s.inputs[k].connected = k < inputs.size() ? 1 : 0;
-        const int32_t n = static_cast<int32_t>(offers.size());
+        const int32_t n = static_cast<int32_t>(inputs.size());
         if (s.plugin->mdlSetInputPortNumberOfDimensions)
             for (int32_t k = 0; k < n; ++k)
                 DRAVO_INVOKE(s, phase, kProp, mdlSetInputPortNumberOfDimensions, k,
-                             static_cast<int32_t>(offers[static_cast<size_t>(k)].dims.size()));
-        for (int32_t k = 0; k < n; ++k) offerInputDims(s, k, offers[static_cast<size_t>(k)].dims);
-        for (int32_t k = 0; k < n; ++k) offerDimsMode(s, k, offers[static_cast<size_t>(k)].dimsMode);
-        for (int32_t k = 0; k < n; ++k) offerFrameData(s, k, offers[static_cast<size_t>(k)].frameData);
-        for (int32_t k = 0; k < n; ++k) offerComplexity(s, k, offers[static_cast<size_t>(k)].complexSignal);
+                             static_cast<int32_t>(inputs[static_cast<size_t>(k)].dims.size()));
+        for (int32_t k = 0; k < n; ++k) offerInputDims(s, k, inputs[static_cast<size_t>(k)].dims);
+        for (int32_t k = 0; k < n; ++k) offerDimsMode(s, k, inputs[static_cast<size_t>(k)].dimsMode);
+        for (int32_t k = 0; k < n; ++k) offerFrameData(s, k, inputs[static_cast<size_t>(k)].frameData);
+        for (int32_t k = 0; k < n; ++k) offerComplexity(s, k, inputs[static_cast<size_t>(k)].complexSignal);
         for (int32_t k = 0; k < n; ++k)
-            if (offers[static_cast<size_t>(k)].dataType != DYNAMICALLY_TYPED)
-                offerDataType(s, k, offers[static_cast<size_t>(k)].dataType);
+            if (inputs[static_cast<size_t>(k)].dataType != DYNAMICALLY_TYPED)
+                offerDataType(s, k, inputs[static_cast<size_t>(k)].dataType);
         for (size_t k = 0; k < outputs.size(); ++k) requestOutput(s, static_cast<int32_t>(k), outputs[k]);
         applyDefaults(s);
         requireResolved(s);
