@@ -17,6 +17,15 @@ public:
     virtual void computeOutputs() = 0;
 };
 
+// One line along a dimension, in positions of lowProd contiguous elements ("units").
+struct PadLineShape {
+    int64_t before;     // positions filled before the kept data (0 when that side is not padded)
+    int64_t after;      // positions filled after it
+    int64_t kept;       // L, the kept length; kept data starts at position `before`
+    size_t unit;        // bytes per position
+    size_t elemBytes;   // output element bytes
+};
+
 class PadSFcnCache : public DSPSFcnCache {
 public:
     // One fill method along dimension dim: outDim = that dimension's output size, lowProd/highProd the
@@ -35,8 +44,10 @@ private:
     explicit PadSFcnCache(PadRunInfo* runInfo);
     bool allocateScratch();
     void copyInputToOutput();
-    template <class LineFill>
-    void forEachKeptLine(int32_t dim, int64_t lowProd, LineFill&& fillLine);
+    // Fills one line whose position 0 is at `line`.
+    typedef void (*LineFillFcn)(const PadLineShape& shape, const uint8_t* padElement, uint8_t* line);
+    PadLineShape lineShape(int32_t dim, int32_t outDim, int64_t lowProd) const;
+    void fillKeptLines(int32_t dim, int32_t outDim, int64_t lowProd, LineFillFcn fillLine);
 
     static void constantFill(PadSFcnCache* self, int32_t dim, int32_t outDim, int64_t lowProd, int64_t highProd);
     static void widenConstantFill(PadSFcnCache* self, int32_t dim, int32_t outDim, int64_t lowProd,
@@ -57,4 +68,6 @@ private:
     int64_t mergedColumnCount_ = 0;
     std::unique_ptr<int32_t[]> lineIndex_;  // per-dimension counter for the fills (sized N)
     std::unique_ptr<uint8_t[]> padElement_; // one output element of the pad value (constant fills)
+    LineFillFcn lineFill_ = nullptr;        // the method's fill of one line
+    bool fuseFirstDimFill_ = false;         // dimension 1 is filled column by column during the copy
 };

@@ -32,9 +32,96 @@ void extendBackward(uint8_t* base, size_t filled, size_t total)
 }
 
 template <size_t Bytes>
+void repeatFixed(uint8_t* dst, const uint8_t* element, int64_t count)
+{
+    uint8_t value[Bytes];
+    std::memcpy(value, element, Bytes);
+    for (int64_t i = 0; i < count; ++i) {
+        std::memcpy(dst + i * Bytes, value, Bytes);
+    }
+}
+
+// A 64-bit word holding copies of an element of 1, 2, 4 or 8 bytes.
+uint64_t patternWord(const uint8_t* element, size_t elemBytes)
+{
+    uint8_t bytes[8];
+    for (size_t i = 0; i < 8; i += elemBytes) {
+        std::memcpy(bytes + i, element, elemBytes);
+    }
+    uint64_t word;
+    std::memcpy(&word, bytes, 8);
+    return word;
+}
+
+// count copies of one element (not inside dst). Short runs of small elements are word stores; long runs
+// write one element and double it.
+inline void repeatElement(uint8_t* dst, const uint8_t* element, size_t elemBytes, int64_t count)
+{
+    if (count <= 0) {
+        return;
+    }
+    const size_t bytes = static_cast<size_t>(count) * elemBytes;
+    if (elemBytes == 1) {
+        std::memset(dst, element[0], bytes);
+        return;
+    }
+    if (bytes <= 512 && (elemBytes == 2 || elemBytes == 4 || elemBytes == 8)) {
+        const uint64_t word = patternWord(element, elemBytes);
+        size_t i = 0;
+        for (; i + 8 <= bytes; i += 8) {
+            std::memcpy(dst + i, &word, 8);
+        }
+        if (i < bytes) {
+            std::memcpy(dst + i, &word, bytes - i);  // the tail is whole elements, so the pattern lines up
+        }
+        return;
+    }
+    if (count <= 64) {
+        switch (elemBytes) {
+        case 16: repeatFixed<16>(dst, element, count); return;
+        default: break;
+        }
+    }
+    std::memcpy(dst, element, elemBytes);
+    extendForward(dst, elemBytes, bytes);
+}
+
+template <size_t Bytes>
 void reverseFixed(uint8_t* dst, const uint8_t* src, int64_t n)
 {
     for (int64_t i = 0; i < n; ++i) {
+        std::memcpy(dst + (n - 1 - i) * Bytes, src + i * Bytes, Bytes);
+    }
+}
+
+// Reverses the order of the 1-, 2- or 4-byte lanes of a 64-bit word.
+template <size_t Bytes>
+uint64_t reverseLanes(uint64_t x)
+{
+    if constexpr (Bytes == 4) {
+        return (x >> 32) | (x << 32);
+    } else {
+        x = __builtin_bswap64(x);
+        if constexpr (Bytes == 2) {
+            x = ((x >> 8) & 0x00FF00FF00FF00FFull) | ((x & 0x00FF00FF00FF00FFull) << 8);
+        }
+        return x;
+    }
+}
+
+// Small elements are reversed eight bytes at a time.
+template <size_t Bytes>
+void reverseSmall(uint8_t* dst, const uint8_t* src, int64_t n)
+{
+    constexpr int64_t perWord = 8 / Bytes;
+    int64_t i = 0;
+    for (; i + perWord <= n; i += perWord) {
+        uint64_t word;
+        std::memcpy(&word, src + i * Bytes, 8);
+        word = reverseLanes<Bytes>(word);
+        std::memcpy(dst + (n - i - perWord) * Bytes, &word, 8);
+    }
+    for (; i < n; ++i) {
         std::memcpy(dst + (n - 1 - i) * Bytes, src + i * Bytes, Bytes);
     }
 }
@@ -43,9 +130,9 @@ void reverseFixed(uint8_t* dst, const uint8_t* src, int64_t n)
 void reverseUnits(uint8_t* dst, const uint8_t* src, int64_t n, size_t unit)
 {
     switch (unit) {
-    case 1: reverseFixed<1>(dst, src, n); return;
-    case 2: reverseFixed<2>(dst, src, n); return;
-    case 4: reverseFixed<4>(dst, src, n); return;
+    case 1: reverseSmall<1>(dst, src, n); return;
+    case 2: reverseSmall<2>(dst, src, n); return;
+    case 4: reverseSmall<4>(dst, src, n); return;
     case 8: reverseFixed<8>(dst, src, n); return;
     case 16: reverseFixed<16>(dst, src, n); return;
     default:
@@ -80,24 +167,80 @@ void widenRun(uint8_t* dst, const uint8_t* src, int64_t n, size_t elemBytes, con
     }
 }
 
-// Geometry of one dimension's fill, in units of lowProd elements.
-struct LineShape {
-    int64_t before;  // positions filled before the data (0 when that side is not padded)
-    int64_t after;   // positions filled after the data
-    int64_t keptStart;
-    int64_t kept;    // L, the kept length
-    size_t unit;     // bytes per position
-};
+// ---- one line of each method --------------------------------------------------------------------------
 
-LineShape lineShape(const PadRunInfo& ri, int32_t dim, int32_t outDim, int64_t lowProd, int32_t elemBytes)
+void constantLine(const PadLineShape& s, const uint8_t* padElement, uint8_t* line)
 {
-    LineShape s;
-    s.before = std::max(ri.padBefore[dim], 0);
-    s.after = std::max(ri.padAfter[dim], 0);
-    s.keptStart = s.before;
-    s.kept = outDim - s.before - s.after;
-    s.unit = static_cast<size_t>(lowProd) * static_cast<size_t>(elemBytes);
-    return s;
+    const int64_t perPosition = static_cast<int64_t>(s.unit / s.elemBytes);
+    repeatElement(line, padElement, s.elemBytes, s.before * perPosition);
+    repeatElement(line + (s.before + s.kept) * s.unit, padElement, s.elemBytes, s.after * perPosition);
+}
+
+void replicateLine(const PadLineShape& s, const uint8_t*, uint8_t* line)
+{
+    uint8_t* first = line + s.before * s.unit;
+    uint8_t* afterStart = first + s.kept * s.unit;
+    if (s.unit == s.elemBytes) {
+        repeatElement(line, first, s.unit, s.before);
+        repeatElement(afterStart, afterStart - s.unit, s.unit, s.after);
+        return;
+    }
+    if (s.before > 0) {
+        std::memcpy(first - s.unit, first, s.unit);
+        extendBackward(line, s.unit, static_cast<size_t>(s.before) * s.unit);
+    }
+    if (s.after > 0) {
+        std::memcpy(afterStart, afterStart - s.unit, s.unit);
+        extendForward(afterStart, s.unit, static_cast<size_t>(s.after) * s.unit);
+    }
+}
+
+// Half-sample reflection: nearest the data the kept run mirrored, then the kept run as is; the pattern
+// repeats with period 2L.
+void symmetricLine(const PadLineShape& s, const uint8_t*, uint8_t* line)
+{
+    const int64_t L = s.kept;
+    uint8_t* kept = line + s.before * s.unit;
+    if (s.before > 0) {
+        const int64_t mirrored = std::min(s.before, L);
+        reverseUnits(kept - mirrored * s.unit, kept, mirrored, s.unit);
+        const int64_t straight = std::min(s.before, 2 * L) - mirrored;
+        if (straight > 0) {
+            std::memcpy(kept - (mirrored + straight) * s.unit, kept + (L - straight) * s.unit,
+                        static_cast<size_t>(straight) * s.unit);
+        }
+        extendBackward(line, static_cast<size_t>(mirrored + straight) * s.unit,
+                       static_cast<size_t>(s.before) * s.unit);
+    }
+    if (s.after > 0) {
+        uint8_t* first = kept + L * s.unit;
+        const int64_t mirrored = std::min(s.after, L);
+        reverseUnits(first, kept + (L - mirrored) * s.unit, mirrored, s.unit);
+        const int64_t straight = std::min(s.after, 2 * L) - mirrored;
+        if (straight > 0) {
+            std::memcpy(first + mirrored * s.unit, kept, static_cast<size_t>(straight) * s.unit);
+        }
+        extendForward(first, static_cast<size_t>(mirrored + straight) * s.unit,
+                      static_cast<size_t>(s.after) * s.unit);
+    }
+}
+
+// Circular: the tail of the kept run lands just before it, its head just after it; period L.
+void circularLine(const PadLineShape& s, const uint8_t*, uint8_t* line)
+{
+    const int64_t L = s.kept;
+    uint8_t* kept = line + s.before * s.unit;
+    if (s.before > 0) {
+        const int64_t first = std::min(s.before, L);
+        std::memcpy(kept - first * s.unit, kept + (L - first) * s.unit, static_cast<size_t>(first) * s.unit);
+        extendBackward(line, static_cast<size_t>(first) * s.unit, static_cast<size_t>(s.before) * s.unit);
+    }
+    if (s.after > 0) {
+        uint8_t* start = kept + L * s.unit;
+        const int64_t first = std::min(s.after, L);
+        std::memcpy(start, kept, static_cast<size_t>(first) * s.unit);
+        extendForward(start, static_cast<size_t>(first) * s.unit, static_cast<size_t>(s.after) * s.unit);
+    }
 }
 
 }  // namespace
@@ -120,10 +263,13 @@ PadSFcnCache::PadSFcnCache(PadRunInfo* runInfo)
 {
     const PadRunInfo& ri = *runInfo;
     switch (ri.padMethod) {
-    case PAD_REPLICATE: fill_ = &replicateFill; break;
-    case PAD_SYMMETRIC: fill_ = &symmetricFill; break;
-    case PAD_CIRCULAR: fill_ = &circularFill; break;
-    default: fill_ = ri.padValueWiden ? &widenConstantFill : &constantFill; break;
+    case PAD_REPLICATE: fill_ = &replicateFill; lineFill_ = &replicateLine; break;
+    case PAD_SYMMETRIC: fill_ = &symmetricFill; lineFill_ = &symmetricLine; break;
+    case PAD_CIRCULAR: fill_ = &circularFill; lineFill_ = &circularLine; break;
+    default:
+        fill_ = ri.padValueWiden ? &widenConstantFill : &constantFill;
+        lineFill_ = &constantLine;
+        break;
     }
     outElemBytes_ = ri.widen ? 2 * ri.inElemBytes : ri.inElemBytes;
 
@@ -151,6 +297,9 @@ PadSFcnCache::PadSFcnCache(PadRunInfo* runInfo)
     for (int32_t k = merged + 1; k < n; ++k) {
         mergedColumnCount_ *= keptSize(k);
     }
+    // When columns are lines of dimension 1, pad each right after copying it, while it is in cache.
+    fuseFirstDimFill_ = n >= 1 && merged == 0 && (ri.padBefore[0] > 0 || ri.padAfter[0] > 0) &&
+                        mergedColumnLength_ > 0;
 }
 
 bool PadSFcnCache::allocateScratch()
@@ -191,7 +340,8 @@ void PadSFcnCache::computeOutputs()
     for (int32_t d = 0; d < ri.numDims; ++d) {
         const int32_t outDim = ri.outDims[d];
         const int64_t highProd = outDim == 0 ? 0 : total / (lowProd * outDim);
-        if ((ri.padBefore[d] > 0 || ri.padAfter[d] > 0) && outDim > 0) {
+        const bool filledDuringCopy = d == 0 && fuseFirstDimFill_;
+        if ((ri.padBefore[d] > 0 || ri.padAfter[d] > 0) && outDim > 0 && !filledDuringCopy) {
             fill_(this, d, outDim, lowProd, highProd);
         }
         lowProd *= outDim;
@@ -221,14 +371,16 @@ void PadSFcnCache::copyInputToOutput()
     const size_t outBytes = static_cast<size_t>(outElemBytes_);
     const uint8_t* zero = static_cast<const uint8_t*>(ri.zeroElement);
     const size_t elemBytes = ri.widen ? inBytes : 0;
+    const PadLineShape firstDimLine = lineShape(0, ri.outDims[0], 1);
+    const uint8_t* padElement = padElement_.get();
 
+    int64_t inOffset = 0;
+    int64_t outOffset = 0;
+    for (int32_t k = mergedDim_; k < n; ++k) {
+        inOffset += static_cast<int64_t>(ri.inWorkAdd[k]) * ri.inAdd[k];
+        outOffset += static_cast<int64_t>(ri.outWorkAdd[k]) * ri.outAdd[k];
+    }
     for (int64_t column = 0; column < mergedColumnCount_; ++column) {
-        int64_t inOffset = 0;
-        int64_t outOffset = 0;
-        for (int32_t k = mergedDim_; k < n; ++k) {
-            inOffset += static_cast<int64_t>(ri.inWorkAdd[k]) * ri.inAdd[k];
-            outOffset += static_cast<int64_t>(ri.outWorkAdd[k]) * ri.outAdd[k];
-        }
         // Leading merged dimensions have start 0 in both arrays.
         if (ri.widen) {
             widenRun(out + outOffset * outBytes, in + inOffset * inBytes, mergedColumnLength_, elemBytes, zero);
@@ -236,32 +388,55 @@ void PadSFcnCache::copyInputToOutput()
             std::memcpy(out + outOffset * outBytes, in + inOffset * inBytes,
                         static_cast<size_t>(mergedColumnLength_) * inBytes);
         }
-        // Advance the dimensions above the column; a dimension that runs out restarts and carries.
+        if (fuseFirstDimFill_) {
+            lineFill_(firstDimLine, padElement, out + (outOffset - ri.outAdd[0]) * outBytes);
+        }
+        // Advance the dimensions above the column; a dimension that runs out restarts and carries. The
+        // offsets follow the indices incrementally.
         for (int32_t k = mergedDim_ + 1; k < n; ++k) {
             ++ri.inAdd[k];
             ++ri.outAdd[k];
+            inOffset += ri.inWorkAdd[k];
+            outOffset += ri.outWorkAdd[k];
             const int32_t inSize = ri.outDims[k] - ri.padBefore[k] - ri.padAfter[k];
-            if (ri.inAdd[k] >= inSize || ri.outAdd[k] >= ri.outDims[k]) {
-                ri.inAdd[k] = ri.padBefore[k] < 0 ? -ri.padBefore[k] : 0;
-                ri.outAdd[k] = ri.padBefore[k] < 0 ? 0 : ri.padBefore[k];
-            } else {
+            if (ri.inAdd[k] < inSize && ri.outAdd[k] < ri.outDims[k]) {
                 break;
             }
+            const int32_t inStart = ri.padBefore[k] < 0 ? -ri.padBefore[k] : 0;
+            const int32_t outStart = ri.padBefore[k] < 0 ? 0 : ri.padBefore[k];
+            inOffset -= static_cast<int64_t>(ri.inWorkAdd[k]) * (ri.inAdd[k] - inStart);
+            outOffset -= static_cast<int64_t>(ri.outWorkAdd[k]) * (ri.outAdd[k] - outStart);
+            ri.inAdd[k] = inStart;
+            ri.outAdd[k] = outStart;
         }
     }
 }
 
-// Calls fillLine(lineStart) for every line along dim whose coordinates in the higher dimensions lie in
-// their kept ranges. Lines elsewhere sit in pad regions of a higher dimension, whose own fill overwrites
-// them afterwards, so skipping them leaves the same result.
-template <class LineFill>
-void PadSFcnCache::forEachKeptLine(int32_t dim, int64_t lowProd, LineFill&& fillLine)
+PadLineShape PadSFcnCache::lineShape(int32_t dim, int32_t outDim, int64_t lowProd) const
 {
     const PadRunInfo& ri = *runInfo_;
+    PadLineShape s;
+    s.before = std::max(ri.padBefore[dim], 0);
+    s.after = std::max(ri.padAfter[dim], 0);
+    s.kept = outDim - s.before - s.after;
+    s.elemBytes = static_cast<size_t>(outElemBytes_);
+    s.unit = static_cast<size_t>(lowProd) * s.elemBytes;
+    return s;
+}
+
+// Fills every line along dim whose coordinates in the higher dimensions lie in their kept ranges. Lines
+// elsewhere sit in pad regions of a higher dimension, whose own fill overwrites them afterwards, so
+// skipping them leaves the same result.
+void PadSFcnCache::fillKeptLines(int32_t dim, int32_t outDim, int64_t lowProd, LineFillFcn fillLine)
+{
+    const PadRunInfo& ri = *runInfo_;
+    const PadLineShape shape = lineShape(dim, outDim, lowProd);
+    if (shape.kept < 1 && fillLine != &constantLine) {
+        return;  // nothing to copy from; the set-up refuses this case
+    }
     const int32_t n = ri.numDims;
     uint8_t* out = static_cast<uint8_t*>(ri.outputData);
-    const size_t elemBytes = static_cast<size_t>(outElemBytes_);
-    (void)lowProd;
+    const uint8_t* padElement = padElement_.get();
     int32_t* index = lineIndex_.get();
     auto keptStart = [&ri](int32_t k) { return std::max(ri.padBefore[k], 0); };
     auto keptEnd = [&ri](int32_t k) { return ri.outDims[k] - std::max(ri.padAfter[k], 0); };
@@ -276,7 +451,7 @@ void PadSFcnCache::forEachKeptLine(int32_t dim, int64_t lowProd, LineFill&& fill
         for (int32_t k = dim + 1; k < n; ++k) {
             offset += static_cast<int64_t>(ri.outWorkAdd[k]) * index[k];
         }
-        fillLine(out + static_cast<size_t>(offset) * elemBytes);
+        fillLine(shape, padElement, out + static_cast<size_t>(offset) * shape.elemBytes);
         int32_t k = dim + 1;
         for (; k < n; ++k) {
             if (++index[k] < keptEnd(k)) {
@@ -292,106 +467,26 @@ void PadSFcnCache::forEachKeptLine(int32_t dim, int64_t lowProd, LineFill&& fill
 
 void PadSFcnCache::constantFill(PadSFcnCache* self, int32_t dim, int32_t outDim, int64_t lowProd, int64_t)
 {
-    const LineShape s = lineShape(*self->runInfo_, dim, outDim, lowProd, self->outElemBytes_);
-    const uint8_t* element = self->padElement_.get();
-    const size_t elemBytes = static_cast<size_t>(self->outElemBytes_);
-    // The pad regions of a line are contiguous (before positions x lowProd elements), so each is one
-    // element written and then doubled.
-    auto fillRegion = [&](uint8_t* start, int64_t positions) {
-        if (positions <= 0) {
-            return;
-        }
-        std::memcpy(start, element, elemBytes);
-        extendForward(start, elemBytes, static_cast<size_t>(positions) * s.unit);
-    };
-    self->forEachKeptLine(dim, lowProd, [&](uint8_t* line) {
-        fillRegion(line, s.before);
-        fillRegion(line + (s.keptStart + s.kept) * s.unit, s.after);
-    });
+    self->fillKeptLines(dim, outDim, lowProd, &constantLine);
 }
 
-void PadSFcnCache::widenConstantFill(PadSFcnCache* self, int32_t dim, int32_t outDim, int64_t lowProd,
-                                     int64_t highProd)
+void PadSFcnCache::widenConstantFill(PadSFcnCache* self, int32_t dim, int32_t outDim, int64_t lowProd, int64_t)
 {
     // padElement_ already holds the real pad value followed by the zero imaginary part.
-    constantFill(self, dim, outDim, lowProd, highProd);
+    self->fillKeptLines(dim, outDim, lowProd, &constantLine);
 }
 
 void PadSFcnCache::replicateFill(PadSFcnCache* self, int32_t dim, int32_t outDim, int64_t lowProd, int64_t)
 {
-    const LineShape s = lineShape(*self->runInfo_, dim, outDim, lowProd, self->outElemBytes_);
-    if (s.kept < 1) {
-        return;
-    }
-    self->forEachKeptLine(dim, lowProd, [&](uint8_t* line) {
-        if (s.before > 0) {
-            std::memcpy(line + (s.before - 1) * s.unit, line + s.keptStart * s.unit, s.unit);
-            extendBackward(line, s.unit, static_cast<size_t>(s.before) * s.unit);
-        }
-        if (s.after > 0) {
-            uint8_t* first = line + (s.keptStart + s.kept) * s.unit;
-            std::memcpy(first, first - s.unit, s.unit);
-            extendForward(first, s.unit, static_cast<size_t>(s.after) * s.unit);
-        }
-    });
+    self->fillKeptLines(dim, outDim, lowProd, &replicateLine);
 }
 
 void PadSFcnCache::symmetricFill(PadSFcnCache* self, int32_t dim, int32_t outDim, int64_t lowProd, int64_t)
 {
-    const LineShape s = lineShape(*self->runInfo_, dim, outDim, lowProd, self->outElemBytes_);
-    const int64_t L = s.kept;
-    if (L < 1) {
-        return;
-    }
-    self->forEachKeptLine(dim, lowProd, [&](uint8_t* line) {
-        uint8_t* kept = line + s.keptStart * s.unit;
-        if (s.before > 0) {
-            // Nearest the data: the kept run mirrored; then the kept run as is; then period 2L.
-            const int64_t mirrored = std::min(s.before, L);
-            reverseUnits(line + (s.before - mirrored) * s.unit, kept, mirrored, s.unit);
-            const int64_t straight = std::min(s.before, 2 * L) - mirrored;
-            if (straight > 0) {
-                std::memcpy(line + (s.before - mirrored - straight) * s.unit, kept + (L - straight) * s.unit,
-                            static_cast<size_t>(straight) * s.unit);
-            }
-            extendBackward(line, static_cast<size_t>(mirrored + straight) * s.unit,
-                           static_cast<size_t>(s.before) * s.unit);
-        }
-        if (s.after > 0) {
-            uint8_t* first = kept + L * s.unit;
-            const int64_t mirrored = std::min(s.after, L);
-            reverseUnits(first, kept + (L - mirrored) * s.unit, mirrored, s.unit);
-            const int64_t straight = std::min(s.after, 2 * L) - mirrored;
-            if (straight > 0) {
-                std::memcpy(first + mirrored * s.unit, kept, static_cast<size_t>(straight) * s.unit);
-            }
-            extendForward(first, static_cast<size_t>(mirrored + straight) * s.unit,
-                          static_cast<size_t>(s.after) * s.unit);
-        }
-    });
+    self->fillKeptLines(dim, outDim, lowProd, &symmetricLine);
 }
 
 void PadSFcnCache::circularFill(PadSFcnCache* self, int32_t dim, int32_t outDim, int64_t lowProd, int64_t)
 {
-    const LineShape s = lineShape(*self->runInfo_, dim, outDim, lowProd, self->outElemBytes_);
-    const int64_t L = s.kept;
-    if (L < 1) {
-        return;
-    }
-    self->forEachKeptLine(dim, lowProd, [&](uint8_t* line) {
-        uint8_t* kept = line + s.keptStart * s.unit;
-        if (s.before > 0) {
-            // The tail of the kept run lands just before it; further out the pattern repeats with period L.
-            const int64_t first = std::min(s.before, L);
-            std::memcpy(line + (s.before - first) * s.unit, kept + (L - first) * s.unit,
-                        static_cast<size_t>(first) * s.unit);
-            extendBackward(line, static_cast<size_t>(first) * s.unit, static_cast<size_t>(s.before) * s.unit);
-        }
-        if (s.after > 0) {
-            uint8_t* start = kept + L * s.unit;
-            const int64_t first = std::min(s.after, L);
-            std::memcpy(start, kept, static_cast<size_t>(first) * s.unit);
-            extendForward(start, static_cast<size_t>(first) * s.unit, static_cast<size_t>(s.after) * s.unit);
-        }
-    });
+    self->fillKeptLines(dim, outDim, lowProd, &circularLine);
 }
