@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 
 #include "errors.h"
@@ -165,15 +166,14 @@ std::vector<double> parseNumberList(std::string_view text) {
 std::string formatNumber(double v) {
     if (std::isnan(v)) return "nan";
     if (std::isinf(v)) return v > 0 ? "inf" : "-inf";
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.17g", v);
-    // Prefer the shortest text that reads back the same.
+    // The shortest text that reads back the same ("20", not "2e+01").
+    std::string best;
     for (int prec = 1; prec <= 17; ++prec) {
-        char shortBuf[64];
-        std::snprintf(shortBuf, sizeof shortBuf, "%.*g", prec, v);
-        if (std::strtod(shortBuf, nullptr) == v) return shortBuf;
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%.*g", prec, v);
+        if (std::strtod(buf, nullptr) == v && (best.empty() || std::strlen(buf) < best.size())) best = buf;
     }
-    return buf;
+    return best;
 }
 
 namespace {

@@ -1,0 +1,85 @@
+// blocks, describe, demo, warnings and every command's --help.
+#include <gtest/gtest.h>
+
+#include "e2e_support.h"
+
+using namespace dravo::test;
+
+namespace {
+
+TEST(E2eCommands, BlocksListsTheTestBlockWithItsSummary) {
+    auto r = runDravo({"blocks"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("testblock"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("dravo_testblock"), std::string::npos);
+    EXPECT_NE(r.out.find("Test block of the host"), std::string::npos);
+}
+
+TEST(E2eCommands, DescribeShowsParametersChoicesAndTunability) {
+    auto r = runDravo({"describe", "testblock"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const char* s : {"gain", "offset", "mode", "rtpType", "affine", "copy", "fail", "Inputs", "Outputs"})
+        EXPECT_NE(r.out.find(s), std::string::npos) << s << "\n" << r.out;
+    // The plug-in declares offset tunable and gain not; the table says so on their lines.
+    auto lineOf = [&](const std::string& name) {
+        size_t p = r.out.find("  " + name + " ");
+        size_t b = r.out.rfind('\n', p);
+        return r.out.substr(b + 1, r.out.find('\n', p) - b - 1);
+    };
+    EXPECT_NE(lineOf("offset").find("yes"), std::string::npos) << lineOf("offset");
+    EXPECT_NE(lineOf("gain").find("no"), std::string::npos) << lineOf("gain");
+    // By plug-in name too.
+    EXPECT_EQ(runDravo({"describe", "dravo_testblock"}).status, 0);
+}
+
+TEST(E2eCommands, PluginWithoutDescriptionRunsByIndex) {
+    // The test block under another file name has no dialog description: parameters go by index.
+    TempDir dir;
+    std::filesystem::copy_file(std::filesystem::path(DRAVO_TEST_PLUGIN_DIR) / "dravo_testblock.so", dir / "undescribed.so");
+    std::string plugin = (dir / "undescribed.so").string();
+    writeFile(dir / "u.npy", npyBytes("<f8", false, "(1, 2)", bytesOf<double>({1, 2})));
+    auto r = runDravo({"run", plugin, "-p", "0=3", "-p", "1=1", "-p", "2=1", "-p", "3=0", "-i", (dir / "u.npy").string(), "-o",
+                       (dir / "y.npy").string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(valuesOf<double>(parseNpyFile(readFile(dir / "y.npy")).data), (std::vector<double>{4, 7}));
+    auto d = runDravo({"describe", plugin});
+    EXPECT_EQ(d.status, 0) << d.err;
+    EXPECT_NE(d.out.find("-p INDEX=VALUE"), std::string::npos) << d.out;
+    r = runDravo({"run", plugin, "-s", "gain=1", "-i", (dir / "u.npy").string()});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(isOneErrorLine(r.err, "dravo::cli::unknownParameter")) << r.err;
+}
+
+TEST(E2eCommands, BlockWarningsGoToStderr) {
+    auto r = runDravo({"run", "testblock", "-s", "gain=0", "-i", "3"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("warning: Gain is zero"), std::string::npos) << r.err;
+}
+
+TEST(E2eCommands, HelpOfEveryCommandTeachesWithAnExample) {
+    for (const char* cmd : {"blocks", "describe", "run", "demo"}) {
+        auto r = runDravo({cmd, "--help"});
+        EXPECT_EQ(r.status, 0) << cmd;
+        EXPECT_NE(r.out.find("Example"), std::string::npos) << cmd << "\n" << r.out;
+        EXPECT_NE(r.out.find(std::string("dravo ") + cmd), std::string::npos) << cmd;
+    }
+    auto top = runDravo({"--help"});
+    EXPECT_EQ(top.status, 0);
+    for (const char* cmd : {"blocks", "describe", "run", "demo"}) EXPECT_NE(top.out.find(cmd), std::string::npos);
+}
+
+TEST(E2eCommands, DemoWritesTheSceneAndATable) {
+    TempDir dir;
+    auto out = dir / "demo";
+    auto r = runDravo({"demo", "--out-dir", out.string()});
+    // Steps whose plug-in is not built are skipped, so the demo passes at every stage of the project.
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_TRUE(std::filesystem::exists(out / "scene-gray.png"));
+    EXPECT_TRUE(std::filesystem::exists(out / "scene-rgb.png"));
+    EXPECT_NE(r.out.find("FILE"), std::string::npos);
+    for (const char* block : {"rotate", "pad", "convert"}) EXPECT_NE(r.out.find(block), std::string::npos) << block;
+    // Every row says what happened to it.
+    EXPECT_EQ(r.out.find("FAILED"), std::string::npos) << r.out;
+}
+
+}  // namespace
