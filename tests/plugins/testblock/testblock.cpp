@@ -31,6 +31,8 @@ enum Mode { kAffine = 1, kCopy = 2, kFail = 3 };
 
 double paramValue(SimStruct_* S, int32_t i) { return qzGetScalar(ssGetSFcnParam(S, i)); }
 
+int32_t modeOf(SimStruct_* S) { return static_cast<int32_t>(paramValue(S, kMode)); }
+
 bool isScalar(const qzArray_tag* a) { return qzGetNumberOfElements(a) == 1; }
 
 void errorWithClass(SimStruct_* S, const char* cls) {
@@ -136,7 +138,7 @@ DRAVO_CALLBACK void mdlSetOutputPortDataType(SimStruct_* S, int32_t port, DataTy
 
 DRAVO_CALLBACK void mdlSetInputPortComplexSignal(SimStruct_* S, int32_t port, int32_t c) {
     if (!ssSetInputPortComplexSignal(S, port, c)) return;
-    bool complexOffset = qzIsComplex(ssGetSFcnParam(S, kOffset)) && paramValue(S, kMode) == kAffine;
+    bool complexOffset = qzIsComplex(ssGetSFcnParam(S, kOffset)) && modeOf(S) == kAffine;
     ssSetOutputPortComplexSignal(S, 0, c == 1 || complexOffset ? 1 : 0);
 }
 
@@ -170,7 +172,7 @@ DRAVO_CALLBACK void mdlSetWorkWidths(SimStruct_* S) {
 
 DRAVO_CALLBACK void mdlStart(SimStruct_* S) {
     DataTypeId t = ssGetInputPortDataType(S, 0);
-    if (paramValue(S, kMode) == kAffine && t != SS_DOUBLE && t != SS_SINGLE) {
+    if (modeOf(S) == kAffine && t != SS_DOUBLE && t != SS_SINGLE) {
         ssSetErrorStatus(S, "Affine mode needs a double or single input.");
         return;
     }
@@ -183,7 +185,7 @@ DRAVO_CALLBACK void mdlOutputs(SimStruct_* S, int32_t) {
     auto* count = static_cast<int32_t*>(ssGetDWork(S, 0));
     if (!count) return;
     ++*count;
-    int32_t mode = static_cast<int32_t>(paramValue(S, kMode));
+    const int32_t mode = modeOf(S);
     if (mode == kFail) {
         ssSetErrorStatus(S, "The test block was told to fail.");
         return;
