@@ -35,6 +35,8 @@ size_t FixptFactory::elementBytes(const DSPDataAttributesHandle& attrs) {
     return size_t(attrs.valueType().containerBytes) * (attrs.isComplex() ? 2 : 1);
 }
 
+const char* FixptFactory::lastError() { return errorBuffer; }
+
 bool FixptFactory::isLoggingOn(sysobj::SysObjAdaptorSFun* S) { return detail::hostLoggingOn(S); }
 
 const char* FixptFactory::check(const DSPDataAttributesHandle* attrs, const void* data, int32_t numElements,

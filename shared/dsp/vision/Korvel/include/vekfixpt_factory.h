@@ -37,6 +37,8 @@ public:
 
     // Bytes one element of the handle's value type takes (both parts when complex).
     static size_t elementBytes(const DSPDataAttributesHandle& attrs);
+    // The reason of the latest refusal ("" before any).
+    static const char* lastError();
     // The host's min/max/overflow logging setting for a block (false for a null handle).
     static bool isLoggingOn(sysobj::SysObjAdaptorSFun* S);
 
