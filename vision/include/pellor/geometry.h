@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <type_traits>
 
 #include "pellor/anglemath.h"
 
@@ -29,7 +30,7 @@ struct Trig {
 
 // sin, cos and tan(theta/2) of a reduced angle in [0, pi/2), from the math library or the sine table.
 template <typename T>
-Trig<T> shearTrig(T theta, const T* sineTable)
+Trig<T> shearTrig(T theta, const std::type_identity_t<T>* sineTable)
 {
     if (sineTable == nullptr) {
         return {std::sin(theta), std::cos(theta), std::tan(theta * T(0.5))};
@@ -50,7 +51,8 @@ Trig<T> shearTrig(T theta, const T* sineTable)
 
 // computeShearGeometry: rotated size H x W and sheared width S of a pre-rotated R' x C' image.
 template <typename T>
-ShearGeometry<T> computeShearGeometry(T theta, int32_t rowsPre, int32_t colsPre, const T* sineTable)
+ShearGeometry<T> computeShearGeometry(T theta, int32_t rowsPre, int32_t colsPre,
+                                      const std::type_identity_t<T>* sineTable)
 {
     const Trig<T> t = shearTrig(theta, sineTable);
     const T r = T(rowsPre), c = T(colsPre);

@@ -30,24 +30,17 @@ void sineTableAs(T* table)
     }
 }
 
-// The widest line the floating-point kernel computes for this angle: its own S (never below W) for the
-// actual and for the odd-rounded sizes, with the kernel's own precision, constants and sine table.
+// The sheared width S (never below W) that the floating-point kernel computes for this angle and size,
+// with the kernel's own precision, constants and sine table.
 template <typename T>
-int32_t kernelLineWidth(double angle, int32_t rows, int32_t cols, int32_t oddRows, int32_t oddCols, bool byTable)
+int32_t kernelShearedWidth(double angle, int32_t rows, int32_t cols, bool byTable)
 {
     T table[kSineTableLength];
     if (byTable) sineTableAs(table);
     ReducedAngle how;
     const T theta = reduceRotationAngle(static_cast<T>(angle), &how);
-    int32_t widest = 0;
-    for (int32_t pass = 0; pass < 2; ++pass) {
-        const int32_t r = pass == 0 ? rows : oddRows;
-        const int32_t c = pass == 0 ? cols : oddCols;
-        const ShearGeometry<T> g =
-            computeShearGeometry(theta, how.swap ? c : r, how.swap ? r : c, byTable ? table : nullptr);
-        widest = std::max({widest, g.shearedWidth, g.rotatedCols});
-    }
-    return widest;
+    return computeShearGeometry(theta, how.swap ? cols : rows, how.swap ? rows : cols, byTable ? table : nullptr)
+        .shearedWidth;
 }
 
 }  // namespace
@@ -105,20 +98,25 @@ DRAVO_CALLBACK void getDWorksSize(SimStruct_* S, int32_t* lineLength, int32_t* s
         const double b = reduceRotationAngle(angle, &how);
         const double t = std::tan(b * 0.5);
         w = how.swap ? truncToInt(t * cols + rows + 1.0) : truncToInt(t * rows + cols + 1.0);
-        // The kernel computes its own geometry (single images in single precision, maybe from the sine
-        // table); the line must hold whatever it computes, whichever side of a quarter-turn boundary the
-        // single-precision reduction lands on.
-        const DataTypeId type = ssGetInputPortDataType(S, kImagePort);
-        const bool byTable = isSineByTable(S);
-        if (type == SS_SINGLE) {
-            w = std::max(w, kernelLineWidth<float>(angle, actualRows, actualCols, rows, cols, byTable));
-        } else if (type == SS_DOUBLE) {
-            w = std::max(w, kernelLineWidth<double>(angle, actualRows, actualCols, rows, cols, byTable));
-        }
     }
     if (w % 2 == 0) ++w;
 
-    const int32_t m = std::max({w, fullCols, fullRows});
+    int32_t m = std::max({w, fullCols, fullRows});
+    if (!isAngleFromPort(S)) {
+        // The kernel computes its own geometry (a single image in single precision, perhaps from the sine
+        // table) and may land on the other side of a quarter-turn boundary than the double angle above:
+        // the buffers must hold the line it will compute.
+        const double angle = paramDouble(S, kAngle);
+        const DataTypeId type = ssGetInputPortDataType(S, kImagePort);
+        const bool byTable = isSineByTable(S);
+        int32_t kernelWidth = 0;
+        if (type == SS_SINGLE) {
+            kernelWidth = kernelShearedWidth<float>(angle, actualRows, actualCols, byTable);
+        } else if (type == SS_DOUBLE) {
+            kernelWidth = kernelShearedWidth<double>(angle, actualRows, actualCols, byTable);
+        }
+        m = std::max(m, kernelWidth);
+    }
     const int32_t n = std::max({rows, cols, fullRows});
     const int32_t nOdd = n % 2 != 0 ? n : n + 1;
     *lineLength = std::max(m, n);

@@ -1,0 +1,236 @@
+// Set-up of the rotate plug-in through the host: output sizes, work vectors, run-time parameters, the
+// choice of engine and the checks with their messages.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "block_support.h"
+#include "pellor/anglemath.h"
+#include "pellor/geometry.h"
+
+using namespace rotatetest;
+using dravo::host::BlockError;
+
+namespace {
+
+int32_t dworkWidth(const Block& b, const std::string& name)
+{
+    for (const auto& w : b.dworks())
+        if (w.name == name) return w.width;
+    return -1;
+}
+
+const dravo::host::RtpInfo* rtp(const std::vector<dravo::host::RtpInfo>& all, const std::string& name)
+{
+    for (const auto& r : all)
+        if (r.name == name) return &r;
+    return nullptr;
+}
+
+TEST(RotateSetup, ExpandedSizeAndWorkVectorsOfTheExample)
+{
+    auto b = makeBlock({{2, Array::scalar(0.5)}}, {image({100, 60})});
+    EXPECT_EQ(b->outputPort(0).dims, (std::vector<int32_t>{118, 102}));
+    b->start();
+    // R, C -> 101, 61; w = trunc(tan(0.25)*101 + 61 + 1) = 87; m = max(87, 102, 118) = 118;
+    // n = max(101, 61, 118) = 118 (odd: 119). Line 118 (+1), buffer 119 * 119.
+    EXPECT_EQ(dworkWidth(*b, "LineBuffer"), 119);
+    EXPECT_EQ(dworkWidth(*b, "ShearedImage"), 119 * 119);
+    const auto dworks = b->dworks();
+    ASSERT_EQ(dworks.size(), 2u);
+    EXPECT_EQ(dworks[0].name, "LineBuffer");
+    EXPECT_EQ(dworks[0].usageType, 0);
+    EXPECT_EQ(dworks[1].usageType, 2);
+    EXPECT_EQ(dworks[1].dataType, SS_DOUBLE);
+}
+
+TEST(RotateSetup, PortAngleOutputIsTheDiagonal)
+{
+    auto b = makeBlock({{1, Array::scalar(2)}}, {image({3, 4}), image({1, 1})});
+    EXPECT_EQ(b->outputPort(0).dims, (std::vector<int32_t>{5, 6}));
+    b->start();
+    // Port angle: t = tan(pi/4) (just under 1); R, C -> 3, 5; w = max(trunc(t*3+5+1), trunc(t*5+3+1)) = 9;
+    // m = max(9, 6, 5) = 9, n = max(3, 5, 5) = 5: line 9 (+1), buffer 10 * 5.
+    EXPECT_EQ(dworkWidth(*b, "LineBuffer"), 10);
+    EXPECT_EQ(dworkWidth(*b, "ShearedImage"), 50);
+    const auto rtps = b->runTimeParams();
+    ASSERT_NE(rtp(rtps, "MaxAngle"), nullptr);
+    EXPECT_EQ(rtp(rtps, "Angle"), nullptr);
+}
+
+TEST(RotateSetup, QuarterTurnFromTheDialogSwapsSidesWithoutWorkVectors)
+{
+    auto b = makeBlock({{2, Array::scalar(kPi / 2)}}, {image({7, 4})});
+    EXPECT_EQ(b->outputPort(0).dims, (std::vector<int32_t>{4, 7}));
+    b->start();
+    EXPECT_TRUE(b->dworks().empty());
+}
+
+TEST(RotateSetup, QuarterTurnSameSizeNonSquareTakesTheGeneralPath)
+{
+    auto b = makeBlock({{0, Array::scalar(2)}, {2, Array::scalar(kPi / 2)}}, {image({7, 4})});
+    EXPECT_EQ(b->outputPort(0).dims, (std::vector<int32_t>{7, 4}));
+    b->start();
+    EXPECT_EQ(b->dworks().size(), 2u);
+}
+
+TEST(RotateSetup, OnePixelImageNeverDeclaresWorkVectors)
+{
+    for (double angle : {0.3, 1.0, -2.0}) {
+        auto b = makeBlock({{2, Array::scalar(angle)}}, {image({1, 1, 3})});
+        b->start();
+        EXPECT_TRUE(b->dworks().empty()) << angle;
+    }
+}
+
+TEST(RotateSetup, RunTimeParametersHoldTheDialogValuesAndTheSineTable)
+{
+    auto b = makeBlock({{2, Array::scalar(0.25)}, {5, Array::scalar(2)}, {6, Array::realVector({1, 2, 3})}},
+                       {image({8, 9, 3}, SS_SINGLE)});
+    b->start();
+    const auto rtps = b->runTimeParams();
+    ASSERT_EQ(rtps.size(), 3u);
+    EXPECT_EQ(rtps[0].name, "FillValue");
+    EXPECT_EQ(rtps[0].dataType, SS_SINGLE);
+    float fill[3];
+    std::memcpy(fill, rtps[0].bytes.data(), sizeof fill);
+    EXPECT_EQ(fill[2], 3.0f);
+    EXPECT_EQ(rtps[1].name, "Angle");
+    float angle;
+    std::memcpy(&angle, rtps[1].bytes.data(), sizeof angle);
+    EXPECT_EQ(angle, 0.25f);
+    const auto* table = rtp(rtps, "SineTable");
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table->dims, (std::vector<int32_t>{1, 362}));
+    ASSERT_EQ(table->bytes.size(), 362 * sizeof(float));
+    float last;
+    std::memcpy(&last, table->bytes.data() + 361 * sizeof(float), sizeof last);
+    EXPECT_NEAR(last, std::sin(361 * kPi / 720), 1e-6);
+}
+
+TEST(RotateSetup, TrigonometricFunctionsNeedNoTable)
+{
+    auto b = makeBlock({}, {image({8, 9})});
+    b->start();
+    EXPECT_EQ(b->runTimeParams().size(), 2u);
+}
+
+TEST(RotateSetup, FillValueIsTheOnlyTunableParameter)
+{
+    auto b = makeBlock({}, {image({8, 9})});
+    for (int i = 0; i < 22; ++i) EXPECT_EQ(b->isParamTunable(i), i == 6) << i;
+}
+
+// Single images reduce the single angle with single constants: at 3*pi/2 the single reduction lands just
+// below a quarter-turn boundary (a shear of nearly pi/2) where the double one takes out a quarter turn.
+// The work vectors must hold the single kernel's geometry.
+TEST(RotateSetup, SingleImageWorkVectorsHoldTheSingleGeometry)
+{
+    for (double angle : {3 * kPi / 2, 5 * kPi / 2, 3 * kPi, 7 * kPi / 2}) {
+        pellor::ReducedAngle dHow, fHow;
+        const double dTheta = pellor::reduceRotationAngle(angle, &dHow);
+        const float fTheta = pellor::reduceRotationAngle(static_cast<float>(angle), &fHow);
+        auto b = makeBlock({{0, Array::scalar(2)}, {2, Array::scalar(angle)}}, {image({20, 31}, SS_SINGLE)});
+        b->start();
+        const int32_t stride = 31;  // max(full rows, rows before the shear) of this case
+        const pellor::ShearGeometry<float> g = pellor::computeShearGeometry(
+            fTheta, fHow.swap ? 31 : 20, fHow.swap ? 20 : 31, static_cast<const float*>(nullptr));
+        EXPECT_GE(dworkWidth(*b, "LineBuffer") - 1, g.shearedWidth) << angle;
+        EXPECT_GE(dworkWidth(*b, "ShearedImage") / stride, g.shearedWidth) << angle;
+        std::vector<float> in(20 * 31, 1.0f);
+        setInputValues(*b, 0, in);
+        EXPECT_NO_THROW(b->step()) << angle << " double theta " << dTheta << " single theta " << fTheta;
+    }
+}
+
+TEST(RotateStart, FixedPointEngineIsNotAvailableYet)
+{
+    auto b = makeBlock({{5, Array::scalar(2)}}, {image({8, 9}, SS_UINT8)});
+    try {
+        b->start();
+        FAIL() << "start succeeded";
+    } catch (const BlockError& e) {
+        EXPECT_NE(e.text().find("not available yet"), std::string::npos) << e.text();
+    }
+}
+
+TEST(RotateStart, LoggingRunNeedsTheFixedPointEngine)
+{
+    Settings logging;
+    logging.minMaxOverflowLogging = 1;
+    auto b = makeBlock({{5, Array::scalar(2)}}, {image({8, 9})}, logging);
+    EXPECT_THROW(b->start(), BlockError);
+}
+
+TEST(RotateStart, IntegerImageWithTrigonometricSineFails)
+{
+    auto b = makeBlock({{5, Array::scalar(1)}}, {image({8, 9}, SS_UINT8)});
+    try {
+        b->start();
+        FAIL() << "start succeeded";
+    } catch (const BlockError& e) {
+        EXPECT_EQ(e.messageClass(), "dspshared::system::sineMethodNotTable");
+    }
+}
+
+struct BadSetting {
+    std::map<int, double> params;
+    std::vector<int32_t> dims;
+    std::string expectClass;  // empty: a plain text containing expectText
+    std::string expectText;
+};
+
+class RotateChecks : public ::testing::TestWithParam<BadSetting> {};
+
+TEST_P(RotateChecks, RefusedWithItsMessage)
+{
+    const BadSetting c = GetParam();
+    std::map<int, Array> set;
+    for (auto [i, v] : c.params) set[i] = Array::scalar(v);
+    try {
+        auto b = makeBlock(set, {image(c.dims)});
+        b->start();
+        FAIL() << "accepted";
+    } catch (const BlockError& e) {
+        if (!c.expectClass.empty()) {
+            EXPECT_EQ(e.messageClass(), c.expectClass) << e.text();
+        }
+        if (!c.expectText.empty()) {
+            EXPECT_NE(e.text().find(c.expectText), std::string::npos) << e.text();
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Messages, RotateChecks,
+    ::testing::Values(BadSetting{{{0, 3}}, {4, 4}, "", ""}, BadSetting{{{7, 4}}, {4, 4}, "", ""},
+                      BadSetting{{{2, NAN}}, {4, 4}, "", "Angle (radians) cannot be Inf or NaN"},
+                      BadSetting{{{2, INFINITY}}, {4, 4}, "", "cannot be Inf or NaN"},
+                      BadSetting{{{8, 0}, {9, 1}}, {4, 4}, "dspshared::system::sgnFixptWdLenWrong1", ""},
+                      BadSetting{{{17, 0}, {19, 1.5}}, {4, 4}, "dspshared::system::fixptFracLenNotInt1", ""},
+                      BadSetting{{{20, 8}}, {4, 4}, "", ""},
+                      BadSetting{{}, {4, 4, 2, 2}, "", "more than 3 dimensions"}));
+
+TEST(RotateChecks, FillValuesMustMatchThePlanes)
+{
+    try {
+        auto b = makeBlock({{6, Array::realVector({1, 2})}}, {image({4, 5, 3})});
+        FAIL() << "accepted";
+    } catch (const BlockError& e) {
+        EXPECT_EQ(e.messageClass(), "vision::system::backgroundWrongDim");
+    }
+    EXPECT_NO_THROW(makeBlock({{6, Array::realVector({1, 2, 3})}}, {image({4, 5, 3})}));
+}
+
+TEST(RotateChecks, AngleInputMustBeScalar)
+{
+    try {
+        auto b = makeBlock({{1, Array::scalar(2)}}, {image({4, 5}), image({1, 2})});
+        FAIL() << "accepted";
+    } catch (const BlockError& e) {
+        EXPECT_EQ(e.messageClass(), "vision::system::angleNotScalar");
+    }
+}
+
+}  // namespace
