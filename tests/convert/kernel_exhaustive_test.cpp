@@ -93,14 +93,22 @@ uint32_t wordAt(const std::vector<uint8_t>& bytes, int elemSize, size_t i)
     return w;
 }
 
-TEST(KernelsExhaustive, IntegerToIntegerMatchesTheFormulas)
+class KernelsExhaustive : public ::testing::TestWithParam<Variant> {
+protected:
+    void SetUp() override
+    {
+        if (!variantRuns(GetParam())) GTEST_SKIP() << "the processor lacks " << variantName(GetParam());
+    }
+};
+
+TEST_P(KernelsExhaustive, IntegerToIntegerMatchesTheFormulas)
 {
     const auto types = integerTypes();
     for (const TypeDesc& in : types) {
         const auto words = storedWords(in);
         const auto input = packWords(in, words);
         for (const TypeDesc& out : types) {
-            Conversion c = prepare(in, out);
+            Conversion c = prepare(in, out, GetParam());
             ASSERT_TRUE(c.ok) << name(in) << " -> " << name(out);
             const auto bytes = run(c, input.data(), static_cast<int32_t>(words.size()));
             size_t mismatches = 0, first = 0;
@@ -116,12 +124,12 @@ TEST(KernelsExhaustive, IntegerToIntegerMatchesTheFormulas)
 }
 
 template <typename Out>
-void checkToFloat(const TypeDesc& outType)
+void checkToFloat(const TypeDesc& outType, Variant variant)
 {
     for (const TypeDesc& in : integerTypes()) {
         const auto words = storedWords(in);
         const auto input = packWords(in, words);
-        Conversion c = prepare(in, outType);
+        Conversion c = prepare(in, outType, variant);
         ASSERT_TRUE(c.ok);
         const auto bytes = run(c, input.data(), static_cast<int32_t>(words.size()));
         const Out inMax = static_cast<Out>(wordMax(in.wordLength));
@@ -145,21 +153,21 @@ void checkToFloat(const TypeDesc& outType)
     }
 }
 
-TEST(KernelsExhaustive, IntegerToDoubleAndSingleMatchTheFormulas)
+TEST_P(KernelsExhaustive, IntegerToDoubleAndSingleMatchTheFormulas)
 {
-    checkToFloat<double>(kDouble);
-    checkToFloat<float>(kSingle);
+    checkToFloat<double>(kDouble, GetParam());
+    checkToFloat<float>(kSingle, GetParam());
 }
 
 // Back and forth: an integer converted to double and back lands on the same word.
-TEST(KernelsExhaustive, IntegerRoundTripsThroughDouble)
+TEST_P(KernelsExhaustive, IntegerRoundTripsThroughDouble)
 {
     for (const TypeDesc& t : integerTypes()) {
         const auto words = storedWords(t);
         const auto input = packWords(t, words);
-        Conversion there = prepare(t, kDouble);
+        Conversion there = prepare(t, kDouble, GetParam());
         const auto doubles = run(there, input.data(), static_cast<int32_t>(words.size()));
-        Conversion back = prepare(kDouble, t);
+        Conversion back = prepare(kDouble, t, GetParam());
         const auto bytes = run(back, doubles.data(), static_cast<int32_t>(words.size()));
         size_t mismatches = 0;
         for (size_t i = 0; i < words.size(); ++i) mismatches += wordAt(bytes, t.elemSize, i) != words[i];
@@ -168,12 +176,12 @@ TEST(KernelsExhaustive, IntegerRoundTripsThroughDouble)
 }
 
 // Every double of the form k / 2^20 in [-0.25, 1.25], each float type, against the formula.
-TEST(KernelsExhaustive, FloatToIntegerSweepMatchesTheFormula)
+TEST_P(KernelsExhaustive, FloatToIntegerSweepMatchesTheFormula)
 {
     std::vector<double> x;
     for (int k = -(1 << 18); k <= (5 << 18); ++k) x.push_back(std::ldexp(static_cast<double>(k), -20));
     for (const TypeDesc& out : integerTypes()) {
-        Conversion c = prepare(kDouble, out);
+        Conversion c = prepare(kDouble, out, GetParam());
         const auto bytes = run(c, x.data(), static_cast<int32_t>(x.size()));
         const double outMax = wordMax(out.wordLength);
         size_t mismatches = 0;
@@ -189,5 +197,49 @@ TEST(KernelsExhaustive, FloatToIntegerSweepMatchesTheFormula)
         EXPECT_EQ(mismatches, 0u) << "double -> " << name(out);
     }
 }
+
+// The same single sweep through single arithmetic.
+TEST_P(KernelsExhaustive, SingleToIntegerSweepMatchesTheFormula)
+{
+    std::vector<float> x;
+    for (int k = -(1 << 16); k <= (5 << 16); ++k) x.push_back(std::ldexp(static_cast<float>(k), -18));
+    for (const TypeDesc& out : integerTypes()) {
+        Conversion c = prepare(kSingle, out, GetParam());
+        const auto bytes = run(c, x.data(), static_cast<int32_t>(x.size()));
+        const float outMax = static_cast<float>(wordMax(out.wordLength));
+        size_t mismatches = 0;
+        for (size_t i = 0; i < x.size(); ++i) {
+            float v = outMax * x[i] + 0.5f;
+            if (v > outMax) v = outMax;
+            if (v < 0) v = 0;
+            uint32_t expected = static_cast<uint32_t>(v);
+            if (out.cls == TypeClass::Signed)
+                expected = refSignExtend(expected - wordOffset(out.wordLength), out.wordLength, out.elemSize * 8);
+            mismatches += wordAt(bytes, out.elemSize, i) != expected;
+        }
+        EXPECT_EQ(mismatches, 0u) << "single -> " << name(out);
+    }
+}
+
+// Floating outputs of every floating input on a sweep, both variants against the formula.
+TEST_P(KernelsExhaustive, FloatToFloatSweepMatchesTheFormula)
+{
+    std::vector<double> x;
+    for (int k = -(1 << 16); k <= (5 << 16); ++k) x.push_back(std::ldexp(static_cast<double>(k), -18) + 1e-9);
+    Conversion c = prepare(kDouble, kSingle, GetParam());
+    const auto bytes = run(c, x.data(), static_cast<int32_t>(x.size()));
+    size_t mismatches = 0;
+    for (size_t i = 0; i < x.size(); ++i) {
+        const float expected = static_cast<float>(x[i] > 1 ? 1.0 : x[i] < 0 ? 0.0 : x[i]);
+        float got;
+        std::memcpy(&got, &bytes[4 * i], 4);
+        mismatches += got != expected;
+    }
+    EXPECT_EQ(mismatches, 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Variants, KernelsExhaustive,
+                         ::testing::Values(Variant::Dispatched, Variant::Generic, Variant::Avx2, Variant::Avx512),
+                         [](const auto& info) { return std::string(variantName(info.param)); });
 
 }  // namespace

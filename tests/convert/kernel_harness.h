@@ -51,7 +51,30 @@ struct Conversion {
     bool guardIntact = true;  // nothing written past the last element
 };
 
-inline Conversion prepare(const TypeDesc& in, const TypeDesc& out)
+// Which kernel members to take: the ones the block would choose, or one variant.
+enum class Variant { Dispatched, Generic, Avx2, Avx512 };
+
+inline bool variantRuns(Variant v)
+{
+    if (v == Variant::Avx2) return __builtin_cpu_supports("avx2");
+    if (v == Variant::Avx512)
+        return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+               __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512dq");
+    return true;
+}
+
+inline const char* variantName(Variant v)
+{
+    switch (v) {
+    case Variant::Dispatched: return "dispatched";
+    case Variant::Generic: return "generic";
+    case Variant::Avx2: return "avx2";
+    case Variant::Avx512: return "avx512";
+    }
+    return "?";
+}
+
+inline Conversion prepare(const TypeDesc& in, const TypeDesc& out, Variant variant = Variant::Dispatched)
 {
     Conversion c;
     ScaleConvertState& s = c.state;
@@ -80,7 +103,13 @@ inline Conversion prepare(const TypeDesc& in, const TypeDesc& out)
     const auto m = ubrin::findRescaleMultiplier(s.inMax, s.outMax);
     s.rescaleMultiplier = m.multiplier;
     s.rescaleShift = m.shift;
-    const auto k = ubrin::selectKernels(c.rule, {in.cls, in.elemSize}, {out.cls, out.elemSize});
+    s.rescaleFitsIn32Bits = m.fitsIn32Bits ? 1 : 0;
+    const ubrin::PortStorage inStorage{in.cls, in.elemSize}, outStorage{out.cls, out.elemSize};
+    const auto select = variant == Variant::Generic  ? ubrin::selectGenericKernels
+                        : variant == Variant::Avx2   ? ubrin::selectAvx2Kernels
+                        : variant == Variant::Avx512 ? ubrin::selectAvx512Kernels
+                                                     : ubrin::selectKernels;
+    const auto k = select(c.rule, inStorage, outStorage, m.fitsIn32Bits);
     s.firstKernel = k.first;
     s.secondKernel = k.second;
     c.ok = k.first != nullptr;

@@ -4,6 +4,7 @@
 
 #include "reference.h"
 #include "ubrin/rescale_multiplier.h"
+#include "ubrin/scale_convert_kernels.h"
 
 using namespace convert_test;
 
@@ -14,11 +15,15 @@ TEST(RescaleMultiplier, EqualsRoundHalfUpForEveryWordOfEveryWordLengthPair)
             const uint32_t inMax = wordMax(inWl), outMax = wordMax(outWl);
             const auto m = ubrin::findRescaleMultiplier(inMax, outMax);
             ASSERT_GT(m.shift, 0) << inWl << " -> " << outWl;
+            const uint64_t largest = uint64_t{inMax} * m.multiplier + (uint64_t{1} << (m.shift - 1));
+            EXPECT_EQ(m.fitsIn32Bits, largest < (uint64_t{1} << 32)) << inWl << " -> " << outWl;
             uint32_t mismatches = 0, first = 0;
             for (uint32_t u = 0; u <= inMax; ++u) {
-                if (ubrin::rescaleWord(u, m.multiplier, m.shift) != refRoundHalfUp(u * outMax, inMax)) {
-                    if (mismatches++ == 0) first = u;
-                }
+                const uint32_t expected = refRoundHalfUp(u * outMax, inMax);
+                const bool wideOk = ubrin::kernels::rescaleWord<uint64_t>(u, m.multiplier, m.shift) == expected;
+                const bool narrowOk = !m.fitsIn32Bits ||
+                                      ubrin::kernels::rescaleWord<uint32_t>(u, m.multiplier, m.shift) == expected;
+                if (!(wideOk && narrowOk) && mismatches++ == 0) first = u;
             }
             EXPECT_EQ(mismatches, 0u) << inWl << " -> " << outWl << " first at u = " << first;
         }
@@ -36,6 +41,15 @@ TEST(RescaleMultiplier, RoundHalfUpMatchesTheWorkedExamples)
     EXPECT_EQ(ubrin::roundHalfUp(5u, 2u), 3u);
     EXPECT_EQ(ubrin::roundHalfUp(7u, 2u), 4u);
     EXPECT_EQ(ubrin::roundHalfUp(65535u * 65535u, 65535u), 65535u);  // largest product fits 32 bits
+}
+
+TEST(RescaleMultiplier, ExactMultiplesUseThirtyTwoBits)
+{
+    // 65535 = 255 * 257: uint8 -> uint16 is an exact multiply, well inside 32 bits; the way back needs
+    // 2^k > 2 * 65535 * 255 and so a 64-bit product.
+    EXPECT_TRUE(ubrin::findRescaleMultiplier(255, 65535).fitsIn32Bits);
+    EXPECT_FALSE(ubrin::findRescaleMultiplier(65535, 255).fitsIn32Bits);
+    EXPECT_TRUE(ubrin::findRescaleMultiplier(3, 65535).fitsIn32Bits);
 }
 
 TEST(RescaleMultiplier, RefusesRangesOutsideSixteenBits)

@@ -82,10 +82,10 @@ TEST(KernelSelection, EveryPairOfSupportedTypesHasItsKernels)
 
 TEST(KernelSelection, RefusesStorageItHasNoMemberFor)
 {
-    EXPECT_EQ(ubrin::selectKernels(ConversionRule::SignedToFloat, {TypeClass::Signed, 4}, {TypeClass::Float, 8})
+    EXPECT_EQ(ubrin::selectKernels(ConversionRule::SignedToFloat, {TypeClass::Signed, 4}, {TypeClass::Float, 8}, false)
                   .first,
               nullptr);
-    EXPECT_EQ(ubrin::selectKernels(ConversionRule::Copy, {TypeClass::Signed, 1}, {TypeClass::Signed, 2}).first,
+    EXPECT_EQ(ubrin::selectKernels(ConversionRule::Copy, {TypeClass::Signed, 1}, {TypeClass::Signed, 2}, false).first,
               nullptr);
 }
 

@@ -21,6 +21,18 @@ struct KernelPair {
 };
 
 // Both null when no member exists for the storage sizes (a type the set-up should have refused).
-KernelPair selectKernels(ConversionRule rule, const PortStorage& in, const PortStorage& out);
+// rescaleIn32Bits picks the 32-bit members of the rescaling rules (see rescale_multiplier.h). The
+// members come from the widest instruction set the processor offers; every variant computes the same
+// values (element-wise operations, no fused multiply-add).
+KernelPair selectKernels(ConversionRule rule, const PortStorage& in, const PortStorage& out,
+                         bool rescaleIn32Bits);
+
+// The same from one variant: "generic" (the build's baseline), "avx2" or "avx512".
+KernelPair selectGenericKernels(ConversionRule rule, const PortStorage& in, const PortStorage& out,
+                                bool rescaleIn32Bits);
+KernelPair selectAvx2Kernels(ConversionRule rule, const PortStorage& in, const PortStorage& out,
+                             bool rescaleIn32Bits);
+KernelPair selectAvx512Kernels(ConversionRule rule, const PortStorage& in, const PortStorage& out,
+                               bool rescaleIn32Bits);
 
 }  // namespace ubrin

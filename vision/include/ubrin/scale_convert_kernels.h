@@ -15,17 +15,37 @@
 #include "ubrin/rescale_multiplier.h"
 #include "ubrin/scale_convert_state.h"
 
-namespace ubrin::kernels {
+// The kernels are compiled once per instruction-set variant (kernel_selection_*.cpp); each variant
+// gets its own namespace so that no inline function or template instance is shared between them.
+#ifndef UBRIN_KERNEL_VARIANT
+#define UBRIN_KERNEL_VARIANT generic
+#endif
 
-// Sign extension from bit (31 - shift): shift = 32 - WL. Left as is for WL 8 and 16 once stored.
-inline int32_t signExtend(int32_t v, int32_t shift)
+namespace ubrin::kernels {
+inline namespace UBRIN_KERNEL_VARIANT {
+
+// The low bits of v in Storage, sign-extended from bit WL-1: storageShift = bits of Storage - WL.
+// A word of the full storage width (8 or 16 bits) is left as the wrap-around produced it.
+template <typename Storage>
+inline Storage signExtendStored(int32_t v, int32_t storageShift)
 {
-    return static_cast<int32_t>(static_cast<uint32_t>(v) << shift) >> shift;
+    using U = std::make_unsigned_t<Storage>;
+    const Storage high = static_cast<Storage>(static_cast<U>(static_cast<U>(v) << storageShift));
+    return static_cast<Storage>(high >> storageShift);
 }
 
-inline int32_t shiftFor(int32_t wordLength)
+template <typename Storage>
+inline int32_t storageShiftFor(int32_t wordLength)
 {
-    return 32 - wordLength;
+    return static_cast<int32_t>(8 * sizeof(Storage)) - wordLength;
+}
+
+// (u * multiplier + 2^(shift-1)) >> shift in Wide arithmetic (uint32_t when the product fits).
+template <typename Wide>
+inline uint32_t rescaleWord(uint32_t u, uint32_t multiplier, int32_t shift)
+{
+    const Wide half = Wide{1} << (shift - 1);
+    return static_cast<uint32_t>((static_cast<Wide>(u) * static_cast<Wide>(multiplier) + half) >> shift);
 }
 
 // F->F: clamp to [0, 1]; a NaN passes through. The tests are made in the input type.
@@ -70,11 +90,9 @@ void subtractOutputOffset(const ScaleConvertState* st)
     U* __restrict y = static_cast<U*>(st->output);
     const int32_t n = st->numElements;
     const int32_t outOffset = st->outOffset;
-    const int32_t outShift = shiftFor(st->outWordLength);
-    for (int32_t i = 0; i < n; ++i) {
-        const int32_t v = static_cast<int32_t>(y[i]) - outOffset;
-        y[i] = static_cast<U>(signExtend(v, outShift));
-    }
+    const int32_t outShift = storageShiftFor<Storage>(st->outWordLength);
+    for (int32_t i = 0; i < n; ++i)
+        y[i] = static_cast<U>(signExtendStored<Storage>(static_cast<int32_t>(y[i]) - outOffset, outShift));
 }
 
 // U->F: u / inMax, divided in the output type.
@@ -84,12 +102,9 @@ void unsignedToFloat(const ScaleConvertState* st)
     const In* __restrict x = static_cast<const In*>(st->input);
     Out* __restrict y = static_cast<Out*>(st->output);
     const int32_t n = st->numElements;
-    const uint32_t inMask = st->inMax;
+    const In inMask = static_cast<In>(st->inMax);
     const Out inMax = static_cast<Out>(st->inMax);
-    for (int32_t i = 0; i < n; ++i) {
-        const uint32_t u = static_cast<uint32_t>(x[i]) & inMask;
-        y[i] = static_cast<Out>(static_cast<int32_t>(u)) / inMax;
-    }
+    for (int32_t i = 0; i < n; ++i) y[i] = static_cast<Out>(static_cast<In>(x[i] & inMask)) / inMax;
 }
 
 // S->F: (s + inOffset) / inMax, the sum and the division in the output type.
@@ -99,65 +114,61 @@ void signedToFloat(const ScaleConvertState* st)
     const In* __restrict x = static_cast<const In*>(st->input);
     Out* __restrict y = static_cast<Out*>(st->output);
     const int32_t n = st->numElements;
-    const int32_t inShift = shiftFor(st->inWordLength);
+    const int32_t inShift = storageShiftFor<In>(st->inWordLength);
     const Out inOffset = static_cast<Out>(st->inOffset);
     const Out inMax = static_cast<Out>(st->inMax);
-    for (int32_t i = 0; i < n; ++i) {
-        const int32_t s = signExtend(x[i], inShift);
-        y[i] = (static_cast<Out>(s) + inOffset) / inMax;
-    }
+    for (int32_t i = 0; i < n; ++i)
+        y[i] = (static_cast<Out>(signExtendStored<In>(x[i], inShift)) + inOffset) / inMax;
 }
 
 // U->U (also the first pass of U->S by rescaling): roundHalfUp(u * outMax, inMax).
-template <typename In, typename Out>
+template <typename In, typename Out, typename Wide>
 void unsignedToUnsigned(const ScaleConvertState* st)
 {
     const In* __restrict x = static_cast<const In*>(st->input);
     Out* __restrict y = static_cast<Out*>(st->output);
     const int32_t n = st->numElements;
-    const uint32_t inMask = st->inMax;
+    const In inMask = static_cast<In>(st->inMax);
     const uint32_t multiplier = st->rescaleMultiplier;
     const int32_t shift = st->rescaleShift;
-    for (int32_t i = 0; i < n; ++i) {
-        const uint32_t u = static_cast<uint32_t>(x[i]) & inMask;
-        y[i] = static_cast<Out>(rescaleWord(u, multiplier, shift));
-    }
+    for (int32_t i = 0; i < n; ++i)
+        y[i] = static_cast<Out>(rescaleWord<Wide>(static_cast<In>(x[i] & inMask), multiplier, shift));
 }
 
 // S->U by rescaling: roundHalfUp((s + inOffset) * outMax, inMax).
-template <typename In, typename Out>
+template <typename In, typename Out, typename Wide>
 void signedToUnsignedByRescaling(const ScaleConvertState* st)
 {
     const In* __restrict x = static_cast<const In*>(st->input);
     Out* __restrict y = static_cast<Out*>(st->output);
     const int32_t n = st->numElements;
-    const int32_t inShift = shiftFor(st->inWordLength);
+    const int32_t inShift = storageShiftFor<In>(st->inWordLength);
     const int32_t inOffset = st->inOffset;
     const uint32_t multiplier = st->rescaleMultiplier;
     const int32_t shift = st->rescaleShift;
     for (int32_t i = 0; i < n; ++i) {
-        const uint32_t u = static_cast<uint32_t>(signExtend(x[i], inShift) + inOffset);
-        y[i] = static_cast<Out>(rescaleWord(u, multiplier, shift));
+        const uint32_t u = static_cast<uint32_t>(signExtendStored<In>(x[i], inShift) + inOffset);
+        y[i] = static_cast<Out>(rescaleWord<Wide>(u, multiplier, shift));
     }
 }
 
 // S->S: roundHalfUp((s + inOffset) * outMax, inMax) - outOffset, then sign extension.
-template <typename In, typename Out>
+template <typename In, typename Out, typename Wide>
 void signedToSigned(const ScaleConvertState* st)
 {
     const In* __restrict x = static_cast<const In*>(st->input);
     Out* __restrict y = static_cast<Out*>(st->output);
     const int32_t n = st->numElements;
-    const int32_t inShift = shiftFor(st->inWordLength);
-    const int32_t outShift = shiftFor(st->outWordLength);
+    const int32_t inShift = storageShiftFor<In>(st->inWordLength);
+    const int32_t outShift = storageShiftFor<Out>(st->outWordLength);
     const int32_t inOffset = st->inOffset;
     const int32_t outOffset = st->outOffset;
     const uint32_t multiplier = st->rescaleMultiplier;
     const int32_t shift = st->rescaleShift;
     for (int32_t i = 0; i < n; ++i) {
-        const uint32_t u = static_cast<uint32_t>(signExtend(x[i], inShift) + inOffset);
-        const int32_t v = static_cast<int32_t>(rescaleWord(u, multiplier, shift)) - outOffset;
-        y[i] = static_cast<Out>(signExtend(v, outShift));
+        const uint32_t u = static_cast<uint32_t>(signExtendStored<In>(x[i], inShift) + inOffset);
+        const int32_t v = static_cast<int32_t>(rescaleWord<Wide>(u, multiplier, shift)) - outOffset;
+        y[i] = signExtendStored<Out>(v, outShift);
     }
 }
 
@@ -169,9 +180,10 @@ void signedToUnsignedByOffset(const ScaleConvertState* st)
     const Storage* __restrict x = static_cast<const Storage*>(st->input);
     U* __restrict y = static_cast<U*>(st->output);
     const int32_t n = st->numElements;
-    const int32_t inShift = shiftFor(st->inWordLength);
-    const int32_t inOffset = st->inOffset;
-    for (int32_t i = 0; i < n; ++i) y[i] = static_cast<U>(signExtend(x[i], inShift) + inOffset);
+    const int32_t inShift = storageShiftFor<Storage>(st->inWordLength);
+    const U inOffset = static_cast<U>(st->inOffset);
+    for (int32_t i = 0; i < n; ++i)
+        y[i] = static_cast<U>(static_cast<U>(signExtendStored<Storage>(x[i], inShift)) + inOffset);
 }
 
 // U->S, same word length: u - outOffset, then sign extension.
@@ -182,13 +194,11 @@ void unsignedToSignedByOffset(const ScaleConvertState* st)
     const U* __restrict x = static_cast<const U*>(st->input);
     Storage* __restrict y = static_cast<Storage*>(st->output);
     const int32_t n = st->numElements;
-    const int32_t inMask = st->inMax;
-    const int32_t outOffset = st->outOffset;
-    const int32_t outShift = shiftFor(st->outWordLength);
-    for (int32_t i = 0; i < n; ++i) {
-        const int32_t v = (static_cast<int32_t>(x[i]) & inMask) - outOffset;
-        y[i] = static_cast<Storage>(signExtend(v, outShift));
-    }
+    const U inMask = static_cast<U>(st->inMax);
+    const U outOffset = static_cast<U>(st->outOffset);
+    const int32_t outShift = storageShiftFor<Storage>(st->outWordLength);
+    for (int32_t i = 0; i < n; ++i)
+        y[i] = signExtendStored<Storage>(static_cast<U>((x[i] & inMask) - outOffset), outShift);
 }
 
 // B->any: trueValue for a non-zero input, else 0.
@@ -220,4 +230,5 @@ inline void copyBytes(const ScaleConvertState* st)
                     static_cast<size_t>(st->numElements) * static_cast<size_t>(st->inElemSize));
 }
 
+}  // namespace UBRIN_KERNEL_VARIANT
 }  // namespace ubrin::kernels

@@ -43,9 +43,11 @@ struct ScaleConvertState {
     // The conversion rule (a ConversionRule value) that selected the kernels.
     int32_t rule;
     // Exact replacement of the division in roundHalfUp(u * outMax, inMax) for u in [0, inMax]:
-    // (u * rescaleMultiplier + 2^(rescaleShift-1)) >> rescaleShift (see rescale_multiplier.h).
+    // (u * rescaleMultiplier + 2^(rescaleShift-1)) >> rescaleShift (see rescale_multiplier.h), formed
+    // in 32-bit arithmetic when rescaleFitsIn32Bits, else in 64-bit.
     uint32_t rescaleMultiplier;
     int32_t rescaleShift;
+    int32_t rescaleFitsIn32Bits;
 
     ScaleConvertKernel firstKernel;   // always set after a successful mdlPreSim
     ScaleConvertKernel secondKernel;  // set only for the two-pass conversions

@@ -123,9 +123,11 @@ bool prepareScaleConvertState(SysObjAdaptorSFun* S, ScaleConvertState* state)
         }
         next.rescaleMultiplier = m.multiplier;
         next.rescaleShift = m.shift;
+        next.rescaleFitsIn32Bits = m.fitsIn32Bits ? 1 : 0;
     }
     const KernelPair kernels =
-        selectKernels(rule, {in.info.typeClass, in.elemSize}, {out.info.typeClass, out.elemSize});
+        selectKernels(rule, {in.info.typeClass, in.elemSize}, {out.info.typeClass, out.elemSize},
+                      next.rescaleFitsIn32Bits != 0);
     if (kernels.first == nullptr) {
         ssSetErrorStatus(S, kNoKernel);
         return false;
