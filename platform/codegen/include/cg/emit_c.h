@@ -1,0 +1,46 @@
+// The C emitter: turns a Unit (one block instance) into <id>.h / <id>.c, the pool's shared utility
+// functions into dravo_common.h / dravo_common.c, and provides the runtime header dravo_rt.h.
+// Emitted C is C99 and compiles with -std=c99 -Wall -Wextra -Werror. Generated fixed-point code supports
+// word lengths up to 64 bits; a larger one is a generation error naming the reason (nothing is emitted).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "cg/unit.h"
+
+namespace CG {
+
+struct EmittedFile {
+    std::string name;
+    std::string text;
+};
+
+struct EmitOptions {
+    bool sourceTags = false;  // append "/* file:line */" to constructs that carry a source location
+};
+
+const char* runtimeHeaderName();
+const char* runtimeHeaderText();
+const char* commonUnitName();  // "dravo_common"
+
+// Errors go to the active diagnostics; on error the result is empty.
+std::vector<EmittedFile> emitUnit(const Unit& unit, const EmitOptions& options = {});
+// The pool's functions (all of them), with the runtime header. Empty pool: header and an empty unit.
+std::vector<EmittedFile> emitCommon(const Pool& pool, const EmitOptions& options = {});
+
+// Writes all files into dir (created if missing), or none: they are written to a scratch folder first
+// and moved in only when every write succeeded. Returns false with a reason in *error.
+bool writeFilesAtomically(const std::string& dir, const std::vector<EmittedFile>& files, std::string* error);
+
+// Emits the unit, the common unit and the runtime header and writes them into dir, all or none. On
+// failure *error reads "block '<name>': <reason>" and the folder holds no new file.
+bool writeUnit(const Unit& unit, const std::string& dir, std::string* error, const EmitOptions& options = {});
+
+// C type name of a scalar or complex IR type ("int16_t", "dv_complex_double"); reports an error for types
+// the target cannot hold.
+std::string cTypeName(const Type& t);
+// Bytes one element of the type occupies in host and generated storage (complex: both parts).
+size_t storageBytes(const Type& t);
+
+}  // namespace CG

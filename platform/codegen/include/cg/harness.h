@@ -1,0 +1,48 @@
+// The equivalence harness in library form: emits a unit, writes a main program that reads the inputs
+// from files, runs start/step/terminate and writes the outputs, builds it all with the system C compiler
+// (-std=c99 -Wall -Wextra -Werror) and runs it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "cg/unit.h"
+
+namespace CG {
+
+struct HarnessInput {
+    std::vector<uint8_t> bytes;  // stored elements, column-major, interleaved when complex
+    std::vector<int32_t> dims;   // current dimensions (variable-size ports)
+};
+
+struct HarnessOutput {
+    std::vector<uint8_t> bytes;  // the current elements only
+    std::vector<int32_t> dims;   // current dimensions
+};
+
+struct HarnessOptions {
+    std::string workDir;          // created if missing; the files stay there for inspection
+    std::string compiler;         // empty: $CC, else cc, else the compiler the project was built with
+    bool sanitize = false;        // -fsanitize=undefined, aborting on the first report
+    std::vector<std::string> extraFlags;
+    int32_t repeat = 1;           // steps to run (timing); outputs are those of the last step
+};
+
+struct HarnessResult {
+    bool ok = false;
+    bool compilerMissing = false;
+    std::string error;            // what went wrong (generation, build, run)
+    std::string buildLog;
+    std::vector<HarnessOutput> outputs;
+    double secondsPerStep = 0.0;
+    int32_t sizeCheckFailures = 0;
+};
+
+// The C compiler to use ("" when none can be found).
+std::string findCCompiler(const std::string& preferred = {});
+
+// The unit must be complete (generation succeeded). Inputs in port order.
+HarnessResult buildAndRun(const Unit& unit, const std::vector<HarnessInput>& inputs, const HarnessOptions& options);
+
+}  // namespace CG

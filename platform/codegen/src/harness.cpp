@@ -1,0 +1,236 @@
+#include "cg/harness.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <cstring>
+
+#include "cg/diagnostics.h"
+#include "cg/emit_c.h"
+
+#ifndef DRAVO_C_COMPILER
+#define DRAVO_C_COMPILER "cc"
+#endif
+
+namespace CG {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string shellQuote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+bool onPath(const std::string& exe) {
+    if (exe.find('/') != std::string::npos) return fs::exists(exe);
+    const char* path = std::getenv("PATH");
+    if (!path) return false;
+    std::stringstream ss(path);
+    std::string dir;
+    while (std::getline(ss, dir, ':'))
+        if (!dir.empty() && fs::exists(fs::path(dir) / exe)) return true;
+    return false;
+}
+
+bool writeBytes(const fs::path& p, const void* data, size_t n) {
+    std::ofstream os(p, std::ios::binary);
+    os.write(static_cast<const char*>(data), static_cast<std::streamsize>(n));
+    return static_cast<bool>(os);
+}
+
+bool readBytes(const fs::path& p, std::vector<uint8_t>& out) {
+    std::ifstream is(p, std::ios::binary);
+    if (!is) return false;
+    out.assign(std::istreambuf_iterator<char>(is), std::istreambuf_iterator<char>());
+    return true;
+}
+
+std::string readText(const fs::path& p) {
+    std::ifstream is(p);
+    std::stringstream ss;
+    ss << is.rdbuf();
+    return ss.str();
+}
+
+// main(): argv = [repeat, one file per input (and its dims), one file per output (and its dims), stats].
+std::string mainProgram(const Unit& u) {
+    const BlockDesc& d = u.desc;
+    std::string id = cIdentifier(d.name);
+    std::string s =
+        "/* Test driver: reads the inputs, runs the unit, writes the outputs. */\n"
+        "#define _POSIX_C_SOURCE 199309L\n"
+        "#include <stdio.h>\n#include <stdlib.h>\n#include <string.h>\n#include <time.h>\n\n"
+        "#include \"" + id + ".h\"\n\n"
+        "static void* readAll(const char* path, size_t minBytes)\n{\n"
+        "    FILE* f = fopen(path, \"rb\");\n    long n;\n    void* p;\n"
+        "    if (!f) { perror(path); exit(3); }\n"
+        "    fseek(f, 0, SEEK_END);\n    n = ftell(f);\n    fseek(f, 0, SEEK_SET);\n"
+        "    p = calloc(1, (size_t)n > minBytes ? (size_t)n + 1 : minBytes + 1);\n"
+        "    if (!p || fread(p, 1, (size_t)n, f) != (size_t)n) { fprintf(stderr, \"cannot read %s\\n\", path); exit(3); }\n"
+        "    fclose(f);\n    return p;\n}\n\n"
+        "static void writeAll(const char* path, const void* p, size_t n)\n{\n"
+        "    FILE* f = fopen(path, \"wb\");\n"
+        "    if (!f || fwrite(p, 1, n, f) != n) { fprintf(stderr, \"cannot write %s\\n\", path); exit(3); }\n"
+        "    fclose(f);\n}\n\n"
+        "int main(int argc, char** argv)\n{\n"
+        "    int arg = 2;\n    long repeat, r;\n    struct timespec t0, t1;\n    FILE* stats;\n";
+    int nargs = 2;
+    for (size_t i = 0; i < d.inputs.size(); ++i) {
+        std::string ct = cTypeName(d.inputs[i].elemType);
+        s += "    " + ct + "* u" + std::to_string(i) + ";\n";
+        if (d.inputs[i].variableSize) s += "    int32_t* u" + std::to_string(i) + "_dims;\n";
+        nargs += d.inputs[i].variableSize ? 2 : 1;
+    }
+    for (size_t i = 0; i < d.outputs.size(); ++i) {
+        std::string ct = cTypeName(d.outputs[i].elemType);
+        s += "    " + ct + "* y" + std::to_string(i) + ";\n";
+        s += "    int32_t y" + std::to_string(i) + "_dims[" + std::to_string(std::max<size_t>(d.outputs[i].dims.size(), 1)) + "] = {0};\n";
+        nargs += 2;
+    }
+    s += "    if (argc != " + std::to_string(nargs + 1) + ") { fprintf(stderr, \"usage: wrong argument count\\n\"); return 2; }\n";
+    s += "    repeat = atol(argv[1]);\n";
+    for (size_t i = 0; i < d.inputs.size(); ++i) {
+        std::string n = std::to_string(i);
+        std::string ct = cTypeName(d.inputs[i].elemType);
+        s += "    u" + n + " = (" + ct + "*)readAll(argv[arg++], " + std::to_string(std::max(d.inputs[i].width, 1)) + " * sizeof(" + ct + "));\n";
+        if (d.inputs[i].variableSize) s += "    u" + n + "_dims = (int32_t*)readAll(argv[arg++], 64);\n";
+    }
+    for (size_t i = 0; i < d.outputs.size(); ++i) {
+        std::string n = std::to_string(i);
+        std::string ct = cTypeName(d.outputs[i].elemType);
+        s += "    y" + n + " = (" + ct + "*)calloc((size_t)" + std::to_string(std::max(d.outputs[i].width, 1)) + ", sizeof(" + ct + "));\n";
+        s += "    if (!y" + n + ") return 3;\n";
+        for (size_t k = 0; k < d.outputs[i].dims.size(); ++k)
+            s += "    y" + n + "_dims[" + std::to_string(k) + "] = " + std::to_string(d.outputs[i].dims[k]) + ";\n";
+    }
+    std::string call = id + "_step(";
+    std::vector<std::string> args;
+    for (size_t i = 0; i < d.inputs.size(); ++i) {
+        args.push_back("u" + std::to_string(i));
+        if (d.inputs[i].variableSize) args.push_back("u" + std::to_string(i) + "_dims");
+    }
+    for (size_t i = 0; i < d.outputs.size(); ++i) {
+        args.push_back("y" + std::to_string(i));
+        if (d.outputs[i].variableSize) args.push_back("y" + std::to_string(i) + "_dims");
+    }
+    for (size_t i = 0; i < args.size(); ++i) call += (i ? ", " : "") + args[i];
+    call += ")";
+    s += "    " + id + "_start();\n";
+    s += "    clock_gettime(CLOCK_MONOTONIC, &t0);\n";
+    s += "    for (r = 0; r < repeat; r++) {\n        " + call + ";\n    }\n";
+    s += "    clock_gettime(CLOCK_MONOTONIC, &t1);\n";
+    for (size_t i = 0; i < d.outputs.size(); ++i) {
+        std::string n = std::to_string(i);
+        std::string ct = cTypeName(d.outputs[i].elemType);
+        std::string count = "1";
+        for (size_t k = 0; k < d.outputs[i].dims.size(); ++k) count += " * (size_t)y" + n + "_dims[" + std::to_string(k) + "]";
+        if (d.outputs[i].dims.empty()) count = std::to_string(d.outputs[i].width);
+        s += "    writeAll(argv[arg++], y" + n + ", " + count + " * sizeof(" + ct + "));\n";
+        s += "    writeAll(argv[arg++], y" + n + "_dims, sizeof y" + n + "_dims);\n";
+    }
+    s += "    " + id + "_terminate();\n";
+    s += "    stats = fopen(argv[arg], \"w\");\n    if (!stats) return 3;\n";
+    s += "    fprintf(stats, \"%.9f %ld\\n\", ((double)(t1.tv_sec - t0.tv_sec) + 1e-9 * (double)(t1.tv_nsec - t0.tv_nsec)) / (double)repeat, (long)" + id + "_sizeCheckFailures);\n";
+    s += "    fclose(stats);\n    return 0;\n}\n";
+    return s;
+}
+
+}  // namespace
+
+std::string findCCompiler(const std::string& preferred) {
+    if (!preferred.empty()) return onPath(preferred) ? preferred : std::string();
+    if (const char* cc = std::getenv("CC"); cc && *cc && onPath(cc)) return cc;
+    if (onPath("cc")) return "cc";
+    if (onPath(DRAVO_C_COMPILER)) return DRAVO_C_COMPILER;
+    return "";
+}
+
+HarnessResult buildAndRun(const Unit& unit, const std::vector<HarnessInput>& inputs, const HarnessOptions& options) {
+    HarnessResult res;
+    const BlockDesc& d = unit.desc;
+    if (inputs.size() != d.inputs.size()) {
+        res.error = "the block has " + std::to_string(d.inputs.size()) + " input(s), " + std::to_string(inputs.size()) + " given";
+        return res;
+    }
+    std::string cc = findCCompiler(options.compiler);
+    if (cc.empty()) {
+        res.compilerMissing = true;
+        res.error = "no C compiler found (tried " + (options.compiler.empty() ? std::string("$CC, cc") : options.compiler) + ")";
+        return res;
+    }
+    Diagnostics diag;
+    std::vector<EmittedFile> files;
+    {
+        DiagnosticsScope scope(diag);
+        files = emitUnit(unit);
+        auto common = emitCommon(*unit.pool);
+        files.insert(files.end(), common.begin(), common.end());
+    }
+    if (diag.failed()) {
+        res.error = "block '" + d.name + "': " + diag.error().message();
+        return res;
+    }
+    std::string id = cIdentifier(d.name);
+    files.push_back({"main.c", mainProgram(unit)});
+    fs::path dir = options.workDir.empty() ? fs::temp_directory_path() / ("dravo-harness-" + id) : fs::path(options.workDir);
+    std::string werr;
+    if (!writeFilesAtomically(dir.string(), files, &werr)) {
+        res.error = werr;
+        return res;
+    }
+    std::string cmd = shellQuote(cc) + " -std=c99 -Wall -Wextra -Werror -O2 -ffp-contract=off";
+    if (options.sanitize) cmd += " -fsanitize=undefined -fno-sanitize-recover=undefined";
+    for (auto& f : options.extraFlags) cmd += " " + f;
+    cmd += " -o " + shellQuote((dir / "prog").string()) + " " + shellQuote((dir / "main.c").string()) + " " +
+           shellQuote((dir / (id + ".c")).string()) + " " + shellQuote((dir / "dravo_common.c").string()) + " -lm > " +
+           shellQuote((dir / "build.log").string()) + " 2>&1";
+    int rc = std::system(cmd.c_str());
+    res.buildLog = readText(dir / "build.log");
+    if (rc != 0) {
+        res.error = "the generated code does not build:\n" + res.buildLog;
+        return res;
+    }
+    std::string run = shellQuote((dir / "prog").string()) + " " + std::to_string(std::max(options.repeat, 1));
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        fs::path p = dir / ("in" + std::to_string(i) + ".bin");
+        writeBytes(p, inputs[i].bytes.data(), inputs[i].bytes.size());
+        run += " " + shellQuote(p.string());
+        if (d.inputs[i].variableSize) {
+            fs::path q = dir / ("in" + std::to_string(i) + "_dims.bin");
+            std::vector<int32_t> dims = inputs[i].dims.empty() ? d.inputs[i].dims : inputs[i].dims;
+            writeBytes(q, dims.data(), dims.size() * sizeof(int32_t));
+            run += " " + shellQuote(q.string());
+        }
+    }
+    for (size_t i = 0; i < d.outputs.size(); ++i) {
+        run += " " + shellQuote((dir / ("out" + std::to_string(i) + ".bin")).string());
+        run += " " + shellQuote((dir / ("out" + std::to_string(i) + "_dims.bin")).string());
+    }
+    run += " " + shellQuote((dir / "stats.txt").string()) + " > " + shellQuote((dir / "run.log").string()) + " 2>&1";
+    rc = std::system(run.c_str());
+    if (rc != 0) {
+        res.error = "the generated program failed (status " + std::to_string(rc) + "):\n" + readText(dir / "run.log");
+        return res;
+    }
+    for (size_t i = 0; i < d.outputs.size(); ++i) {
+        HarnessOutput o;
+        std::vector<uint8_t> dims;
+        readBytes(dir / ("out" + std::to_string(i) + ".bin"), o.bytes);
+        readBytes(dir / ("out" + std::to_string(i) + "_dims.bin"), dims);
+        o.dims.resize(d.outputs[i].dims.size());
+        if (dims.size() >= o.dims.size() * sizeof(int32_t) && !o.dims.empty())
+            std::memcpy(o.dims.data(), dims.data(), o.dims.size() * sizeof(int32_t));
+        res.outputs.push_back(std::move(o));
+    }
+    std::istringstream stats(readText(dir / "stats.txt"));
+    stats >> res.secondsPerStep >> res.sizeCheckFailures;
+    res.ok = true;
+    return res;
+}
+
+}  // namespace CG
