@@ -157,6 +157,16 @@ TEST(Memory, TunableChangeReconvertsTheRtpInPlace) {
     EXPECT_EQ(sysobj::ssGetRunTimeParamInfo(b.handle(), 0)->data, before);  // same size: same storage
 }
 
+TEST(Memory, ParameterPointersReadBeforeAChangeStayReadable) {
+    Block b(testblock(), "rtp");
+    b.setParameters(testParams(1, 5, 2));
+    b.start();
+    const qzArray_tag* before = sysobj::ssGetSFcnParam(b.handle(), 1);
+    b.changeParameter(1, Array::scalar(6));
+    EXPECT_EQ(qzGetScalar(before), 5.0);  // the old value, still alive
+    EXPECT_EQ(qzGetScalar(sysobj::ssGetSFcnParam(b.handle(), 1)), 6.0);
+}
+
 TEST(Memory, TunableChangeOfSizeIsRefusedForAnRtpBackedParameter) {
     Block b(testblock(), "rtp");
     b.setParameters(testParams(1, 5, 2));

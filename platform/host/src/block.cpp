@@ -604,10 +604,9 @@ void Block::changeParameter(int32_t index, Array value) {
     try {
         uint32_t mask = Stage::Initialized | Stage::Propagated | Stage::Running;
         if (s.plugin->mdlCheckParameters) DRAVO_INVOKE(s, phase, mask, mdlCheckParameters);
-        if (!running) return;
-        if (s.plugin->mdlProcessParameters) {
+        if (running && s.plugin->mdlProcessParameters) {
             DRAVO_INVOKE(s, phase, static_cast<uint32_t>(Stage::Running), mdlProcessParameters);
-        } else {
+        } else if (running) {
             // Without mdlProcessParameters the host refreshes the run-time parameters behind the dialog value.
             for (auto& r : s.rtps) {
                 if (!r->defined || r->dlgParamIndex != index) continue;
@@ -616,9 +615,15 @@ void Block::changeParameter(int32_t index, Array value) {
             }
         }
     } catch (...) {
+        s.retiredParams.push_back(std::move(s.params[k]));
         s.params[k] = std::move(old);
+        // The RTPs may already hold the refused value: bring them back to the parameter in force.
+        if (running)
+            for (auto& r : s.rtps)
+                if (r->defined && r->dlgParamIndex == index) detail::fillRtpFromDialog(&s, index, *r);
         throw;
     }
+    s.retiredParams.push_back(std::move(old));
 }
 
 // ---- terminate ------------------------------------------------------------------------------------------

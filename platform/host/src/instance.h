@@ -88,6 +88,9 @@ public:
 
     // Dialog parameters.
     std::vector<dravo::host::Array> params;
+    // Values replaced while set up or running stay alive until the instance ends: a block may still hold a
+    // pointer it read before the change.
+    std::vector<dravo::host::Array> retiredParams;
     std::vector<int32_t> tunable;
     int32_t declaredNumParams = -1;
 
