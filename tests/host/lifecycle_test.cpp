@@ -238,6 +238,18 @@ TEST(Lifecycle, ComplexSignalsAreInterleaved) {
     EXPECT_EQ(outputAs<double>(b, 0), (std::vector<double>{3, -2, 5, -4}));
 }
 
+TEST(Lifecycle, HostSettingsReachTheBlock) {
+    dravo::host::Settings settings;
+    settings.simMode = 2;
+    settings.minMaxOverflowLogging = 1;
+    settings.dataTypeOverride = 1;
+    Block b(testblock(), "settings", settings);
+    EXPECT_EQ(sysobj::ssGetSimMode(b.handle()), 2);
+    EXPECT_EQ(sysobj::ssGetMinMaxOverflowLogging(b.handle()), 1);
+    EXPECT_EQ(sysobj::ssGetDataTypeOverride(b.handle()), 1);
+    EXPECT_STREQ(sysobj::ssGetPath(b.handle()), "settings");
+}
+
 TEST(Lifecycle, CodeGenerationWithoutGeneratorIsAnError) {
     Block b(testblock(), "nocg");
     b.setParameters(testParams(1.0, 0.0));

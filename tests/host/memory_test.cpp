@@ -157,6 +157,16 @@ TEST(Memory, TunableChangeReconvertsTheRtpInPlace) {
     EXPECT_EQ(sysobj::ssGetRunTimeParamInfo(b.handle(), 0)->data, before);  // same size: same storage
 }
 
+TEST(Memory, WithoutProcessParametersTheHostRefreshesTheRtp) {
+    Block b(Plugin::load("dravo_testblock_noproc"), "noproc");
+    ASSERT_EQ(b.plugin().mdlProcessParameters, nullptr);
+    b.setParameters(testParams(1, 5, 1, SS_INT16));
+    b.propagate({doubleInput({1, 1})});
+    b.start();
+    b.changeParameter(1, Array::scalar(-7.5));
+    EXPECT_EQ(bytesAs<int16_t>(b.runTimeParams()[0].bytes), (std::vector<int16_t>{-8}));
+}
+
 TEST(Memory, ParameterPointersReadBeforeAChangeStayReadable) {
     Block b(testblock(), "rtp");
     b.setParameters(testParams(1, 5, 2));

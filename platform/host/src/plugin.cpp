@@ -17,6 +17,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The callbacks without which the host cannot run a block at all.
+#define DRAVO_REQUIRED_CALLBACKS(X) X(mdlInitializeSizes) X(mdlInitializeSampleTimes) X(mdlOutputs) X(mdlTerminate)
+
+// The first required callback the library lacks, or null.
+const char* firstMissingRequired(void* handle) {
+#define DRAVO_CHECK_REQUIRED(cb) \
+    if (!dlsym(handle, #cb)) return #cb;
+    DRAVO_REQUIRED_CALLBACKS(DRAVO_CHECK_REQUIRED)
+#undef DRAVO_CHECK_REQUIRED
+    return nullptr;
+}
+
 // Block names a user types, and the plug-in that implements each.
 const std::map<std::string, std::string>& blockNames() {
     static const std::map<std::string, std::string> names = {
@@ -101,13 +113,8 @@ std::shared_ptr<Plugin> Plugin::load(const std::string& name) {
     DRAVO_BLOCK_CALLBACKS(DRAVO_LOOKUP_CALLBACK)
 #undef DRAVO_LOOKUP_CALLBACK
 
-#define DRAVO_REQUIRE_CALLBACK(cb) \
-    if (!p->cb) throw BlockError("load", name, "", "symbol " #cb " is missing in plug-in " + path);
-    DRAVO_REQUIRE_CALLBACK(mdlInitializeSizes)
-    DRAVO_REQUIRE_CALLBACK(mdlInitializeSampleTimes)
-    DRAVO_REQUIRE_CALLBACK(mdlOutputs)
-    DRAVO_REQUIRE_CALLBACK(mdlTerminate)
-#undef DRAVO_REQUIRE_CALLBACK
+    if (const char* missing = firstMissingRequired(handle))
+        throw BlockError("load", name, "", std::string("symbol ") + missing + " is missing in plug-in " + path);
     return p;
 }
 
@@ -128,7 +135,7 @@ std::vector<std::pair<std::string, std::string>> Plugin::discover() {
             if (seen.count(stem)) continue;
             void* h = dlopen(f.c_str(), RTLD_LAZY | RTLD_LOCAL);
             if (!h) continue;
-            bool isBlock = dlsym(h, "mdlInitializeSizes") != nullptr;
+            bool isBlock = firstMissingRequired(h) == nullptr;  // only what load() would accept
             dlclose(h);
             if (!isBlock) continue;
             seen.insert(stem);

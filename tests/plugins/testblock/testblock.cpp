@@ -179,7 +179,10 @@ DRAVO_CALLBACK void mdlStart(SimStruct_* S) {
     ssSetUserData(S, new int(42));
 }
 
+// Built a second time without it (dravo_testblock_noproc), to show the host refreshing RTPs itself.
+#ifndef TESTBLOCK_WITHOUT_PROCESS_PARAMETERS
 DRAVO_CALLBACK void mdlProcessParameters(SimStruct_* S) { ssUpdateDlgParamAsRunTimeParam(S, 0); }
+#endif
 
 DRAVO_CALLBACK void mdlOutputs(SimStruct_* S, int32_t) {
     auto* count = static_cast<int32_t*>(ssGetDWork(S, 0));
