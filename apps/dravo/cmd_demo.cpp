@@ -88,8 +88,10 @@ std::string settingsText(const DemoStep& step, const std::optional<DialogDescrip
     std::string out;
     for (const auto& s : step.settings) {
         const ParamDescription* p = dialog ? dialog->findByIndex(s.index) : nullptr;
-        std::string text = p ? p->name + "=" : std::to_string(s.index) + "=";
-        text += (p && p->kind == ParamKind::Popup) ? popupLabel(*p, parseValue(s.value)) : s.value;
+        std::string text = p ? "-s " + p->name + "=" : "-p " + std::to_string(s.index) + "=";
+        std::string value = (p && p->kind == ParamKind::Popup) ? popupLabel(*p, parseValue(s.value)) : s.value;
+        if (value.find(' ') != std::string::npos) value = "'" + value + "'";
+        text += value;
         out += (out.empty() ? "" : " ") + text;
     }
     return out;
@@ -101,6 +103,7 @@ int demoCommand(const std::string& outDir) {
     if (ec) throw ToolError(msg::kUnwritableFile, "cannot create folder '" + outDir + "': " + ec.message());
 
     std::vector<std::vector<std::string>> rows = {{"FILE", "BLOCK", "WHAT", "INPUT", "OUTPUT", "NOTE"}};
+    std::vector<std::string> settingLines;
     for (const char* scene : {"gray", "rgb"}) {
         std::string file = std::string("scene-") + scene + ".png";
         Signal s = drawScene(scene);
@@ -131,7 +134,7 @@ int demoCommand(const std::string& outDir) {
         plan.block.displayName = dialog->block;
         for (const auto& s : step.settings) plan.params.push_back({s.index, "", s.value});
         plan.inputs = {{input}};
-        row[2] = std::string(step.what) + " (" + settingsText(step, dialog) + ")";
+        settingLines.push_back(std::string(step.file) + ": dravo run " + step.block + " " + settingsText(step, dialog));
         try {
             RunResult result = runBlock(plan);
             const Signal& out = result.outputs.at(0).at(0);
@@ -151,6 +154,10 @@ int demoCommand(const std::string& outDir) {
     }
     std::cout << "dravo demo: results in " << outDir << "/\n\n";
     printTable(std::cout, rows);
+    if (!settingLines.empty()) {
+        std::cout << "\nSettings (other parameters at their defaults):\n";
+        for (const auto& line : settingLines) std::cout << "  " << line << "\n";
+    }
     if (failures) {
         reportError(std::to_string(failures) + " demo step(s) failed", "");
         return kExitFailure;

@@ -2,11 +2,32 @@
 
 #include <ostream>
 
+#ifdef DRAVO_HAVE_FIXPT
+#include "vekfixpt_log.h"
+#endif
+
 namespace dravo::cli {
 
-// Hooked to the fixed-point library's records once that library is part of the build.
+#ifdef DRAVO_HAVE_FIXPT
+
+// The plug-ins and dravo share one copy of the fixed-point library, so its registry holds what every
+// block instance of this run logged.
+void resetLoggingReport() { VekDSPFixpt::LogRegistry::instance().reset(); }
+
+void printLoggingReport(std::ostream& out) {
+    out << "fixed-point logging (min, max, overflows per label):\n"
+        << VekDSPFixpt::LogRegistry::instance().formatReport();
+    out.flush();
+}
+
+#else
+
 void resetLoggingReport() {}
 
-void printLoggingReport(std::ostream& out) { out << "fixed-point logging: no records (fixed-point library not built)\n"; }
+void printLoggingReport(std::ostream& out) {
+    out << "fixed-point logging: this dravo was built without the fixed-point library\n";
+}
+
+#endif
 
 }  // namespace dravo::cli

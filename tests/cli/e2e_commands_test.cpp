@@ -1,6 +1,8 @@
 // blocks, describe, demo, warnings and every command's --help.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "e2e_support.h"
 
 using namespace dravo::test;
@@ -78,8 +80,28 @@ TEST(E2eCommands, DemoWritesTheSceneAndATable) {
     EXPECT_TRUE(std::filesystem::exists(out / "scene-rgb.png"));
     EXPECT_NE(r.out.find("FILE"), std::string::npos);
     for (const char* block : {"rotate", "pad", "convert"}) EXPECT_NE(r.out.find(block), std::string::npos) << block;
-    // Every row says what happened to it.
     EXPECT_EQ(r.out.find("FAILED"), std::string::npos) << r.out;
+    // Each row is written or skipped; a written row's file is a PNG in the folder.
+    std::istringstream lines(r.out);
+    int written = 0;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.find(".png ") == std::string::npos || line.find("dravo run") != std::string::npos) continue;
+        std::string file = line.substr(0, line.find(' '));
+        bool skipped = line.find("skipped:") != std::string::npos;
+        EXPECT_TRUE(skipped || line.find("written") != std::string::npos || line.find("drawn") != std::string::npos) << line;
+        if (skipped) continue;
+        ++written;
+        auto bytes = readFile(out / file);
+        ASSERT_GT(bytes.size(), 8u) << file;
+        EXPECT_EQ(bytes[1], 'P') << file;
+    }
+    EXPECT_GE(written, 2);
+}
+
+TEST(E2eCommands, LoggingPrintsTheFixedPointReport) {
+    auto r = runDravo({"run", "testblock", "-i", "1", "--logging"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("fixed-point logging"), std::string::npos) << r.out;
 }
 
 }  // namespace
