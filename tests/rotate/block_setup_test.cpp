@@ -127,10 +127,12 @@ TEST(RotateSetup, FillValueIsTheOnlyTunableParameter)
 // The work vectors must hold the single kernel's geometry.
 TEST(RotateSetup, SingleImageWorkVectorsHoldTheSingleGeometry)
 {
+    int crossings = 0;
     for (double angle : {3 * kPi / 2, 5 * kPi / 2, 3 * kPi, 7 * kPi / 2}) {
         pellor::ReducedAngle dHow, fHow;
         const double dTheta = pellor::reduceRotationAngle(angle, &dHow);
         const float fTheta = pellor::reduceRotationAngle(static_cast<float>(angle), &fHow);
+        crossings += dHow.swap != fHow.swap;
         auto b = makeBlock({{0, Array::scalar(2)}, {2, Array::scalar(angle)}}, {image({20, 31}, SS_SINGLE)});
         b->start();
         const int32_t stride = 31;  // max(full rows, rows before the shear) of this case
@@ -142,6 +144,7 @@ TEST(RotateSetup, SingleImageWorkVectorsHoldTheSingleGeometry)
         setInputValues(*b, 0, in);
         EXPECT_NO_THROW(b->step()) << angle << " double theta " << dTheta << " single theta " << fTheta;
     }
+    EXPECT_GT(crossings, 0) << "no angle lands on different sides in single and double precision";
 }
 
 TEST(RotateStart, FixedPointEngineIsNotAvailableYet)
