@@ -263,25 +263,35 @@ std::optional<DialogDescription> findDialog(const std::string& name) {
 }
 
 Value popupValue(const ParamDescription& param, const std::string& text) {
+    // In order: the exact label, the number a label stands for, a unique prefix, a unique part.
     for (size_t i = 0; i < param.choices.size(); ++i)
         if (param.choices[i] == text) return Value::scalar(param.choiceValues[i]);
-    int matches = 0;
-    size_t match = 0;
-    std::string wanted = lower(text);
-    for (size_t i = 0; i < param.choices.size(); ++i)
-        if (!wanted.empty() && lower(param.choices[i]).rfind(wanted, 0) == 0) {
-            ++matches;
-            match = i;
-        }
-    if (matches == 1) return Value::scalar(param.choiceValues[match]);
-    std::string list;
-    for (size_t i = 0; i < param.choices.size(); ++i)
-        list += (i ? ", " : "") + formatNumber(param.choiceValues[i]) + " '" + param.choices[i] + "'";
-    if (matches == 0 && looksLikeNumberList(text) && text.find(',') == std::string::npos) {
+    bool isNumber = looksLikeNumberList(text) && text.find(',') == std::string::npos;
+    if (isNumber) {
         double v = parseNumberList(text)[0];
         if (std::find(param.choiceValues.begin(), param.choiceValues.end(), v) != param.choiceValues.end())
             return Value::scalar(v);
     }
+    std::string wanted = lower(text);
+    int matches = 0;
+    if (!isNumber && !wanted.empty()) {
+        for (bool partial : {false, true}) {
+            size_t match = 0;
+            matches = 0;
+            for (size_t i = 0; i < param.choices.size(); ++i) {
+                size_t at = lower(param.choices[i]).find(wanted);
+                if (partial ? at != std::string::npos : at == 0) {
+                    ++matches;
+                    match = i;
+                }
+            }
+            if (matches == 1) return Value::scalar(param.choiceValues[match]);
+            if (matches > 1) break;
+        }
+    }
+    std::string list;
+    for (size_t i = 0; i < param.choices.size(); ++i)
+        list += (i ? ", " : "") + formatNumber(param.choiceValues[i]) + " '" + param.choices[i] + "'";
     throw UsageError(msg::kBadValue, "'" + text + "' is " + (matches > 1 ? "ambiguous" : "not a choice") + " for " +
                                          param.name + "; choices: " + list);
 }

@@ -48,12 +48,15 @@ TEST(Dialogs, PopupsTakeLabelsPrefixesAndNumbers) {
     EXPECT_EQ(popupValue(method, "bicubic").re[0], 3.0);
     EXPECT_EQ(popupValue(method, "near").re[0], 1.0);
     EXPECT_EQ(popupValue(method, "2").re[0], 2.0);
+    EXPECT_EQ(popupValue(method, "cubic").re[0], 3.0);      // a unique part of a label
+    EXPECT_THROW(popupValue(method, "ear"), UsageError);    // part of Nearest and Bilinear
     EXPECT_THROW(popupValue(method, "bi"), UsageError);  // ambiguous
     EXPECT_THROW(popupValue(method, "4"), UsageError);   // not a choice
     EXPECT_THROW(popupValue(method, "lanczos"), UsageError);
     const ParamDescription& mode = *d.findByName("mode");
     EXPECT_EQ(popupValue(mode, "binary point").re[0], 0.0);
     EXPECT_EQ(popupValue(mode, "0").re[0], 0.0);
+    EXPECT_EQ(popupValue(mode, "precision").re[0], 1.0);
     EXPECT_THROW(popupValue(mode, "2"), UsageError);
     EXPECT_EQ(popupLabel(method, Value::scalar(3)), "Bicubic");
     try {
