@@ -30,6 +30,16 @@ std::string errorClassOf(const std::function<void()>& action)
     return "";
 }
 
+std::string errorTextOf(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const BlockError& e) {
+        return e.text();
+    }
+    return "";
+}
+
 // ---- dialog checks ---------------------------------------------------------------------------------------
 
 struct CheckCase {
@@ -210,17 +220,41 @@ TEST(PadPropagation, OutputRequestThatContradictsTheInputIsRefused)
 {
     // Pad sizes 1 at each end give 5 x 5 from 3 x 3; a 4 x 4 output would be overrun.
     auto block = makePadBlock({});
-    EXPECT_NE(errorClassOf([&] { block->propagate({doubleInput({3, 3})}, {outputDims({4, 4})}); }), "");
+    EXPECT_NE(errorTextOf([&] { block->propagate({doubleInput({3, 3})}, {outputDims({4, 4})}); })
+                  .find("differ from the dimensions the pad settings give"),
+              std::string::npos);
 }
 
 TEST(PadPropagation, ReplicateNeedsKeptData)
 {
     auto block = makePadBlock({{0, Array::scalar(2)}});
-    EXPECT_NE(errorClassOf([&] {
+    EXPECT_NE(errorTextOf([&] {
                   block->propagate({doubleInput({0, 3})});
                   block->start();
-              }),
-              "");
+              }).find("need at least one input element"),
+              std::string::npos);
+}
+
+TEST(PadPropagation, ConstantPadsAnEmptyDimension)
+{
+    auto block = makePadBlock({{2, Array::scalar(3)}});
+    block->propagate({doubleInput({0, 2})});
+    block->start();
+    block->setInput(0, nullptr, 0);
+    block->step();
+    EXPECT_EQ(outputAs<double>(*block), std::vector<double>(8, 3.0));
+}
+
+TEST(PadPropagation, SignalTakesTheOutputsComplexityForReplicate)
+{
+    auto block = makePadBlock({{0, Array::scalar(2)}});
+    OutputRequest complexOut;
+    complexOut.complexSignal = 1;
+    block->propagate({}, {complexOut});
+    EXPECT_EQ(block->inputPort(0).complexSignal, 1);
+    auto mismatch = makePadBlock({{0, Array::scalar(2)}});
+    EXPECT_EQ(errorClassOf([&] { mismatch->propagate({doubleInput({2, 2}, 0)}, {complexOut}); }),
+              kSys + "inOutComplexityMismatch");
 }
 
 // ---- run-time tables -----------------------------------------------------------------------------------------
