@@ -203,6 +203,18 @@ TEST(Propagation, UnconnectedInputOtherwiseReadsAsARealDoubleScalar) {
     EXPECT_EQ(b.outputPort(0).dims, (std::vector<int32_t>{1, 1}));
 }
 
+TEST(Propagation, AnOfferTheBlockLaterOverturnsIsCaught) {
+    Block b(Plugin::load("dravo_fickleblock"), "fickle");
+    InputSpec image{{4, 4}, SS_DOUBLE, 0, 1, 0};
+    InputSpec scalar{{1, 1}, SS_DOUBLE, 0, 0, 0};
+    EXPECT_EQ(propagateError(b, {image, scalar}),
+              "input port 0: variable-size dimensions mode was offered, but the block requires fixed-size");
+    // Offered the other way round nothing is overturned.
+    Block c(Plugin::load("dravo_fickleblock"), "fickle");
+    c.propagate({scalar, scalar});
+    EXPECT_EQ(c.inputPort(0).dimsMode, 0);
+}
+
 TEST(Propagation, PropagatingTwiceIsRefused) {
     Block b(testblock(), "t");
     b.setParameters(testParams(1, 0, 2));

@@ -358,6 +358,35 @@ void applyDefaults(SysObjAdaptorSFun& s) {
     }
 }
 
+// A later callback may have changed a port that already agreed to its offer (a block answering an offer on
+// one port by setting another): what was offered and requested must still hold at the end.
+void requireOffersHeld(SysObjAdaptorSFun& s, const std::vector<InputSpec>& inputs,
+                       const std::vector<OutputRequest>& outputs) {
+    const char* phase = "propagate";
+    for (size_t k = 0; k < inputs.size(); ++k) {
+        const InputSpec& in = inputs[k];
+        const Port& p = s.inputs[k];
+        const int32_t port = static_cast<int32_t>(k);
+        if (!p.dimsKnown() || !sameDims(p.dims, in.dims))
+            hostError(s, phase, portName(true, port) + ": dimensions " + detail::dimsText(in.dims) +
+                                    " were offered, but the block changed them to " + detail::dimsText(p.dims));
+        requireAgreement(s, phase, true, port, "dimensions mode", in.dimsMode, p.dimsMode);
+        requireAgreement(s, phase, true, port, "frame data", in.frameData, p.frameData);
+        requireAgreement(s, phase, true, port, "complexity", in.complexSignal, p.complexSignal);
+        if (in.dataType != DYNAMICALLY_TYPED) requireTypeAgreement(s, phase, true, port, in.dataType, p.dataType);
+    }
+    for (size_t k = 0; k < outputs.size(); ++k) {
+        const OutputRequest& r = outputs[k];
+        const Port& p = s.outputs[k];
+        const int32_t port = static_cast<int32_t>(k);
+        if (r.dims && (!p.dimsKnown() || !sameDims(p.dims, *r.dims)))
+            hostError(s, phase, portName(false, port) + ": dimensions " + detail::dimsText(*r.dims) +
+                                    " were requested, but the block changed them to " + detail::dimsText(p.dims));
+        if (r.complexSignal) requireAgreement(s, phase, false, port, "complexity", *r.complexSignal, p.complexSignal);
+        if (r.dataType) requireTypeAgreement(s, phase, false, port, *r.dataType, p.dataType);
+    }
+}
+
 // Refuses to go on while any port attribute is unset, naming every such port and attribute.
 void requireResolved(SysObjAdaptorSFun& s) {
     std::string missing;
@@ -409,6 +438,7 @@ void Block::propagate(const std::vector<InputSpec>& inputs, const std::vector<Ou
         for (size_t k = 0; k < outputs.size(); ++k) requestOutput(s, static_cast<int32_t>(k), outputs[k]);
         applyDefaults(s);
         requireResolved(s);
+        requireOffersHeld(s, inputs, outputs);
         s.stage = Stage::Propagated;
     } catch (...) {
         s.stage = Stage::Failed;
