@@ -73,8 +73,8 @@ void fillRange(T* d, int64_t count, T v)
     skewdetail::fillPositions(d, 0, count, 1, v);
 }
 
-// The sheared buffer before pass 1: the turned plane at (rowPad, colPad), the fill value around it in the
-// columns the passes use.
+// The sheared buffer before pass 1: the turned plane at (rowPad, colPad) and the fill value wherever pass 1
+// or pass 2 reads before writing (left of the plane in its rows; above and below it in every column in use).
 template <typename T>
 void preRotate(const ShearSetup<T>& s, const ShearLayout& l, const T* plane, Quadrant turn, T v)
 {
@@ -82,7 +82,7 @@ void preRotate(const ShearSetup<T>& s, const ShearLayout& l, const T* plane, Qua
     T* buf = s.sheared;
     for (int64_t c = 0; c < l.usedCols; ++c) {
         T* col = buf + c * stride;
-        if (c < l.colPad || c >= l.colPad + l.colsPre) {
+        if (c < l.colPad) {
             fillRange(col, stride, v);
         } else {
             fillRange(col, l.rowPad, v);
@@ -94,7 +94,74 @@ void preRotate(const ShearSetup<T>& s, const ShearLayout& l, const T* plane, Qua
 
 }  // namespace sheardetail
 
-// One output plane's worth of three shears. `angle` is the step's wrapped (and clamped) angle.
+// Where pass 3 writes: output rows [kLo, kHi) take rows b = k + rowFromOut of the sheared buffer (moved down
+// by bufShift), output columns from firstCol take line positions [firstPos, endPos).
+struct OutputWindow {
+    int32_t N, L2, bufShift, copied;
+    int32_t r0, L3, rowFromOut;
+    int32_t firstPos, endPos, firstCol;
+    int32_t kLo, kHi;
+    bool empty() const { return firstPos >= endPos || kLo >= kHi; }
+};
+
+template <typename T>
+OutputWindow outputWindow(const ShearSetup<T>& s, const ShearGeometry<T>& g, const ShearLayout& l)
+{
+    OutputWindow w{};
+    const int32_t Rp = l.rowsPre, H = g.rotatedRows, W = g.rotatedCols;
+    w.N = l.colsPre + 2 * l.colPad;
+    w.L2 = std::min({l.rowOffset >= 0 ? s.fullRows : Rp, l.stride, s.lineLen});
+    w.bufShift = std::clamp(l.rowShift, 0, l.stride);
+    w.copied = std::max(std::min(w.L2, l.stride - w.bufShift), 0);
+    w.L3 = l.rowOffset >= 0 ? H : Rp;
+    w.r0 = std::max(-l.rowOffset, 0);
+    // Only rows of the rotated image that pass 2 wrote are read: never past H, never past the buffer.
+    const int32_t endValid = std::min(w.r0 + H, w.copied);
+    int32_t posFromOut, posLo, posHi;
+    if (s.sameSize) {
+        w.rowFromOut = w.r0 + (H - s.rows) / 2;
+        posFromOut = (w.N - s.cols) / 2;
+        posLo = 0;
+        posHi = posFromOut + s.outCols;
+    } else {
+        w.rowFromOut = w.r0 - l.rowShift;
+        if (w.N >= W) {
+            posLo = (w.N - W) / 2;
+            posFromOut = posLo - l.colShift;
+        } else {
+            posLo = 0;
+            posFromOut = -saturatingTrunc((double(s.fullCols) - w.N) * 0.5);
+        }
+        posHi = posLo + W;
+    }
+    w.firstPos = std::max(posLo, posFromOut);
+    w.endPos = std::min(posHi, posFromOut + s.outCols);
+    w.firstCol = w.firstPos - posFromOut;
+    w.kLo = std::max(0, w.r0 - w.rowFromOut);
+    w.kHi = std::min(s.outRows, endValid - w.rowFromOut);
+    return w;
+}
+
+// The fill value everywhere pass 3 does not write.
+template <typename T>
+void fillOutsideWindow(T* out, int32_t outRows, int32_t outCols, const OutputWindow& w, T v)
+{
+    using sheardetail::fillRange;
+    if (w.empty()) {
+        fillRange(out, int64_t(outRows) * outCols, v);
+        return;
+    }
+    const int64_t colEnd = int64_t(w.firstCol) + (w.endPos - w.firstPos);
+    fillRange(out, int64_t(w.firstCol) * outRows, v);
+    for (int64_t c = w.firstCol; c < colEnd; ++c) {
+        T* col = out + c * outRows;
+        fillRange(col, w.kLo, v);
+        fillRange(col + w.kHi, outRows - w.kHi, v);
+    }
+    fillRange(out + colEnd * outRows, (outCols - colEnd) * outRows, v);
+}
+
+// One output plane's worth of three shears.
 template <typename T>
 void shearPlane(const ShearSetup<T>& s, const ShearGeometry<T>& g, const ShearLayout& l, Quadrant turn,
                 const T* plane, T* out, T v)
@@ -103,9 +170,12 @@ void shearPlane(const ShearSetup<T>& s, const ShearGeometry<T>& g, const ShearLa
     const int32_t Rp = l.rowsPre, Cp = l.colsPre, stride = l.stride;
     T* buf = s.sheared;
     T* line = s.line;
+    const OutputWindow w = outputWindow(s, g, l);
 
+    // The plane is copied into the buffer before the output is touched, so an output that shares the
+    // input's memory (same-size mode) is safe.
     sheardetail::preRotate(s, l, plane, turn, v);
-    fillRange(out, int64_t(s.outRows) * s.outCols, v);
+    fillOutsideWindow(out, s.outRows, s.outCols, w, v);
 
     // Pass 1: rows of the image, about the centre row (R'-1)/2.
     const T rowCentre = (T(Rp) - T(1)) / T(2);
@@ -117,55 +187,23 @@ void shearPlane(const ShearSetup<T>& s, const ShearGeometry<T>& g, const ShearLa
     }
 
     // Pass 2: columns in use, about the centre column (N-1)/2, moved down by the placement row shift.
-    const int32_t N = Cp + 2 * l.colPad;
-    const int32_t L2 = std::min({l.rowOffset >= 0 ? s.fullRows : Rp, stride, s.lineLen});
-    const int32_t bufShift = std::clamp(l.rowShift, 0, stride);
-    const int32_t copied = std::max(std::min(L2, stride - bufShift), 0);
-    const T colCentre = (T(N) - T(1)) / T(2);
-    for (int32_t c = 0; c < N; ++c) {
+    const T colCentre = (T(w.N) - T(1)) / T(2);
+    for (int32_t c = 0; c < w.N; ++c) {
         const T shift = (colCentre - T(c)) * g.sinTheta;
         T* col = buf + int64_t(c) * stride;
-        s.skew(col, 0, L2, L2, shift, 1, 1, line, 0, 0, v);
-        fillRange(col, bufShift, v);
-        std::memcpy(col + bufShift, line, size_t(copied) * sizeof(T));
+        s.skew(col, 0, w.L2, w.L2, shift, 1, 1, line, 0, 0, v);
+        fillRange(col, w.bufShift, v);
+        std::memcpy(col + w.bufShift, line, size_t(w.copied) * sizeof(T));
     }
 
-    // Pass 3: rows b = r0 .. r0+H-1 of the rotated image (as far as pass 2 wrote them) into the output.
-    const int32_t H = g.rotatedRows, W = g.rotatedCols;
-    const int32_t L3 = l.rowOffset >= 0 ? H : Rp;
-    const int32_t r0 = std::max(-l.rowOffset, 0);
-    const T lineCentre = (T(L3) - T(1)) / T(2);
-    const int32_t endValid = std::min(r0 + H, copied);
-
-    // Output row k takes row b = k + rowFromOut; output column j takes line position j + posFromOut.
-    int32_t rowFromOut, posFromOut, posLo, posHi;
-    if (s.sameSize) {
-        rowFromOut = r0 + (H - s.rows) / 2;
-        posFromOut = (N - s.cols) / 2;
-        posLo = 0;
-        posHi = posFromOut + s.outCols;
-    } else {
-        rowFromOut = r0 - l.rowShift;
-        if (N >= W) {
-            posLo = (N - W) / 2;
-            posFromOut = posLo - l.colShift;
-        } else {
-            posLo = 0;
-            posFromOut = -saturatingTrunc((double(s.fullCols) - N) * 0.5);
-        }
-        posHi = posLo + W;
-    }
-    const int32_t firstPos = std::max(posLo, posFromOut);
-    const int32_t endPos = std::min(posHi, posFromOut + s.outCols);
-    if (firstPos >= endPos) return;
-    const int32_t firstCol = firstPos - posFromOut;
-    const int32_t kLo = std::max(0, r0 - rowFromOut);
-    const int32_t kHi = std::min(s.outRows, endValid - rowFromOut);
-    for (int32_t k = kLo; k < kHi; ++k) {
-        const int32_t b = k + rowFromOut;
+    // Pass 3: rows of the rotated image into the output window, about the centre row (L3-1)/2.
+    if (w.empty()) return;
+    const T lineCentre = (T(w.L3) - T(1)) / T(2);
+    for (int32_t k = w.kLo; k < w.kHi; ++k) {
+        const int32_t b = k + w.rowFromOut;
         const T shift = (T(b) - lineCentre) * g.tanHalfTheta;
-        s.skew(buf, b + bufShift, N, endPos, shift, stride, s.outRows, out, k + firstCol * s.outRows, firstPos,
-               v);
+        s.skew(buf, b + w.bufShift, w.N, w.endPos, shift, stride, s.outRows, out, k + w.firstCol * s.outRows,
+               w.firstPos, v);
     }
 }
 
