@@ -83,6 +83,9 @@ std::string DSPDataAttributesHandle::checkType(const NumType& t, const char* rol
 }
 
 void DSPDataAttributesHandle::validate() {
+    valueDest_ = detail::QuantDest::make(value_, rounding_, overflow_);
+    productDest_ = detail::QuantDest::make(product_, rounding_, overflow_);
+    accumulatorDest_ = detail::QuantDest::make(accumulator_, rounding_, overflow_);
     if (value_.kind == NumKind::Fixed && value_.wordLength == 1 && id_ < 0) {
         error_ = "Fixed-point library: value word length 1 is not supported (2 to 128 bits)";
         return;

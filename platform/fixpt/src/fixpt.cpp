@@ -21,18 +21,18 @@ using detail::Value;
 struct FixptAccess {
     static Value read(const Fixpt& x) {
         Value v;
-        v.type = x.type_;
+        v.type = x.qd_.type;
         const unsigned char* p = x.elementPtr();
-        if (x.type_.kind == NumKind::Double) {
+        if (x.qd_.type.kind == NumKind::Double) {
             std::memcpy(&v.f, p, 8);
-        } else if (x.type_.kind == NumKind::Single) {
+        } else if (x.qd_.type.kind == NumKind::Single) {
             float g;
             std::memcpy(&g, p, 4);
             v.f = g;
         } else {
             u128 bits = 0;
-            std::memcpy(&bits, p, size_t(x.type_.containerBytes));
-            v.bits = detail::extendWord(bits, x.type_.wordLength, x.type_.isSigned);
+            std::memcpy(&bits, p, size_t(x.qd_.type.containerBytes));
+            v.bits = detail::extendWord(bits, x.qd_.type.wordLength, x.qd_.type.isSigned);
         }
         return v;
     }
@@ -91,44 +91,20 @@ double largestFinite(const NumType& t) { return t.kind == NumKind::Single ? doub
 
 // ---- Construction ---------------------------------------------------------------------------------------
 
-void Fixpt::initType(const NumType& t) {
-    type_ = t;
-    fast_ = t.kind == NumKind::Fixed && t.wordLength <= 64;
-    magBits_ = int16_t(t.wordLength - (t.isSigned ? 1 : 0));
-    const int32_t bytes = t.containerBytes;
-    const int32_t log2Bytes = bytes == 1 ? 0 : bytes == 2 ? 1 : bytes == 4 ? 2 : 3;
-    loadCase_ = uint8_t(2 * log2Bytes + (t.isSigned ? 1 : 0));
-    normShift_ = uint8_t(fast_ && t.wordLength != bytes * 8 ? 64 - t.wordLength : 0);
-}
-
 Fixpt::Fixpt(const DSPDataAttributesHandle* attrs, void* data, int32_t numElements, ObjectLog* logs)
     : numElements_(numElements),
-      rounding_(int8_t(attrs->getRoundingCode())),
-      overflow_(int8_t(attrs->getOverflowCode())),
       ownsLogs_(logs != nullptr),
       attrs_(attrs),
       logs_(logs),
       log_(logs ? &logs->records[0] : nullptr) {
-    initType(attrs->valueType());
+    initType(attrs->valueDest());
     data_ = data ? static_cast<unsigned char*>(data) : own_;
-}
-
-Fixpt::Fixpt(const Fixpt& parent, const NumType& type, ObjectRecord record)
-    : numElements_(1),
-      rounding_(parent.rounding_),
-      overflow_(parent.overflow_),
-      attrs_(parent.attrs_),
-      logs_(parent.logs_),
-      log_(parent.logs_ ? &parent.logs_->records[int32_t(record)] : nullptr) {
-    initType(type);
-    data_ = own_;
+    if (!data) std::memset(own_, 0, sizeof own_);
 }
 
 Fixpt::Fixpt(const Fixpt& other)
     : numElements_(1),
-      type_(other.type_),
-      rounding_(other.rounding_),
-      overflow_(other.overflow_),
+      qd_(other.qd_),
       fast_(other.fast_),
       loadCase_(other.loadCase_),
       normShift_(other.normShift_),
@@ -137,7 +113,7 @@ Fixpt::Fixpt(const Fixpt& other)
       logs_(other.logs_),
       log_(other.log_) {
     data_ = own_;
-    std::memcpy(own_, other.elementPtr(), size_t(type_.containerBytes));
+    std::memcpy(own_, other.elementPtr(), size_t(qd_.type.containerBytes));
 }
 
 void Fixpt::releaseLogs() {
@@ -149,19 +125,54 @@ void Fixpt::releaseLogs() {
 
 // ---- Stores -------------------------------------------------------------------------------------------
 
+void Fixpt::logProduct(const Fit& f) const {
+    LogRecord& r = logs_->records[int32_t(ObjectRecord::Product)];
+    r.noteFlags(f.flags);
+    const NumType& t = attrs_->productType();
+    r.noteValue(t.isSigned ? std::ldexp(double(i128(f.bits)), -t.fracLength) : std::ldexp(double(f.bits), -t.fracLength));
+}
+
+Fixpt Fixpt::square() const { return *this * *this; }
+
+void FixptProduct::computeSlow(const Fixpt& a, const Fixpt& b) {
+    Fixpt t(a, a.attrs_->productDest(), Fixpt::ObjectRecord::Product);
+    t.mulSlow(a, b);
+    std::memcpy(stored_, t.own_, sizeof stored_);
+}
+
+Fixpt FixptProduct::toFixpt() const {
+    Fixpt p(*a_, a_->attrs_->productDest(), Fixpt::ObjectRecord::Product);
+    if (fast_) {
+        p.commitFast(small_ ? detail::quantiseFast<int64_t>(exact64_, exp_, p.qd_)
+                            : detail::quantiseFast<i128>(exact_, exp_, p.qd_));
+    } else {
+        std::memcpy(p.own_, stored_, sizeof stored_);  // already quantised and logged
+    }
+    return p;
+}
+
+double FixptProduct::toDouble() const {
+    if (!fast_) return toFixpt().toDouble();
+    const detail::QuantDest& pd = a_->attrs_->productDest();
+    const detail::Fit f = small_ ? detail::quantiseFast<int64_t>(exact64_, exp_, pd)
+                                 : detail::quantiseFast<i128>(exact_, exp_, pd);
+    const NumType& t = a_->attrs_->productType();
+    return t.isSigned ? std::ldexp(double(i128(f.bits)), -t.fracLength) : std::ldexp(double(f.bits), -t.fracLength);
+}
+
 void Fixpt::logStore(uint8_t flags) {
     log_->noteFlags(flags);
     log_->noteValue(toDouble());
 }
 
 void Fixpt::storeFit(const Fit& f) {
-    std::memcpy(elementPtr(), &f.bits, size_t(type_.containerBytes));
+    std::memcpy(elementPtr(), &f.bits, size_t(qd_.type.containerBytes));
     if (log_) logStore(f.flags);
 }
 
 void Fixpt::storeFloating(double v, uint8_t flags) {
     unsigned char* p = elementPtr();
-    if (type_.kind == NumKind::Single) {
+    if (qd_.type.kind == NumKind::Single) {
         const float g = float(v);
         std::memcpy(p, &g, 4);
     } else {
@@ -173,14 +184,14 @@ void Fixpt::storeFloating(double v, uint8_t flags) {
 u128 Fixpt::getStoredBits() const { return FixptAccess::read(*this).bits; }
 
 void Fixpt::setStoredBits(u128 bits) {
-    if (type_.isFloating()) return;
-    storeFit(Fit{detail::extendWord(bits, type_.wordLength, type_.isSigned), 0});
+    if (qd_.type.isFloating()) return;
+    storeFit(Fit{detail::extendWord(bits, qd_.type.wordLength, qd_.type.isSigned), 0});
 }
 
 double Fixpt::toDouble() const { return FixptAccess::read(*this).toDouble(); }
 
 void Fixpt::reset() {
-    if (type_.isFloating()) storeFloating(0.0, 0);
+    if (qd_.type.isFloating()) storeFloating(0.0, 0);
     else storeFit(Fit{0, 0});
 }
 
@@ -188,28 +199,28 @@ void Fixpt::reset() {
 
 void Fixpt::assignSlow(const Fixpt& src) {
     const Value v = FixptAccess::read(src);
-    if (type_.isFloating()) {
+    if (qd_.type.isFloating()) {
         storeFloating(v.toDouble(), 0);
         return;
     }
     const Exact x = detail::exactOf(v);
-    storeFit(quantiseBig(x.m, x.e, dest()));
+    storeFit(quantiseBig(x.m, x.e, qd_));
 }
 
 void Fixpt::assignInteger(i128 v) {
-    if (type_.isFloating()) {
+    if (qd_.type.isFloating()) {
         storeFloating(double(v), 0);
         return;
     }
     if (fast_ && v < (i128(1) << 100) && v > -(i128(1) << 100)) {
-        commitFast(detail::quantise(I128{v}, 0, dest()));
+        commitFast(detail::quantise(I128{v}, 0, qd_));
         return;
     }
-    storeFit(quantiseBig(Big::fromI128(v), 0, dest()));
+    storeFit(quantiseBig(Big::fromI128(v), 0, qd_));
 }
 
 Fixpt& Fixpt::operator=(double v) {
-    if (type_.isFloating()) {
+    if (qd_.type.isFloating()) {
         storeFloating(v, 0);
         return *this;
     }
@@ -217,7 +228,7 @@ Fixpt& Fixpt::operator=(double v) {
     src.type = NumType::doubleType();
     src.f = v;
     const Exact x = detail::exactOf(src);
-    storeFit(quantiseBig(x.m, x.e, dest()));
+    storeFit(quantiseBig(x.m, x.e, qd_));
     return *this;
 }
 
@@ -225,7 +236,7 @@ Fixpt& Fixpt::operator=(double v) {
 
 void Fixpt::addSlow(const Fixpt& v, bool subtract) {
     const Value a = FixptAccess::read(*this), b = FixptAccess::read(v);
-    if (type_.isFloating()) {
+    if (qd_.type.isFloating()) {
         storeFloating(subtract ? a.toDouble() - b.toDouble() : a.toDouble() + b.toDouble(), 0);
         return;
     }
@@ -234,12 +245,12 @@ void Fixpt::addSlow(const Fixpt& v, bool subtract) {
         return;
     }
     const Exact s = sumOf(a, b, subtract);
-    storeFit(quantiseBig(s.m, s.e, dest()));
+    storeFit(quantiseBig(s.m, s.e, qd_));
 }
 
 void Fixpt::mulSlow(const Fixpt& x, const Fixpt& y) {
     const Value a = FixptAccess::read(x), b = FixptAccess::read(y);
-    if (type_.isFloating()) {
+    if (qd_.type.isFloating()) {
         storeFloating(a.toDouble() * b.toDouble(), 0);
         return;
     }
@@ -254,27 +265,27 @@ void Fixpt::mulSlow(const Fixpt& x, const Fixpt& y) {
     if (mb.isNeg()) mb.negate();
     Big p = Big::mulU128(ma.low128(), mb.low128());
     if (sign < 0) p.negate();
-    storeFit(quantiseBig(p, ea.e + eb.e, dest()));
+    storeFit(quantiseBig(p, ea.e + eb.e, qd_));
 }
 
 Fixpt Fixpt::operator+(const Fixpt& b) const {
-    Fixpt s(*this, attrs_->accumulatorType(), ObjectRecord::Accumulator);
+    Fixpt s(*this, attrs_->accumulatorDest(), ObjectRecord::Accumulator);
     s = *this;
     s += b;
     return s;
 }
 
 Fixpt Fixpt::operator-(const Fixpt& b) const {
-    Fixpt s(*this, attrs_->accumulatorType(), ObjectRecord::Accumulator);
+    Fixpt s(*this, attrs_->accumulatorDest(), ObjectRecord::Accumulator);
     s = *this;
     s -= b;
     return s;
 }
 
 Fixpt Fixpt::operator-() const {
-    NumType t = type_;
-    if (!t.isFloating()) t = NumType::fixed(true, std::min(type_.wordLength + 1, kMaxWordLength), type_.fracLength);
-    Fixpt r(*this, t, ObjectRecord::Value);
+    NumType t = qd_.type;
+    if (!t.isFloating()) t = NumType::fixed(true, std::min(qd_.type.wordLength + 1, kMaxWordLength), qd_.type.fracLength);
+    Fixpt r(*this, QuantDest::make(t, qd_.rounding, qd_.overflow), ObjectRecord::Value);
     r.log_ = nullptr;  // a sign change is not a store into this object
     const Value v = FixptAccess::read(*this);
     if (t.isFloating()) {
@@ -282,7 +293,7 @@ Fixpt Fixpt::operator-() const {
     } else {
         Exact x = detail::exactOf(v);
         x.m.negate();
-        r.storeFit(quantiseBig(x.m, x.e, r.dest()));
+        r.storeFit(quantiseBig(x.m, x.e, r.qd_));
     }
     r.log_ = log_;
     return r;
@@ -290,16 +301,16 @@ Fixpt Fixpt::operator-() const {
 
 void Fixpt::shiftRight(int32_t n) {
     const Value v = FixptAccess::read(*this);
-    if (type_.isFloating()) {
+    if (qd_.type.isFloating()) {
         storeFloating(std::ldexp(v.f, -n), 0);
         return;
     }
     if (fast_) {
-        commitFast(detail::quantise(I128{i128(v.bits)}, -type_.fracLength - n, dest()));
+        commitFast(detail::quantiseFast<i128>(i128(v.bits), -qd_.type.fracLength - n, qd_));
         return;
     }
     const Exact x = detail::exactOf(v);
-    storeFit(quantiseBig(x.m, x.e - n, dest()));
+    storeFit(quantiseBig(x.m, x.e - n, qd_));
 }
 
 void Fixpt::divide(const Fixpt& x, const Fixpt& y) {
@@ -307,15 +318,15 @@ void Fixpt::divide(const Fixpt& x, const Fixpt& y) {
     const int32_t sa = a.sign(), sb = b.sign();
     if (sb == 0 && !b.isNaN()) {
         // Division by zero: the end of the range on the numerator's side, 0 for 0/0; counted.
-        if (type_.isFloating()) {
-            storeFloating(sa == 0 ? 0.0 : (sa > 0 ? largestFinite(type_) : -largestFinite(type_)), kQuantDivByZero);
+        if (qd_.type.isFloating()) {
+            storeFloating(sa == 0 ? 0.0 : (sa > 0 ? largestFinite(qd_.type) : -largestFinite(qd_.type)), kQuantDivByZero);
         } else {
-            const u128 bits = sa == 0 ? 0 : (sa > 0 ? detail::maxStored(type_) : detail::minStored(type_));
+            const u128 bits = sa == 0 ? 0 : (sa > 0 ? detail::maxStored(qd_.type) : detail::minStored(qd_.type));
             storeFit(Fit{bits, kQuantDivByZero});
         }
         return;
     }
-    if (type_.isFloating()) {
+    if (qd_.type.isFloating()) {
         storeFloating(a.toDouble() / b.toDouble(), 0);
         return;
     }
@@ -324,17 +335,17 @@ void Fixpt::divide(const Fixpt& x, const Fixpt& y) {
         return;
     }
     const bool negative = (sa < 0) != (sb < 0);
-    const QuantDest d = dest(true);
-    const int32_t resultExp = -(type_.fracLength + 3);  // two guard positions and a sticky unit
+    const QuantDest d = divisionDest();
+    const int32_t resultExp = -(qd_.type.fracLength + 3);  // two guard positions and a sticky unit
     if (a.isInf()) {
-        storeFit(detail::overflowed(negative, 0, type_, overflow_));
+        storeFit(detail::overflowed(negative, 0, qd_.type, qd_.overflow));
         return;
     }
     Exact ea = detail::exactOf(a), eb = detail::exactOf(b);
     if (ea.m.isNeg()) ea.m.negate();
     if (eb.m.isNeg()) eb.m.negate();
     // |a / b| x 2^(fl + 2) = |ma| x 2^s / |mb|
-    const int64_t s = int64_t(ea.e) - eb.e + type_.fracLength + 2;
+    const int64_t s = int64_t(ea.e) - eb.e + qd_.type.fracLength + 2;
     const int32_t nBits = ea.m.bitLength(), dBits = eb.m.bitLength();
 
     if (s >= 0 && nBits + s <= 124 && dBits <= 124) {
@@ -350,7 +361,7 @@ void Fixpt::divide(const Fixpt& x, const Fixpt& y) {
     if (s >= 0) {
         if (nBits + s > Big::kBits - 16) {
             // A quotient beyond 2^2000 grid units: only its sign reaches the word.
-            storeFit(detail::overflowed(negative, 0, type_, overflow_));
+            storeFit(detail::overflowed(negative, 0, qd_.type, qd_.overflow));
             return;
         }
         num.shl(int32_t(s));
@@ -370,7 +381,7 @@ void Fixpt::divide(const Fixpt& x, const Fixpt& y) {
 
 void Fixpt::sqrt(Fixpt& result) const {
     const Value a = FixptAccess::read(*this);
-    if (result.type_.isFloating()) {
+    if (result.qd_.type.isFloating()) {
         const double v = a.toDouble();
         result.storeFloating(v > 0 ? std::sqrt(v) : 0.0, 0);
         return;
@@ -379,11 +390,11 @@ void Fixpt::sqrt(Fixpt& result) const {
         result.storeFit(Fit{0, 0});
         return;
     }
-    const QuantDest d = result.dest();
-    const int32_t fl = result.type_.fracLength;
+    const QuantDest d = result.qd_;
+    const int32_t fl = result.qd_.type.fracLength;
     const int32_t resultExp = -(fl + 3);
     if (a.isInf()) {
-        result.storeFit(detail::overflowed(false, 0, result.type_, result.overflow_));
+        result.storeFit(detail::overflowed(false, 0, result.qd_.type, result.qd_.overflow));
         return;
     }
     // floor(sqrt(a) x 2^(fl + 2)) = isqrt(m x 2^t)
@@ -394,7 +405,7 @@ void Fixpt::sqrt(Fixpt& result) const {
     bool sticky = false;
     if (t >= 0) {
         if (bits + t > Big::kBits - 16) {
-            result.storeFit(detail::overflowed(false, 0, result.type_, result.overflow_));
+            result.storeFit(detail::overflowed(false, 0, result.qd_.type, result.qd_.overflow));
             return;
         }
         n.shl(int32_t(t));
@@ -429,8 +440,8 @@ int32_t Fixpt::toInt32(int32_t rounding) const {
     const Value v = FixptAccess::read(*this);
     if (v.type.isFloating()) return roundDoubleToInt32(v.f, rounding);
     const QuantDest d{NumType::fixed(true, 32, 0), rounding, kOverflowSaturate, false};
-    const Fit f = fast_ ? detail::quantise(I128{i128(v.bits)}, -type_.fracLength, d)
-                        : quantiseBig(detail::exactOf(v).m, -type_.fracLength, d);
+    const Fit f = fast_ ? detail::quantise(I128{i128(v.bits)}, -qd_.type.fracLength, d)
+                        : quantiseBig(detail::exactOf(v).m, -qd_.type.fracLength, d);
     return int32_t(int64_t(i128(f.bits)));
 }
 

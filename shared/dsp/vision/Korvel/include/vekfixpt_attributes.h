@@ -14,6 +14,7 @@
 #include <string>
 
 #include "sysobj.h"
+#include "vekfixpt_quantise.h"
 #include "vekfixpt_types.h"
 
 namespace VekDSPFixpt {
@@ -63,6 +64,11 @@ public:
     const std::string& getProductLabel() const { return productLabel_; }
     const std::string& getAccumulatorLabel() const { return accumulatorLabel_; }
 
+    // Quantisation targets of the three types with the handle's modes (precomputed for the fast path).
+    const detail::QuantDest& valueDest() const { return valueDest_; }
+    const detail::QuantDest& productDest() const { return productDest_; }
+    const detail::QuantDest& accumulatorDest() const { return accumulatorDest_; }
+
     // "" when the type is usable, else why not.
     static std::string checkType(const NumType& t, const char* role);
 
@@ -77,6 +83,7 @@ private:
     sysobj::SysObjAdaptorSFun* block_ = nullptr;
     std::string label_, productLabel_, accumulatorLabel_;
     std::string error_;
+    detail::QuantDest valueDest_, productDest_, accumulatorDest_;
 };
 
 }  // namespace VekDSPFixpt

@@ -8,10 +8,11 @@
 //   object twice in one expression (`x[i] = x[j]`) reads and writes the one current element.
 // - Every result is computed exactly on the stored integers and quantised once into the destination's
 //   type with the destination's rounding and overflow codes. `x = y`, `+=`, `-=`, `*=`, shifts, division
-//   and square root write the destination object; `a * b` and square() yield a temporary of a's product
-//   type, binary + and - a temporary of a's accumulator type, unary minus a temporary one bit wider than a
-//   (signed, at most 128 bits). Temporaries own their storage and must not outlive the object they came
-//   from (they log into its records).
+//   and square root write the destination object; `a * b` yields a FixptProduct that becomes a's product
+//   type when it is stored, added or converted (`acc += a * b` then runs without building an object);
+//   square() a temporary of the product type, binary + and - a temporary of a's accumulator type, unary
+//   minus a temporary one bit wider than a (signed, at most 128 bits). Temporaries own their storage and
+//   must not outlive the object they came from (they log into its records).
 // - Division by zero gives the destination's largest or smallest value by the numerator's sign (0 for
 //   0/0) and is counted; it never traps. The square root of a negative value is 0.
 // - floor/ceil/fix/nearest give int32, saturated to the int32 range.
@@ -24,6 +25,7 @@
 #include <concepts>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 
 #include "vekfixpt_attributes.h"
 #include "vekfixpt_log.h"
@@ -33,6 +35,7 @@
 namespace VekDSPFixpt {
 
 class FixptFactory;
+class FixptProduct;
 
 class VEKFIXPT_API Fixpt {
 public:
@@ -58,13 +61,14 @@ public:
     // ---- Assignment with conversion into this object's type ---------------------------------------------
     Fixpt& operator=(const Fixpt& v) {
         if (fast_ && v.fast_) {
-            commitFast(detail::quantise(detail::I128{v.loadFast()}, -v.type_.fracLength, dest()));
+            commitFast(detail::quantiseFast<i128>(v.loadFast(), -v.qd_.type.fracLength, qd_));
             return *this;
         }
         assignSlow(v);
         return *this;
     }
     Fixpt& operator=(Fixpt&& v) { return *this = static_cast<const Fixpt&>(v); }
+    inline Fixpt& operator=(const FixptProduct& p);
     template <std::integral I>
     Fixpt& operator=(I v) {
         assignInteger(static_cast<i128>(v));
@@ -74,17 +78,19 @@ public:
 
     // ---- Compound arithmetic ------------------------------------------------------------------------
     Fixpt& operator+=(const Fixpt& v) {
-        if (!addFast(v, false)) addSlow(v, false);
+        if (!(fast_ && v.fast_ && addFast(v.loadFast(), v.qd_.type.fracLength, false))) addSlow(v, false);
         return *this;
     }
     Fixpt& operator-=(const Fixpt& v) {
-        if (!addFast(v, true)) addSlow(v, true);
+        if (!(fast_ && v.fast_ && addFast(v.loadFast(), v.qd_.type.fracLength, true))) addSlow(v, true);
         return *this;
     }
+    [[gnu::always_inline]] inline Fixpt& operator+=(const FixptProduct& p);
+    inline Fixpt& operator-=(const FixptProduct& p);
     Fixpt& operator*=(const Fixpt& v) {
         if (fast_ && v.fast_ && magBits_ + v.magBits_ <= 126) {
-            commitFast(detail::quantise(detail::I128{loadFast() * v.loadFast()},
-                                        -(type_.fracLength + v.type_.fracLength), dest()));
+            commitFast(detail::quantiseFast<i128>(loadFast() * v.loadFast(), -(qd_.type.fracLength + v.qd_.type.fracLength),
+                                            qd_));
             return *this;
         }
         mulSlow(*this, v);
@@ -104,17 +110,8 @@ public:
     void reset();
 
     // ---- Temporaries ----------------------------------------------------------------------------------
-    Fixpt operator*(const Fixpt& b) const {
-        Fixpt p(*this, attrs_->productType(), ObjectRecord::Product);
-        if (fast_ && b.fast_ && p.fast_ && magBits_ + b.magBits_ <= 126) {
-            p.commitFast(detail::quantise(detail::I128{loadFast() * b.loadFast()},
-                                          -(type_.fracLength + b.type_.fracLength), p.dest()));
-        } else {
-            p.mulSlow(*this, b);
-        }
-        return p;
-    }
-    Fixpt square() const { return *this * *this; }
+    inline FixptProduct operator*(const Fixpt& b) const;
+    Fixpt square() const;
     Fixpt operator+(const Fixpt& b) const;
     Fixpt operator-(const Fixpt& b) const;
     Fixpt operator-() const;
@@ -146,9 +143,9 @@ public:
     // ---- Inspection ----------------------------------------------------------------------------------
     const DSPDataAttributesHandle* getAttributes() const { return attrs_; }
     const std::string& getLabel() const { return attrs_->getLabel(); }
-    const NumType& getType() const { return type_; }
-    int32_t getRoundingCode() const { return rounding_; }
-    int32_t getOverflowCode() const { return overflow_; }
+    const NumType& getType() const { return qd_.type; }
+    int32_t getRoundingCode() const { return qd_.rounding; }
+    int32_t getOverflowCode() const { return qd_.overflow; }
     double toDouble() const;
     // The current element's stored integer, extended to 128 bits by the type's signedness (fixed types).
     u128 getStoredBits() const;
@@ -162,17 +159,38 @@ protected:
     enum class Order : uint8_t { Less, Equal, Greater, Unordered };
 
     friend class FixptFactory;
+    friend class FixptProduct;
     // Made by the factory: over data (or own storage when data is null), with a log group (may be null).
     Fixpt(const DSPDataAttributesHandle* attrs, void* data, int32_t numElements, ObjectLog* logs);
-    // A temporary of the given type that logs into parent's sub-record.
-    Fixpt(const Fixpt& parent, const NumType& type, ObjectRecord record);
+    // A temporary quantising into d that logs into parent's sub-record.
+    Fixpt(const Fixpt& parent, const detail::QuantDest& d, ObjectRecord record)
+        : numElements_(1),
+          attrs_(parent.attrs_),
+          logs_(parent.logs_),
+          log_(parent.logs_ ? &parent.logs_->records[int32_t(record)] : nullptr) {
+        initType(d);
+        data_ = own_;
+    }
 
 private:
-    void initType(const NumType& t);
-    detail::QuantDest dest(bool division = false) const { return {type_, rounding_, overflow_, division}; }
-    unsigned char* elementPtr() const { return data_ + size_t(index_) * size_t(type_.containerBytes); }
+    void initType(const detail::QuantDest& d) {
+        qd_ = d;
+        const NumType& t = d.type;
+        fast_ = d.isFast();
+        magBits_ = int16_t(t.wordLength - (t.isSigned ? 1 : 0));
+        const int32_t bytes = t.containerBytes;
+        const int32_t log2Bytes = bytes == 1 ? 0 : bytes == 2 ? 1 : bytes == 4 ? 2 : 3;
+        loadCase_ = uint8_t(2 * log2Bytes + (t.isSigned ? 1 : 0));
+        normShift_ = uint8_t(fast_ && t.wordLength != bytes * 8 ? 64 - t.wordLength : 0);
+    }
+    detail::QuantDest divisionDest() const {
+        detail::QuantDest d = qd_;
+        d.isDivision = true;
+        return d;
+    }
+    [[gnu::always_inline]] unsigned char* elementPtr() const { return data_ + size_t(index_) * size_t(qd_.type.containerBytes); }
 
-    i128 loadFast() const {
+    [[gnu::always_inline]] i128 loadFast() const {
         const unsigned char* p = elementPtr();
         int64_t s = 0;
         uint64_t u = 0;
@@ -193,38 +211,70 @@ private:
         if (normShift_) u &= ~uint64_t(0) >> normShift_;
         return u;
     }
-    void storeFast(u128 bits) {
+    // The current element as int64 (the word must not be unsigned 64-bit).
+    [[gnu::always_inline]] int64_t loadFast64() const {
+        const unsigned char* p = elementPtr();
+        int64_t v;
+        switch (loadCase_) {
+            case 0: { uint8_t x; std::memcpy(&x, p, 1); v = x; break; }
+            case 1: { int8_t x; std::memcpy(&x, p, 1); v = x; break; }
+            case 2: { uint16_t x; std::memcpy(&x, p, 2); v = x; break; }
+            case 3: { int16_t x; std::memcpy(&x, p, 2); v = x; break; }
+            case 4: { uint32_t x; std::memcpy(&x, p, 4); v = x; break; }
+            case 5: { int32_t x; std::memcpy(&x, p, 4); v = x; break; }
+            default: { std::memcpy(&v, p, 8); break; }
+        }
+        if (normShift_) {
+            v = (loadCase_ & 1) ? int64_t(uint64_t(v) << normShift_) >> normShift_
+                                : int64_t(uint64_t(v) & (~uint64_t(0) >> normShift_));
+        }
+        return v;
+    }
+    [[gnu::always_inline]] void storeFast(u128 bits) {
         unsigned char* p = elementPtr();
-        switch (type_.containerBytes) {
+        switch (qd_.type.containerBytes) {
             case 1: { uint8_t x = uint8_t(bits); std::memcpy(p, &x, 1); break; }
             case 2: { uint16_t x = uint16_t(bits); std::memcpy(p, &x, 2); break; }
             case 4: { uint32_t x = uint32_t(bits); std::memcpy(p, &x, 4); break; }
             default: { uint64_t x = uint64_t(bits); std::memcpy(p, &x, 8); break; }
         }
     }
-    void commitFast(const detail::Fit& f) {
+    [[gnu::always_inline]] void commitFast(const detail::Fit& f) {
         storeFast(f.bits);
         if (log_) logStore(f.flags);
     }
-    bool addFast(const Fixpt& v, bool subtract) {
-        if (!(fast_ && v.fast_)) return false;
-        const int32_t d = v.type_.fracLength - type_.fracLength;  // exponent of this minus exponent of v
+    // this +-= b x 2^-bFracLength (b a stored integer of at most 64 bits); false when the alignment is
+    // too wide for 128 bits.
+    [[gnu::always_inline]] bool addFast(i128 b, int32_t bFracLength, bool subtract) {
+        const int32_t d = bFracLength - qd_.type.fracLength;  // exponent of this minus exponent of b
         if (d > 60 || d < -60) return false;
-        i128 a = loadFast(), b = v.loadFast();
+        i128 a = loadFast();
         int32_t e;
         if (d >= 0) {
             a = i128(u128(a) << d);
-            e = -v.type_.fracLength;
+            e = -bFracLength;
         } else {
             b = i128(u128(b) << -d);
-            e = -type_.fracLength;
+            e = -qd_.type.fracLength;
         }
-        commitFast(detail::quantise(detail::I128{subtract ? a - b : a + b}, e, dest()));
+        commitFast(detail::quantiseFast<i128>(subtract ? a - b : a + b, e, qd_));
+        return true;
+    }
+    [[gnu::always_inline]] bool addProductFast(const FixptProduct& p, bool subtract);
+    // this +-= b x 2^-bFracLength within int64 (same fraction length, no overflow of the sum); false when
+    // that does not hold.
+    [[gnu::always_inline]] bool addFast64(int64_t b, int32_t bFracLength, bool subtract) {
+        if (bFracLength != qd_.type.fracLength || !qd_.fits64) return false;
+        int64_t sum;
+        const bool overflow = subtract ? __builtin_sub_overflow(loadFast64(), b, &sum)
+                                       : __builtin_add_overflow(loadFast64(), b, &sum);
+        if (overflow || sum > (int64_t(1) << 62) || sum < -(int64_t(1) << 62)) return false;
+        commitFast(detail::quantiseFast<int64_t>(sum, -bFracLength, qd_));
         return true;
     }
     Order compare(const Fixpt& b) const {
         if (fast_ && b.fast_) {
-            const int32_t d = b.type_.fracLength - type_.fracLength;
+            const int32_t d = b.qd_.type.fracLength - qd_.type.fracLength;
             if (d <= 60 && d >= -60) {
                 i128 x = loadFast(), y = b.loadFast();
                 if (d >= 0) x = i128(u128(x) << d);
@@ -251,6 +301,7 @@ private:
     int32_t signSlow() const;
     int32_t toInt32(int32_t rounding) const;
     void logStore(uint8_t flags);
+    void logProduct(const detail::Fit& f) const;
     void releaseLogs();
     void storeFit(const detail::Fit& f);
     void storeFloating(double v, uint8_t flags);
@@ -259,9 +310,7 @@ private:
     unsigned char* data_ = nullptr;
     int32_t numElements_ = 1;
     int32_t index_ = 0;
-    NumType type_;
-    int8_t rounding_ = kRoundFloor;
-    int8_t overflow_ = kOverflowSaturate;
+    detail::QuantDest qd_;    // this object's type and modes
     bool fast_ = false;       // fixed point with a word of at most 64 bits
     bool ownsLogs_ = false;
     uint8_t loadCase_ = 0;    // 2 x log2(container bytes) + signed, for the fast load
@@ -270,7 +319,78 @@ private:
     const DSPDataAttributesHandle* attrs_ = nullptr;
     ObjectLog* logs_ = nullptr;
     LogRecord* log_ = nullptr;
-    alignas(16) unsigned char own_[16] = {};
+    alignas(16) unsigned char own_[16];
 };
+
+// a * b before it is stored: the exact product (fast path) or the product already in a's product type.
+// It becomes a's product type when converted to a Fixpt, assigned or added; `acc += a * b` quantises the
+// product and the sum without building an object. It reads a and b when it is made.
+class VEKFIXPT_API FixptProduct {
+public:
+    operator Fixpt() const { return toFixpt(); }
+    Fixpt toFixpt() const;
+    double toDouble() const;
+
+private:
+    friend class Fixpt;
+    [[gnu::always_inline]] FixptProduct(const Fixpt& a, const Fixpt& b) : a_(&a) {
+        fast_ = a.fast_ && b.fast_ && a.magBits_ + b.magBits_ <= 126 && a.attrs_->productDest().isFast();
+        if (fast_) {
+            exp_ = -(a.qd_.type.fracLength + b.qd_.type.fracLength);
+            small_ = a.magBits_ + b.magBits_ <= 62;
+            if (small_) exact64_ = a.loadFast64() * b.loadFast64();
+            else exact_ = a.loadFast() * b.loadFast();
+        } else {
+            computeSlow(a, b);
+        }
+    }
+    void computeSlow(const Fixpt& a, const Fixpt& b);
+
+    const Fixpt* a_;
+    bool fast_ = false;
+    bool small_ = false;           // the exact product is exact64_ (else exact_)
+    int32_t exp_ = 0;
+    int64_t exact64_ = 0;
+    i128 exact_ = 0;               // fast: the exact product, exact x 2^exp_
+    alignas(16) unsigned char stored_[16] = {};  // otherwise: the product's container in a's product type
+};
+
+[[gnu::always_inline]] inline FixptProduct Fixpt::operator*(const Fixpt& b) const { return FixptProduct(*this, b); }
+
+[[gnu::always_inline]] inline bool Fixpt::addProductFast(const FixptProduct& p, bool subtract) {
+    if (!(p.fast_ && fast_)) return false;
+    const detail::QuantDest& pd = p.a_->attrs_->productDest();
+    if (p.small_) {
+        const detail::Fit f = detail::quantiseFast<int64_t>(p.exact64_, p.exp_, pd);
+        if (p.a_->logs_) p.a_->logProduct(f);
+        if (pd.fits64 && addFast64(int64_t(f.bits), pd.type.fracLength, subtract)) return true;
+        if (!addFast(i128(f.bits), pd.type.fracLength, subtract)) {
+            Fixpt t(*p.a_, pd, ObjectRecord::Product);  // an alignment too wide for 128 bits
+            t.storeFast(f.bits);
+            addSlow(t, subtract);
+        }
+        return true;
+    }
+    const detail::Fit f = detail::quantiseFast<i128>(p.exact_, p.exp_, pd);
+    if (p.a_->logs_) p.a_->logProduct(f);
+    if (!addFast(i128(f.bits), pd.type.fracLength, subtract)) {
+        Fixpt t(*p.a_, pd, ObjectRecord::Product);  // an alignment too wide for 128 bits
+        t.storeFast(f.bits);
+        addSlow(t, subtract);
+    }
+    return true;
+}
+
+[[gnu::always_inline]] inline Fixpt& Fixpt::operator+=(const FixptProduct& p) {
+    if (!addProductFast(p, false)) addSlow(p.toFixpt(), false);
+    return *this;
+}
+
+inline Fixpt& Fixpt::operator-=(const FixptProduct& p) {
+    if (!addProductFast(p, true)) addSlow(p.toFixpt(), true);
+    return *this;
+}
+
+inline Fixpt& Fixpt::operator=(const FixptProduct& p) { return *this = Fixpt(p); }
 
 }  // namespace VekDSPFixpt

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 
 #include "vekfixpt_types.h"
 
@@ -16,6 +17,22 @@ struct QuantDest {
     int32_t rounding = kRoundFloor;
     int32_t overflow = kOverflowSaturate;
     bool isDivision = false;
+    i128 lo = 0, hi = 0;  // the word's range as stored integers, for words of at most 64 bits
+    int64_t lo64 = 0, hi64 = 0;  // the same within int64
+    bool fits64 = false;  // every stored integer fits int64 (not unsigned 64)
+
+    static QuantDest make(const NumType& t, int32_t rounding, int32_t overflow, bool isDivision = false) {
+        QuantDest d{t, rounding, overflow, isDivision};
+        if (t.kind == NumKind::Fixed && t.wordLength >= 1 && t.wordLength <= 64) {
+            d.hi = t.isSigned ? (i128(1) << (t.wordLength - 1)) - 1 : (i128(1) << t.wordLength) - 1;
+            d.lo = t.isSigned ? -(i128(1) << (t.wordLength - 1)) : 0;
+            d.fits64 = t.isSigned || t.wordLength < 64;
+            d.hi64 = d.hi > i128(INT64_MAX) ? INT64_MAX : int64_t(d.hi);
+            d.lo64 = int64_t(d.lo);
+        }
+        return d;
+    }
+    bool isFast() const { return type.kind == NumKind::Fixed && type.wordLength <= 64; }
 };
 
 // Whether the floor of the exact value (kept part) must be raised by one unit, given the first dropped
@@ -124,5 +141,37 @@ struct I128 {
     bool fitsUnsignedBits(int32_t n) const { return v >= 0 && (n >= 127 || v < (i128(1) << n)); }
     u128 low128() const { return u128(v); }
 };
+
+// The fast path of quantise() for T = int64_t (m within +-2^62) or i128 (m within +-2^126), into a word
+// of at most 64 bits (d made by QuantDest::make). The same decisions (roundUp, overflowed); unusual
+// shifts go to the general template.
+template <class T>
+[[gnu::always_inline]] inline Fit quantiseFast(T m, int32_t e, const QuantDest& d) {
+    using U = std::conditional_t<sizeof(T) == 8, uint64_t, u128>;
+    constexpr int32_t kValueBits = sizeof(T) == 8 ? 62 : 126;
+    const int32_t k = -d.type.fracLength - e;
+    if (k > 0) {
+        if (k > kValueBits - 4) return quantise(I128{i128(m)}, e, d);
+        const U mask = (U(1) << k) - 1;
+        const U dropped = U(m) & mask;
+        const bool negative = m < 0;
+        m >>= k;
+        if (dropped != 0 && roundUp(d.rounding, d.isDivision, negative, ((dropped >> (k - 1)) & 1) != 0,
+                                    (dropped & (mask >> 1)) != 0, (m & 1) != 0)) {
+            ++m;
+        }
+    } else if (k < 0) {
+        if (k < -(kValueBits / 2)) return quantise(I128{i128(m)}, e, d);
+        const T limit = T(1) << (kValueBits - 1 + k);
+        if (m >= limit || m < -limit) return quantise(I128{i128(m)}, e, d);
+        m = T(U(m) << -k);
+    }
+    if constexpr (sizeof(T) == 8) {
+        if (m > d.hi64 || m < d.lo64) return overflowed(m < 0, u128(i128(m)), d.type, d.overflow);
+    } else {
+        if (m > d.hi || m < d.lo) return overflowed(m < 0, u128(m), d.type, d.overflow);
+    }
+    return Fit{u128(i128(m)), 0};
+}
 
 }  // namespace VekDSPFixpt::detail
