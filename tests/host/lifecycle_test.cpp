@@ -238,6 +238,18 @@ TEST(Lifecycle, ComplexSignalsAreInterleaved) {
     EXPECT_EQ(outputAs<double>(b, 0), (std::vector<double>{3, -2, 5, -4}));
 }
 
+TEST(Lifecycle, ClassWithoutTextReadsAsTheCatalogueText) {
+    Block b(testblock(), "cls");
+    sysobj::ssSetErrorStatusWithClass(b.handle(), "dspshared::system::inputNot2D", nullptr);
+    EXPECT_EQ(std::string(sysobj::ssGetErrorStatus(b.handle())), "The input must be a 2-D signal.");
+    sysobj::ssSetErrorStatus(b.handle(), nullptr);
+    EXPECT_EQ(sysobj::ssGetErrorStatus(b.handle()), nullptr);
+    sysobj::ssWarning(b.handle(), "dspshared::system::padOutSzLTInSzW", "");
+    ASSERT_EQ(b.warnings().size(), 1u);
+    EXPECT_EQ(b.warnings()[0].messageClass, "dspshared::system::padOutSzLTInSzW");
+    EXPECT_EQ(b.warnings()[0].text, dravo::messages::text("dspshared::system::padOutSzLTInSzW"));
+}
+
 TEST(Lifecycle, HostSettingsReachTheBlock) {
     dravo::host::Settings settings;
     settings.simMode = 2;

@@ -1,6 +1,7 @@
 // sysobj: host settings, timing and options, error status, warnings, user data, the utility allocator.
 #include <cstdlib>
 
+#include "dravo/host/messages.h"
 #include "sysobj_access.h"
 
 using namespace dravo::host::detail;
@@ -70,18 +71,28 @@ void ssSetErrorStatus(SysObjAdaptorSFun* S, const char* text) {
     S->errorClass.clear();
 }
 
+namespace {
+
+// A class without a text of its own reads as the catalogue's text (without arguments).
+std::string textFor(const char* messageClass, const char* text) {
+    if (text && *text) return text;
+    return messageClass && *messageClass ? dravo::messages::text(messageClass) : std::string();
+}
+
+}  // namespace
+
 void ssSetErrorStatusWithClass(SysObjAdaptorSFun* S, const char* messageClass, const char* text) {
     if (!S) return;
     S->hasError = true;
     S->errorClass = messageClass ? messageClass : "";
-    S->errorText = text ? text : S->errorClass;
+    S->errorText = textFor(messageClass, text);
 }
 
 const char* ssGetErrorStatus(SysObjAdaptorSFun* S) { return S && S->hasError ? S->errorText.c_str() : nullptr; }
 
 void ssWarning(SysObjAdaptorSFun* S, const char* messageClass, const char* text) {
     if (!S) return;
-    S->warnings.push_back({messageClass ? messageClass : "", text ? text : ""});
+    S->warnings.push_back({messageClass ? messageClass : "", textFor(messageClass, text)});
 }
 
 void ssSetUserData(SysObjAdaptorSFun* S, void* data) {

@@ -33,7 +33,9 @@ struct Settings {
 };
 
 // A block's (or the host's) error: which phase, which block, the message class (empty for a plain
-// text) and the text.
+// text) and the text. Phases: "load", "parameters", "initialize", "propagate", "start", "setInput",
+// "step", "changeParameter", "terminate", "codegen", and "query"/"output" for a bad port index.
+// what() reads "<block> (<phase>): <text> [<message class>]".
 class BlockError : public std::runtime_error {
 public:
     BlockError(std::string phase, std::string block, std::string messageClass, std::string text);
