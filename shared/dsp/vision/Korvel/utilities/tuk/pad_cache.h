@@ -44,8 +44,10 @@ private:
     explicit PadSFcnCache(PadRunInfo* runInfo);
     bool allocateScratch();
     void copyInputToOutput();
-    // Fills one line whose position 0 is at `line`.
-    typedef void (*LineFillFcn)(const PadLineShape& shape, const uint8_t* padElement, uint8_t* line);
+    // Fills one line whose position 0 is at `line`; `kept` holds the same values as the line's kept run
+    // (the run itself, or the input column it was copied from).
+    typedef void (*LineFillFcn)(const PadLineShape& shape, const uint8_t* padElement, const uint8_t* kept,
+                                uint8_t* line);
     PadLineShape lineShape(int32_t dim, int32_t outDim, int64_t lowProd) const;
     void fillKeptLines(int32_t dim, int32_t outDim, int64_t lowProd, LineFillFcn fillLine);
 

@@ -10,11 +10,24 @@
 
 namespace {
 
+// Chunks of a periodic fill stop growing at this size, so the source stays in the nearest cache while a
+// long run is written.
+constexpr size_t kHotChunk = 16 * 1024;
+
+// The next chunk of a periodic fill: at most what is filled (a whole number of periods), capped at the
+// largest whole number of periods within kHotChunk.
+inline size_t periodicChunk(size_t filled, size_t remaining, size_t period)
+{
+    const size_t cap = std::max(period, kHotChunk / period * period);
+    return std::min({filled, remaining, cap});
+}
+
 // Fills [base + filled, base + total) by repeating the first `filled` bytes (filled > 0, a whole period).
 void extendForward(uint8_t* base, size_t filled, size_t total)
 {
+    const size_t period = filled;
     while (filled < total) {
-        size_t chunk = std::min(filled, total - filled);
+        const size_t chunk = periodicChunk(filled, total - filled, period);
         std::memcpy(base + filled, base, chunk);
         filled += chunk;
     }
@@ -24,8 +37,9 @@ void extendForward(uint8_t* base, size_t filled, size_t total)
 void extendBackward(uint8_t* base, size_t filled, size_t total)
 {
     uint8_t* top = base + total;
+    const size_t period = filled;
     while (filled < total) {
-        size_t chunk = std::min(filled, total - filled);
+        const size_t chunk = periodicChunk(filled, total - filled, period);
         std::memcpy(top - filled - chunk, top - chunk, chunk);
         filled += chunk;
     }
@@ -169,51 +183,52 @@ void widenRun(uint8_t* dst, const uint8_t* src, int64_t n, size_t elemBytes, con
 
 // ---- one line of each method --------------------------------------------------------------------------
 
-void constantLine(const PadLineShape& s, const uint8_t* padElement, uint8_t* line)
+void constantLine(const PadLineShape& s, const uint8_t* padElement, const uint8_t*, uint8_t* line)
 {
     const int64_t perPosition = static_cast<int64_t>(s.unit / s.elemBytes);
     repeatElement(line, padElement, s.elemBytes, s.before * perPosition);
     repeatElement(line + (s.before + s.kept) * s.unit, padElement, s.elemBytes, s.after * perPosition);
 }
 
-void replicateLine(const PadLineShape& s, const uint8_t*, uint8_t* line)
+void replicateLine(const PadLineShape& s, const uint8_t*, const uint8_t* kept, uint8_t* line)
 {
     uint8_t* first = line + s.before * s.unit;
     uint8_t* afterStart = first + s.kept * s.unit;
+    const uint8_t* keptLast = kept + (s.kept - 1) * s.unit;
     if (s.unit == s.elemBytes) {
-        repeatElement(line, first, s.unit, s.before);
-        repeatElement(afterStart, afterStart - s.unit, s.unit, s.after);
+        repeatElement(line, kept, s.unit, s.before);
+        repeatElement(afterStart, keptLast, s.unit, s.after);
         return;
     }
     if (s.before > 0) {
-        std::memcpy(first - s.unit, first, s.unit);
+        std::memcpy(first - s.unit, kept, s.unit);
         extendBackward(line, s.unit, static_cast<size_t>(s.before) * s.unit);
     }
     if (s.after > 0) {
-        std::memcpy(afterStart, afterStart - s.unit, s.unit);
+        std::memcpy(afterStart, keptLast, s.unit);
         extendForward(afterStart, s.unit, static_cast<size_t>(s.after) * s.unit);
     }
 }
 
 // Half-sample reflection: nearest the data the kept run mirrored, then the kept run as is; the pattern
 // repeats with period 2L.
-void symmetricLine(const PadLineShape& s, const uint8_t*, uint8_t* line)
+void symmetricLine(const PadLineShape& s, const uint8_t*, const uint8_t* kept, uint8_t* line)
 {
     const int64_t L = s.kept;
-    uint8_t* kept = line + s.before * s.unit;
+    uint8_t* keptOut = line + s.before * s.unit;
     if (s.before > 0) {
         const int64_t mirrored = std::min(s.before, L);
-        reverseUnits(kept - mirrored * s.unit, kept, mirrored, s.unit);
+        reverseUnits(keptOut - mirrored * s.unit, kept, mirrored, s.unit);
         const int64_t straight = std::min(s.before, 2 * L) - mirrored;
         if (straight > 0) {
-            std::memcpy(kept - (mirrored + straight) * s.unit, kept + (L - straight) * s.unit,
+            std::memcpy(keptOut - (mirrored + straight) * s.unit, kept + (L - straight) * s.unit,
                         static_cast<size_t>(straight) * s.unit);
         }
         extendBackward(line, static_cast<size_t>(mirrored + straight) * s.unit,
                        static_cast<size_t>(s.before) * s.unit);
     }
     if (s.after > 0) {
-        uint8_t* first = kept + L * s.unit;
+        uint8_t* first = keptOut + L * s.unit;
         const int64_t mirrored = std::min(s.after, L);
         reverseUnits(first, kept + (L - mirrored) * s.unit, mirrored, s.unit);
         const int64_t straight = std::min(s.after, 2 * L) - mirrored;
@@ -226,17 +241,17 @@ void symmetricLine(const PadLineShape& s, const uint8_t*, uint8_t* line)
 }
 
 // Circular: the tail of the kept run lands just before it, its head just after it; period L.
-void circularLine(const PadLineShape& s, const uint8_t*, uint8_t* line)
+void circularLine(const PadLineShape& s, const uint8_t*, const uint8_t* kept, uint8_t* line)
 {
     const int64_t L = s.kept;
-    uint8_t* kept = line + s.before * s.unit;
+    uint8_t* keptOut = line + s.before * s.unit;
     if (s.before > 0) {
         const int64_t first = std::min(s.before, L);
-        std::memcpy(kept - first * s.unit, kept + (L - first) * s.unit, static_cast<size_t>(first) * s.unit);
+        std::memcpy(keptOut - first * s.unit, kept + (L - first) * s.unit, static_cast<size_t>(first) * s.unit);
         extendBackward(line, static_cast<size_t>(first) * s.unit, static_cast<size_t>(s.before) * s.unit);
     }
     if (s.after > 0) {
-        uint8_t* start = kept + L * s.unit;
+        uint8_t* start = keptOut + L * s.unit;
         const int64_t first = std::min(s.after, L);
         std::memcpy(start, kept, static_cast<size_t>(first) * s.unit);
         extendForward(start, static_cast<size_t>(first) * s.unit, static_cast<size_t>(s.after) * s.unit);
@@ -389,7 +404,10 @@ void PadSFcnCache::copyInputToOutput()
                         static_cast<size_t>(mergedColumnLength_) * inBytes);
         }
         if (fuseFirstDimFill_) {
-            lineFill_(firstDimLine, padElement, out + (outOffset - ri.outAdd[0]) * outBytes);
+            // The kept values are read from the input, not from the output just written.
+            uint8_t* line = out + (outOffset - ri.outAdd[0]) * outBytes;
+            const uint8_t* kept = ri.widen ? line + firstDimLine.before * firstDimLine.unit : in + inOffset * inBytes;
+            lineFill_(firstDimLine, padElement, kept, line);
         }
         // Advance the dimensions above the column; a dimension that runs out restarts and carries. The
         // offsets follow the indices incrementally.
@@ -451,7 +469,8 @@ void PadSFcnCache::fillKeptLines(int32_t dim, int32_t outDim, int64_t lowProd, L
         for (int32_t k = dim + 1; k < n; ++k) {
             offset += static_cast<int64_t>(ri.outWorkAdd[k]) * index[k];
         }
-        fillLine(shape, padElement, out + static_cast<size_t>(offset) * shape.elemBytes);
+        uint8_t* line = out + static_cast<size_t>(offset) * shape.elemBytes;
+        fillLine(shape, padElement, line + shape.before * shape.unit, line);
         int32_t k = dim + 1;
         for (; k < n; ++k) {
             if (++index[k] < keptEnd(k)) {
