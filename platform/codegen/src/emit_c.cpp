@@ -328,7 +328,10 @@ std::string CEmitter::convert(const Expr& a, const Type& T, MathModes m, bool ta
         std::string d = "dvrt_to_double(" + wide(a) + ", " + std::to_string(f.exp) + ")";
         return T.kind() == TypeKind::Single ? "(float)" + d : d;
     }
-    if (T.kind() == TypeKind::Boolean) return "(" + expr(a) + " != 0)";
+    if (T.kind() == TypeKind::Boolean) {
+        if (const auto* k = a.as<ConstNode>()) return (isFloatish(S) ? k->value != 0.0 : k->stored != 0) ? "1" : "0";
+        return "(" + expr(a) + " != 0)";
+    }
     FxInfo r = fxInfo(T);
     std::string ct = cty(T);
     if (isFloatish(S))

@@ -104,7 +104,11 @@ IdxVal operator-(const IdxVal& a, const IdxVal& b) { return idxBinary(BinaryOp::
 IdxVal operator*(const IdxVal& a, const IdxVal& b) { return idxBinary(BinaryOp::Mul, a, b); }
 IdxVal operator/(const IdxVal& a, const IdxVal& b) { return idxBinary(BinaryOp::Div, a, b); }
 IdxVal operator%(const IdxVal& a, const IdxVal& b) { return idxBinary(BinaryOp::Mod, a, b); }
-IdxVal operator-(const IdxVal& a) { return idxBinary(BinaryOp::Sub, IdxVal(0), a); }
+IdxVal operator-(const IdxVal& a) {
+    Expr e = a.expr();
+    if (e && !e.type().sameAs(int32T())) e = CastNode::make(e, int32T(), {}, true);
+    return IdxVal(a.facade(), UnaryNode::make(UnaryOp::Neg, e, int32T(), MathModes{RndZero, OvfIndex}));
+}
 IdxVal operator==(const IdxVal& a, const IdxVal& b) { return idxBinary(BinaryOp::Eq, a, b); }
 IdxVal operator!=(const IdxVal& a, const IdxVal& b) { return idxBinary(BinaryOp::Ne, a, b); }
 IdxVal operator<(const IdxVal& a, const IdxVal& b) { return idxBinary(BinaryOp::Lt, a, b); }

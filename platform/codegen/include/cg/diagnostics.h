@@ -58,7 +58,7 @@ void client_assertion_failed(const char* file, int line, const char* condition);
 #define CG_INTERNAL_ASSERT_RET(cond, ret)                                  \
     do {                                                                   \
         if (!(cond)) {                                                     \
-            client_assertion_failed("codegen", __LINE__, #cond);           \
+            client_assertion_failed("codegen/" __FILE_NAME__, __LINE__, #cond);           \
             return ret;                                                    \
         }                                                                  \
     } while (0)

@@ -51,6 +51,8 @@ public:
     NumRef& operator*=(const NumVal& v);
     NumRef operator()(const IdxVal& index) const;  // element of a matrix
     NumRef operator[](int32_t index) const;
+    // Re-seats this handle to refer to what `other` refers to (emits nothing).
+    void rebind(const NumRef& other) { f_ = other.f_; e_ = other.e_; }
     NumRef re() const;
     NumRef im() const;
 };
@@ -84,6 +86,8 @@ public:
     IdxRef& operator--();
     IdxRef operator()(const IdxVal& index) const;  // element of an index matrix
     IdxRef operator[](int32_t index) const;
+    // Re-seats this handle to refer to what `other` refers to (emits nothing).
+    void rebind(const IdxRef& other) { f_ = other.f_; e_ = other.e_; }
 };
 
 // Numeric operators: natural result type (see BinaryNode), the facade's math modes.
