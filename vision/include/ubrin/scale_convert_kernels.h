@@ -15,7 +15,7 @@
 #include "ubrin/rescale_multiplier.h"
 #include "ubrin/scale_convert_state.h"
 
-// The kernels are compiled once per instruction-set variant (kernel_selection_*.cpp); each variant
+// The kernels are compiled once per instruction-set variant (kernel_members_*.cpp); each variant
 // gets its own namespace so that no inline function or template instance is shared between them.
 #ifndef UBRIN_KERNEL_VARIANT
 #define UBRIN_KERNEL_VARIANT generic
@@ -24,20 +24,15 @@
 namespace ubrin::kernels {
 inline namespace UBRIN_KERNEL_VARIANT {
 
-// The low bits of v in Storage, sign-extended from bit WL-1: storageShift = bits of Storage - WL.
-// A word of the full storage width (8 or 16 bits) is left as the wrap-around produced it.
+// The word of WL bits in v, sign-extended to Storage: mask = 2^WL - 1, half = 2^(WL-1). Flipping the
+// sign bit and subtracting it again extends it; for a full-width word (8 or 16 bits) this is the identity,
+// as the wrap-around of the subtraction requires. Only and, xor and subtract, so the loops stay in the
+// storage width when vectorised.
 template <typename Storage>
-inline Storage signExtendStored(int32_t v, int32_t storageShift)
+inline Storage signExtendStored(int32_t v, std::make_unsigned_t<Storage> mask, std::make_unsigned_t<Storage> half)
 {
     using U = std::make_unsigned_t<Storage>;
-    const Storage high = static_cast<Storage>(static_cast<U>(static_cast<U>(v) << storageShift));
-    return static_cast<Storage>(high >> storageShift);
-}
-
-template <typename Storage>
-inline int32_t storageShiftFor(int32_t wordLength)
-{
-    return static_cast<int32_t>(8 * sizeof(Storage)) - wordLength;
+    return static_cast<Storage>(static_cast<U>(((static_cast<U>(v) & mask) ^ half) - half));
 }
 
 // (u * multiplier + 2^(shift-1)) >> shift in Wide arithmetic (uint32_t when the product fits).
@@ -89,10 +84,10 @@ void subtractOutputOffset(const ScaleConvertState* st)
     using U = std::make_unsigned_t<Storage>;
     U* __restrict y = static_cast<U*>(st->output);
     const int32_t n = st->numElements;
-    const int32_t outOffset = st->outOffset;
-    const int32_t outShift = storageShiftFor<Storage>(st->outWordLength);
+    const U outMask = static_cast<U>(st->outMax);
+    const U outOffset = static_cast<U>(st->outOffset);
     for (int32_t i = 0; i < n; ++i)
-        y[i] = static_cast<U>(signExtendStored<Storage>(static_cast<int32_t>(y[i]) - outOffset, outShift));
+        y[i] = static_cast<U>(signExtendStored<Storage>(static_cast<U>(y[i] - outOffset), outMask, outOffset));
 }
 
 // U->F: u / inMax, divided in the output type.
@@ -114,11 +109,13 @@ void signedToFloat(const ScaleConvertState* st)
     const In* __restrict x = static_cast<const In*>(st->input);
     Out* __restrict y = static_cast<Out*>(st->output);
     const int32_t n = st->numElements;
-    const int32_t inShift = storageShiftFor<In>(st->inWordLength);
+    using InU = std::make_unsigned_t<In>;
+    const InU inMask = static_cast<InU>(st->inMax);
+    const InU inHalf = static_cast<InU>(st->inOffset);
     const Out inOffset = static_cast<Out>(st->inOffset);
     const Out inMax = static_cast<Out>(st->inMax);
     for (int32_t i = 0; i < n; ++i)
-        y[i] = (static_cast<Out>(signExtendStored<In>(x[i], inShift)) + inOffset) / inMax;
+        y[i] = (static_cast<Out>(signExtendStored<In>(x[i], inMask, inHalf)) + inOffset) / inMax;
 }
 
 // U->U (also the first pass of U->S by rescaling): roundHalfUp(u * outMax, inMax).
@@ -142,12 +139,14 @@ void signedToUnsignedByRescaling(const ScaleConvertState* st)
     const In* __restrict x = static_cast<const In*>(st->input);
     Out* __restrict y = static_cast<Out*>(st->output);
     const int32_t n = st->numElements;
-    const int32_t inShift = storageShiftFor<In>(st->inWordLength);
+    using InU = std::make_unsigned_t<In>;
+    const InU inMask = static_cast<InU>(st->inMax);
+    const InU inHalf = static_cast<InU>(st->inOffset);
     const int32_t inOffset = st->inOffset;
     const uint32_t multiplier = st->rescaleMultiplier;
     const int32_t shift = st->rescaleShift;
     for (int32_t i = 0; i < n; ++i) {
-        const uint32_t u = static_cast<uint32_t>(signExtendStored<In>(x[i], inShift) + inOffset);
+        const uint32_t u = static_cast<uint32_t>(signExtendStored<In>(x[i], inMask, inHalf) + inOffset);
         y[i] = static_cast<Out>(rescaleWord<Wide>(u, multiplier, shift));
     }
 }
@@ -159,16 +158,20 @@ void signedToSigned(const ScaleConvertState* st)
     const In* __restrict x = static_cast<const In*>(st->input);
     Out* __restrict y = static_cast<Out*>(st->output);
     const int32_t n = st->numElements;
-    const int32_t inShift = storageShiftFor<In>(st->inWordLength);
-    const int32_t outShift = storageShiftFor<Out>(st->outWordLength);
+    using InU = std::make_unsigned_t<In>;
+    using OutU = std::make_unsigned_t<Out>;
+    const InU inMask = static_cast<InU>(st->inMax);
+    const InU inHalf = static_cast<InU>(st->inOffset);
+    const OutU outMask = static_cast<OutU>(st->outMax);
+    const OutU outHalf = static_cast<OutU>(st->outOffset);
     const int32_t inOffset = st->inOffset;
     const int32_t outOffset = st->outOffset;
     const uint32_t multiplier = st->rescaleMultiplier;
     const int32_t shift = st->rescaleShift;
     for (int32_t i = 0; i < n; ++i) {
-        const uint32_t u = static_cast<uint32_t>(signExtendStored<In>(x[i], inShift) + inOffset);
+        const uint32_t u = static_cast<uint32_t>(signExtendStored<In>(x[i], inMask, inHalf) + inOffset);
         const int32_t v = static_cast<int32_t>(rescaleWord<Wide>(u, multiplier, shift)) - outOffset;
-        y[i] = signExtendStored<Out>(v, outShift);
+        y[i] = signExtendStored<Out>(v, outMask, outHalf);
     }
 }
 
@@ -180,10 +183,10 @@ void signedToUnsignedByOffset(const ScaleConvertState* st)
     const Storage* __restrict x = static_cast<const Storage*>(st->input);
     U* __restrict y = static_cast<U*>(st->output);
     const int32_t n = st->numElements;
-    const int32_t inShift = storageShiftFor<Storage>(st->inWordLength);
+    const U inMask = static_cast<U>(st->inMax);
     const U inOffset = static_cast<U>(st->inOffset);
     for (int32_t i = 0; i < n; ++i)
-        y[i] = static_cast<U>(static_cast<U>(signExtendStored<Storage>(x[i], inShift)) + inOffset);
+        y[i] = static_cast<U>(static_cast<U>(signExtendStored<Storage>(x[i], inMask, inOffset)) + inOffset);
 }
 
 // U->S, same word length: u - outOffset, then sign extension.
@@ -195,10 +198,10 @@ void unsignedToSignedByOffset(const ScaleConvertState* st)
     Storage* __restrict y = static_cast<Storage*>(st->output);
     const int32_t n = st->numElements;
     const U inMask = static_cast<U>(st->inMax);
+    const U outMask = static_cast<U>(st->outMax);
     const U outOffset = static_cast<U>(st->outOffset);
-    const int32_t outShift = storageShiftFor<Storage>(st->outWordLength);
     for (int32_t i = 0; i < n; ++i)
-        y[i] = signExtendStored<Storage>(static_cast<U>((x[i] & inMask) - outOffset), outShift);
+        y[i] = signExtendStored<Storage>(static_cast<U>((x[i] & inMask) - outOffset), outMask, outOffset);
 }
 
 // B->any: trueValue for a non-zero input, else 0.
