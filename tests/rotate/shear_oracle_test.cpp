@@ -61,7 +61,7 @@ ShearRun<T> runShears(const std::vector<T>& image, int32_t rows, int32_t cols, i
     s.outRows = sameSize ? rows : s.fullRows;
     s.outCols = sameSize ? cols : s.fullCols;
     s.sameSize = sameSize;
-    s.skew = skewForMethod<T>(method);
+    s.skew = skewAtForMethod<T>(method);
     const int32_t big = std::max({rows, cols, s.fullRows, s.fullCols});
     s.lineLen = lineLen > 0 ? lineLen : 3 * big + 8;
     s.shearedLen = shearedLen > 0 ? shearedLen : (big + 1) * s.lineLen;

@@ -4,7 +4,9 @@
 // taps lie in the line.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "pellor/skew.h"
@@ -100,6 +102,32 @@ std::vector<SkewCase> skewCases()
         }
     }
     return cases;
+}
+
+// A line preceded by `offset` fill samples, worked in pieces of a few positions, gives bit for bit the
+// whole-line result with the fill samples written out.
+TEST_P(SkewAgainstReference, PiecesWithAnImpliedOffsetEqualTheWholeLine)
+{
+    const SkewCase c = GetParam();
+    const double fill = 2.5;
+    const int offset = 3;
+    std::vector<double> line(size_t(c.srcLen));
+    for (int k = 0; k < c.srcLen; ++k) line[size_t(k)] = std::cos(0.3 * k) * 5 - k;
+    std::vector<double> padded(size_t(offset), fill);
+    padded.insert(padded.end(), line.begin(), line.end());
+    const int ld = c.dstLen + offset;
+    std::vector<double> whole(size_t(ld), -1.0), pieces(size_t(ld), -1.0);
+    skewForMethod<double>(c.method)(padded.data(), 0, int(padded.size()), ld, c.shift, 1, 1, whole.data(), 0, 0,
+                                    fill);
+    const SkewAtFcn<double> at = skewAtForMethod<double>(c.method);
+    for (int p0 = 0; p0 < ld; p0 += 4) {
+        const int p1 = std::min(ld, p0 + 4);
+        // The line read backwards from its last sample exercises a negative step as well.
+        std::vector<double> reversed(line.rbegin(), line.rend());
+        at(reversed.data(), std::max(c.srcLen - 1, 0), c.srcLen, p1, c.shift, offset, ld, -1, 1, pieces.data(), p0,
+           p0, fill);
+    }
+    for (int p = 0; p < ld; ++p) EXPECT_EQ(std::memcmp(&whole[size_t(p)], &pieces[size_t(p)], sizeof(double)), 0) << p;
 }
 
 INSTANTIATE_TEST_SUITE_P(AllMethods, SkewAgainstReference, ::testing::ValuesIn(skewCases()));

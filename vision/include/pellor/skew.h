@@ -128,10 +128,11 @@ void moveLine(const T* src, int32_t srcStart, int32_t srcLen, int32_t dstLen, in
 
 // Nearest neighbour: the shift rounded once, halves up.
 template <typename T>
-void skewNearest(const T* src, int32_t srcStart, int32_t srcLen, int32_t dstLen, T shift, int32_t srcStride,
-                 int32_t dstStride, T* dst, int32_t dstStart, int32_t firstPos, T fill)
+void skewNearestAt(const T* src, int32_t srcStart, int32_t srcLen, int32_t dstLen, T shift, int64_t lineOffset,
+                   int32_t /*fullDstLen*/, int32_t srcStride, int32_t dstStride, T* dst, int32_t dstStart,
+                   int32_t firstPos, T fill)
 {
-    const int64_t s = static_cast<int64_t>(std::floor(skewdetail::boundShift(shift) + T(0.5)));
+    const int64_t s = static_cast<int64_t>(std::floor(skewdetail::boundShift(shift) + T(0.5))) + lineOffset;
     moveLine(src, srcStart, srcLen, dstLen, s, srcStride, dstStride, dst, dstStart, firstPos, fill);
 }
 
@@ -165,18 +166,22 @@ BilinearTaps<T> bilinearTaps(T shift)
 }
 
 template <typename T>
-void skewBilinear(const T* src, int32_t srcStart, int32_t srcLen, int32_t dstLen, T shift, int32_t srcStride,
-                  int32_t dstStride, T* dst, int32_t dstStart, int32_t firstPos, T fill)
+void skewBilinearAt(const T* src, int32_t srcStart, int32_t srcLen, int32_t dstLen, T shift, int64_t lineOffset,
+                    int32_t /*fullDstLen*/, int32_t srcStride, int32_t dstStride, T* dst, int32_t dstStart,
+                    int32_t firstPos, T fill)
 {
     using namespace skewdetail;
-    const BilinearTaps<T> t = bilinearTaps(shift);
+    BilinearTaps<T> t = bilinearTaps(shift);
     if (t.integral) {
-        moveLine(src, srcStart, srcLen, dstLen, t.shiftInt, srcStride, dstStride, dst, dstStart, firstPos, fill);
+        moveLine(src, srcStart, srcLen, dstLen, t.shiftInt + lineOffset, srcStride, dstStride, dst, dstStart,
+                 firstPos, fill);
         return;
     }
+    t.offset += lineOffset;
     const int64_t p0 = std::max<int32_t>(firstPos, 0);
     const int64_t ls = srcLen;
-    const Regions r = splitRegions(p0, dstLen, t.offset, -1, ls - 1, 0, ls - 2);
+    // The implied samples before the line are part of it (they only read as the fill value).
+    const Regions r = splitRegions(p0, dstLen, t.offset, -1 - lineOffset, ls - 1, 0, ls - 2);
     const LineReader<T> in{src, srcStart, ls, srcStride, fill};
     const T w0 = t.w0, w1 = t.w1;
     auto edge = [&](int64_t from, int64_t to) {
@@ -259,20 +264,24 @@ BicubicTaps<T> bicubicTaps(T shift, int32_t dstLen)
 }
 
 template <typename T>
-void skewBicubic(const T* src, int32_t srcStart, int32_t srcLen, int32_t dstLen, T shift, int32_t srcStride,
-                 int32_t dstStride, T* dst, int32_t dstStart, int32_t firstPos, T fill)
+void skewBicubicAt(const T* src, int32_t srcStart, int32_t srcLen, int32_t dstLen, T shift, int64_t lineOffset,
+                   int32_t fullDstLen, int32_t srcStride, int32_t dstStride, T* dst, int32_t dstStart,
+                   int32_t firstPos, T fill)
 {
     using namespace skewdetail;
-    const BicubicTaps<T> t = bicubicTaps(shift, dstLen);
+    BicubicTaps<T> t = bicubicTaps(shift, fullDstLen);
     if (t.integral) {
-        moveLine(src, srcStart, srcLen, dstLen, t.shiftInt, srcStride, dstStride, dst, dstStart, firstPos, fill);
+        moveLine(src, srcStart, srcLen, dstLen, t.shiftInt + lineOffset, srcStride, dstStride, dst, dstStart,
+                 firstPos, fill);
         return;
     }
+    t.offset += lineOffset;
     const int64_t p0 = std::max<int32_t>(firstPos, 0);
     const int64_t ls = srcLen;
-    // At least two of the four taps in the line: a in [-1, Ls-1] (none for a line of one sample).
-    const Regions r = ls >= 2 ? splitRegions(p0, dstLen, t.offset, -1, ls - 1, 1, ls - 3)
-                              : splitRegions(p0, dstLen, t.offset, 1, 0, 1, 0);
+    // At least two of the four taps in the line, the implied samples before it included:
+    // a in [-1-lineOffset, Ls-1] (none for a line of one sample).
+    const Regions r = ls + lineOffset >= 2 ? splitRegions(p0, dstLen, t.offset, -1 - lineOffset, ls - 1, 1, ls - 3)
+                                           : splitRegions(p0, dstLen, t.offset, 1, 0, 1, 0);
     const LineReader<T> in{src, srcStart, ls, srcStride, fill};
     const T w0 = t.w[0], w1 = t.w[1], w2 = t.w[2], w3 = t.w[3];
     auto edge = [&](int64_t from, int64_t to) {
@@ -306,6 +315,31 @@ void skewBicubic(const T* src, int32_t srcStart, int32_t srcLen, int32_t dstLen,
     fillPositions(dst, dstStart + (r.hi - p0) * dstStride, r.end - r.hi, dstStride, fill);
 }
 
+// The skew routines themselves: the line starts at position 0 and the whole destination is [F, Ld).
+template <typename T>
+void skewNearest(const T* src, int32_t srcStart, int32_t srcLen, int32_t dstLen, T shift, int32_t srcStride,
+                 int32_t dstStride, T* dst, int32_t dstStart, int32_t firstPos, T fill)
+{
+    skewNearestAt(src, srcStart, srcLen, dstLen, shift, 0, dstLen, srcStride, dstStride, dst, dstStart, firstPos,
+                  fill);
+}
+
+template <typename T>
+void skewBilinear(const T* src, int32_t srcStart, int32_t srcLen, int32_t dstLen, T shift, int32_t srcStride,
+                  int32_t dstStride, T* dst, int32_t dstStart, int32_t firstPos, T fill)
+{
+    skewBilinearAt(src, srcStart, srcLen, dstLen, shift, 0, dstLen, srcStride, dstStride, dst, dstStart, firstPos,
+                   fill);
+}
+
+template <typename T>
+void skewBicubic(const T* src, int32_t srcStart, int32_t srcLen, int32_t dstLen, T shift, int32_t srcStride,
+                 int32_t dstStride, T* dst, int32_t dstStart, int32_t firstPos, T fill)
+{
+    skewBicubicAt(src, srcStart, srcLen, dstLen, shift, 0, dstLen, srcStride, dstStride, dst, dstStart, firstPos,
+                  fill);
+}
+
 // The routine for an interpolation method: 1 nearest, 2 bilinear, anything else bicubic.
 template <typename T>
 SkewFcn<T> skewForMethod(int32_t method)
@@ -313,6 +347,22 @@ SkewFcn<T> skewForMethod(int32_t method)
     if (method == 1) return &skewNearest<T>;
     if (method == 2) return &skewBilinear<T>;
     return &skewBicubic<T>;
+}
+
+// The same routines for a piece of a line: the line is preceded by lineOffset samples of the fill value that
+// are not in memory (they count as part of the line), positions [F, Ld) are a part of the whole
+// destination of fullDstLen positions. Each position gets exactly the value the whole-line call gives it.
+template <typename T>
+using SkewAtFcn = void (*)(const T* src, int32_t srcStart, int32_t srcLen, int32_t dstLen, T shift,
+                           int64_t lineOffset, int32_t fullDstLen, int32_t srcStride, int32_t dstStride, T* dst,
+                           int32_t dstStart, int32_t firstPos, T fill);
+
+template <typename T>
+SkewAtFcn<T> skewAtForMethod(int32_t method)
+{
+    if (method == 1) return &skewNearestAt<T>;
+    if (method == 2) return &skewBilinearAt<T>;
+    return &skewBicubicAt<T>;
 }
 
 }  // namespace pellor

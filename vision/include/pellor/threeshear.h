@@ -27,7 +27,7 @@ struct ShearSetup {
     int32_t outRows = 0, outCols = 0;        // one output plane
     bool sameSize = false;
     bool centred = false;
-    SkewFcn<T> skew = nullptr;
+    SkewAtFcn<T> skew = nullptr;  // skewAtForMethod(method)
     const T* sineTable = nullptr;  // null: trigonometric functions
     T* sheared = nullptr;
     int32_t shearedLen = 0;
@@ -73,24 +73,39 @@ void fillRange(T* d, int64_t count, T v)
     skewdetail::fillPositions(d, 0, count, 1, v);
 }
 
-// The sheared buffer before pass 1: the turned plane at (rowPad, colPad) and the fill value wherever pass 1
-// or pass 2 reads before writing (left of the plane in its rows; above and below it in every column in use).
+// The fill value in the sheared buffer wherever pass 2 reads what pass 1 does not write: above and below
+// the image rows in every column in use.
 template <typename T>
-void preRotate(const ShearSetup<T>& s, const ShearLayout& l, const T* plane, Quadrant turn, T v)
+void fillAroundImageRows(const ShearSetup<T>& s, const ShearLayout& l, T v)
 {
     const int64_t stride = l.stride;
-    T* buf = s.sheared;
     for (int64_t c = 0; c < l.usedCols; ++c) {
-        T* col = buf + c * stride;
-        if (c < l.colPad) {
-            fillRange(col, stride, v);
-        } else {
-            fillRange(col, l.rowPad, v);
-            fillRange(col + l.rowPad + l.rowsPre, stride - l.rowPad - l.rowsPre, v);
-        }
+        T* col = s.sheared + c * stride;
+        fillRange(col, l.rowPad, v);
+        fillRange(col + l.rowPad + l.rowsPre, stride - l.rowPad - l.rowsPre, v);
     }
-    turnPlaneInto(plane, s.rows, s.cols, turn, buf, l.stride, l.rowPad, l.colPad);
 }
+
+// Row r of the plane turned by the quarter or half turn that the reduction took out, read in place:
+// its first sample and the step between samples.
+struct TurnedRow {
+    int32_t start, step;
+};
+
+inline TurnedRow turnedRow(Quadrant turn, int32_t rows, int32_t cols, int32_t r)
+{
+    switch (turn) {
+    case Quadrant::QuarterCounter: return {(cols - 1 - r) * rows, 1};          // input column C-1-r
+    case Quadrant::Half: return {(rows - 1 - r) + (cols - 1) * rows, -rows};   // input row R-1-r, reversed
+    case Quadrant::QuarterClockwise: return {(rows - 1) + r * rows, -1};       // input column r, reversed
+    default: return {r, rows};                                                 // input row r
+    }
+}
+
+// Lines are worked in bands of kBandLines neighbouring lines and kBandWidth positions, so that the
+// strided accesses of neighbouring lines share cache lines and pages.
+inline constexpr int32_t kBandLines = 8;
+inline constexpr int32_t kBandWidth = 256;
 
 }  // namespace sheardetail
 
@@ -167,31 +182,38 @@ void shearPlane(const ShearSetup<T>& s, const ShearGeometry<T>& g, const ShearLa
                 const T* plane, T* out, T v)
 {
     using sheardetail::fillRange;
+    using sheardetail::kBandLines;
+    using sheardetail::kBandWidth;
     const int32_t Rp = l.rowsPre, Cp = l.colsPre, stride = l.stride;
     T* buf = s.sheared;
     T* line = s.line;
     const OutputWindow w = outputWindow(s, g, l);
 
-    // The plane is copied into the buffer before the output is touched, so an output that shares the
-    // input's memory (same-size mode) is safe.
-    sheardetail::preRotate(s, l, plane, turn, v);
-    fillOutsideWindow(out, s.outRows, s.outCols, w, v);
-
-    // Pass 1: rows of the image, about the centre row (R'-1)/2.
+    // Pass 1: rows of the turned image, about the centre row (R'-1)/2, read straight from the input plane
+    // (the colPad fill samples before each row are implied) into rows rowPad.. of the buffer.
+    sheardetail::fillAroundImageRows(s, l, v);
     const T rowCentre = (T(Rp) - T(1)) / T(2);
-    for (int32_t r = 0; r < Rp; ++r) {
-        const T shift = (T(r) - rowCentre) * g.tanHalfTheta;
-        const int32_t bufRow = l.rowPad + r;
-        s.skew(buf, bufRow, l.colPad + Cp, l.usedCols, shift, stride, 1, line, 0, 0, v);
-        skewdetail::copyPositions(line, 1, buf + bufRow, stride, l.usedCols);
+    for (int32_t r0 = 0; r0 < Rp; r0 += kBandLines) {
+        const int32_t r1 = std::min(Rp, r0 + kBandLines);
+        for (int32_t p0 = 0; p0 < l.usedCols; p0 += kBandWidth) {
+            const int32_t p1 = std::min(l.usedCols, p0 + kBandWidth);
+            for (int32_t r = r0; r < r1; ++r) {
+                const T shift = (T(r) - rowCentre) * g.tanHalfTheta;
+                const sheardetail::TurnedRow src = sheardetail::turnedRow(turn, s.rows, s.cols, r);
+                s.skew(plane, src.start, Cp, p1, shift, l.colPad, l.usedCols, src.step, stride, buf,
+                       l.rowPad + r + p0 * stride, p0, v);
+            }
+        }
     }
+    // The input is read completely: an output sharing its memory may now be written.
+    fillOutsideWindow(out, s.outRows, s.outCols, w, v);
 
     // Pass 2: columns in use, about the centre column (N-1)/2, moved down by the placement row shift.
     const T colCentre = (T(w.N) - T(1)) / T(2);
     for (int32_t c = 0; c < w.N; ++c) {
         const T shift = (colCentre - T(c)) * g.sinTheta;
         T* col = buf + int64_t(c) * stride;
-        s.skew(col, 0, w.L2, w.L2, shift, 1, 1, line, 0, 0, v);
+        s.skew(col, 0, w.L2, w.L2, shift, 0, w.L2, 1, 1, line, 0, 0, v);
         fillRange(col, w.bufShift, v);
         std::memcpy(col + w.bufShift, line, size_t(w.copied) * sizeof(T));
     }
@@ -199,11 +221,18 @@ void shearPlane(const ShearSetup<T>& s, const ShearGeometry<T>& g, const ShearLa
     // Pass 3: rows of the rotated image into the output window, about the centre row (L3-1)/2.
     if (w.empty()) return;
     const T lineCentre = (T(w.L3) - T(1)) / T(2);
-    for (int32_t k = w.kLo; k < w.kHi; ++k) {
-        const int32_t b = k + w.rowFromOut;
-        const T shift = (T(b) - lineCentre) * g.tanHalfTheta;
-        s.skew(buf, b + w.bufShift, w.N, w.endPos, shift, stride, s.outRows, out, k + w.firstCol * s.outRows,
-               w.firstPos, v);
+    for (int32_t k0 = w.kLo; k0 < w.kHi; k0 += kBandLines) {
+        const int32_t k1 = std::min(w.kHi, k0 + kBandLines);
+        for (int32_t p0 = w.firstPos; p0 < w.endPos; p0 += kBandWidth) {
+            const int32_t p1 = std::min(w.endPos, p0 + kBandWidth);
+            const int32_t col = w.firstCol + (p0 - w.firstPos);
+            for (int32_t k = k0; k < k1; ++k) {
+                const int32_t b = k + w.rowFromOut;
+                const T shift = (T(b) - lineCentre) * g.tanHalfTheta;
+                s.skew(buf, b + w.bufShift, w.N, p1, shift, 0, w.endPos, stride, s.outRows, out, k + col * s.outRows,
+                       p0, v);
+            }
+        }
     }
 }
 

@@ -40,7 +40,7 @@ RotateSFcnCacheFlt<T>::RotateSFcnCacheFlt(const FltKernelConfig<T>& config) : c_
 {
     outputRoutine_ =
         c_.quarterTurnOnly ? &RotateSFcnCacheFlt::quarterTurnOutput : &RotateSFcnCacheFlt::shearOutput;
-    setup_.skew = skewForMethod<T>(c_.method);
+    setup_.skew = skewAtForMethod<T>(c_.method);
     setup_.sineTable = c_.sineByTable ? c_.sineTable : nullptr;
     setup_.sheared = c_.sheared;
     setup_.shearedLen = c_.shearedLen;
