@@ -235,6 +235,14 @@ TEST(PadPropagation, ReplicateNeedsKeptData)
               std::string::npos);
 }
 
+TEST(PadPropagation, VariableSizeSignalsAreRefused)
+{
+    auto block = makePadBlock({});
+    InputSpec variable = doubleInput({4, 4});
+    variable.dimsMode = 1;
+    EXPECT_NE(errorTextOf([&] { block->propagate({variable}); }).find("fixed-size signals only"), std::string::npos);
+}
+
 TEST(PadPropagation, ConstantPadsAnEmptyDimension)
 {
     auto block = makePadBlock({{2, Array::scalar(3)}});

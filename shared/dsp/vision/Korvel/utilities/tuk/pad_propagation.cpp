@@ -514,3 +514,17 @@ DRAVO_CALLBACK void mdlSetOutputPortDataType(SimStruct_* S, int32_t port, DataTy
         spreadType(S, dataType, true, "dspshared::system::inOutTypesDiffer");
     }
 }
+
+// The pad amounts and strides are fixed at set-up, so a signal whose size changes from step to step would
+// be padded by its maximum size, stale elements included; such signals are refused.
+DRAVO_CALLBACK void mdlSetInputPortDimsMode(SimStruct_* S, int32_t port, int32_t dimsMode)
+{
+    if (dimsMode == 1) {
+        ssSetErrorStatus(S, "The pad block works on fixed-size signals only; input signals of variable size are "
+                            "not supported.");
+        return;
+    }
+    if (ssSetInputPortDimensionsMode(S, port, dimsMode) && port == 0) {
+        ssSetOutputPortDimensionsMode(S, 0, dimsMode);
+    }
+}
