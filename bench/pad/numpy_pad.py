@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """Times numpy.pad on Fortran-ordered arrays for the pad benchmark's cases, runs dravo_pad_bench in the
-same session, and prints the ratios: peer time / pad time (above 1: the pad block is faster) and the pad
+same session, and prints the ratios: peer time / pad time (above 1: the pad block is faster; "walk" is the
+element-by-element walking fill the block copies replace) and the pad
 block's bandwidth (input + output bytes) as a fraction of memcpy's (read + write bytes).
 
 Usage: numpy_pad.py PATH/TO/dravo_pad_bench [--min-time SECONDS]
@@ -56,8 +57,8 @@ def main():
             scale = {"ms": 1e-3, "us": 1e-6, "ns": 1e-9}[b["time_unit"]]
             cpu[name] = b["cpu_time"] * scale
 
-    print(f"{'case':18} {'method':10} {'pad ms':>8} {'opencv ms':>9} {'numpy ms':>9} "
-          f"{'vs opencv':>9} {'vs numpy':>8} {'of memcpy bw':>12}")
+    print(f"{'case':18} {'method':10} {'pad ms':>8} {'walk ms':>8} {'opencv ms':>9} {'numpy ms':>9} "
+          f"{'vs walk':>7} {'vs opencv':>9} {'vs numpy':>8} {'of memcpy bw':>12}")
     for name, shape, pad, dtype in CASES:
         elem = np.dtype(dtype).itemsize
         n_in = int(np.prod(shape)) * elem
@@ -67,10 +68,11 @@ def main():
         for method, mode in MODES.items():
             t_pad = cpu[f"pad/{name}/{method}"]
             t_cv = cpu[f"opencv/{name}/{method}"]
+            t_walk = cpu.get(f"walking/{name}/{method}", float("nan"))
             t_np = numpy_seconds(shape, pad, dtype, mode, min_time)
             pad_bw = (n_in + n_out) / t_pad
-            print(f"{name:18} {method:10} {t_pad*1e3:8.3f} {t_cv*1e3:9.3f} {t_np*1e3:9.3f} "
-                  f"{t_cv/t_pad:9.2f} {t_np/t_pad:8.2f} {pad_bw/memcpy_bw:12.2f}")
+            print(f"{name:18} {method:10} {t_pad*1e3:8.3f} {t_walk*1e3:8.3f} {t_cv*1e3:9.3f} {t_np*1e3:9.3f} "
+                  f"{t_walk/t_pad:7.2f} {t_cv/t_pad:9.2f} {t_np/t_pad:8.2f} {pad_bw/memcpy_bw:12.2f}")
     return 0
 
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "kernel_rig.h"
+#include "walking_pad.h"
 
 namespace {
 
@@ -70,6 +71,29 @@ void padKernel(benchmark::State& state, const BenchCase& bc, int method)
                             static_cast<int64_t>(rig.input.size() + rig.output.size()));
 }
 
+// The element-by-element walking fills: the baseline the block copies are measured against.
+void walking(benchmark::State& state, const BenchCase& bc, int method)
+{
+    const padtest::PadCase c = padCaseOf(bc, method);
+    padtest::KernelRig rig(c, bc.elemBytes, false, std::vector<uint8_t>(bc.elemBytes, 0), false,
+                           std::vector<uint8_t>(bc.elemBytes, 0));
+    rig.run();
+    const std::vector<uint8_t> fast = rig.output;
+    std::fill(rig.output.begin(), rig.output.end(), uint8_t{0x5A});
+    padbench::walkingPad(rig.ri, static_cast<int32_t>(bc.elemBytes));
+    if (rig.output != fast) {
+        state.SkipWithError("walking and block-copy kernels differ");
+        return;
+    }
+    for (auto _ : state) {
+        padbench::walkingPad(rig.ri, static_cast<int32_t>(bc.elemBytes));
+        benchmark::DoNotOptimize(rig.output.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                            static_cast<int64_t>(rig.input.size() + rig.output.size()));
+}
+
 void openCv(benchmark::State& state, const BenchCase& bc, int method)
 {
     cv::setNumThreads(1);
@@ -113,6 +137,10 @@ const bool registered = [] {
         for (int m = 1; m <= 4; ++m) {
             benchmark::RegisterBenchmark((std::string("pad/") + bc.name + "/" + kMethodNames[m]).c_str(), padKernel,
                                          bc, m)
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime();
+            benchmark::RegisterBenchmark((std::string("walking/") + bc.name + "/" + kMethodNames[m]).c_str(),
+                                         walking, bc, m)
                 ->Unit(benchmark::kMillisecond)
                 ->UseRealTime();
             benchmark::RegisterBenchmark((std::string("opencv/") + bc.name + "/" + kMethodNames[m]).c_str(), openCv,

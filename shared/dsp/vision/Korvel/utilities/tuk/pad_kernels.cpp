@@ -1,5 +1,6 @@
-// Pad kernels. The values follow the walking definitions of each method (see pad_cache.h); they are
-// produced here with block copies: along a dimension d every output position is a run of lowProd
+// Pad kernels. Each pad position takes one kept element of its line: the pad value (constant), the edge
+// (replicate), the half-sample mirror image (symmetric) or the periodic continuation (circular), wrapping
+// as often as the pad is longer than the data. The values are produced with block copies: along a dimension d every output position is a run of lowProd
 // contiguous elements (a "unit"), so copying a position copies a whole unit, and the periodic tails of
 // replicate, symmetric and circular padding are doubled from what is already written.
 #include "pad_cache.h"
@@ -90,11 +91,9 @@ inline void repeatElement(uint8_t* dst, const uint8_t* element, size_t elemBytes
         }
         return;
     }
-    if (count <= 64) {
-        switch (elemBytes) {
-        case 16: repeatFixed<16>(dst, element, count); return;
-        default: break;
-        }
+    if (elemBytes == 16 && count <= 64) {
+        repeatFixed<16>(dst, element, count);
+        return;
     }
     std::memcpy(dst, element, elemBytes);
     extendForward(dst, elemBytes, bytes);
