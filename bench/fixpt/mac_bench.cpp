@@ -47,12 +47,14 @@ void BM_MacFltptDouble(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * kLength);
 }
 
-// Data of word length wl with wl - 1 fraction bits; products of 2 wl bits, accumulator of accWl bits.
+// Data of word length wl with wl - 1 fraction bits; products of prodWl bits with prodFl fraction bits,
+// accumulated with guard bits in accWl bits on the product's grid.
 template <class Stored>
-void macFixpt(benchmark::State& state, int32_t wl, int32_t accWl, int32_t rounding) {
+void macFixpt(benchmark::State& state, int32_t wl, int32_t prodWl, int32_t prodFl, int32_t accWl,
+              int32_t rounding) {
     const NumType value = NumType::fixed(true, wl, wl - 1);
-    const NumType product = NumType::fixed(true, 2 * wl, 2 * wl - 2);
-    const NumType accumulator = NumType::fixed(true, accWl, 2 * wl - 2);
+    const NumType product = NumType::fixed(true, prodWl, prodFl);
+    const NumType accumulator = NumType::fixed(true, accWl, prodFl);
     DSPDataAttributesHandle hv(value, product, accumulator, rounding, kOverflowSaturate, "Input");
     DSPDataAttributesHandle ha(accumulator, accumulator, accumulator, rounding, kOverflowSaturate, "Accumulator");
     std::vector<Stored> a(kLength), b(kLength);
@@ -68,8 +70,10 @@ void macFixpt(benchmark::State& state, int32_t wl, int32_t accWl, int32_t roundi
     state.SetItemsProcessed(state.iterations() * kLength);
 }
 
-void BM_MacFixpt16(benchmark::State& state) { macFixpt<int16_t>(state, 16, 40, kRoundFloor); }
-void BM_MacFixpt32(benchmark::State& state) { macFixpt<int32_t>(state, 32, 64, kRoundFloor); }
+// 16-bit: exact products (s32:30), sums in s40:30.
+void BM_MacFixpt16(benchmark::State& state) { macFixpt<int16_t>(state, 16, 32, 30, 40, kRoundFloor); }
+// 32-bit: products floored onto s48:40, sums in s64:40.
+void BM_MacFixpt32(benchmark::State& state) { macFixpt<int32_t>(state, 32, 48, 40, 64, kRoundFloor); }
 // The product grid is coarser than the exact product here, so every product is rounded.
 void BM_MacFixpt16Nearest(benchmark::State& state) {
     const NumType value = NumType::fixed(true, 16, 15);

@@ -98,6 +98,7 @@ Fixpt::Fixpt(const DSPDataAttributesHandle* attrs, void* data, int32_t numElemen
       logs_(logs),
       log_(logs ? &logs->records[0] : nullptr) {
     initType(attrs->valueDest());
+    initProduct();
     data_ = data ? static_cast<unsigned char*>(data) : own_;
     if (!data) std::memset(own_, 0, sizeof own_);
 }
@@ -109,6 +110,8 @@ Fixpt::Fixpt(const Fixpt& other)
       loadCase_(other.loadCase_),
       normShift_(other.normShift_),
       magBits_(other.magBits_),
+      productFast_(other.productFast_),
+      productDest_(other.productDest_),
       attrs_(other.attrs_),
       logs_(other.logs_),
       log_(other.log_) {
@@ -134,10 +137,12 @@ void Fixpt::logProduct(const Fit& f) const {
 
 Fixpt Fixpt::square() const { return *this * *this; }
 
-void FixptProduct::computeSlow(const Fixpt& a, const Fixpt& b) {
+u128 FixptProduct::computeSlow(const Fixpt& a, const Fixpt& b) {
     Fixpt t(a, a.attrs_->productDest(), Fixpt::ObjectRecord::Product);
     t.mulSlow(a, b);
-    std::memcpy(stored_, t.own_, sizeof stored_);
+    u128 bytes;
+    std::memcpy(&bytes, t.own_, sizeof bytes);
+    return bytes;
 }
 
 Fixpt FixptProduct::toFixpt() const {
@@ -146,7 +151,7 @@ Fixpt FixptProduct::toFixpt() const {
         p.commitFast(small_ ? detail::quantiseFast<int64_t>(exact64_, exp_, p.qd_)
                             : detail::quantiseFast<i128>(exact_, exp_, p.qd_));
     } else {
-        std::memcpy(p.own_, stored_, sizeof stored_);  // already quantised and logged
+        std::memcpy(p.own_, &stored_, sizeof stored_);  // already quantised and logged
     }
     return p;
 }

@@ -169,7 +169,12 @@ protected:
           logs_(parent.logs_),
           log_(parent.logs_ ? &parent.logs_->records[int32_t(record)] : nullptr) {
         initType(d);
+        initProduct();
         data_ = own_;
+    }
+    void initProduct() {
+        productDest_ = &attrs_->productDest();
+        productFast_ = productDest_->isFast();
     }
 
 private:
@@ -214,21 +219,15 @@ private:
     // The current element as int64 (the word must not be unsigned 64-bit).
     [[gnu::always_inline]] int64_t loadFast64() const {
         const unsigned char* p = elementPtr();
-        int64_t v;
-        switch (loadCase_) {
-            case 0: { uint8_t x; std::memcpy(&x, p, 1); v = x; break; }
-            case 1: { int8_t x; std::memcpy(&x, p, 1); v = x; break; }
-            case 2: { uint16_t x; std::memcpy(&x, p, 2); v = x; break; }
-            case 3: { int16_t x; std::memcpy(&x, p, 2); v = x; break; }
-            case 4: { uint32_t x; std::memcpy(&x, p, 4); v = x; break; }
-            case 5: { int32_t x; std::memcpy(&x, p, 4); v = x; break; }
-            default: { std::memcpy(&v, p, 8); break; }
+        uint64_t raw;
+        switch (qd_.type.containerBytes) {
+            case 1: { uint8_t x; std::memcpy(&x, p, 1); raw = x; break; }
+            case 2: { uint16_t x; std::memcpy(&x, p, 2); raw = x; break; }
+            case 4: { uint32_t x; std::memcpy(&x, p, 4); raw = x; break; }
+            default: { std::memcpy(&raw, p, 8); break; }
         }
-        if (normShift_) {
-            v = (loadCase_ & 1) ? int64_t(uint64_t(v) << normShift_) >> normShift_
-                                : int64_t(uint64_t(v) & (~uint64_t(0) >> normShift_));
-        }
-        return v;
+        const int32_t shift = 64 - qd_.type.wordLength;
+        return qd_.type.isSigned ? int64_t(raw << shift) >> shift : int64_t((raw << shift) >> shift);
     }
     [[gnu::always_inline]] void storeFast(u128 bits) {
         unsigned char* p = elementPtr();
@@ -241,7 +240,7 @@ private:
     }
     [[gnu::always_inline]] void commitFast(const detail::Fit& f) {
         storeFast(f.bits);
-        if (log_) logStore(f.flags);
+        if (log_) [[unlikely]] logStore(f.flags);
     }
     // this +-= b x 2^-bFracLength (b a stored integer of at most 64 bits); false when the alignment is
     // too wide for 128 bits.
@@ -268,7 +267,8 @@ private:
         int64_t sum;
         const bool overflow = subtract ? __builtin_sub_overflow(loadFast64(), b, &sum)
                                        : __builtin_add_overflow(loadFast64(), b, &sum);
-        if (overflow || sum > (int64_t(1) << 62) || sum < -(int64_t(1) << 62)) return false;
+        if (overflow) [[unlikely]] return false;
+        // Same grid: nothing is dropped or appended, so any int64 sum may go to the range check.
         commitFast(detail::quantiseFast<int64_t>(sum, -bFracLength, qd_));
         return true;
     }
@@ -316,6 +316,8 @@ private:
     uint8_t loadCase_ = 0;    // 2 x log2(container bytes) + signed, for the fast load
     uint8_t normShift_ = 0;   // 64 - word length when the word does not fill its fast container
     int16_t magBits_ = 0;     // magnitude bits of the word: wl - 1 (signed) or wl
+    bool productFast_ = false;  // the handle's product type takes the fast path
+    const detail::QuantDest* productDest_ = nullptr;  // the handle's product target
     const DSPDataAttributesHandle* attrs_ = nullptr;
     ObjectLog* logs_ = nullptr;
     LogRecord* log_ = nullptr;
@@ -334,32 +336,33 @@ public:
 private:
     friend class Fixpt;
     [[gnu::always_inline]] FixptProduct(const Fixpt& a, const Fixpt& b) : a_(&a) {
-        fast_ = a.fast_ && b.fast_ && a.magBits_ + b.magBits_ <= 126 && a.attrs_->productDest().isFast();
+        fast_ = a.fast_ && b.fast_ && a.magBits_ + b.magBits_ <= 126 && a.productFast_;
         if (fast_) {
             exp_ = -(a.qd_.type.fracLength + b.qd_.type.fracLength);
             small_ = a.magBits_ + b.magBits_ <= 62;
             if (small_) exact64_ = a.loadFast64() * b.loadFast64();
             else exact_ = a.loadFast() * b.loadFast();
         } else {
-            computeSlow(a, b);
+            stored_ = computeSlow(a, b);
         }
     }
-    void computeSlow(const Fixpt& a, const Fixpt& b);
+    // The product's container bytes in a's product type, through the general path.
+    static u128 computeSlow(const Fixpt& a, const Fixpt& b);
 
     const Fixpt* a_;
     bool fast_ = false;
     bool small_ = false;           // the exact product is exact64_ (else exact_)
     int32_t exp_ = 0;
-    int64_t exact64_ = 0;
-    i128 exact_ = 0;               // fast: the exact product, exact x 2^exp_
-    alignas(16) unsigned char stored_[16] = {};  // otherwise: the product's container in a's product type
+    int64_t exact64_;              // fast: the exact product, exact x 2^exp_ (set when used)
+    i128 exact_;
+    u128 stored_;                  // otherwise: the product's container bytes in a's product type
 };
 
 [[gnu::always_inline]] inline FixptProduct Fixpt::operator*(const Fixpt& b) const { return FixptProduct(*this, b); }
 
 [[gnu::always_inline]] inline bool Fixpt::addProductFast(const FixptProduct& p, bool subtract) {
     if (!(p.fast_ && fast_)) return false;
-    const detail::QuantDest& pd = p.a_->attrs_->productDest();
+    const detail::QuantDest& pd = *p.a_->productDest_;
     if (p.small_) {
         const detail::Fit f = detail::quantiseFast<int64_t>(p.exact64_, p.exp_, pd);
         if (p.a_->logs_) p.a_->logProduct(f);

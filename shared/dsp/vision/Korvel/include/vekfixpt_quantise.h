@@ -167,9 +167,9 @@ template <class T>
         m = T(U(m) << -k);
     }
     if constexpr (sizeof(T) == 8) {
-        if (m > d.hi64 || m < d.lo64) return overflowed(m < 0, u128(i128(m)), d.type, d.overflow);
+        if (m > d.hi64 || m < d.lo64) [[unlikely]] return overflowed(m < 0, u128(i128(m)), d.type, d.overflow);
     } else {
-        if (m > d.hi || m < d.lo) return overflowed(m < 0, u128(m), d.type, d.overflow);
+        if (m > d.hi || m < d.lo) [[unlikely]] return overflowed(m < 0, u128(m), d.type, d.overflow);
     }
     return Fit{u128(i128(m)), 0};
 }
