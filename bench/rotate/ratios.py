@@ -10,7 +10,9 @@ METHODS = {"1": "nearest", "2": "bilinear", "3": "bicubic"}
 
 
 def main(path):
-    runs = {b["name"]: b for b in json.load(open(path))["benchmarks"] if b.get("run_type") != "aggregate"}
+    # Names without options such as "min_time:1.000": BM_ThreeShears/1024/2.
+    runs = {"/".join(p for p in b["name"].split("/") if ":" not in p): b
+            for b in json.load(open(path))["benchmarks"] if b.get("run_type") != "aggregate"}
     pairs = []
     for name, run in runs.items():
         if name.startswith("BM_ThreeShears/"):

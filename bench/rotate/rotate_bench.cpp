@@ -44,6 +44,7 @@ void BM_ThreeShears(benchmark::State& state)
     s.outRows = s.fullRows;
     s.outCols = s.fullCols;
     s.skew = pellor::skewAtForMethod<double>(method);
+    s.method = method;
     // The block's work vector sizes for this case: line max(m, n), buffer (m + 1) x odd(n).
     const int m = std::max(s.fullRows, s.fullCols) + 1, rowsOdd = s.fullRows | 1;
     std::vector<double> line(size_t(m) + 1), sheared(size_t(m + 1) * rowsOdd), out(size_t(s.outRows) * s.outCols);

@@ -50,7 +50,7 @@ struct ShearRun {
 template <typename T>
 ShearRun<T> runShears(const std::vector<T>& image, int32_t rows, int32_t cols, int32_t planes, double angle,
                       bool sameSize, int32_t method, const std::vector<T>& fill, int32_t lineLen = 0,
-                      int32_t shearedLen = 0)
+                      int32_t shearedLen = 0, bool inPlaceMoves = true)
 {
     ShearSetup<T> s;
     s.rows = rows;
@@ -62,6 +62,7 @@ ShearRun<T> runShears(const std::vector<T>& image, int32_t rows, int32_t cols, i
     s.outCols = sameSize ? cols : s.fullCols;
     s.sameSize = sameSize;
     s.skew = skewAtForMethod<T>(method);
+    s.method = inPlaceMoves ? method : 0;
     const int32_t big = std::max({rows, cols, s.fullRows, s.fullCols});
     s.lineLen = lineLen > 0 ? lineLen : 3 * big + 8;
     s.shearedLen = shearedLen > 0 ? shearedLen : (big + 1) * s.lineLen;
@@ -228,6 +229,22 @@ TEST(ThreeShears, SameSizeRowsOutsideTheRotatedImageKeepTheFill)
         for (int32_t k = 0; k < rows; ++k) {
             if (k >= top && k < top + H) continue;
             for (int32_t j = 0; j < cols; ++j) EXPECT_EQ(r.out[size_t(k + j * rows)], -1.0) << "row " << k;
+        }
+    }
+}
+
+// Columns moved in place (nearest, or a whole-number shift) equal the line-buffer route bit for bit.
+TEST(ThreeShears, InPlaceColumnMovesEqualTheLineBufferRoute)
+{
+    for (int32_t method = 1; method <= 3; ++method) {
+        for (double angle : {0.0, 0.3, -2.0, 2.9, 1.6}) {
+            for (bool sameSize : {false, true}) {
+                const std::vector<double> image = ramp(23, 17, 2);
+                const ShearRun<double> a = runShears(image, 23, 17, 2, angle, sameSize, method, {1.5, -2.0});
+                const ShearRun<double> b =
+                    runShears(image, 23, 17, 2, angle, sameSize, method, {1.5, -2.0}, 0, 0, false);
+                EXPECT_EQ(a.out, b.out) << method << " " << angle << " " << sameSize;
+            }
         }
     }
 }

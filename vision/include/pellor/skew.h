@@ -349,6 +349,25 @@ SkewFcn<T> skewForMethod(int32_t method)
     return &skewBicubic<T>;
 }
 
+// Whether the method's routine moves the line by a whole number of positions for this shift (no
+// interpolation), and by how many: what a caller needs to move the line in place instead.
+template <typename T>
+bool lineMoveOf(int32_t method, T shift, int32_t dstLen, int64_t* move)
+{
+    if (method == 1) {
+        *move = static_cast<int64_t>(std::floor(skewdetail::boundShift(shift) + T(0.5)));
+        return true;
+    }
+    if (method == 2) {
+        const BilinearTaps<T> t = bilinearTaps(shift);
+        *move = t.shiftInt;
+        return t.integral;
+    }
+    const BicubicTaps<T> t = bicubicTaps(shift, dstLen);
+    *move = t.shiftInt;
+    return t.integral;
+}
+
 // The same routines for a piece of a line: the line is preceded by lineOffset samples of the fill value that
 // are not in memory (they count as part of the line), positions [F, Ld) are a part of the whole
 // destination of fullDstLen positions. Each position gets exactly the value the whole-line call gives it.

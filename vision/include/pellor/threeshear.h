@@ -28,6 +28,7 @@ struct ShearSetup {
     bool sameSize = false;
     bool centred = false;
     SkewAtFcn<T> skew = nullptr;  // skewAtForMethod(method)
+    int32_t method = 0;           // 1 nearest, 2 bilinear, 3 bicubic; 0: always through the line buffer
     const T* sineTable = nullptr;  // null: trigonometric functions
     T* sheared = nullptr;
     int32_t shearedLen = 0;
@@ -84,6 +85,19 @@ void fillAroundImageRows(const ShearSetup<T>& s, const ShearLayout& l, T v)
         fillRange(col, l.rowPad, v);
         fillRange(col + l.rowPad + l.rowsPre, stride - l.rowPad - l.rowsPre, v);
     }
+}
+
+// A column moved by a whole number of positions without the line buffer: the same values as skewing it
+// into the line buffer and copying `copied` samples back after `bufShift` fill values.
+template <typename T>
+void moveColumnInPlace(T* col, int32_t len, int64_t move, int32_t bufShift, int32_t copied, T v)
+{
+    // Destination position p (0 <= p < copied) takes sample p - move when that lies in [0, len).
+    const int64_t lo = std::clamp<int64_t>(move, 0, copied);
+    const int64_t hi = std::clamp<int64_t>(move + len, lo, copied);
+    if (hi > lo) std::memmove(col + bufShift + lo, col + (lo - move), size_t(hi - lo) * sizeof(T));
+    fillRange(col, bufShift + lo, v);
+    fillRange(col + bufShift + hi, copied - hi, v);
 }
 
 // Row r of the plane turned by the quarter or half turn that the reduction took out, read in place:
@@ -213,6 +227,11 @@ void shearPlane(const ShearSetup<T>& s, const ShearGeometry<T>& g, const ShearLa
     for (int32_t c = 0; c < w.N; ++c) {
         const T shift = (colCentre - T(c)) * g.sinTheta;
         T* col = buf + int64_t(c) * stride;
+        int64_t move = 0;
+        if (s.method != 0 && lineMoveOf(s.method, shift, w.L2, &move)) {
+            sheardetail::moveColumnInPlace(col, w.L2, move, w.bufShift, w.copied, v);
+            continue;
+        }
         s.skew(col, 0, w.L2, w.L2, shift, 0, w.L2, 1, 1, line, 0, 0, v);
         fillRange(col, w.bufShift, v);
         std::memcpy(col + w.bufShift, line, size_t(w.copied) * sizeof(T));

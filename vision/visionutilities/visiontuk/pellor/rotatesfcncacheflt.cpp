@@ -41,6 +41,7 @@ RotateSFcnCacheFlt<T>::RotateSFcnCacheFlt(const FltKernelConfig<T>& config) : c_
     outputRoutine_ =
         c_.quarterTurnOnly ? &RotateSFcnCacheFlt::quarterTurnOutput : &RotateSFcnCacheFlt::shearOutput;
     setup_.skew = skewAtForMethod<T>(c_.method);
+    setup_.method = c_.method == 1 || c_.method == 2 ? c_.method : 3;
     setup_.sineTable = c_.sineByTable ? c_.sineTable : nullptr;
     setup_.sheared = c_.sheared;
     setup_.shearedLen = c_.shearedLen;

@@ -73,6 +73,9 @@ DataTypeId outputDataTypeFromDialog(SysObjAdaptorSFun* S)
     const int32_t choice = readChoice(S);
     DataTypeId id = builtInChoiceToId(choice);
     if (choice == kChoiceFixedPoint) {
+        // Sizes-only mode may leave the attributes empty; the type is then not known yet.
+        for (int32_t i : {kParamIsSigned, kParamWordLength, kParamFractionLength})
+            if (isEmptyInSizesOnlyMode(S, i)) return DYNAMICALLY_TYPED;
         // A NaN compares unequal to 0, so it counts as signed.
         const int32_t isSigned = qzGetScalar(ssGetSFcnParam(S, kParamIsSigned)) != 0.0 ? 1 : 0;
         const int32_t wordLength = readLength(S, kParamWordLength, kWordLengthFragment);
