@@ -69,6 +69,16 @@ TEST(DialogChecks, SizesOnlyModeAcceptsAnEmptyChoiceAndOutputsDouble)
     EXPECT_EQ(b.outputPort(0).dataType, SS_DOUBLE);
 }
 
+TEST(DialogChecks, SizesOnlyModeLeavesAFixedPointTypeOpenWhileItsAttributesAreEmpty)
+{
+    Settings sizesOnly;
+    sizesOnly.simMode = 1;
+    Block b(ubrinPlugin(), "convert", sizesOnly);
+    b.setParameters({Array::scalar(8), Array::scalar(1), Array::empty(), Array::scalar(3)});
+    EXPECT_NO_THROW(b.initialize());
+    EXPECT_EQ(b.outputPort(0).dataType, DYNAMICALLY_TYPED);
+}
+
 TEST(DialogChecks, EmptyChoiceOutsideSizesOnlyModeIsRefused)
 {
     Block b(ubrinPlugin(), "convert");
@@ -143,6 +153,14 @@ TEST(Dimensions, ThreeDimensionsPassBothWays)
     req.dims = std::vector<int32_t>{5, 6, 2};
     back->propagate({}, {req});
     EXPECT_EQ(back->inputPort(0).dims, (std::vector<int32_t>{5, 6, 2}));
+}
+
+TEST(Dimensions, ComplexInputIsRefused)
+{
+    auto b = makeBlock({});
+    InputSpec in = input(SS_DOUBLE, {2, 2});
+    in.complexSignal = 1;
+    EXPECT_THROW(b->propagate({in}), BlockError);
 }
 
 TEST(Dimensions, OneDimensionPasses)
