@@ -18,5 +18,7 @@ void defineBlocksCommand(CLI::App& command, CommandAction& action);
 void defineDescribeCommand(CLI::App& command, CommandAction& action);
 void defineRunCommand(CLI::App& command, CommandAction& action);
 void defineDemoCommand(CLI::App& command, CommandAction& action);
+void defineCodegenCommand(CLI::App& command, CommandAction& action);
+void defineSilCommand(CLI::App& command, CommandAction& action);
 
 }  // namespace dravo::cli

@@ -23,6 +23,8 @@ const CommandEntry kCommands[] = {
     {"describe", "dialog parameters (index, name, default, choices), ports", defineDescribeCommand},
     {"run", "simulate a block on arrays and images", defineRunCommand},
     {"demo", "the main job on a built-in image", defineDemoCommand},
+    {"codegen", "generate C code for a configured block", defineCodegenCommand},
+    {"sil", "generate, compile, run and compare with simulation", defineSilCommand},
 };
 
 }  // namespace
