@@ -22,12 +22,19 @@ std::string propagateError(Block& b, const std::vector<InputSpec>& in, const std
     return "";
 }
 
-TEST(Propagation, WithoutCallbacksTheInputTakesTheOfferButTheOutputStaysUnset) {
+TEST(Propagation, WithoutCallbacksAOneInOneOutBlockPassesTheSizeThrough) {
     Block b(minblock(), "min");
-    InputSpec in{{2, 3}, SS_INT16, 1, 0, 0};
-    std::string err = propagateError(b, {in});
-    EXPECT_NE(err.find("output port 0: dimensions unset"), std::string::npos) << err;
-    EXPECT_EQ(err.find("input port 0"), std::string::npos) << err;
+    b.propagate({InputSpec{{2, 3}, SS_INT16, 1, 0, 0}});
+    EXPECT_EQ(b.outputPort(0).dims, (std::vector<int32_t>{2, 3}));
+    // Only the size: type and complexity take the host's defaults.
+    EXPECT_EQ(b.outputPort(0).dataType, SS_DOUBLE);
+    EXPECT_EQ(b.outputPort(0).complexSignal, 0);
+}
+
+TEST(Propagation, WithMoreOutputsNoSizeIsPassedAndUnsetOutputsAreNamed) {
+    Block b(Plugin::load("dravo_minblock2"), "min2");
+    std::string err = propagateError(b, {InputSpec{{2, 3}, SS_INT16, 1, 0, 0}});
+    EXPECT_EQ(err, "cannot start: output port 0: dimensions unset; output port 1: dimensions unset");
 }
 
 TEST(Propagation, HostDefaultsFillOutputTypeComplexityAndMode) {
@@ -63,6 +70,14 @@ TEST(Propagation, OutputRequestsPlayTheDownstreamBlock) {
     setInputFrom(b, 0, u);
     b.step();
     EXPECT_EQ(outputAs<uint8_t>(b, 0), u);
+}
+
+TEST(Propagation, RequestAgainstThePassedSizeIsRefusedByTheHost) {
+    Block b(minblock(), "min");
+    OutputRequest req;
+    req.dims = std::vector<int32_t>{3, 3};
+    EXPECT_EQ(propagateError(b, {InputSpec{{2, 3}, SS_DOUBLE, 0, 0, 0}}, {req}),
+              "output port 0: dimensions [3 3] were requested, but the block produces [2 3]");
 }
 
 TEST(Propagation, UnsetInputTypeIsRefusedNamingPortAndAttribute) {

@@ -218,6 +218,11 @@ void offerInputDims(SysObjAdaptorSFun& s, int32_t port, const std::vector<int32_
     } else if (!p.dimsKnown()) {
         sysobj::ssSetInputPortDimensionInfo(&s, port, &di);
         checkStatus(s, phase);
+        // A plain one-in, one-out block passes the size through when nothing else decided the output.
+        if (s.inputs.size() == 1 && s.outputs.size() == 1 && !s.outputs[0].dimsKnown()) {
+            sysobj::ssSetOutputPortDimensionInfo(&s, 0, &di);
+            checkStatus(s, phase);
+        }
     }
     if (!p.dimsKnown())
         hostError(s, phase, portName(true, port) + ": dimensions " + detail::dimsText(dims) +

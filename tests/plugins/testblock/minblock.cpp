@@ -1,5 +1,6 @@
 // dravo_minblock: only the required callbacks, so every propagation step takes the host's default.
 // No dialog parameters; one input and one output, both left unset; mdlOutputs copies the input's bytes.
+// Built a second time with two outputs (dravo_minblock2), where the host passes no size through.
 #include <cstring>
 
 #include "blockcallbacks.h"
@@ -9,7 +10,10 @@ using namespace sysobj;
 
 DRAVO_CALLBACK void mdlInitializeSizes(SimStruct_* S) {
     if (!ssSetNumSFcnParams(S, 0)) return;
-    if (!ssSetNumInputPorts(S, 1) || !ssSetNumOutputPorts(S, 1)) return;
+#ifndef MINBLOCK_OUTPUTS
+#define MINBLOCK_OUTPUTS 1
+#endif
+    if (!ssSetNumInputPorts(S, 1) || !ssSetNumOutputPorts(S, MINBLOCK_OUTPUTS)) return;
 }
 
 DRAVO_CALLBACK void mdlOutputs(SimStruct_* S, int32_t) {
