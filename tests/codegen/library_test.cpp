@@ -135,7 +135,7 @@ TEST(Library, StartAndTerminatePhasesGoToTheirFunctions) {
     ASSERT_TRUE(ctx.constructCode());
     std::string t = cgtest::emitText(h);
     size_t s = t.find("void phases_start(void)\n{\n    /* in start */");
-    size_t o = t.find("void phases_step(const double* u0, double* y0)\n{\n    /* in step */");
+    size_t o = t.find("void phases_step(const double* restrict u0, double* restrict y0)\n{\n    /* in step */");
     size_t e = t.find("void phases_terminate(void)\n{\n    /* in terminate */");
     EXPECT_NE(s, std::string::npos) << t;
     EXPECT_NE(o, std::string::npos) << t;

@@ -735,11 +735,12 @@ std::string CEmitter::stepSignature() {
     std::vector<std::string> ps;
     const BlockDesc& d = unit_->desc;
     for (size_t i = 0; i < d.inputs.size(); ++i) {
-        ps.push_back("const " + cty(d.inputs[i].elemType) + "* u" + std::to_string(i));
+        // Ports never overlap (the caller owns separate buffers), so the pointers are restrict.
+        ps.push_back("const " + cty(d.inputs[i].elemType) + "* restrict u" + std::to_string(i));
         if (d.inputs[i].variableSize) ps.push_back("const int32_t* u" + std::to_string(i) + "_dims");
     }
     for (size_t i = 0; i < d.outputs.size(); ++i) {
-        ps.push_back(cty(d.outputs[i].elemType) + "* y" + std::to_string(i));
+        ps.push_back(cty(d.outputs[i].elemType) + "* restrict y" + std::to_string(i));
         if (d.outputs[i].variableSize) ps.push_back("int32_t* y" + std::to_string(i) + "_dims");
     }
     if (ps.empty()) ps.push_back("void");
