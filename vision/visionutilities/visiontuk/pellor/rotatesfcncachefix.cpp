@@ -1,0 +1,613 @@
+// The fixed-point kernel object of the rotate block and mdlStartFixPt, which builds it.
+#include "pellor/rotatesfcncachefix.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <new>
+
+#include "blockutils.h"
+#include "pellor/pellor.h"
+#include "vekdsp.h"
+
+using namespace sysobj;
+using namespace VekDSPFixpt;
+
+namespace pellor {
+
+namespace {
+
+using fixdetail::copyRun;
+using fixdetail::fillRun;
+
+// The wrapped and reduced angles live in the angle's type widened to hold |angle| + 2*pi and saturating,
+// so the wrap cannot turn over in a narrow angle type (an s16.15 angle cannot even hold pi/2).
+NumType angleWorkType(const NumType& angle)
+{
+    if (angle.isFloating()) return angle;
+    const int32_t magnitudeBits = angle.wordLength - (angle.isSigned ? 1 : 0);
+    const int32_t intBits = std::max(magnitudeBits - angle.fracLength, 3) + 1;
+    const int32_t wl = std::clamp(intBits + angle.fracLength + 1, kMinWordLength, kMaxWordLength);
+    return NumType::fixed(true, wl, angle.fracLength);
+}
+
+int64_t elementsOf(const ssParamRec* rec)
+{
+    if (rec == nullptr) return 0;
+    int64_t n = 1;
+    for (int32_t d = 0; d < rec->nDimensions; ++d) n *= rec->dimensions[d];
+    return n;
+}
+
+}  // namespace
+
+RotateSFcnCacheFix::RotateSFcnCacheFix(const FixKernelConfig& config) : c_(config)
+{
+    setup_.sameSize = c_.sameSize;
+    setup_.centred = c_.centred;
+    setup_.planes = c_.planes;
+    setup_.shearedLen = c_.shearedLen;
+    setup_.lineLen = c_.lineLen;
+    setup_.method = c_.method;
+    refreshSetup();
+}
+
+RotateSFcnCacheFix::~RotateSFcnCacheFix() = default;
+
+std::unique_ptr<RotateSFcnCacheFix> RotateSFcnCacheFix::create(const FixKernelConfig& config)
+{
+    std::unique_ptr<RotateSFcnCacheFix> cache(new (std::nothrow) RotateSFcnCacheFix(config));
+    if (!cache) {
+        ssSetErrorStatus(config.S, "Rotate: out of memory.");
+        return nullptr;
+    }
+    if (!cache->build()) return nullptr;
+    return cache;
+}
+
+bool RotateSFcnCacheFix::build()
+{
+    SysObjAdaptorSFun* S = c_.S;
+    const NumType floatType = c_.inputType == SS_SINGLE ? NumType::singleType() : NumType::doubleType();
+    const NumType product =
+        c_.floatingImage ? floatType : NumType::fixed(true, c_.productWordLength, c_.productFracLength);
+    const NumType accum = c_.floatingImage ? floatType : NumType::fixed(true, c_.accumWordLength, c_.accumFracLength);
+    const int32_t rnd = c_.rounding, ovf = c_.overflow;
+
+    auto fromId = [&](DataTypeId id, const char* label) {
+        return std::make_unique<DSPDataAttributesHandle>(id, 0, product, accum, rnd, ovf, label);
+    };
+    outputAttrs_ = fromId(c_.outputType, "Output");
+    inputAttrs_ = fromId(c_.inputType, "Input");
+    scaleAttrs_ = fromId(c_.piType, "ScaleValue");
+    sineAttrs_ = fromId(c_.sineType, "SineTable");
+    angleAttrs_ = fromId(c_.angleType, "Angle values");
+    if (!angleAttrs_->isValid()) {
+        ssSetErrorStatus(S, ("Rotate: angle data type: " + angleAttrs_->errorMessage()).c_str());
+        return false;
+    }
+    angleWorkAttrs_ = std::make_unique<DSPDataAttributesHandle>(angleWorkType(angleAttrs_->valueType()), product,
+                                                                accum, rnd, kOverflowSaturate, "Angle values");
+    workingAttrs_ = std::make_unique<DSPDataAttributesHandle>(accum, product, accum, rnd, ovf, "Accumulator",
+                                                              "Product output", "Accumulator");
+    const NumType int32Type = NumType::fixed(true, 32, 0);
+    integerAttrs_ = std::make_unique<DSPDataAttributesHandle>(int32Type, int32Type, int32Type, kRoundFloor,
+                                                              kOverflowWrap, "a32BitInt", "a32BitInt", "a32BitInt");
+
+    auto over = [&](const DSPDataAttributesHandle* h, void* data, int32_t n) {
+        return std::unique_ptr<Fixpt>(FixptFactory::createFixpt(S, h, data, n));
+    };
+    auto scalar = [&](const DSPDataAttributesHandle* h) {
+        return std::unique_ptr<Fixpt>(FixptFactory::createFixpt(S, h));
+    };
+    auto failed = [&] { return ssGetErrorStatus(S) != nullptr; };
+
+    input_ = over(inputAttrs_.get(), c_.input, c_.inputWidth);
+    output_ = over(outputAttrs_.get(), c_.output, c_.outputWidth);
+    fill_ = over(outputAttrs_.get(), c_.fill, c_.fillCount);
+    if (failed()) return false;
+    if (!c_.quarterTurnOnly) {
+        sheared_ = over(outputAttrs_.get(), c_.sheared, c_.shearedLen);
+        line_ = over(outputAttrs_.get(), c_.line, c_.lineLen + 1);
+    }
+    sineTable_ = over(sineAttrs_.get(), c_.sineTable, c_.sineTableLen);
+    twoPi_ = over(scaleAttrs_.get(), c_.twoPi, 1);
+    pi_ = scalar(scaleAttrs_.get());
+    halfPi_ = scalar(scaleAttrs_.get());
+    angle_in_ = over(angleAttrs_.get(), c_.angle, 1);
+    if (c_.angleFromPort) maxAngle_ = over(angleAttrs_.get(), c_.maxAngle, 1);
+    if (failed()) return false;
+
+    wrapped_ = scalar(angleWorkAttrs_.get());
+    reduced_ = scalar(angleWorkAttrs_.get());
+    angleScratch_ = scalar(angleWorkAttrs_.get());
+    maxWork_ = scalar(angleWorkAttrs_.get());
+    for (auto* p : {&index_, &frac_, &sin_, &cos_, &tanHalf_, &term_, &shift_, &centre_})
+        *p = scalar(workingAttrs_.get());
+    integer_ = scalar(integerAttrs_.get());
+    count360_ = scalar(integerAttrs_.get());
+    if (failed()) return false;
+
+    FixSkewNumbers numbers;
+    for (auto* p : {&numbers.frac, &numbers.oneMinus, &numbers.d, &numbers.d2, &numbers.d3, &numbers.term,
+                    &numbers.acc, &numbers.weight[0], &numbers.weight[1], &numbers.weight[2], &numbers.weight[3]})
+        *p = scalar(workingAttrs_.get());
+    numbers.integer = scalar(integerAttrs_.get());
+    if (failed() || !numbers.complete()) return false;
+    skew_ = std::make_unique<FixSkewEngine>(c_.method, std::move(numbers), FixptFactory::isLoggingOn(S));
+
+    // pi and pi/2 are the stored 2*pi shifted right, so the wrap and the reduction agree with each other.
+    *pi_ = *twoPi_;
+    pi_->shiftRight(1);
+    *halfPi_ = *twoPi_;
+    halfPi_->shiftRight(2);
+    *count360_ = 360;
+    return true;
+}
+
+Fixpt& RotateSFcnCacheFix::integer(int64_t v)
+{
+    *integer_ = int32_t(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+    return *integer_;
+}
+
+void RotateSFcnCacheFix::refreshSetup()
+{
+    setup_.rows = c_.rows;
+    setup_.cols = c_.cols;
+    setup_.fullRows = c_.fullRows;
+    setup_.fullCols = c_.fullCols;
+    setup_.outRows = c_.sameSize ? c_.rows : c_.fullRows;
+    setup_.outCols = c_.sameSize ? c_.cols : c_.fullCols;
+}
+
+void RotateSFcnCacheFix::stepAngle()
+{
+    Fixpt& a = *wrapped_;
+    Fixpt& t = *reduced_;
+    Fixpt& tmp = *angleScratch_;
+    const bool negative = angle_in_->isNegative();
+    t.reset();
+    if (negative) t -= *angle_in_;
+    else t = *angle_in_;
+    // Whole turns of a very large angle go at once (one whole turn fewer than the quotient, so what the
+    // subtraction loop below finishes is what it would have found alone).
+    const double turn = twoPi_->toDouble();
+    for (double q = std::floor(t.toDouble() / turn) - 1.0; q >= 64.0; q = std::floor(t.toDouble() / turn) - 1.0) {
+        tmp = *twoPi_;
+        tmp *= integer(int64_t(std::min(q, 1073741824.0)));
+        t -= tmp;
+    }
+    // Remainder in (0, 2*pi] with the angle's sign.
+    a.reset();
+    while (t.isPositive()) {
+        a = t;
+        t -= *twoPi_;
+    }
+    if (negative) {
+        t = a;
+        a.reset();
+        a -= t;
+    }
+    if (a >= *pi_) a -= *twoPi_;
+    tmp.reset();
+    tmp -= *pi_;
+    if (a < tmp) a += *twoPi_;
+
+    if (c_.angleFromPort) {
+        Fixpt& m = *maxWork_;
+        m = *maxAngle_;
+        if (m > *pi_) m = *pi_;
+        tmp.reset();
+        tmp -= m;
+        if (a > m || a < tmp) {
+            if (a.isNonNegative()) a = m;
+            else a = tmp;
+        }
+    }
+    angle_.wrapped = a.toDouble();
+
+    Fixpt& theta = *reduced_;
+    Fixpt& negHalfPi = *maxWork_;
+    tmp.reset();
+    tmp -= *pi_;
+    negHalfPi.reset();
+    negHalfPi -= *halfPi_;
+    theta = a;
+    if (a >= *halfPi_ && a < *pi_) {
+        theta -= *halfPi_;
+        angle_.how = {Quadrant::QuarterCounter, true};
+    } else if (a >= tmp && a < negHalfPi) {
+        theta += *pi_;
+        angle_.how = {Quadrant::Half, false};
+    } else if (a >= negHalfPi && a.isNegative()) {
+        theta += *halfPi_;
+        angle_.how = {Quadrant::QuarterClockwise, true};
+    } else {
+        angle_.how = {Quadrant::None, false};
+    }
+    angle_.reduced = theta.toDouble();
+}
+
+void RotateSFcnCacheFix::shearGeometry(int32_t rowsPre, int32_t colsPre, int32_t rowsLimit, int32_t colsLimit)
+{
+    Fixpt& i = *index_;
+    Fixpt& f = *frac_;
+    Fixpt& term = *term_;
+    Fixpt& sine = *sin_;
+    Fixpt& cosine = *cos_;
+    Fixpt& table = *sineTable_;
+    const int32_t last = std::max(sineTable_->getNumElements() - 2, 0);
+
+    // i = 360 * theta / (pi/2), one table interval per quarter degree.
+    i = *reduced_;
+    i *= *count360_;
+    i.divide(i, *halfPi_);
+    const int32_t k = std::clamp(i.floor(), 0, last);
+    f = i;
+    f -= integer(k);
+    sine = f;
+    sine *= table[k + 1];
+    term = integer(1);
+    term -= f;
+    term *= table[k];
+    sine += term;
+
+    term = *count360_;
+    term -= i;
+    i = term;
+    const int32_t kc = std::clamp(i.floor(), 0, last);
+    f = i;
+    f -= integer(kc);
+    cosine = f;
+    cosine *= table[kc + 1];
+    term = integer(1);
+    term -= f;
+    term *= table[kc];
+    cosine += term;
+
+    term = cosine;
+    term += integer(1);
+    tanHalf_->divide(sine, term);
+
+    Fixpt& other = *shift_;
+    auto sizeOf = [&](Fixpt& a, int32_t na, Fixpt& b, int32_t nb) {
+        term = a;
+        term *= integer(na);
+        other = b;
+        other *= integer(nb);
+        term += other;
+        return term.ceil();
+    };
+    int32_t W = sizeOf(sine, rowsPre, cosine, colsPre);
+    int32_t H = sizeOf(sine, colsPre, cosine, rowsPre);
+    term = *tanHalf_;
+    term *= integer(rowsPre);
+    term += integer(colsPre);
+    int32_t Sw = term.ceil();
+
+    // Never beyond the full size (a table value a hair high must not grow the output), then the parity.
+    W = std::clamp(W, 0, std::max(colsLimit, 0));
+    H = std::clamp(H, 0, std::max(rowsLimit, 0));
+    if ((W - colsPre) % 2 != 0) ++W;
+    if ((H - rowsPre) % 2 != 0) ++H;
+    // The sheared width holds at least the rotated width and the image itself, even when a narrow working
+    // type has overflowed.
+    Sw = std::max({Sw, W, colsPre});
+
+    geometry_.sinTheta = sine.toDouble();
+    geometry_.tanHalfTheta = tanHalf_->toDouble();
+    geometry_.rotatedRows = H;
+    geometry_.rotatedCols = W;
+    geometry_.shearedWidth = Sw;
+}
+
+Fixpt& RotateSFcnCacheFix::lineShift(int32_t position, int32_t count, Fixpt& factor, bool centreFirst)
+{
+    Fixpt& centre = *centre_;
+    Fixpt& shift = *shift_;
+    centre = integer(int64_t(count) - 1);
+    centre.shiftRight(1);
+    if (centreFirst) {
+        shift = centre;
+        shift -= integer(position);
+    } else {
+        shift = integer(position);
+        shift -= centre;
+    }
+    shift *= factor;
+    return shift;
+}
+
+void RotateSFcnCacheFix::output()
+{
+    if (c_.quarterTurnOnly) {
+        quarterTurnOutput();
+    } else {
+        shearOutput();
+    }
+}
+
+void RotateSFcnCacheFix::quarterTurnOutput()
+{
+    Fixpt& in = *input_;
+    Fixpt& out = *output_;
+    const int32_t R = c_.rows, C = c_.cols;
+    const int64_t plane = int64_t(R) * C;
+    if (R == 1 && C == 1) {
+        // A single pixel does not move. Each output plane is cleared (never past the output) and the pixel
+        // of plane p goes to the start of plane p.
+        const int64_t outPlane = int64_t(setup_.outRows) * setup_.outCols;
+        if (outPlane != 1) {
+            std::memset(out.getValPtr(), 0, size_t(outPlane * c_.planes) * size_t(out.getType().containerBytes));
+        }
+        for (int64_t p = 0; p < c_.planes; ++p) out[int32_t(p * outPlane)] = in[int32_t(p)];
+        return;
+    }
+    for (int64_t p = 0; p < c_.planes; ++p) {
+        const int64_t base = p * plane;
+        switch (c_.quarterTurns) {
+        case 1:  // (i, j) -> (C-1-j, i) of the C x R plane
+            for (int64_t j = 0; j < C; ++j)
+                for (int64_t i = 0; i < R; ++i) out[int32_t(base + (C - 1 - j) + i * C)] = in[int32_t(base + i + j * R)];
+            break;
+        case 2:
+            for (int64_t n = 0; n < plane; ++n) out[int32_t(base + plane - 1 - n)] = in[int32_t(base + n)];
+            break;
+        case 3:  // (i, j) -> (j, R-1-i)
+            for (int64_t j = 0; j < C; ++j)
+                for (int64_t i = 0; i < R; ++i) out[int32_t(base + j + (R - 1 - i) * C)] = in[int32_t(base + i + j * R)];
+            break;
+        default: copyRun(in, base, 1, out, base, 1, plane); break;
+        }
+    }
+}
+
+void RotateSFcnCacheFix::shearOutput()
+{
+    stepAngle();
+    const bool swap = angle_.how.swap;
+    const int32_t rowsPre = swap ? c_.cols : c_.rows;
+    const int32_t colsPre = swap ? c_.rows : c_.cols;
+    shearGeometry(rowsPre, colsPre, c_.fullRows, c_.fullCols);
+    const ShearLayout l = shearLayout(setup_, geometry_, swap);
+    const int64_t outPlane = int64_t(setup_.outRows) * setup_.outCols;
+    if (!l.fits) {
+        for (int64_t p = 0; p < c_.planes; ++p)
+            fillRun(*output_, p * outPlane, outPlane, 1, *fill_, c_.fillCount == 1 ? 0 : int32_t(p));
+        ssSetErrorStatus(c_.S, "Rotate: the work vectors are too small for this rotation.");
+        return;
+    }
+    const OutputWindow w = outputWindow(setup_, geometry_, l);
+    for (int64_t p = 0; p < c_.planes; ++p) shearPlane(l, w, p);
+}
+
+void RotateSFcnCacheFix::shearPlane(const ShearLayout& l, const OutputWindow& w, int64_t p)
+{
+    Fixpt& in = *input_;
+    Fixpt& out = *output_;
+    Fixpt& buf = *sheared_;
+    Fixpt& line = *line_;
+    Fixpt& fill = *fill_;
+    const int32_t fi = c_.fillCount == 1 ? 0 : int32_t(p);
+    const int64_t R = c_.rows, C = c_.cols, stride = l.stride;
+    const int64_t inBase = p * R * C;
+    const int64_t outBase = p * int64_t(setup_.outRows) * setup_.outCols;
+
+    // Pre-rotation: the plane turned by what the reduction took out, at (rowPad, colPad) of the buffer.
+    fillRun(buf, 0, c_.shearedLen, 1, fill, fi);
+    const Quadrant turn = angle_.how.quadrant;
+    for (int64_t j = 0; j < C; ++j) {
+        for (int64_t i = 0; i < R; ++i) {
+            int64_t row = i, col = j;
+            if (turn == Quadrant::QuarterCounter) {
+                row = C - 1 - j;
+                col = i;
+            } else if (turn == Quadrant::Half) {
+                row = R - 1 - i;
+                col = C - 1 - j;
+            } else if (turn == Quadrant::QuarterClockwise) {
+                row = j;
+                col = R - 1 - i;
+            }
+            buf[int32_t(l.rowPad + row + (l.colPad + col) * stride)] = in[int32_t(inBase + i + j * R)];
+        }
+    }
+
+    // Pass 1: rows by (r - (R'-1)/2) * tan(theta/2), through the line buffer.
+    for (int32_t r = 0; r < l.rowsPre; ++r) {
+        Fixpt& shift = lineShift(r, l.rowsPre, *tanHalf_, false);
+        skew_->skew(buf, l.rowPad + r, l.colPad + l.colsPre, l.usedCols, shift, int32_t(stride), 1, line, 0, 0, fill,
+                    fi);
+        copyRun(line, 0, 1, buf, l.rowPad + r, stride, l.usedCols);
+    }
+
+    // Pass 2: columns by ((N-1)/2 - c) * sin(theta), moved down by the placement row shift.
+    for (int32_t c = 0; c < w.N; ++c) {
+        Fixpt& shift = lineShift(c, w.N, *sin_, true);
+        const int64_t colStart = int64_t(c) * stride;
+        skew_->skew(buf, int32_t(colStart), w.L2, w.L2, shift, 1, 1, line, 0, 0, fill, fi);
+        fillRun(buf, colStart, w.bufShift, 1, fill, fi);
+        copyRun(line, 0, 1, buf, colStart + w.bufShift, 1, w.copied);
+    }
+
+    // Pass 3: rows of the rotated image into the output window; the rest of the plane is the fill value.
+    fillRun(out, outBase, int64_t(setup_.outRows) * setup_.outCols, 1, fill, fi);
+    if (w.empty()) return;
+    for (int32_t k = w.kLo; k < w.kHi; ++k) {
+        const int32_t b = k + w.rowFromOut;
+        Fixpt& shift = lineShift(b, w.L3, *tanHalf_, false);
+        skew_->skew(buf, b + w.bufShift, w.N, w.endPos, shift, int32_t(stride), setup_.outRows, out,
+                    int32_t(outBase + k + int64_t(w.firstCol) * setup_.outRows), w.firstPos, fill, fi);
+    }
+}
+
+void RotateSFcnCacheFix::processParameters()
+{
+    SysObjAdaptorSFun* S = c_.S;
+    if (!ssUpdateDlgParamAsRunTimeParam(S, kRtpFillValue)) return;
+    const ssParamRec* rec = ssGetRunTimeParamInfo(S, kRtpFillValue);
+    if (rec == nullptr || rec->data == nullptr) return;
+    const int64_t count = elementsOf(rec);
+    if (count != 1 && count != c_.planes) {
+        VekSimCommon::dspError(S, "vision::system::backgroundWrongDim");
+        return;
+    }
+    if (count == fill_->getNumElements()) {
+        fill_->setValPtr(rec->data);
+    } else {
+        std::unique_ptr<Fixpt> fill(FixptFactory::createFixpt(S, outputAttrs_.get(), rec->data, int32_t(count)));
+        if (!fill) return;
+        fill_ = std::move(fill);
+    }
+    c_.fill = rec->data;
+    c_.fillCount = int32_t(count);
+}
+
+void RotateSFcnCacheFix::setInputDims(int32_t rows, int32_t cols)
+{
+    c_.rows = rows;
+    c_.cols = cols;
+    if (c_.quarterTurnOnly) {
+        const bool odd = c_.quarterTurns % 2 != 0;
+        c_.fullRows = odd ? cols : rows;
+        c_.fullCols = odd ? rows : cols;
+    } else {
+        // The rotated size of the image as the passes will see it: rows and columns exchange when the
+        // reduction took out a quarter turn, as in the floating-point engine.
+        stepAngle();
+        const bool swap = angle_.how.swap;
+        shearGeometry(swap ? cols : rows, swap ? rows : cols, c_.outRowsMax, c_.outColsMax);
+        c_.fullRows = std::min(geometry_.rotatedRows, c_.outRowsMax);
+        c_.fullCols = std::min(geometry_.rotatedCols, c_.outColsMax);
+    }
+    refreshSetup();
+}
+
+void RotateSFcnCacheFix::getOutputDims(int32_t* rows, int32_t* cols) const
+{
+    *rows = c_.fullRows;
+    *cols = c_.fullCols;
+}
+
+namespace {
+
+// Word and fraction length of the product output (group 11) or the accumulator (group 14, mode 3: as the
+// product output); mode 2 takes the image's.
+void workingGroup(SysObjAdaptorSFun* S, int32_t modeIndex, int32_t* wl, int32_t* fl)
+{
+    const DataTypeId in = ssGetInputPortDataType(S, kImagePort);
+    switch (paramInt(S, modeIndex)) {
+    case 0:
+        *wl = paramInt(S, modeIndex + 1);
+        *fl = paramInt(S, modeIndex + 2);
+        return;
+    case 2:
+        *wl = VekSimCommon::dspGetDataTypeWordLength(S, in);
+        *fl = VekSimCommon::dspGetDataTypeFracLength(S, in);
+        return;
+    case 3:
+        if (modeIndex == kAccumMode) {
+            workingGroup(S, kProductMode, wl, fl);
+            return;
+        }
+        break;
+    default: break;
+    }
+    *wl = 0;
+    *fl = 0;
+}
+
+bool gatherFixConfig(SysObjAdaptorSFun* S, FixKernelConfig& c)
+{
+    c.S = S;
+    blockutils::getInputPortMatrixDims(S, kImagePort, &c.rows, &c.cols, &c.planes);
+    c.sameSize = !isExpandedOutput(S);
+    blockutils::getOutputPortMatrixDims(S, 0, &c.outRowsMax, &c.outColsMax);
+    if (c.sameSize) {
+        getFullOutputDimsForRotation(S, c.rows, c.cols, &c.fullRows, &c.fullCols);
+    } else {
+        c.fullRows = c.outRowsMax;
+        c.fullCols = c.outColsMax;
+    }
+    if (ssGetErrorStatus(S) != nullptr) return false;
+    c.quarterTurnOnly = isQuarterTurnOnly(S, &c.quarterTurns);
+    if (!c.quarterTurnOnly) {
+        c.line = ssGetDWork(S, kDWorkLineBuffer);
+        c.lineLen = ssGetDWorkWidth(S, kDWorkLineBuffer) - 1;
+        c.sheared = ssGetDWork(S, kDWorkShearedImage);
+        c.shearedLen = ssGetDWorkWidth(S, kDWorkShearedImage);
+    }
+    c.method = paramInt(S, kInterpolation);
+    c.inputType = ssGetInputPortDataType(S, kImagePort);
+    c.outputType = ssGetOutputPortDataType(S, 0);
+    c.input = const_cast<void*>(ssGetInputPortSignal(S, kImagePort));
+    c.output = ssGetOutputPortSignal(S, 0);
+    c.inputWidth = ssGetInputPortWidth(S, kImagePort);
+    c.outputWidth = ssGetOutputPortWidth(S, 0);
+    c.floatingImage = blockutils::isBuiltInFloatType(c.inputType);
+
+    c.fill = VekSimCommon::GetRTPDataPtr(S, kRtpFillValue);
+    c.fillCount = getFillValueCount(S);
+    c.angleFromPort = isAngleFromPort(S);
+    const ssParamRec* angleRec = ssGetRunTimeParamInfo(S, kRtpAngle);
+    if (c.angleFromPort) {
+        c.angle = const_cast<void*>(ssGetInputPortSignal(S, kAnglePort));
+        c.angleType = ssGetInputPortDataType(S, kAnglePort);
+        c.maxAngle = angleRec != nullptr ? angleRec->data : nullptr;
+    } else {
+        c.angle = angleRec != nullptr ? angleRec->data : nullptr;
+        c.angleType = angleRec != nullptr ? angleRec->dataTypeId : DYNAMICALLY_TYPED;
+    }
+    const ssParamRec* sineRec = ssGetRunTimeParamInfo(S, kRtpSineTable);
+    const ssParamRec* piRec = ssGetRunTimeParamInfo(S, kRtpPiValue);
+    if (sineRec != nullptr) {
+        c.sineTable = sineRec->data;
+        c.sineTableLen = int32_t(elementsOf(sineRec));
+        c.sineType = sineRec->dataTypeId;
+    }
+    if (piRec != nullptr) {
+        c.twoPi = piRec->data;
+        c.piType = piRec->dataTypeId;
+    }
+    c.centred = isCenteredPlacement(S);
+
+    workingGroup(S, kProductMode, &c.productWordLength, &c.productFracLength);
+    workingGroup(S, kAccumMode, &c.accumWordLength, &c.accumFracLength);
+    if (!c.floatingImage) {
+        VekSimCommon::dspGetFixPtDataTypeIDFromAttribs(S, 1, c.accumWordLength, c.accumFracLength, 2);
+        VekSimCommon::dspGetFixPtDataTypeIDFromAttribs(S, 1, c.productWordLength, c.productFracLength, 2);
+    }
+    c.rounding = blockutils::getRoundingModeParam(S, kRoundingMode);
+    c.overflow = blockutils::getOverflowModeParam(S, kOverflowMode);
+    if (ssGetErrorStatus(S) != nullptr) return false;
+
+    if (c.input == nullptr || c.output == nullptr || c.angle == nullptr || c.fill == nullptr ||
+        c.sineTable == nullptr || c.sineTableLen < 2 || c.twoPi == nullptr ||
+        (c.angleFromPort && c.maxAngle == nullptr) ||
+        (!c.quarterTurnOnly && (c.line == nullptr || c.sheared == nullptr))) {
+        ssSetErrorStatus(S, "Rotate: the host did not provide the block's memory.");
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+}  // namespace pellor
+
+using namespace pellor;
+
+// The user pointer stays null until the object exists, so mdlTerminate never deletes anything else.
+DRAVO_CALLBACK void mdlStartFixPt(SimStruct_* S)
+{
+    ssSetUserData(S, nullptr);
+    FixKernelConfig config;
+    if (!gatherFixConfig(S, config)) return;
+    std::unique_ptr<RotateSFcnCacheFix> cache = RotateSFcnCacheFix::create(config);
+    if (!cache) {
+        if (ssGetErrorStatus(S) == nullptr) ssSetErrorStatus(S, "Rotate: the fixed-point engine could not be built.");
+        return;
+    }
+    ssSetUserData(S, static_cast<RotateSFcnCache*>(cache.release()));
+}
