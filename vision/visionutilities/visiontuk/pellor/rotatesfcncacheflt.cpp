@@ -215,11 +215,3 @@ DRAVO_CALLBACK void mdlStartFltPt(SimStruct_* S)
                                                                                  : buildFltKernel<double>(S);
     ssSetUserData(S, cache);
 }
-
-DRAVO_CALLBACK void mdlStartFixPt(SimStruct_* S)
-{
-    ssSetUserData(S, nullptr);
-    ssSetErrorStatus(S,
-                     "Rotate: fixed-point rotation is not available yet (integer and fixed-point images, and "
-                     "floating-point images in a run that logs minimum, maximum and overflow values).");
-}
