@@ -159,6 +159,37 @@ TEST_F(Differential, ProductIntoProductTypeAndInPlace) {
     }
 }
 
+TEST_F(Differential, ProductAddedOrSubtractedInPlace) {
+    for (const Config& c : allConfigs()) {
+        for (int32_t trial = 0; trial < kTrialsPerConfig && !tooManyFailures(); ++trial) {
+            // acc +-= a * b: the product lands on a's product grid first, then the sum on acc's.
+            const NumType at = randomOperandType(rng, c.type), bt = randomOperandType(rng, c.type);
+            NumType pt = randomOperandType(rng, c.type);
+            pt.fracLength = std::max(-512, std::min(512, at.fracLength + bt.fracLength +
+                                                             static_cast<int32_t>(rng() % 5) - 2));
+            const int32_t productRounding = static_cast<int32_t>(rng() % 7);
+            const int32_t productOverflow = static_cast<int32_t>(rng() % 2);
+            Scalar acc(c);
+            Scalar a(at, productRounding, productOverflow, pt, at);
+            Scalar b(bt, 0, 0, bt, bt);
+            const mpz_class acc0 = randomStored(rng, c.type);
+            a.set(randomStored(rng, at));
+            b.set(randomStored(rng, bt));
+            const mpz_class p = quantiseQ(a.value() * b.value(), pt, productRounding, productOverflow);
+            const bool subtract = trial % 2 == 1;
+            acc.set(acc0);
+            if (subtract) *acc -= *a * *b;
+            else *acc += *a * *b;
+            const mpq_class exact = subtract ? mpq_class(realValue(acc0, c.type) - realValue(p, pt))
+                                             : mpq_class(realValue(acc0, c.type) + realValue(p, pt));
+            expectStored(quantiseQ(exact, c.type, c.rounding, c.overflow), acc,
+                         c.describe() + (subtract ? " -= " : " += ") + a.value().get_str() + " * " +
+                             b.value().get_str() + " via " + std::to_string(pt.wordLength) + ":" +
+                             std::to_string(pt.fracLength));
+        }
+    }
+}
+
 TEST_F(Differential, DivisionIncludingByZero) {
     for (const Config& c : allConfigs()) {
         for (int32_t trial = 0; trial < kTrialsPerConfig && !tooManyFailures(); ++trial) {
