@@ -2,6 +2,7 @@
 // fix the port sizes and types), generates its C unit and writes it, with the shared unit and the
 // runtime header, into DIR. Nothing is written when generation fails.
 #include <CLI/CLI.hpp>
+#include <filesystem>
 #include <iostream>
 
 #include "block_runner.h"
@@ -91,6 +92,34 @@ StartedBlock startBlockForCodegen(const CodegenOptions& o) {
     sb.blockType = rb.displayName;
     sb.unitName = CG::cIdentifier(o.name.empty() ? rb.displayName : o.name);
     return sb;
+}
+
+std::string generateDemoCode(const RunPlan& plan, const std::string& outDir, const std::string& unitName) {
+    static std::shared_ptr<CG::Pool> pool = std::make_shared<CG::Pool>();
+    std::string name = CG::cIdentifier(unitName);
+    try {
+        host::Block block(plan.block.plugin, plan.block.displayName, plan.settings);
+        block.setParameters(buildParameters(plan.block.dialog, plan.params));
+        block.initialize();
+        std::vector<host::InputSpec> specs;
+        for (const auto& frames : plan.inputs) {
+            host::InputSpec spec;
+            spec.dataType = frames.at(0).dataType;
+            spec.complexSignal = frames.at(0).complex ? 1 : 0;
+            spec.dims = frames.at(0).dims;
+            specs.push_back(spec);
+        }
+        block.propagate(specs, plan.outputRequests);
+        block.start();
+        std::unique_ptr<TarnCG::CGHandle> h = TarnCG::makeHandle(block, name, plan.block.displayName, pool);
+        std::string error;
+        if (!TarnCG::generateForBlock(block, *h, &error) ||
+            !CG::writeUnit(h->unit(), (std::filesystem::path(outDir) / "code").string(), &error))
+            return "no code: " + error;
+    } catch (const std::exception& e) {
+        return std::string("no code: ") + e.what();
+    }
+    return "code: code/" + name + ".c";
 }
 
 namespace {

@@ -35,4 +35,10 @@ void addCodegenOptions(CLI::App& command, CodegenOptions& options);
 // Throws UsageError / ToolError / host::BlockError like `dravo run`.
 StartedBlock startBlockForCodegen(const CodegenOptions& options);
 
+struct RunPlan;
+// For `dravo demo`: starts a fresh instance of a demo step's block (its first input frames), generates its
+// unit into <outDir>/code (one shared utility unit for the whole demo) and returns a note for the table:
+// "code: code/<name>.c" or "no code: <reason>". Never throws.
+std::string generateDemoCode(const RunPlan& plan, const std::string& outDir, const std::string& unitName);
+
 }  // namespace dravo::cli

@@ -8,6 +8,7 @@
 #include <iostream>
 
 #include "block_runner.h"
+#include "cmd_codegen.h"
 #include "commands.h"
 #include "demo_scene.h"
 #include "errors.h"
@@ -142,6 +143,7 @@ int demoCommand(const std::string& outDir) {
             writeOne(path, displayPng(out, path, scaled));
             row[4] = describeSignal(out);
             row[5] = scaled ? "written (scaled for display)" : "written";
+            row[5] += "; " + generateDemoCode(plan, outDir, fs::path(step.file).stem().string());
             for (const auto& w : result.warnings) row[5] += "; warning: " + w.text;
         } catch (const host::BlockError& e) {
             ++failures;
