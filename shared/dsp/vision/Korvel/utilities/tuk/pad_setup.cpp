@@ -196,6 +196,7 @@ DRAVO_CALLBACK void mdlSetWorkWidths(SimStruct_* S)
 
     PadRunInfo& ri = inst->runInfo;
     ri.numDims = n;
+    ri.padMethod = p.method;  // read by the code generator before mdlStart
     const bool ok = createIndexRtp(S, RTP_OUT_DIMS, "outDims", n, inst->workDims) &&
                     createIndexRtp(S, RTP_PAD_BEFORE, "padBefore", n, inst->padBefore) &&
                     createIndexRtp(S, RTP_PAD_AFTER, "padAfter", n, inst->padAfter) &&
