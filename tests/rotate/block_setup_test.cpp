@@ -147,25 +147,6 @@ TEST(RotateSetup, SingleImageWorkVectorsHoldTheSingleGeometry)
     EXPECT_GT(crossings, 0) << "no angle lands on different sides in single and double precision";
 }
 
-TEST(RotateStart, FixedPointEngineIsNotAvailableYet)
-{
-    auto b = makeBlock({{5, Array::scalar(2)}}, {image({8, 9}, SS_UINT8)});
-    try {
-        b->start();
-        FAIL() << "start succeeded";
-    } catch (const BlockError& e) {
-        EXPECT_NE(e.text().find("not available yet"), std::string::npos) << e.text();
-    }
-}
-
-TEST(RotateStart, LoggingRunNeedsTheFixedPointEngine)
-{
-    Settings logging;
-    logging.minMaxOverflowLogging = 1;
-    auto b = makeBlock({{5, Array::scalar(2)}}, {image({8, 9})}, logging);
-    EXPECT_THROW(b->start(), BlockError);
-}
-
 TEST(RotateStart, IntegerImageWithTrigonometricSineFails)
 {
     auto b = makeBlock({{5, Array::scalar(1)}}, {image({8, 9}, SS_UINT8)});

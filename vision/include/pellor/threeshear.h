@@ -118,8 +118,8 @@ inline TurnedRow turnedRow(Quadrant turn, int32_t rows, int32_t cols, int32_t r)
 
 // Lines are worked in bands of kBandLines neighbouring lines and kBandWidth positions, so that the
 // strided accesses of neighbouring lines share cache lines and pages.
-inline constexpr int32_t kBandLines = 8;
-inline constexpr int32_t kBandWidth = 256;
+inline constexpr int32_t kBandLines = 64;
+inline constexpr int32_t kBandWidth = 128;
 
 }  // namespace sheardetail
 
