@@ -138,3 +138,15 @@ TEST(ConvertSilText, EmitsTheRuleBodiesAsDescribed) {
         }
     }
 }
+
+TEST(ConvertSilText, VariableSizeWidthIsTheProductOfTheCurrentSizes) {
+    auto block = makeConvert(kTypes[3], "double", {4, 3, 2}, 1);
+    std::unique_ptr<TarnCG::CGHandle> h = TarnCG::makeHandle(*block, "cvs", "convert");
+    std::string err;
+    ASSERT_TRUE(TarnCG::generateForBlock(*block, *h, &err)) << err;
+    std::string text = cgtest::emitText(*h);
+    EXPECT_NE(text.find("    inWidth = 1;\n    inWidth = u0_dims[0] * inWidth;\n    inWidth = u0_dims[1] * inWidth;\n"
+                        "    inWidth = u0_dims[2] * inWidth;\n"),
+              std::string::npos)
+        << text;
+}

@@ -163,3 +163,18 @@ TEST(PadSilText, StructureNamesAndCommentsAsDescribed) {
                           "y0[outAddOffset + j] = u0[inAddOffset + j];"})
         EXPECT_NE(t.find(s), std::string::npos) << s << "\n" << t;
 }
+
+TEST(PadSilText, PadValueFromThePortIsReadFromThePort) {
+    auto block = std::make_unique<Block>(plugin(), "pad");
+    std::vector<Array> p = defaults();
+    p[1] = Array::scalar(2);
+    block->setParameters(std::move(p));
+    block->propagate({input({3, 3}), input({1, 1})});
+    block->start();
+    auto h = TarnCG::makeHandle(*block, "padport", "pad");
+    std::string err;
+    ASSERT_TRUE(TarnCG::generateForBlock(*block, *h, &err)) << err;
+    std::string t = cgtest::emitText(*h);
+    EXPECT_NE(t.find("y0[vector] = u1[0];"), std::string::npos) << t;
+    EXPECT_EQ(t.find("PadValue"), std::string::npos) << t;
+}

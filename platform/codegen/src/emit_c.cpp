@@ -418,7 +418,13 @@ std::string CEmitter::binary(const BinaryNode& n) {
     const Type& R = n.type;
     if (isBitwise(n.op)) {
         std::string A = convert(n.a, R, n.modes, true), B = convert(n.b, R, n.modes, true);
-        if (n.op == BinaryOp::Shl) return "(" + cty(R) + ")((uint64_t)" + A + " << " + expr(n.b) + ")";
+        if (n.op == BinaryOp::Shl) {
+            // Unsigned words of int width or more shift without promotion to a signed int; narrower or
+            // signed ones go through uint64_t so that no shift is undefined.
+            if (!R.isSigned() && R.kind() == TypeKind::Integer && R.bits() >= 32 && n.a.type().sameAs(R))
+                return "(" + expr(n.a) + " << " + expr(n.b) + ")";
+            return "(" + cty(R) + ")((uint64_t)" + A + " << " + expr(n.b) + ")";
+        }
         if (n.op == BinaryOp::Shr) return "(" + cty(R) + ")(" + A + " >> " + expr(n.b) + ")";
         return "(" + cty(R) + ")(" + A + " " + op + " " + B + ")";
     }
