@@ -61,7 +61,8 @@ public:
     // ---- Assignment with conversion into this object's type ---------------------------------------------
     Fixpt& operator=(const Fixpt& v) {
         if (fast_ && v.fast_) {
-            commitFast(detail::quantiseFast<i128>(v.loadFast(), -v.qd_.type.fracLength, qd_));
+            if (v.qd_.fits64) commitFast(detail::quantiseFast<int64_t>(v.loadFast64(), -v.qd_.type.fracLength, qd_));
+            else commitFast(detail::quantiseFast<i128>(v.loadFast(), -v.qd_.type.fracLength, qd_));
             return *this;
         }
         assignSlow(v);
@@ -78,11 +79,11 @@ public:
 
     // ---- Compound arithmetic ------------------------------------------------------------------------
     Fixpt& operator+=(const Fixpt& v) {
-        if (!(fast_ && v.fast_ && addFast(v.loadFast(), v.qd_.type.fracLength, false))) addSlow(v, false);
+        if (!addFastAny(v, false)) addSlow(v, false);
         return *this;
     }
     Fixpt& operator-=(const Fixpt& v) {
-        if (!(fast_ && v.fast_ && addFast(v.loadFast(), v.qd_.type.fracLength, true))) addSlow(v, true);
+        if (!addFastAny(v, true)) addSlow(v, true);
         return *this;
     }
     [[gnu::always_inline]] inline Fixpt& operator+=(const FixptProduct& p);
@@ -260,6 +261,11 @@ private:
         return true;
     }
     [[gnu::always_inline]] bool addProductFast(const FixptProduct& p, bool subtract);
+    [[gnu::always_inline]] bool addFastAny(const Fixpt& v, bool subtract) {
+        if (!(fast_ && v.fast_)) return false;
+        if (v.qd_.fits64 && addFast64(v.loadFast64(), v.qd_.type.fracLength, subtract)) return true;
+        return addFast(v.loadFast(), v.qd_.type.fracLength, subtract);
+    }
     // this +-= b x 2^-bFracLength within int64 (same fraction length, no overflow of the sum); false when
     // that does not hold.
     [[gnu::always_inline]] bool addFast64(int64_t b, int32_t bFracLength, bool subtract) {
@@ -273,6 +279,10 @@ private:
         return true;
     }
     Order compare(const Fixpt& b) const {
+        if (fast_ && b.fast_ && qd_.fits64 && b.qd_.fits64 && qd_.type.fracLength == b.qd_.type.fracLength) {
+            const int64_t x = loadFast64(), y = b.loadFast64();
+            return x < y ? Order::Less : (x == y ? Order::Equal : Order::Greater);
+        }
         if (fast_ && b.fast_) {
             const int32_t d = b.qd_.type.fracLength - qd_.type.fracLength;
             if (d <= 60 && d >= -60) {
