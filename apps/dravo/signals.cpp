@@ -67,7 +67,7 @@ int64_t loadInteger(const uint8_t* p, size_t bytes, bool isSigned) {
 // what the host would have made by sign or zero extension.
 void checkFixedRange(const std::vector<uint8_t>& bytes, size_t elementSize, bool fileSigned,
                      const types::TypeInfo& t, const std::string& what) {
-    if (t.wordLength >= 64) return;
+    if (t.wordLength >= 127) return;  // every 64-bit file value fits
     __int128 lo = t.isSigned ? -(__int128(1) << (t.wordLength - 1)) : 0;
     __int128 hi = t.isSigned ? (__int128(1) << (t.wordLength - 1)) - 1 : (__int128(1) << t.wordLength) - 1;
     for (size_t i = 0; i + elementSize <= bytes.size(); i += elementSize) {
@@ -94,7 +94,8 @@ std::vector<uint8_t> toContainer(const std::vector<uint8_t>& bytes, size_t fileS
     std::vector<uint8_t> out(n * cb);
     for (size_t i = 0; i < n; ++i) {
         int64_t v = loadInteger(bytes.data() + i * fileSize, fileSize, fileSigned);
-        uint8_t fill = (t.isSigned && v < 0) ? 0xff : 0x00;
+        // The value was checked to fit the word, so its sign is the file value's sign.
+        uint8_t fill = (fileSigned && v < 0) ? 0xff : 0x00;
         std::memset(out.data() + i * cb, fill, cb);
         std::memcpy(out.data() + i * cb, &v, std::min<size_t>(cb, 8));
     }
@@ -148,10 +149,8 @@ Signal signalFromNpy(const NpyArray& array, std::optional<DataTypeId> asType, co
         if (!isIntegerElement(array.element))
             throw UsageError(msg::kUnsupportedArray, what + ": " + t.name + " needs stored integers, not " +
                                                           npyElementName(array.element));
+        // Any integer dtype will do (numpy makes int64 by default): each value must fit the word.
         size_t fileSize = elementBytes(array.element);
-        if (fileSize > static_cast<size_t>(t.containerBytes) && fileSize != 8)
-            throw UsageError(msg::kUnsupportedArray, what + ": " + npyElementName(array.element) +
-                                                          " is wider than the container of " + t.name);
         checkFixedRange(array.data, fileSize, isSignedElement(array.element), t, what);
         s.dataType = *asType;
         s.bytes = toContainer(array.data, fileSize, isSignedElement(array.element), t);

@@ -131,6 +131,22 @@ TEST(E2eArrays, NarrowFixedPointIsExtendedIntoItsContainer) {
     NpyFile s = parseNpyFile(readFile(dir / "s.npy"));
     EXPECT_EQ(s.descr, "<i2");
     EXPECT_EQ(valuesOf<int16_t>(s.data), (std::vector<int16_t>{-1, 5, -128}));
+    // numpy's default int64 works as long as each value fits the word.
+    writeFile(dir / "q64.npy", npyBytes("<i8", false, "(2,)", bytesOf<int64_t>({-2048, 2047})));
+    r = runDravo({"run", "testblock", "-s", "mode=copy", "--input-type", "fixed:s12:4", "-i", (dir / "q64.npy").string(),
+                  "-o", (dir / "s64.npy").string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(valuesOf<int16_t>(parseNpyFile(readFile(dir / "s64.npy")).data), (std::vector<int16_t>{-2048, 2047}));
+    // An unsigned type takes uint8 samples zero-extended; fixed:u4:0 refuses 16.
+    writeFile(dir / "u8.npy", npyBytes("|u1", false, "(2,)", {255, 16}));
+    r = runDravo({"run", "testblock", "-s", "mode=copy", "--input-type", "fixed:u9:0", "-i", (dir / "u8.npy").string(),
+                  "-o", (dir / "s9.npy").string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    NpyFile s9 = parseNpyFile(readFile(dir / "s9.npy"));
+    EXPECT_EQ(s9.descr, "<u2");
+    EXPECT_EQ(valuesOf<uint16_t>(s9.data), (std::vector<uint16_t>{255, 16}));
+    r = runDravo({"run", "testblock", "-s", "mode=copy", "--input-type", "fixed:u4:0", "-i", (dir / "u8.npy").string()});
+    EXPECT_EQ(r.status, 1) << r.err;
 }
 
 TEST(E2eArrays, StoredIntegersOutsideTheWordAreRefused) {
