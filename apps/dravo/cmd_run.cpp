@@ -235,11 +235,12 @@ void defineRunCommand(CLI::App& cmd, CommandAction& action) {
         "Parameters not set take the defaults of the block's dialog description ('dravo describe BLOCK').\n"
         "VALUE is a number (2.5), a vector ([1 2 3]), a matrix ([1 2; 3 4]) or a complex number (1+2i).\n"
         "\nExamples:\n"
-        "  dravo run rotate -s angle=0.5236 -s interpolation=bilinear -i photo.png -o rotated.png\n"
-        "  dravo run rotate -p 2=0.5 -i image.npy -o out.npy --output-type fixed:s16:12\n"
-        "  dravo run rotate -s angleSource=2 -i frames/ -i 0,0.1,0.2 -o out.png    (3 steps: out_0001.png ...)\n"
-        "  dravo run pad -i small.png,big.png --variable-size 0 -o padded.npy\n"
-        "  dravo run rotate -i image.npy -i 0.3 -c 2:fillValues=1 --steps 2 -o out.npy\n");
+        "  dravo run rotate -s angle=0.5236 -s interpolation=bilinear --input-type double -i photo.png -o rotated.png\n"
+        "  dravo run rotate -p 2=0.5 -i image.npy -o out.npy            (parameter 2, the angle, by index)\n"
+        "  dravo run rotate -s angleSource=port -i image.npy -i 0,0.1,0.2 -o out.png   (3 steps: out_0001.png ...)\n"
+        "  dravo run pad -s method=symmetric -i frames/ --variable-size 0 -o padded.npy  (a step per file)\n"
+        "  dravo run rotate -i image.npy --steps 2 -c 2:fillValues=1 -o out.npy   (a tunable change before step 2)\n"
+        "  dravo run convert -s outputDataType=inherited --output-type fixed:u12:0 -i image.npy -o q.npy --real-world\n");
     action = [o] { return runCommand(*o); };
 }
 
