@@ -18,6 +18,13 @@ Rtp* rtpSlot(SysObjAdaptorSFun* S, int32_t i, const char* fn) {
     return nullptr;
 }
 
+// A DWork the block may still declare: the right stage and an existing index.
+DWork* dworkToDeclare(SysObjAdaptorSFun* S, int32_t i, const char* fn) {
+    if (!allowedIn(S, kDWorkSetStages, fn, "work vectors are declared in mdlInitializeSizes or mdlSetWorkWidths"))
+        return nullptr;
+    return dwork(S, i, fn);
+}
+
 bool knownType(SysObjAdaptorSFun* S, DataTypeId id, const char* fn) {
     if (dravo::types::isKnown(id)) return true;
     S->refuse(std::string(fn) + ": unknown data type id " + std::to_string(id));
@@ -116,9 +123,7 @@ bool ssSetNumDWork(SysObjAdaptorSFun* S, int32_t n) {
 int32_t ssGetNumDWork(SysObjAdaptorSFun* S) { return S ? static_cast<int32_t>(S->dworks.size()) : 0; }
 
 bool ssSetDWorkWidth(SysObjAdaptorSFun* S, int32_t i, int32_t width) {
-    if (!allowedIn(S, kDWorkSetStages, __func__, "work vectors are declared in mdlInitializeSizes or mdlSetWorkWidths"))
-        return false;
-    DWork* w = dwork(S, i, __func__);
+    DWork* w = dworkToDeclare(S, i, __func__);
     if (!w) return false;
     if (width < -1) {
         S->refuse(std::string(__func__) + ": invalid width " + std::to_string(width));
@@ -129,18 +134,14 @@ bool ssSetDWorkWidth(SysObjAdaptorSFun* S, int32_t i, int32_t width) {
 }
 
 bool ssSetDWorkDataType(SysObjAdaptorSFun* S, int32_t i, DataTypeId id) {
-    if (!allowedIn(S, kDWorkSetStages, __func__, "work vectors are declared in mdlInitializeSizes or mdlSetWorkWidths"))
-        return false;
-    DWork* w = dwork(S, i, __func__);
+    DWork* w = dworkToDeclare(S, i, __func__);
     if (!w || !knownType(S, id, __func__)) return false;
     w->dataType = id;
     return true;
 }
 
 bool ssSetDWorkComplexSignal(SysObjAdaptorSFun* S, int32_t i, int32_t c) {
-    if (!allowedIn(S, kDWorkSetStages, __func__, "work vectors are declared in mdlInitializeSizes or mdlSetWorkWidths"))
-        return false;
-    DWork* w = dwork(S, i, __func__);
+    DWork* w = dworkToDeclare(S, i, __func__);
     if (!w) return false;
     if (c != 0 && c != 1) {
         S->refuse(std::string(__func__) + ": invalid complexity " + std::to_string(c));
@@ -151,18 +152,14 @@ bool ssSetDWorkComplexSignal(SysObjAdaptorSFun* S, int32_t i, int32_t c) {
 }
 
 bool ssSetDWorkName(SysObjAdaptorSFun* S, int32_t i, const char* name) {
-    if (!allowedIn(S, kDWorkSetStages, __func__, "work vectors are declared in mdlInitializeSizes or mdlSetWorkWidths"))
-        return false;
-    DWork* w = dwork(S, i, __func__);
+    DWork* w = dworkToDeclare(S, i, __func__);
     if (!w || !nonNullName(S, name, __func__)) return false;
     w->name = name;
     return true;
 }
 
 bool ssSetDWorkUsageType(SysObjAdaptorSFun* S, int32_t i, int32_t usage) {
-    if (!allowedIn(S, kDWorkSetStages, __func__, "work vectors are declared in mdlInitializeSizes or mdlSetWorkWidths"))
-        return false;
-    DWork* w = dwork(S, i, __func__);
+    DWork* w = dworkToDeclare(S, i, __func__);
     if (!w) return false;
     w->usageType = usage;
     return true;
