@@ -46,30 +46,38 @@ void extendBackward(uint8_t* base, size_t filled, size_t total)
     }
 }
 
-template <size_t Bytes>
-void repeatFixed(uint8_t* dst, const uint8_t* element, int64_t count)
+typedef uint64_t Pair64 __attribute__((vector_size(16)));
+
+// Two copies of an 8-byte pattern holding an element of 2, 4 or 8 bytes (or the element itself for 16
+// bytes), built in registers: reading back a pattern just stored piecewise would stall the stores.
+inline Pair64 elementPattern(const uint8_t* element, size_t elemBytes)
 {
-    uint8_t value[Bytes];
-    std::memcpy(value, element, Bytes);
-    for (int64_t i = 0; i < count; ++i) {
-        std::memcpy(dst + i * Bytes, value, Bytes);
+    uint64_t word = 0;
+    switch (elemBytes) {
+    case 2: {
+        uint16_t x;
+        std::memcpy(&x, element, 2);
+        word = x * 0x0001000100010001ull;
+        break;
     }
+    case 4: {
+        uint32_t x;
+        std::memcpy(&x, element, 4);
+        word = x * 0x0000000100000001ull;
+        break;
+    }
+    case 8: std::memcpy(&word, element, 8); break;
+    default: {
+        Pair64 v;
+        std::memcpy(&v, element, 16);
+        return v;
+    }
+    }
+    return Pair64{word, word};
 }
 
-// A 64-bit word holding copies of an element of 1, 2, 4 or 8 bytes.
-uint64_t patternWord(const uint8_t* element, size_t elemBytes)
-{
-    uint8_t bytes[8];
-    for (size_t i = 0; i < 8; i += elemBytes) {
-        std::memcpy(bytes + i, element, elemBytes);
-    }
-    uint64_t word;
-    std::memcpy(&word, bytes, 8);
-    return word;
-}
-
-// count copies of one element (not inside dst). Short runs of small elements are word stores; long runs
-// write one element and double it.
+// count copies of one element (not inside dst). Elements of 2 to 16 bytes go out as 16-byte stores of a
+// register pattern; long runs continue by doubling what is written.
 inline void repeatElement(uint8_t* dst, const uint8_t* element, size_t elemBytes, int64_t count)
 {
     if (count <= 0) {
@@ -80,23 +88,24 @@ inline void repeatElement(uint8_t* dst, const uint8_t* element, size_t elemBytes
         std::memset(dst, element[0], bytes);
         return;
     }
-    if (bytes <= 512 && (elemBytes == 2 || elemBytes == 4 || elemBytes == 8)) {
-        const uint64_t word = patternWord(element, elemBytes);
-        size_t i = 0;
-        for (; i + 8 <= bytes; i += 8) {
-            std::memcpy(dst + i, &word, 8);
-        }
-        if (i < bytes) {
-            std::memcpy(dst + i, &word, bytes - i);  // the tail is whole elements, so the pattern lines up
-        }
+    if (elemBytes != 2 && elemBytes != 4 && elemBytes != 8 && elemBytes != 16) {
+        std::memcpy(dst, element, elemBytes);
+        extendForward(dst, elemBytes, bytes);
         return;
     }
-    if (elemBytes == 16 && count <= 64) {
-        repeatFixed<16>(dst, element, count);
-        return;
+    const Pair64 pattern = elementPattern(element, elemBytes);
+    const size_t direct = std::min(bytes, size_t{4096});
+    size_t i = 0;
+    for (; i + 16 <= direct; i += 16) {
+        std::memcpy(dst + i, &pattern, 16);
     }
-    std::memcpy(dst, element, elemBytes);
-    extendForward(dst, elemBytes, bytes);
+    if (i < direct) {
+        // Whole elements of at most 8 bytes remain, so the pattern's first bytes line up.
+        std::memcpy(dst + i, &pattern, direct - i);
+    }
+    if (direct < bytes) {
+        extendForward(dst, direct - direct % 16, bytes);
+    }
 }
 
 template <size_t Bytes>
