@@ -10,9 +10,11 @@
 // written outside the destination range; nothing is allocated. src and dst are distinct objects.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <type_traits>
 
 #include "pellor/skew.h"
 #include "vekfixpt.h"
@@ -36,8 +38,17 @@ inline void fillRun(Fixpt& dst, int64_t start, int64_t count, int64_t stride, Fi
 {
     if (count <= 0) return;
     dst[int32_t(start)] = fill[fillIndex];
-    const int32_t bytes = dst.getType().containerBytes;
-    const unsigned char* first = elementAt(dst, start);
+    const int64_t bytes = dst.getType().containerBytes;
+    unsigned char* first = elementAt(dst, start);
+    if (stride == 1) {
+        // Doubling block copies of what is already filled.
+        for (int64_t done = 1; done < count;) {
+            const int64_t n = std::min(done, count - done);
+            std::memcpy(first + done * bytes, first, size_t(n * bytes));
+            done += n;
+        }
+        return;
+    }
     for (int64_t n = 1; n < count; ++n) std::memcpy(elementAt(dst, start + n * stride), first, size_t(bytes));
 }
 
@@ -74,6 +85,79 @@ struct FixSkewNumbers {
                weight[3] && integer;
     }
 };
+
+// The interior of a line without number objects: the same exact products and sums quantised with the
+// library's own quantiseFast into the same types, so each sample is bit for bit what the objects give.
+// Used when nothing is logged and every type involved is fixed point of at most 64 bits.
+namespace fixraw {
+
+using VekDSPFixpt::detail::QuantDest;
+using VekDSPFixpt::detail::quantiseFast;
+using VekDSPFixpt::i128;
+
+struct Arith {
+    const QuantDest* prod;
+    const QuantDest* acc;
+    const QuantDest* out;
+    int32_t weightSampleExp;  // exponent of weight x sample: -(weight FL + sample FL)
+    int32_t prodFL, accFL;
+};
+
+[[gnu::always_inline]] inline i128 signedBits(const VekDSPFixpt::detail::Fit& f) { return i128(f.bits); }
+
+// The exact value acc x 2^-accFL + p x 2^-prodFL quantised into the accumulator.
+[[gnu::always_inline]] inline i128 addProduct(i128 acc, i128 p, const Arith& r)
+{
+    if (r.accFL >= r.prodFL) return signedBits(quantiseFast<i128>(acc + (p << (r.accFL - r.prodFL)), -r.accFL, *r.acc));
+    return signedBits(quantiseFast<i128>((acc << (r.prodFL - r.accFL)) + p, -r.prodFL, *r.acc));
+}
+
+[[gnu::always_inline]] inline i128 product(int64_t w, int64_t sample, const Arith& r)
+{
+    return signedBits(quantiseFast<i128>(i128(w) * sample, r.weightSampleExp, *r.prod));
+}
+
+// out[n*ds] = (w0*src[n*ss] + w1*src[(n+1)*ss]) for n in [0, count), each step quantised as the objects do.
+template <class S>
+void bilinear(const S* src, int64_t ss, S* dst, int64_t ds, int64_t count, int64_t w0, int64_t w1, const Arith& r)
+{
+    for (int64_t n = 0; n < count; ++n) {
+        i128 acc = signedBits(quantiseFast<i128>(product(w0, src[n * ss], r), -r.prodFL, *r.acc));
+        acc = addProduct(acc, product(w1, src[(n + 1) * ss], r), r);
+        dst[n * ds] = S(int64_t(signedBits(quantiseFast<i128>(acc, -r.accFL, *r.out))));
+    }
+}
+
+template <class S>
+void bicubic(const S* src, int64_t ss, S* dst, int64_t ds, int64_t count, const int64_t* w, const Arith& r)
+{
+    for (int64_t n = 0; n < count; ++n) {
+        const S* s = src + n * ss;
+        i128 acc = signedBits(quantiseFast<i128>(product(w[0], s[0], r), -r.prodFL, *r.acc));
+        acc = addProduct(acc, product(w[1], s[ss], r), r);
+        acc = addProduct(acc, product(w[2], s[2 * ss], r), r);
+        acc = addProduct(acc, product(w[3], s[3 * ss], r), r);
+        dst[n * ds] = S(int64_t(signedBits(quantiseFast<i128>(acc, -r.accFL, *r.out))));
+    }
+}
+
+// Calls f with a null pointer of the storage type of a fixed-point type of at most 64 bits (not unsigned 64).
+template <class F>
+bool withStorage(const VekDSPFixpt::NumType& t, F&& f)
+{
+    switch (t.containerBytes * 2 + (t.isSigned ? 1 : 0)) {
+    case 2: f(static_cast<uint8_t*>(nullptr)); return true;
+    case 3: f(static_cast<int8_t*>(nullptr)); return true;
+    case 4: f(static_cast<uint16_t*>(nullptr)); return true;
+    case 5: f(static_cast<int16_t*>(nullptr)); return true;
+    case 8: f(static_cast<uint32_t*>(nullptr)); return true;
+    case 9: f(static_cast<int32_t*>(nullptr)); return true;
+    case 17: f(static_cast<int64_t*>(nullptr)); return true;
+    default: return false;
+    }
+}
+
+}  // namespace fixraw
 
 class FixSkewEngine {
 public:
@@ -121,6 +205,29 @@ private:
         (*n_.integer) = int32_t(v);
         return *n_.integer;
     }
+
+    // Whether the interior of this line may run on stored integers, and with what.
+    bool rawArith(const Line& l, fixraw::Arith* r) const
+    {
+        if (logging_) return false;
+        const VekDSPFixpt::NumType& t = l.src->getType();
+        const Fixpt& acc = *n_.acc;
+        const auto* attrs = acc.getAttributes();
+        const VekDSPFixpt::NumType& w = acc.getType();
+        const VekDSPFixpt::NumType& pt = attrs->productType();
+        if (!(t == l.dst->getType()) || t.isFloating() || w.isFloating() || pt.isFloating() || t.wordLength > 64 ||
+            w.wordLength > 64 || pt.wordLength > 64 || (!t.isSigned && t.wordLength == 64)) {
+            return false;
+        }
+        // Exact weight x sample products within 126 bits, sums aligned within 60 bits.
+        const int32_t d = pt.fracLength - w.fracLength;
+        if (w.wordLength + t.wordLength > 120 || d > 60 || d < -60) return false;
+        *r = {&attrs->productDest(), &acc.getAttributes()->valueDest(), &l.dst->getAttributes()->valueDest(),
+              -(w.fracLength + t.fracLength), pt.fracLength, w.fracLength};
+        return r->out->type == t && r->acc->type == w;
+    }
+
+    static int64_t stored(const Fixpt& x) { return int64_t(uint64_t(x.getStoredBits())); }
 
     // acc = w * sample, as the library forms a product and stores it.
     void accStart(Fixpt& w, Fixpt& sample)
@@ -188,11 +295,23 @@ private:
         fillTo(l, l.p0, r.lo);
         edge(r.lo, r.ilo);
         Fixpt& src = *l.src;
-        for (int64_t p = r.ilo; p < r.ihi; ++p) {
-            const int64_t k = l.srcStart + (p - offset) * l.srcStride;
-            accStart(w0, src[int32_t(k)]);
-            acc += w1 * src[int32_t(k + l.srcStride)];
-            dst[l.dstIndex(p)] = acc;
+        fixraw::Arith arith;
+        if (r.ihi > r.ilo && rawArith(l, &arith)) {
+            const int64_t k0 = l.srcStart + (r.ilo - offset) * l.srcStride;
+            const int64_t a0 = stored(w0), a1 = stored(w1);
+            fixraw::withStorage(dst.getType(), [&](auto* tag) {
+                using S = std::remove_pointer_t<decltype(tag)>;
+                fixraw::bilinear(static_cast<const S*>(src.getValPtr()) + k0, l.srcStride,
+                                 static_cast<S*>(dst.getValPtr()) + l.dstIndex(r.ilo), l.dstStride, r.ihi - r.ilo,
+                                 a0, a1, arith);
+            });
+        } else {
+            for (int64_t p = r.ilo; p < r.ihi; ++p) {
+                const int64_t k = l.srcStart + (p - offset) * l.srcStride;
+                accStart(w0, src[int32_t(k)]);
+                acc += w1 * src[int32_t(k + l.srcStride)];
+                dst[l.dstIndex(p)] = acc;
+            }
         }
         edge(r.ihi, r.hi);
         fillTo(l, r.hi, r.end);
@@ -285,13 +404,25 @@ private:
         edge(r.lo, r.ilo);
         Fixpt& src = *l.src;
         const int64_t ss = l.srcStride;
-        for (int64_t p = r.ilo; p < r.ihi; ++p) {
-            const int64_t k = l.srcStart + (p - offset - 1) * ss;
-            accStart(w0, src[int32_t(k)]);
-            acc += w1 * src[int32_t(k + ss)];
-            acc += w2 * src[int32_t(k + 2 * ss)];
-            acc += w3 * src[int32_t(k + 3 * ss)];
-            dst[l.dstIndex(p)] = acc;
+        fixraw::Arith arith;
+        if (r.ihi > r.ilo && rawArith(l, &arith)) {
+            const int64_t k0 = l.srcStart + (r.ilo - offset - 1) * ss;
+            const int64_t w[4] = {stored(w0), stored(w1), stored(w2), stored(w3)};
+            fixraw::withStorage(dst.getType(), [&](auto* tag) {
+                using S = std::remove_pointer_t<decltype(tag)>;
+                fixraw::bicubic(static_cast<const S*>(src.getValPtr()) + k0, ss,
+                                static_cast<S*>(dst.getValPtr()) + l.dstIndex(r.ilo), l.dstStride, r.ihi - r.ilo, w,
+                                arith);
+            });
+        } else {
+            for (int64_t p = r.ilo; p < r.ihi; ++p) {
+                const int64_t k = l.srcStart + (p - offset - 1) * ss;
+                accStart(w0, src[int32_t(k)]);
+                acc += w1 * src[int32_t(k + ss)];
+                acc += w2 * src[int32_t(k + 2 * ss)];
+                acc += w3 * src[int32_t(k + 3 * ss)];
+                dst[l.dstIndex(p)] = acc;
+            }
         }
         edge(r.ihi, r.hi);
         fillTo(l, r.hi, r.end);
