@@ -1,4 +1,5 @@
 // sysobj: host settings, timing and options, error status, warnings, user data, the utility allocator.
+#include <cstdint>
 #include <cstdlib>
 
 #include "dravo/host/messages.h"
@@ -101,7 +102,10 @@ void ssSetUserData(SysObjAdaptorSFun* S, void* data) {
 void* ssGetUserData(SysObjAdaptorSFun* S) { return S ? S->userData : nullptr; }
 const char* ssGetPath(SysObjAdaptorSFun* S) { return S ? S->name.c_str() : ""; }
 
-void* utCalloc(size_t n, size_t size) { return std::calloc(n, size); }
+void* utCalloc(size_t n, size_t size) {
+    if (size != 0 && n > SIZE_MAX / size) return nullptr;  // the byte count would not fit
+    return std::calloc(n, size);
+}
 void utFree(void* p) { std::free(p); }
 
 }  // namespace sysobj
