@@ -161,10 +161,12 @@ DRAVO_HOST_API const char* ssGetDWorkName(SysObjAdaptorSFun* S, int32_t i);
 // ---- Run-time parameters ----------------------------------------------------------------------------------
 DRAVO_HOST_API bool ssSetNumRunTimeParams(SysObjAdaptorSFun* S, int32_t n);
 DRAVO_HOST_API int32_t ssGetNumRunTimeParams(SysObjAdaptorSFun* S);
-// A copy of dialog parameter dlgIndex converted (round to nearest, saturate) to dataTypeId, real.
+// A copy of dialog parameter dlgIndex converted (round to nearest, saturate) to dataTypeId, with the
+// parameter's own complexity (real for a real parameter; an imaginary part is never dropped silently).
 DRAVO_HOST_API bool ssRegDlgParamAsRunTimeParam(SysObjAdaptorSFun* S, int32_t dlgIndex, int32_t rtpIndex,
                                                 const char* name, DataTypeId dataTypeId);
-// The same with an explicit complexity (a real parameter registered complex gets zero imaginary parts).
+// The same with an explicit complexity (a real parameter registered complex gets zero imaginary parts;
+// a complex parameter registered real is refused).
 DRAVO_HOST_API bool ssRegDlgParamAsRunTimeParamFull(SysObjAdaptorSFun* S, int32_t dlgIndex, int32_t rtpIndex,
                                                     const char* name, DataTypeId dataTypeId,
                                                     int32_t complexSignal);
