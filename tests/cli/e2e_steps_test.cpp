@@ -1,6 +1,7 @@
 // Runs of several steps: a folder of frames, frames of different sizes on a variable-size port, a list
 // of values for a scalar port, one output file per step, and a tunable change between steps.
 #include <gtest/gtest.h>
+#include <png.h>
 
 #include "e2e_support.h"
 
@@ -24,6 +25,46 @@ TEST(E2eSteps, FolderOfFramesGivesOneOutputPerStep) {
         EXPECT_EQ(doublesIn(p), (std::vector<double>{3.0 * k, 30.0 * k}));
     }
     EXPECT_FALSE(std::filesystem::exists(dir / "out.npy"));
+}
+
+std::vector<uint8_t> grayPng(int rows, int cols, uint8_t base) {
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    image.width = static_cast<png_uint_32>(cols);
+    image.height = static_cast<png_uint_32>(rows);
+    image.format = PNG_FORMAT_GRAY;
+    std::vector<uint8_t> px(static_cast<size_t>(rows * cols));
+    for (size_t i = 0; i < px.size(); ++i) px[i] = static_cast<uint8_t>(base + i);
+    png_alloc_size_t size = 0;
+    png_image_write_to_memory(&image, nullptr, &size, 0, px.data(), 0, nullptr);
+    std::vector<uint8_t> out(size);
+    png_image_write_to_memory(&image, out.data(), &size, 0, px.data(), 0, nullptr);
+    out.resize(size);
+    return out;
+}
+
+TEST(E2eSteps, FolderOfPngFramesOfDifferentSizes) {
+    TempDir dir;
+    std::filesystem::create_directory(dir / "frames");
+    writeFile(dir / "frames" / "frame1.png", grayPng(4, 6, 0));
+    writeFile(dir / "frames" / "frame2.png", grayPng(5, 3, 100));
+    writeFile(dir / "frames" / "notes.txt", {'x'});  // not a frame: ignored
+    auto r = runDravo({"run", "testblock", "-s", "mode=copy", "-i", (dir / "frames").string(), "--variable-size", "0", "-o",
+                       (dir / "out.png").string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    // Each step's file is that frame again, at its own size.
+    EXPECT_EQ(readFile(dir / "out_0001.png").size() > 8, true);
+    auto again = runDravo({"run", "testblock", "-s", "mode=copy", "-i", (dir / "out_0002.png").string(), "-o",
+                           (dir / "check.npy").string()});
+    ASSERT_EQ(again.status, 0) << again.err;
+    NpyFile n = parseNpyFile(readFile(dir / "check.npy"));
+    EXPECT_EQ(n.shape, "(5, 3)");
+    std::vector<uint8_t> expect(15);
+    for (size_t i = 0; i < 15; ++i) expect[i] = static_cast<uint8_t>(100 + i);
+    EXPECT_EQ(n.data, expect);
+    EXPECT_NE(r.out.find("uint8 4x6"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("uint8 5x3"), std::string::npos) << r.out;
 }
 
 TEST(E2eSteps, PrintfPatternNamesTheFiles) {
