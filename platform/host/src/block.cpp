@@ -3,6 +3,7 @@
 // block's error status into a BlockError.
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "engine_support.h"
 #include "rtp_store.h"
@@ -136,7 +137,11 @@ void Block::start() {
         s.stage = Stage::WorkWidths;
         if (s.plugin->mdlSetWorkWidths)
             DRAVO_INVOKE(s, phase, static_cast<uint32_t>(Stage::WorkWidths), mdlSetWorkWidths);
-        allocateMemory(s);
+        try {
+            allocateMemory(s);
+        } catch (const std::bad_alloc&) {
+            hostError(s, phase, "not enough memory for the block's signals and work vectors");
+        }
         s.stage = Stage::Starting;
         if (s.plugin->mdlStart) DRAVO_INVOKE(s, phase, static_cast<uint32_t>(Stage::Starting), mdlStart);
         s.stage = Stage::Running;
