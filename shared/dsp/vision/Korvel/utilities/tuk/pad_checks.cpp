@@ -39,9 +39,11 @@ bool checkWholeNotBelow(SysObjAdaptorSFun* S, int32_t index, const char* fragmen
         .check(index, fragment);
 }
 
+// A popup's value; anything that is not a small number reads as 0, which no popup accepts.
 int32_t popup(SysObjAdaptorSFun* S, int32_t index)
 {
-    return static_cast<int32_t>(qzGetScalar(sysobj::ssGetSFcnParam(S, index)));
+    const double v = qzGetScalar(sysobj::ssGetSFcnParam(S, index));
+    return v >= -1e6 && v <= 1e6 ? static_cast<int32_t>(v) : 0;
 }
 
 // A size switch and, when the size comes from the dialog, the size itself. outputSizeInForce is set when a

@@ -58,9 +58,10 @@ bool isPow2(int32_t x)
     return (x & (x - 1)) == 0;
 }
 
-int32_t dimOr1(const DimsInfo_tag* di, int32_t k)
+// Size of dimension number k (from 1) of a record; 1 beyond its dimensions.
+int32_t sizeOfDimension(const DimsInfo_tag* di, double k)
 {
-    return k < di->numDims ? di->dims[k] : 1;
+    return k >= 1 && k <= di->numDims ? di->dims[static_cast<int32_t>(k) - 1] : 1;
 }
 
 bool setInputDims(SysObjAdaptorSFun* S, std::vector<int32_t>& dims)
@@ -125,7 +126,7 @@ bool backPropagateND(SysObjAdaptorSFun* S, const PadSettings& p, const DimsInfo_
         std::vector<int32_t> in(o->dims, o->dims + m);
         for (size_t i = 0; i < p.ndDims.size(); ++i) {
             const double k = p.ndDims[i];
-            if (k > m) {
+            if (k > m || k < 1) {
                 dspError(S, "dspshared::system::padDimsNotInSignal");
                 return false;
             }
@@ -141,7 +142,7 @@ bool backPropagateND(SysObjAdaptorSFun* S, const PadSettings& p, const DimsInfo_
         return setInputDims(S, in);
     }
     for (size_t i = 0; i < p.ndDims.size(); ++i) {
-        const int32_t size = dimOr1(o, static_cast<int32_t>(p.ndDims[i]) - 1);
+        const int32_t size = sizeOfDimension(o, p.ndDims[i]);
         if (p.ndSizeSwitch != SIZE_FROM_DIALOG) {
             if (!isPow2(size)) {
                 dspError(S, "dspshared::system::outDimNotPow2");
