@@ -65,6 +65,7 @@ std::vector<CheckCase> checkCases()
         {"pad_value_unchecked_from_port", {{1, Array::scalar(2)}, {2, vec({1, 2})}}, ""},
         {"size_spec_invalid", {{3, Array::scalar(0)}}, kSys + "popupParamInvalid"},
         {"method_invalid_2d", {{0, Array::scalar(5)}}, kSys + "popupParamInvalid"},
+        {"method_huge", {{0, Array::scalar(1e20)}}, kSys + "popupParamInvalid"},
         {"rows_where_invalid", {{5, Array::scalar(5)}}, kSys + "popupParamInvalid"},
         {"rows_pad_three_elements", {{6, vec({1, 2, 3})}}, kSys + "paramNotScalarOrTwoElementVector"},
         {"rows_pad_two_elements_before", {{5, Array::scalar(1)}, {6, vec({1, 2})}}, kSys + "paramNotScalar"},
@@ -150,6 +151,11 @@ std::vector<PropagationCase> propagationCases()
     const std::map<int32_t, Array> portValue = {{1, Array::scalar(2)}};
     return {
         {"listed_dim_beyond_signal", ndListed, {doubleInput({4, 5})}, {}, kSys + "padDimsNotInSignal"},
+        {"listed_dim_huge", {{20, Array::scalar(1)}, {13, Array::scalar(5)}, {17, vec({1e12})}, {18, vec({1})},
+                             {19, vec({1})}}, {doubleInput({4, 5})}, {}, kSys + "padDimsNotInSignal"},
+        {"pad_size_beyond_int32", {{6, Array::scalar(3e9)}}, {doubleInput({4, 5})}, {},
+         "text:The pad settings give an output size that is negative, drop more elements than the input has, or "
+         "exceed 2^31-1 elements."},
         {"truncation_refused", rowsOut, {doubleInput({4, 5})}, {}, kSys + "padOutSzLTInSz"},
         {"pad_value_port_not_scalar", portValue, {doubleInput({4, 5}), doubleInput({2, 1})}, {},
          kSys + "pValNotScalar"},
