@@ -444,7 +444,7 @@ int32_t Fixpt::signSlow() const { return FixptAccess::read(*this).sign(); }
 int32_t Fixpt::toInt32(int32_t rounding) const {
     const Value v = FixptAccess::read(*this);
     if (v.type.isFloating()) return roundDoubleToInt32(v.f, rounding);
-    const QuantDest d{NumType::fixed(true, 32, 0), rounding, kOverflowSaturate, false};
+    const QuantDest d = QuantDest::make(NumType::fixed(true, 32, 0), rounding, kOverflowSaturate);
     const Fit f = fast_ ? detail::quantise(I128{i128(v.bits)}, -qd_.type.fracLength, d)
                         : quantiseBig(detail::exactOf(v).m, -qd_.type.fracLength, d);
     return int32_t(int64_t(i128(f.bits)));

@@ -190,9 +190,7 @@ private:
         normShift_ = uint8_t(fast_ && t.wordLength != bytes * 8 ? 64 - t.wordLength : 0);
     }
     detail::QuantDest divisionDest() const {
-        detail::QuantDest d = qd_;
-        d.isDivision = true;
-        return d;
+        return detail::QuantDest::make(qd_.type, qd_.rounding, qd_.overflow, true);
     }
     [[gnu::always_inline]] unsigned char* elementPtr() const { return data_ + size_t(index_) * size_t(qd_.type.containerBytes); }
 

@@ -10,31 +10,6 @@
 
 namespace VekDSPFixpt::detail {
 
-// Destination of a quantisation: its type and modes. isDivision selects the division rule of the
-// "simplest" rounding code.
-struct QuantDest {
-    NumType type;
-    int32_t rounding = kRoundFloor;
-    int32_t overflow = kOverflowSaturate;
-    bool isDivision = false;
-    i128 lo = 0, hi = 0;  // the word's range as stored integers, for words of at most 64 bits
-    int64_t lo64 = 0, hi64 = 0;  // the same within int64
-    bool fits64 = false;  // every stored integer fits int64 (not unsigned 64)
-
-    static QuantDest make(const NumType& t, int32_t rounding, int32_t overflow, bool isDivision = false) {
-        QuantDest d{t, rounding, overflow, isDivision};
-        if (t.kind == NumKind::Fixed && t.wordLength >= 1 && t.wordLength <= 64) {
-            d.hi = t.isSigned ? (i128(1) << (t.wordLength - 1)) - 1 : (i128(1) << t.wordLength) - 1;
-            d.lo = t.isSigned ? -(i128(1) << (t.wordLength - 1)) : 0;
-            d.fits64 = t.isSigned || t.wordLength < 64;
-            d.hi64 = d.hi > i128(INT64_MAX) ? INT64_MAX : int64_t(d.hi);
-            d.lo64 = int64_t(d.lo);
-        }
-        return d;
-    }
-    bool isFast() const { return type.kind == NumKind::Fixed && type.wordLength <= 64; }
-};
-
 // Whether the floor of the exact value (kept part) must be raised by one unit, given the first dropped
 // bit, the OR of all further dropped bits, the sign of the exact value and the kept part's last bit.
 inline bool roundUp(int32_t rounding, bool isDivision, bool negative, bool firstDropped, bool restDropped,
@@ -51,6 +26,35 @@ inline bool roundUp(int32_t rounding, bool isDivision, bool negative, bool first
         default: return false;
     }
 }
+
+// Destination of a quantisation: its type and modes. isDivision selects the division rule of the
+// "simplest" rounding code.
+struct QuantDest {
+    NumType type;
+    int32_t rounding = kRoundFloor;
+    int32_t overflow = kOverflowSaturate;
+    bool isDivision = false;
+    i128 lo = 0, hi = 0;  // the word's range as stored integers, for words of at most 64 bits
+    int64_t lo64 = 0, hi64 = 0;  // the same within int64
+    bool fits64 = false;  // every stored integer fits int64 (not unsigned 64)
+    bool neverRoundsUp = false;  // the rounding keeps the floor whatever is dropped (floor, simplest)
+
+    static QuantDest make(const NumType& t, int32_t rounding, int32_t overflow, bool isDivision = false) {
+        QuantDest d{t, rounding, overflow, isDivision};
+        d.neverRoundsUp = true;
+        for (int32_t c = 0; c < 16; ++c)
+            if (roundUp(rounding, isDivision, c & 1, c & 2, c & 4, c & 8)) d.neverRoundsUp = false;
+        if (t.kind == NumKind::Fixed && t.wordLength >= 1 && t.wordLength <= 64) {
+            d.hi = t.isSigned ? (i128(1) << (t.wordLength - 1)) - 1 : (i128(1) << t.wordLength) - 1;
+            d.lo = t.isSigned ? -(i128(1) << (t.wordLength - 1)) : 0;
+            d.fits64 = t.isSigned || t.wordLength < 64;
+            d.hi64 = d.hi > i128(INT64_MAX) ? INT64_MAX : int64_t(d.hi);
+            d.lo64 = int64_t(d.lo);
+        }
+        return d;
+    }
+    bool isFast() const { return type.kind == NumKind::Fixed && type.wordLength <= 64; }
+};
 
 // A stored integer as 128 bits, sign-extended (signed types) or zero-extended (unsigned), and the flags of
 // the quantisation that produced it.
@@ -76,7 +80,7 @@ inline constexpr u128 minStored(const NumType& t) { return t.isSigned ? ~u128(0)
 
 // The one place where an out-of-range result is saturated or wrapped. lowBits are the low 128 bits of the
 // exact (already rounded) result.
-inline Fit overflowed(bool negative, u128 lowBits, const NumType& t, int32_t overflow) {
+[[gnu::always_inline]] inline Fit overflowed(bool negative, u128 lowBits, const NumType& t, int32_t overflow) {
     if (overflow == kOverflowSaturate) return Fit{negative ? minStored(t) : maxStored(t), kQuantSaturated};
     return Fit{extendWord(lowBits, t.wordLength, t.isSigned), kQuantWrapped};
 }
@@ -156,7 +160,7 @@ template <class T>
         const U dropped = U(m) & mask;
         const bool negative = m < 0;
         m >>= k;
-        if (dropped != 0 && roundUp(d.rounding, d.isDivision, negative, ((dropped >> (k - 1)) & 1) != 0,
+        if (!d.neverRoundsUp && dropped != 0 && roundUp(d.rounding, d.isDivision, negative, ((dropped >> (k - 1)) & 1) != 0,
                                     (dropped & (mask >> 1)) != 0, (m & 1) != 0)) {
             ++m;
         }
