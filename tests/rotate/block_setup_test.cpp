@@ -218,3 +218,59 @@ TEST(RotateChecks, AngleInputMustBeScalar)
 }
 
 }  // namespace
+
+#include <dlfcn.h>
+
+namespace {
+
+// The named helpers the plug-in exports, looked up as another component would.
+template <typename F>
+F* exported(const char* name)
+{
+    void* h = dlopen(plugin()->path().c_str(), RTLD_NOW | RTLD_NOLOAD);
+    if (h == nullptr) return nullptr;
+    F* f = reinterpret_cast<F*>(dlsym(h, name));
+    dlclose(h);
+    return f;
+}
+
+TEST(RotateExports, SizingHelpers)
+{
+    using MaxW = int32_t(double, int32_t, int32_t);
+    using FullDims = void(sysobj::SysObjAdaptorSFun*, int32_t, int32_t, int32_t*, int32_t*);
+    using Multiple = bool(sysobj::SysObjAdaptorSFun*, int32_t*);
+    using DWorks = void(sysobj::SysObjAdaptorSFun*, int32_t*, int32_t*);
+    MaxW* maxW = exported<MaxW>("maxPossibleWmaxSize_D");
+    FullDims* full = exported<FullDims>("getFullOutputDimsForRotation");
+    Multiple* multiple = exported<Multiple>("isAngleMultipleOfPiB2");
+    DWorks* dworks = exported<DWorks>("getDWorksSize");
+    ASSERT_TRUE(maxW && full && multiple && dworks);
+    for (const char* name : {"ondCreateSineTableRTP", "mdlStartFltPt", "mdlStartFixPt"})
+        EXPECT_NE(exported<void()>(name), nullptr) << name;
+
+    // trunc(|tan(0.25)| * 100 + 60 + 1) = trunc(86.53) = 86, for either sign of the angle.
+    EXPECT_EQ(maxW(0.5, 100, 60), 86);
+    EXPECT_EQ(maxW(-0.5, 100, 60), 86);
+
+    auto b = makeBlock({{2, Array::scalar(0.5)}}, {image({100, 60})});
+    int32_t rows = 0, cols = 0;
+    full(b->handle(), 100, 60, &rows, &cols);
+    EXPECT_EQ(rows, 118);
+    EXPECT_EQ(cols, 102);
+    int32_t q = 7;
+    EXPECT_FALSE(multiple(b->handle(), &q));
+    EXPECT_EQ(q, -1);
+    int32_t line = 0, sheared = 0;
+    dworks(b->handle(), &line, &sheared);
+    EXPECT_EQ(line, 118);
+    EXPECT_EQ(sheared, 119 * 119);
+
+    auto turned = makeBlock({{2, Array::scalar(-kPi / 2)}}, {image({5, 3})});
+    EXPECT_TRUE(multiple(turned->handle(), &q));
+    EXPECT_EQ(q, 3);
+    full(turned->handle(), 5, 3, &rows, &cols);
+    EXPECT_EQ(rows, 3);
+    EXPECT_EQ(cols, 5);
+}
+
+}  // namespace
