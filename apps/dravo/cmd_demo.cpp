@@ -2,6 +2,7 @@
 // what it produced. Each step is data; a step whose plug-in (or dialog description) is missing is
 // skipped with a note, so the demo grows as blocks arrive.
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -41,6 +42,8 @@ const std::vector<DemoStep> kDemoSteps = {
      {{0, "1"}, {1, "1"}, {2, "0.52359877559829882"}, {7, "2"}}},
     {"rotate-quarter-turn.png", "rotate", "a quarter turn (index permutation)", "gray",
      {{0, "1"}, {1, "1"}, {2, "1.5707963267948966"}}},
+    {"rotate-30-bilinear-uint8.png", "rotate", "30 degrees, bilinear, 8-bit (fixed-point engine)", "gray8",
+     {{0, "1"}, {1, "1"}, {2, "0.52359877559829882"}, {5, "2"}, {7, "2"}, {11, "0"}, {12, "32"}, {13, "16"}}},
     {"pad-symmetric.png", "pad", "2-D form, symmetric, 16 on every side", "gray",
      {{20, "2"}, {0, "3"}, {3, "1"}, {5, "3"}, {6, "16"}, {9, "3"}, {10, "16"}}},
     {"pad-circular.png", "pad", "2-D form, circular, 16 on every side", "gray",
@@ -49,6 +52,22 @@ const std::vector<DemoStep> kDemoSteps = {
     {"convert-fixed-u12.png", "convert", "double to fixed:u12:0 (shown scaled)", "gray",
      {{0, "8"}, {1, "0"}, {2, "12"}, {3, "0"}}},
 };
+
+// "gray8" is the gray scene in uint8, for the blocks' integer paths.
+Signal demoInput(const std::string& scene) {
+    if (scene != "gray8") return drawScene(scene);
+    const Signal gray = drawScene("gray");
+    Signal s;
+    s.dataType = SS_UINT8;
+    s.dims = gray.dims;
+    s.bytes.resize(gray.count());
+    for (size_t i = 0; i < s.bytes.size(); ++i) {
+        double v = 0;
+        std::memcpy(&v, gray.bytes.data() + i * sizeof(double), sizeof(double));
+        s.bytes[i] = uint8_t(std::lround(std::clamp(v, 0.0, 1.0) * 255.0));
+    }
+    return s;
+}
 
 // A PNG a person can look at: types a PNG holds go as they are; others (fixed point, wider integers)
 // are scaled from the type's range (or the values' range for signed types) onto 16 bits.
@@ -115,7 +134,7 @@ int demoCommand(const std::string& outDir) {
     int failures = 0;
     for (const auto& step : kDemoSteps) {
         std::string path = (fs::path(outDir) / step.file).string();
-        Signal input = drawScene(step.scene);
+        Signal input = demoInput(step.scene);
         std::optional<DialogDescription> dialog = findDialog(step.block);
         std::vector<std::string> row = {step.file, step.block, step.what, describeSignal(input), "-", ""};
         if (!dialog) {
