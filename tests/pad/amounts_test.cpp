@@ -20,6 +20,11 @@ struct AmountCase {
     bool warning = false;
 };
 
+void PrintTo(const AmountCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 PadSettings ndForm(int32_t choice, int32_t where)
 {
     PadSettings p;

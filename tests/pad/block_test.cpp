@@ -48,6 +48,11 @@ struct CheckCase {
     std::string messageClass;  // "" when the dialog is valid
 };
 
+void PrintTo(const CheckCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 const std::string kSys = "dspshared::system::";
 
 std::vector<CheckCase> checkCases()
@@ -125,6 +130,11 @@ struct PropagationCase {
     std::vector<OutputRequest> outputs;
     std::string messageClass;
 };
+
+void PrintTo(const PropagationCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 InputSpec doubleInput(std::vector<int32_t> dims, int32_t complexSignal = 0, DataTypeId type = SS_DOUBLE)
 {
@@ -343,6 +353,11 @@ struct RunCase {
     std::vector<int32_t> inDims;
     PadCase geometry;  // the amounts the settings mean, for the reference
 };
+
+void PrintTo(const RunCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 std::vector<RunCase> runCases()
 {

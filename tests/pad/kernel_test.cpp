@@ -90,6 +90,11 @@ struct ShapeCase {
     PadCase c;
 };
 
+void PrintTo(const ShapeCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 std::vector<ShapeCase> shapeCases()
 {
     std::vector<ShapeCase> cases;
