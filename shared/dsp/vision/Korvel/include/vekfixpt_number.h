@@ -25,7 +25,6 @@
 #include <concepts>
 #include <cstdint>
 #include <cstring>
-#include <optional>
 
 #include "vekfixpt_attributes.h"
 #include "vekfixpt_log.h"
