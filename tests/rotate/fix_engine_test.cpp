@@ -424,16 +424,19 @@ TEST(RotateFix, PlainRunsMatchLoggingRunsBitForBit)
     for (size_t k = 0; k < in16.size(); ++k) in16[k] = int16_t(int(k * 389 % 30000) - 15000);
     const std::vector<uint8_t> in8 = smoothUint8(R, C);
     struct Modes {
-        int rounding, overflow, productFL, accumFL;
+        int rounding, overflow, productFL, accumFL, productWL;
     };
-    const Modes modes[] = {{3, 1, 16, 16}, {1, 2, 12, 14}, {4, 1, 6, 9}, {2, 2, 20, 10}, {7, 2, 3, 3}};
+    // The last one takes the 128-bit interior (64-bit products).
+    const Modes modes[] = {{3, 1, 16, 16, 32}, {1, 2, 12, 14, 32}, {4, 1, 6, 9, 32},
+                           {2, 2, 20, 10, 32}, {7, 2, 3, 3, 32},  {5, 1, 40, 20, 64}};
     for (int method = 1; method <= 3; ++method) {
         for (const Modes& m : modes) {
             for (double angle : {0.6, -2.2}) {
                 for (DataTypeId type : {DataTypeId(SS_UINT8), s16_8}) {
                     const std::map<int, Array> set = fixParams(
                         {{2, Array::scalar(angle)}, {7, Array::scalar(method)}, {20, Array::scalar(m.rounding)},
-                         {21, Array::scalar(m.overflow)}, {11, Array::scalar(0)}, {13, Array::scalar(m.productFL)},
+                         {21, Array::scalar(m.overflow)}, {11, Array::scalar(0)}, {12, Array::scalar(m.productWL)},
+                         {13, Array::scalar(m.productFL)},
                          {14, Array::scalar(0)}, {15, Array::scalar(24)}, {16, Array::scalar(m.accumFL)}});
                     std::vector<std::vector<uint8_t>> outs;
                     for (int logging : {0, 1}) {

@@ -101,43 +101,51 @@ struct Arith {
     const QuantDest* out;
     int32_t weightSampleExp;  // exponent of weight x sample: -(weight FL + sample FL)
     int32_t prodFL, accFL;
+    bool small;  // every product, aligned sum and accumulator fits int64 with room (quantiseFast<int64_t>)
 };
 
-[[gnu::always_inline]] inline i128 signedBits(const VekDSPFixpt::detail::Fit& f) { return i128(f.bits); }
-
-// The exact value acc x 2^-accFL + p x 2^-prodFL quantised into the accumulator.
-[[gnu::always_inline]] inline i128 addProduct(i128 acc, i128 p, const Arith& r)
+// I: int64_t when Arith::small holds, else i128.
+template <class I>
+[[gnu::always_inline]] inline I signedBits(const VekDSPFixpt::detail::Fit& f)
 {
-    if (r.accFL >= r.prodFL) return signedBits(quantiseFast<i128>(acc + (p << (r.accFL - r.prodFL)), -r.accFL, *r.acc));
-    return signedBits(quantiseFast<i128>((acc << (r.prodFL - r.accFL)) + p, -r.prodFL, *r.acc));
+    return I(i128(f.bits));
 }
 
-[[gnu::always_inline]] inline i128 product(int64_t w, int64_t sample, const Arith& r)
+// The exact value acc x 2^-accFL + p x 2^-prodFL quantised into the accumulator.
+template <class I>
+[[gnu::always_inline]] inline I addProduct(I acc, I p, const Arith& r)
 {
-    return signedBits(quantiseFast<i128>(i128(w) * sample, r.weightSampleExp, *r.prod));
+    if (r.accFL >= r.prodFL) return signedBits<I>(quantiseFast<I>(acc + (p << (r.accFL - r.prodFL)), -r.accFL, *r.acc));
+    return signedBits<I>(quantiseFast<I>((acc << (r.prodFL - r.accFL)) + p, -r.prodFL, *r.acc));
+}
+
+template <class I>
+[[gnu::always_inline]] inline I product(int64_t w, int64_t sample, const Arith& r)
+{
+    return signedBits<I>(quantiseFast<I>(I(w) * I(sample), r.weightSampleExp, *r.prod));
 }
 
 // out[n*ds] = (w0*src[n*ss] + w1*src[(n+1)*ss]) for n in [0, count), each step quantised as the objects do.
-template <class S>
+template <class I, class S>
 void bilinear(const S* src, int64_t ss, S* dst, int64_t ds, int64_t count, int64_t w0, int64_t w1, const Arith& r)
 {
     for (int64_t n = 0; n < count; ++n) {
-        i128 acc = signedBits(quantiseFast<i128>(product(w0, src[n * ss], r), -r.prodFL, *r.acc));
-        acc = addProduct(acc, product(w1, src[(n + 1) * ss], r), r);
-        dst[n * ds] = S(int64_t(signedBits(quantiseFast<i128>(acc, -r.accFL, *r.out))));
+        I acc = signedBits<I>(quantiseFast<I>(product<I>(w0, src[n * ss], r), -r.prodFL, *r.acc));
+        acc = addProduct<I>(acc, product<I>(w1, src[(n + 1) * ss], r), r);
+        dst[n * ds] = S(int64_t(signedBits<I>(quantiseFast<I>(acc, -r.accFL, *r.out))));
     }
 }
 
-template <class S>
+template <class I, class S>
 void bicubic(const S* src, int64_t ss, S* dst, int64_t ds, int64_t count, const int64_t* w, const Arith& r)
 {
     for (int64_t n = 0; n < count; ++n) {
         const S* s = src + n * ss;
-        i128 acc = signedBits(quantiseFast<i128>(product(w[0], s[0], r), -r.prodFL, *r.acc));
-        acc = addProduct(acc, product(w[1], s[ss], r), r);
-        acc = addProduct(acc, product(w[2], s[2 * ss], r), r);
-        acc = addProduct(acc, product(w[3], s[3 * ss], r), r);
-        dst[n * ds] = S(int64_t(signedBits(quantiseFast<i128>(acc, -r.accFL, *r.out))));
+        I acc = signedBits<I>(quantiseFast<I>(product<I>(w[0], s[0], r), -r.prodFL, *r.acc));
+        acc = addProduct<I>(acc, product<I>(w[1], s[ss], r), r);
+        acc = addProduct<I>(acc, product<I>(w[2], s[2 * ss], r), r);
+        acc = addProduct<I>(acc, product<I>(w[3], s[3 * ss], r), r);
+        dst[n * ds] = S(int64_t(signedBits<I>(quantiseFast<I>(acc, -r.accFL, *r.out))));
     }
 }
 
@@ -222,8 +230,10 @@ private:
         // Exact weight x sample products within 126 bits, sums aligned within 60 bits.
         const int32_t d = pt.fracLength - w.fracLength;
         if (w.wordLength + t.wordLength > 120 || d > 60 || d < -60) return false;
+        const int32_t align = d < 0 ? -d : d;
+        const bool small = w.wordLength + t.wordLength <= 60 && std::max(w.wordLength, pt.wordLength) + align <= 60;
         *r = {&attrs->productDest(), &acc.getAttributes()->valueDest(), &l.dst->getAttributes()->valueDest(),
-              -(w.fracLength + t.fracLength), pt.fracLength, w.fracLength};
+              -(w.fracLength + t.fracLength), pt.fracLength, w.fracLength, small};
         return r->out->type == t && r->acc->type == w;
     }
 
@@ -301,9 +311,14 @@ private:
             const int64_t a0 = stored(w0), a1 = stored(w1);
             fixraw::withStorage(dst.getType(), [&](auto* tag) {
                 using S = std::remove_pointer_t<decltype(tag)>;
-                fixraw::bilinear(static_cast<const S*>(src.getValPtr()) + k0, l.srcStride,
-                                 static_cast<S*>(dst.getValPtr()) + l.dstIndex(r.ilo), l.dstStride, r.ihi - r.ilo,
-                                 a0, a1, arith);
+                const S* from = static_cast<const S*>(src.getValPtr()) + k0;
+                S* to = static_cast<S*>(dst.getValPtr()) + l.dstIndex(r.ilo);
+                if (arith.small) {
+                    fixraw::bilinear<int64_t>(from, l.srcStride, to, l.dstStride, r.ihi - r.ilo, a0, a1, arith);
+                } else {
+                    fixraw::bilinear<VekDSPFixpt::i128>(from, l.srcStride, to, l.dstStride, r.ihi - r.ilo, a0, a1,
+                                                        arith);
+                }
             });
         } else {
             for (int64_t p = r.ilo; p < r.ihi; ++p) {
@@ -410,9 +425,13 @@ private:
             const int64_t w[4] = {stored(w0), stored(w1), stored(w2), stored(w3)};
             fixraw::withStorage(dst.getType(), [&](auto* tag) {
                 using S = std::remove_pointer_t<decltype(tag)>;
-                fixraw::bicubic(static_cast<const S*>(src.getValPtr()) + k0, ss,
-                                static_cast<S*>(dst.getValPtr()) + l.dstIndex(r.ilo), l.dstStride, r.ihi - r.ilo, w,
-                                arith);
+                const S* from = static_cast<const S*>(src.getValPtr()) + k0;
+                S* to = static_cast<S*>(dst.getValPtr()) + l.dstIndex(r.ilo);
+                if (arith.small) {
+                    fixraw::bicubic<int64_t>(from, ss, to, l.dstStride, r.ihi - r.ilo, w, arith);
+                } else {
+                    fixraw::bicubic<VekDSPFixpt::i128>(from, ss, to, l.dstStride, r.ihi - r.ilo, w, arith);
+                }
             });
         } else {
             for (int64_t p = r.ilo; p < r.ihi; ++p) {
