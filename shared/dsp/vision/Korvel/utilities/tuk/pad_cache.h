@@ -6,6 +6,7 @@
 // computeOutputs allocates nothing. Construct with create(), which answers null when memory is short.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
