@@ -5,7 +5,8 @@ element-by-element walking fill the block copies replace) and the pad
 block's bandwidth (input + output bytes) as a fraction of memcpy's (read + write bytes).
 
 Usage: numpy_pad.py PATH/TO/dravo_pad_bench [--min-time SECONDS]
-CPU times are compared, so other load on the machine disturbs the figures less.
+CPU times (medians of 5 runs, interleaved at random) are compared, so other load on the machine disturbs
+the figures less.
 """
 import json
 import subprocess
@@ -48,7 +49,8 @@ def main():
     bench = sys.argv[1]
     min_time = float(sys.argv[3]) if len(sys.argv) > 3 and sys.argv[2] == "--min-time" else 0.5
     run = subprocess.run([bench, "--benchmark_format=json", f"--benchmark_min_time={min_time}",
-                          "--benchmark_repetitions=3", "--benchmark_report_aggregates_only=true"],
+                          "--benchmark_repetitions=5", "--benchmark_enable_random_interleaving=true",
+                          "--benchmark_report_aggregates_only=true"],
                          check=True, capture_output=True, text=True)
     cpu = {}
     for b in json.loads(run.stdout)["benchmarks"]:
