@@ -33,39 +33,55 @@ inline unsigned char* elementAt(const Fixpt& x, int64_t i)
 
 inline bool sameType(const Fixpt& a, const Fixpt& b) { return a.getType() == b.getType(); }
 
-// dst[start + n*stride] = fill[fillIndex] for n in [0, count): one quantised assignment, then byte copies.
+// Calls f with a null pointer of an unsigned integer as wide as a container of `bytes` bytes.
+template <class F>
+void withContainer(int32_t bytes, F&& f)
+{
+    switch (bytes) {
+    case 1: f(static_cast<uint8_t*>(nullptr)); return;
+    case 2: f(static_cast<uint16_t*>(nullptr)); return;
+    case 4: f(static_cast<uint32_t*>(nullptr)); return;
+    case 8: f(static_cast<uint64_t*>(nullptr)); return;
+    default: f(static_cast<VekDSPFixpt::u128*>(nullptr)); return;
+    }
+}
+
+// dst[start + n*stride] = fill[fillIndex] for n in [0, count): one quantised assignment, then copies of its
+// stored bits.
 inline void fillRun(Fixpt& dst, int64_t start, int64_t count, int64_t stride, Fixpt& fill, int32_t fillIndex)
 {
     if (count <= 0) return;
     dst[int32_t(start)] = fill[fillIndex];
-    const int64_t bytes = dst.getType().containerBytes;
-    unsigned char* first = elementAt(dst, start);
-    if (stride == 1) {
-        // Doubling block copies of what is already filled.
-        for (int64_t done = 1; done < count;) {
-            const int64_t n = std::min(done, count - done);
-            std::memcpy(first + done * bytes, first, size_t(n * bytes));
-            done += n;
+    withContainer(dst.getType().containerBytes, [&](auto* tag) {
+        using U = std::remove_pointer_t<decltype(tag)>;
+        U* d = reinterpret_cast<U*>(elementAt(dst, start));
+        const U v = d[0];
+        if (stride == 1) {
+            std::fill(d + 1, d + count, v);
+            return;
         }
-        return;
-    }
-    for (int64_t n = 1; n < count; ++n) std::memcpy(elementAt(dst, start + n * stride), first, size_t(bytes));
+        for (int64_t n = 1; n < count; ++n) d[n * stride] = v;
+    });
 }
 
-// dst[dstStart + n*dstStride] = src[srcStart + n*srcStride] for n in [0, count): byte copies between objects
-// of one type, quantised assignments otherwise.
+// dst[dstStart + n*dstStride] = src[srcStart + n*srcStride] for n in [0, count): copies of the stored bits
+// between objects of one type, quantised assignments otherwise.
 inline void copyRun(Fixpt& src, int64_t srcStart, int64_t srcStride, Fixpt& dst, int64_t dstStart,
                     int64_t dstStride, int64_t count)
 {
     if (count <= 0) return;
     if (sameType(src, dst)) {
-        const size_t bytes = size_t(dst.getType().containerBytes);
+        const int32_t bytes = dst.getType().containerBytes;
         if (srcStride == 1 && dstStride == 1) {
-            std::memmove(elementAt(dst, dstStart), elementAt(src, srcStart), size_t(count) * bytes);
+            std::memmove(elementAt(dst, dstStart), elementAt(src, srcStart), size_t(count) * size_t(bytes));
             return;
         }
-        for (int64_t n = 0; n < count; ++n)
-            std::memcpy(elementAt(dst, dstStart + n * dstStride), elementAt(src, srcStart + n * srcStride), bytes);
+        withContainer(bytes, [&](auto* tag) {
+            using U = std::remove_pointer_t<decltype(tag)>;
+            const U* s = reinterpret_cast<const U*>(elementAt(src, srcStart));
+            U* d = reinterpret_cast<U*>(elementAt(dst, dstStart));
+            for (int64_t n = 0; n < count; ++n) d[n * dstStride] = s[n * srcStride];
+        });
         return;
     }
     for (int64_t n = 0; n < count; ++n) dst[int32_t(dstStart + n * dstStride)] = src[int32_t(srcStart + n * srcStride)];

@@ -95,7 +95,6 @@ private:
     void quarterTurnOutput();
     void shearOutput();
     void shearPlane(const ShearLayout& l, const OutputWindow& w, int64_t plane);
-    void preRotateConverting(const ShearLayout& l, int64_t inBase);
     void refreshSetup();
 
     FixKernelConfig c_;

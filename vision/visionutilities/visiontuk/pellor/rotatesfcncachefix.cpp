@@ -382,31 +382,6 @@ void RotateSFcnCacheFix::shearOutput()
     for (int64_t p = 0; p < c_.planes; ++p) shearPlane(l, w, p);
 }
 
-// The pre-rotation when the image's type is not the buffers': each sample converted by assignment.
-void RotateSFcnCacheFix::preRotateConverting(const ShearLayout& l, int64_t inBase)
-{
-    Fixpt& in = *input_;
-    Fixpt& buf = *sheared_;
-    const int64_t R = c_.rows, C = c_.cols, stride = l.stride;
-    const Quadrant turn = angle_.how.quadrant;
-    for (int64_t j = 0; j < C; ++j) {
-        for (int64_t i = 0; i < R; ++i) {
-            int64_t row = i, col = j;
-            if (turn == Quadrant::QuarterCounter) {
-                row = C - 1 - j;
-                col = i;
-            } else if (turn == Quadrant::Half) {
-                row = R - 1 - i;
-                col = C - 1 - j;
-            } else if (turn == Quadrant::QuarterClockwise) {
-                row = j;
-                col = R - 1 - i;
-            }
-            buf[int32_t(l.rowPad + row + (l.colPad + col) * stride)] = in[int32_t(inBase + i + j * R)];
-        }
-    }
-}
-
 void RotateSFcnCacheFix::shearPlane(const ShearLayout& l, const OutputWindow& w, int64_t p)
 {
     Fixpt& in = *input_;
@@ -421,28 +396,21 @@ void RotateSFcnCacheFix::shearPlane(const ShearLayout& l, const OutputWindow& w,
 
     // Pre-rotation: the plane turned by what the reduction took out, at (rowPad, colPad) of the buffer.
     fillRun(buf, 0, c_.shearedLen, 1, fill, fi);
+    // Input column j is one run of the buffer: down a column, along a row, or either reversed.
     const Quadrant turn = angle_.how.quadrant;
-    if (turn == Quadrant::None) {
-        for (int64_t j = 0; j < C; ++j) copyRun(in, inBase + j * R, 1, buf, l.rowPad + (l.colPad + j) * stride, 1, R);
-    } else if (fixdetail::sameType(in, buf)) {
-        // The same type: the turn moves stored bytes.
-        const size_t bytes = size_t(buf.getType().containerBytes);
-        for (int64_t j = 0; j < C; ++j) {
-            for (int64_t i = 0; i < R; ++i) {
-                int64_t row = R - 1 - i, col = C - 1 - j;
-                if (turn == Quadrant::QuarterCounter) {
-                    row = C - 1 - j;
-                    col = i;
-                } else if (turn == Quadrant::QuarterClockwise) {
-                    row = j;
-                    col = R - 1 - i;
-                }
-                std::memcpy(fixdetail::elementAt(buf, l.rowPad + row + (l.colPad + col) * stride),
-                            fixdetail::elementAt(in, inBase + i + j * R), bytes);
-            }
+    for (int64_t j = 0; j < C; ++j) {
+        int64_t start = l.rowPad + (l.colPad + j) * stride, step = 1;
+        if (turn == Quadrant::QuarterCounter) {
+            start = l.rowPad + (C - 1 - j) + l.colPad * stride;
+            step = stride;
+        } else if (turn == Quadrant::Half) {
+            start = l.rowPad + (R - 1) + (l.colPad + C - 1 - j) * stride;
+            step = -1;
+        } else if (turn == Quadrant::QuarterClockwise) {
+            start = l.rowPad + j + (l.colPad + R - 1) * stride;
+            step = -stride;
         }
-    } else {
-        preRotateConverting(l, inBase);
+        copyRun(in, inBase + j * R, 1, buf, start, step, R);
     }
 
     // Pass 1: rows by (r - (R'-1)/2) * tan(theta/2), through the line buffer.
