@@ -20,7 +20,8 @@ thread_local Diagnostics* current = nullptr;
 }  // namespace
 
 Diagnostics& activeDiagnostics() { return current ? *current : threadDefault; }
-bool generationFailed() { return activeDiagnostics().failed(); }
+// Outside a scope nothing is being generated: a stray error there must not silence later generations.
+bool generationFailed() { return current != nullptr && current->failed(); }
 
 DiagnosticsScope::DiagnosticsScope(Diagnostics& d) : previous_(current) { current = &d; }
 DiagnosticsScope::~DiagnosticsScope() { current = previous_; }

@@ -83,6 +83,7 @@ struct IntrinsicAlgorithm {
     CG::Type type;  // the type the intrinsic computes in
 };
 
+// A context builds into its handle's unit: it must not outlive the handle.
 class TarnCGCtx {
 public:
     TarnCGCtx(CGHandle* cg, int32_t roundingMode, int32_t overflowMode);
