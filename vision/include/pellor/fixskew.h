@@ -117,6 +117,7 @@ struct Arith {
     const QuantDest* out;
     int32_t weightSampleExp;  // exponent of weight x sample: -(weight FL + sample FL)
     int32_t prodFL, accFL;
+    int32_t productBits;  // word bits of weight x sample
     bool small;  // every product, aligned sum and accumulator fits int64 with room (quantiseFast<int64_t>)
 };
 
@@ -162,6 +163,92 @@ void bicubic(const S* src, int64_t ss, S* dst, int64_t ds, int64_t count, const 
         acc = addProduct<I>(acc, product<I>(w[2], s[2 * ss], r), r);
         acc = addProduct<I>(acc, product<I>(w[3], s[3 * ss], r), r);
         dst[n * ds] = S(int64_t(signedBits<I>(quantiseFast<I>(acc, -r.accFL, *r.out))));
+    }
+}
+
+// The common case of the interior: products exact on the accumulator's grid (no bits dropped), so a sample
+// is sum(w x sample) shifted left onto the grid, then rounded once into the output. Any intermediate outside
+// its word's range goes to the general quantisation for that sample, so the result stays bit for bit.
+struct ExactPlan {
+    int32_t productShift;  // left shift of w x sample onto the product (= accumulator) grid
+    int32_t outShift;      // right shift from the accumulator grid onto the output's (>= 0)
+};
+
+// Whether Arith r allows the exact plan, and with what shifts.
+inline bool exactPlan(const Arith& r, ExactPlan* e)
+{
+    const int32_t k = -r.prodFL - r.weightSampleExp;  // bits the product drops (<= 0: none)
+    const int32_t outShift = r.accFL - r.out->type.fracLength;
+    if (!r.small || k > 0 || r.productBits - k > 59 || r.accFL != r.prodFL || outShift < 0 || outShift > 40 ||
+        !r.prod->fits64 || !r.acc->fits64 || !r.out->fits64) {
+        return false;
+    }
+    *e = {-k, outShift};
+    return true;
+}
+
+// m / 2^k (k >= 0) rounded by the mode, as the library decides it.
+template <int Mode>
+[[gnu::always_inline]] inline int64_t roundShift(int64_t m, int32_t k)
+{
+    if (k == 0) return m;
+    const uint64_t mask = (uint64_t(1) << k) - 1;
+    const uint64_t dropped = uint64_t(m) & mask;
+    int64_t q = m >> k;
+    if (dropped != 0 &&
+        VekDSPFixpt::detail::roundUp(Mode, false, m < 0, ((dropped >> (k - 1)) & 1) != 0, (dropped & (mask >> 1)) != 0,
+                                     (q & 1) != 0)) {
+        ++q;
+    }
+    return q;
+}
+
+template <int Mode, class S, int Taps>
+void exactInterior(const S* src, int64_t ss, S* dst, int64_t ds, int64_t count, const int64_t* w, const Arith& r,
+                   const ExactPlan& e)
+{
+    const QuantDest& pd = *r.prod;
+    const QuantDest& ad = *r.acc;
+    const QuantDest& od = *r.out;
+    for (int64_t n = 0; n < count; ++n) {
+        const S* s = src + n * ss;
+        int64_t acc = 0;
+        bool inRange = true;
+        for (int t = 0; t < Taps; ++t) {
+            const int64_t p = (w[t] * int64_t(s[t * ss])) << e.productShift;
+            acc += p;
+            inRange = inRange && p <= pd.hi64 && p >= pd.lo64 && acc <= ad.hi64 && acc >= ad.lo64;
+        }
+        if (!inRange) [[unlikely]] {
+            if constexpr (Taps == 2) bilinear<int64_t>(s, ss, &dst[n * ds], ds, 1, w[0], w[1], r);
+            else bicubic<int64_t>(s, ss, &dst[n * ds], ds, 1, w, r);
+            continue;
+        }
+        const int64_t q = roundShift<Mode>(acc, e.outShift);
+        if (q > od.hi64 || q < od.lo64) [[unlikely]] {
+            dst[n * ds] = S(int64_t(signedBits<int64_t>(VekDSPFixpt::detail::overflowed(q < 0, VekDSPFixpt::u128(i128(q)),
+                                                                                       od.type, od.overflow))));
+            continue;
+        }
+        dst[n * ds] = S(q);
+    }
+}
+
+// Runs the exact interior with the rounding mode as a constant; false when the plan does not apply.
+template <class S, int Taps>
+bool exactInteriorFor(const S* src, int64_t ss, S* dst, int64_t ds, int64_t count, const int64_t* w, const Arith& r)
+{
+    ExactPlan e;
+    if (!exactPlan(r, &e)) return false;
+    switch (r.out->rounding) {
+    case 0: exactInterior<0, S, Taps>(src, ss, dst, ds, count, w, r, e); return true;
+    case 1: exactInterior<1, S, Taps>(src, ss, dst, ds, count, w, r, e); return true;
+    case 2: exactInterior<2, S, Taps>(src, ss, dst, ds, count, w, r, e); return true;
+    case 3: exactInterior<3, S, Taps>(src, ss, dst, ds, count, w, r, e); return true;
+    case 4: exactInterior<4, S, Taps>(src, ss, dst, ds, count, w, r, e); return true;
+    case 5: exactInterior<5, S, Taps>(src, ss, dst, ds, count, w, r, e); return true;
+    case 6: exactInterior<6, S, Taps>(src, ss, dst, ds, count, w, r, e); return true;
+    default: return false;
     }
 }
 
@@ -249,7 +336,7 @@ private:
         const int32_t align = d < 0 ? -d : d;
         const bool small = w.wordLength + t.wordLength <= 60 && std::max(w.wordLength, pt.wordLength) + align <= 60;
         *r = {&attrs->productDest(), &acc.getAttributes()->valueDest(), &l.dst->getAttributes()->valueDest(),
-              -(w.fracLength + t.fracLength), pt.fracLength, w.fracLength, small};
+              -(w.fracLength + t.fracLength), pt.fracLength, w.fracLength, w.wordLength + t.wordLength, small};
         return r->out->type == t && r->acc->type == w;
     }
 
@@ -329,6 +416,10 @@ private:
                 using S = std::remove_pointer_t<decltype(tag)>;
                 const S* from = static_cast<const S*>(src.getValPtr()) + k0;
                 S* to = static_cast<S*>(dst.getValPtr()) + l.dstIndex(r.ilo);
+                const int64_t w[2] = {a0, a1};
+                if (fixraw::exactInteriorFor<S, 2>(from, l.srcStride, to, l.dstStride, r.ihi - r.ilo, w, arith)) {
+                    return;
+                }
                 if (arith.small) {
                     fixraw::bilinear<int64_t>(from, l.srcStride, to, l.dstStride, r.ihi - r.ilo, a0, a1, arith);
                 } else {
@@ -443,6 +534,7 @@ private:
                 using S = std::remove_pointer_t<decltype(tag)>;
                 const S* from = static_cast<const S*>(src.getValPtr()) + k0;
                 S* to = static_cast<S*>(dst.getValPtr()) + l.dstIndex(r.ilo);
+                if (fixraw::exactInteriorFor<S, 4>(from, ss, to, l.dstStride, r.ihi - r.ilo, w, arith)) return;
                 if (arith.small) {
                     fixraw::bicubic<int64_t>(from, ss, to, l.dstStride, r.ihi - r.ilo, w, arith);
                 } else {
