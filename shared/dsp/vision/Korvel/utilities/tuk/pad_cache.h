@@ -44,11 +44,13 @@ public:
 private:
     explicit PadSFcnCache(PadRunInfo* runInfo);
     bool allocateScratch();
-    void copyInputToOutput();
     // Fills one line whose position 0 is at `line`; `kept` holds the same values as the line's kept run
     // (the run itself, or the input column it was copied from).
     typedef void (*LineFillFcn)(const PadLineShape& shape, const uint8_t* padElement, const uint8_t* kept,
                                 uint8_t* line);
+    // The copy, with the method's line fill of dimension 1 bound at compile time.
+    template <LineFillFcn FirstDimFill>
+    void copyInputToOutput();
     PadLineShape lineShape(int32_t dim, int32_t outDim, int64_t lowProd) const;
     void fillKeptLines(int32_t dim, int32_t outDim, int64_t lowProd, LineFillFcn fillLine);
 
@@ -71,6 +73,5 @@ private:
     int64_t mergedColumnCount_ = 0;
     std::unique_ptr<int32_t[]> lineIndex_;  // per-dimension counter for the fills (sized N)
     std::unique_ptr<uint8_t[]> padElement_; // one output element of the pad value (constant fills)
-    LineFillFcn lineFill_ = nullptr;        // the method's fill of one line
     bool fuseFirstDimFill_ = false;         // dimension 1 is filled column by column during the copy
 };

@@ -286,13 +286,10 @@ PadSFcnCache::PadSFcnCache(PadRunInfo* runInfo)
 {
     const PadRunInfo& ri = *runInfo;
     switch (ri.padMethod) {
-    case PAD_REPLICATE: fill_ = &replicateFill; lineFill_ = &replicateLine; break;
-    case PAD_SYMMETRIC: fill_ = &symmetricFill; lineFill_ = &symmetricLine; break;
-    case PAD_CIRCULAR: fill_ = &circularFill; lineFill_ = &circularLine; break;
-    default:
-        fill_ = ri.padValueWiden ? &widenConstantFill : &constantFill;
-        lineFill_ = &constantLine;
-        break;
+    case PAD_REPLICATE: fill_ = &replicateFill; break;
+    case PAD_SYMMETRIC: fill_ = &symmetricFill; break;
+    case PAD_CIRCULAR: fill_ = &circularFill; break;
+    default: fill_ = ri.padValueWiden ? &widenConstantFill : &constantFill; break;
     }
     outElemBytes_ = ri.widen ? 2 * ri.inElemBytes : ri.inElemBytes;
 
@@ -353,7 +350,12 @@ void PadSFcnCache::computeOutputs()
         }
     }
 
-    copyInputToOutput();
+    switch (ri.padMethod) {
+    case PAD_REPLICATE: copyInputToOutput<&replicateLine>(); break;
+    case PAD_SYMMETRIC: copyInputToOutput<&symmetricLine>(); break;
+    case PAD_CIRCULAR: copyInputToOutput<&circularLine>(); break;
+    default: copyInputToOutput<&constantLine>(); break;
+    }
 
     int64_t lowProd = 1;
     int64_t total = 1;
@@ -371,6 +373,7 @@ void PadSFcnCache::computeOutputs()
     }
 }
 
+template <PadSFcnCache::LineFillFcn FirstDimFill>
 void PadSFcnCache::copyInputToOutput()
 {
     const PadRunInfo& ri = *runInfo_;
@@ -415,7 +418,7 @@ void PadSFcnCache::copyInputToOutput()
             // The kept values are read from the input, not from the output just written.
             uint8_t* line = out + (outOffset - ri.outAdd[0]) * outBytes;
             const uint8_t* kept = ri.widen ? line + firstDimLine.before * firstDimLine.unit : in + inOffset * inBytes;
-            lineFill_(firstDimLine, padElement, kept, line);
+            FirstDimFill(firstDimLine, padElement, kept, line);
         }
         // Advance the dimensions above the column; a dimension that runs out restarts and carries. The
         // offsets follow the indices incrementally.
