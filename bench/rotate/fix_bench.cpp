@@ -1,7 +1,7 @@
 // The rotate block's fixed-point engine through the host, beside its double engine and OpenCV's
 // warpAffine on uint8 in the same run: 1024 x 1024 at 30 degrees, bilinear and bicubic, expanded output.
 // Images: uint8 and signed 16-bit fixed point with 8 fraction bits (products and sums s32.16). Items are
-// output pixels; fix_ratios.py prints the ratios.
+// output pixels; fix_ratios.py prints the time ratios.
 #include <benchmark/benchmark.h>
 
 #include <cmath>

@@ -168,7 +168,8 @@ struct RunResult {
     pellor::ShearGeometry<double> geometry;
 };
 
-// One step of the double image through the floating-point engine (sine table, no logging).
+// One step of the double image through the floating-point engine (sine table, no logging). Its geometry
+// comes from the shared header with the block's own table (the engine's accessors live in the plug-in).
 RunResult floatRun(std::map<int, Array> set, int32_t R, int32_t C, const std::vector<double>& in)
 {
     set.emplace(5, Array::scalar(2));
@@ -176,9 +177,17 @@ RunResult floatRun(std::map<int, Array> set, int32_t R, int32_t C, const std::ve
     b->start();
     setInputValues(*b, 0, in);
     b->step();
-    const auto* flt = static_cast<const pellor::RotateSFcnCacheFlt<double>*>(
-        static_cast<const pellor::RotateSFcnCache*>(sysobj::ssGetUserData(b->handle())));
-    return {outputOf<double>(*b), b->currentOutputDims(0), flt->lastGeometry()};
+    std::vector<double> table;
+    for (const auto& rtp : b->runTimeParams()) {
+        if (rtp.name != "SineTable") continue;
+        table.resize(rtp.bytes.size() / sizeof(double));
+        std::memcpy(table.data(), rtp.bytes.data(), rtp.bytes.size());
+    }
+    pellor::ReducedAngle how;
+    const double theta = pellor::reduceRotationAngle(qzGetRealElementAsDouble(b->parameter(2).get(), 0), &how);
+    const pellor::ShearGeometry<double> g =
+        pellor::computeShearGeometry(theta, how.swap ? C : R, how.swap ? R : C, table.data());
+    return {outputOf<double>(*b), b->currentOutputDims(0), g};
 }
 
 RunResult uint8Run(const std::map<int, Array>& set, int32_t R, int32_t C, const std::vector<uint8_t>& in)
