@@ -166,11 +166,13 @@ void bicubic(const S* src, int64_t ss, S* dst, int64_t ds, int64_t count, const 
     }
 }
 
-// The common case of the interior: products exact on the accumulator's grid (no bits dropped), so a sample
-// is sum(w x sample) shifted left onto the grid, then rounded once into the output. Any intermediate outside
-// its word's range goes to the general quantisation for that sample, so the result stays bit for bit.
+// The common case of the interior: products on the accumulator's grid, so a sample is the sum of the
+// products (each w x sample shifted left onto the grid, or rounded onto it), then rounded once into the
+// output. Any intermediate outside its word's range goes to the general quantisation for that sample, so
+// the result stays bit for bit.
 struct ExactPlan {
     int32_t productShift;  // left shift of w x sample onto the product (= accumulator) grid
+    int32_t productDrop;   // or bits dropped from w x sample, rounded by the mode
     int32_t outShift;      // right shift from the accumulator grid onto the output's (>= 0)
 };
 
@@ -179,11 +181,11 @@ inline bool exactPlan(const Arith& r, ExactPlan* e)
 {
     const int32_t k = -r.prodFL - r.weightSampleExp;  // bits the product drops (<= 0: none)
     const int32_t outShift = r.accFL - r.out->type.fracLength;
-    if (!r.small || k > 0 || r.productBits - k > 59 || r.accFL != r.prodFL || outShift < 0 || outShift > 40 ||
-        !r.prod->fits64 || !r.acc->fits64 || !r.out->fits64) {
+    if (!r.small || k > 40 || r.productBits + std::max(-k, 0) > 59 || r.accFL != r.prodFL || outShift < 0 ||
+        outShift > 40 || !r.prod->fits64 || !r.acc->fits64 || !r.out->fits64 || r.prod->rounding != r.out->rounding) {
         return false;
     }
-    *e = {-k, outShift};
+    *e = {std::max(-k, 0), std::max(k, 0), outShift};
     return true;
 }
 
@@ -215,7 +217,8 @@ void exactInterior(const S* src, int64_t ss, S* dst, int64_t ds, int64_t count, 
         int64_t acc = 0;
         bool inRange = true;
         for (int t = 0; t < Taps; ++t) {
-            const int64_t p = (w[t] * int64_t(s[t * ss])) << e.productShift;
+            const int64_t exact = w[t] * int64_t(s[t * ss]);
+            const int64_t p = e.productDrop > 0 ? roundShift<Mode>(exact, e.productDrop) : exact << e.productShift;
             acc += p;
             inRange = inRange && p <= pd.hi64 && p >= pd.lo64 && acc <= ad.hi64 && acc >= ad.lo64;
         }
