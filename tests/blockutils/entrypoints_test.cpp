@@ -15,7 +15,8 @@ TEST(EntryPoints, ExportedThroughTheCallbackTypes)
 
 TEST(EntryPoints, OnlyCallbacksAreVisible)
 {
-    void* lib = dlopen(DRAVO_PROBE_PATH, RTLD_NOW | RTLD_NOLOAD);
+    // Each test may run in its own process: load the plug-in here rather than rely on an earlier test.
+    void* lib = dlopen(DRAVO_PROBE_PATH, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(lib, nullptr);
     // The helper set is compiled in with hidden visibility: one plug-in's copy never shadows another's.
     EXPECT_EQ(dlsym(lib, "_ZN10blockutils19getDataTypeMaxValueEPN6sysobj17SysObjAdaptorSFunEi"), nullptr);
