@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Time ratios of the fixed-point rotate engine from dravo_rotate_fix_bench's JSON output.
 
-Usage: dravo_rotate_fix_bench --benchmark_format=json > fix.json && python3 fix_ratios.py fix.json
+Usage: dravo_rotate_fix_bench --benchmark_repetitions=5 --benchmark_format=json > fix.json
+       python3 fix_ratios.py fix.json
+With repetitions the medians are compared.
 Ratios are CPU time per step: fixed-point engine / double engine and fixed-point engine / warpAffine on
 uint8 (same interpolation). Goal: at most 3 for both.
 """
@@ -13,8 +15,10 @@ METHODS = {"2": "bilinear", "3": "bicubic"}
 
 
 def main(path):
-    runs = {"/".join(p for p in b["name"].split("/") if ":" not in p): b
-            for b in json.load(open(path))["benchmarks"] if b.get("run_type") != "aggregate"}
+    benchmarks = json.load(open(path))["benchmarks"]
+    medians = [b for b in benchmarks if b.get("aggregate_name") == "median"]
+    chosen = medians if medians else [b for b in benchmarks if b.get("run_type") != "aggregate"]
+    runs = {"/".join(p for p in b.get("run_name", b["name"]).split("/") if ":" not in p): b for b in chosen}
     print(f"{'case':24} {'ms':>8} {'/double':>8} {'/OpenCV':>8}  goal")
     for image, image_name in IMAGES.items():
         for method, method_name in METHODS.items():

@@ -468,4 +468,35 @@ TEST(RotateFix, PlainRunsMatchLoggingRunsBitForBit)
     }
 }
 
+// Per-plane fill values: each plane's background is its own value, and a second step (work vectors
+// holding the first step's planes) gives the same output.
+TEST(RotateFix, PerPlaneFillValuesAcrossSteps)
+{
+    const int32_t R = 12, C = 10, P = 3;
+    const std::vector<uint8_t> in8 = smoothUint8(R, C, P);
+    const std::map<int, Array> set = {{2, Array::scalar(0.5)}, {6, Array::realVector({10, 20, 30})},
+                                      {21, Array::scalar(2)}};
+    auto flt = makeBlock(fixParams(set), {image({R, C, P})});
+    flt->start();
+    setInputValues(*flt, 0, asDoubles(in8));
+    flt->step();
+    const std::vector<double> ref = outputOf<double>(*flt);
+    auto b = makeBlock(fixParams(set), {image({R, C, P}, SS_UINT8)});
+    b->start();
+    setInputValues(*b, 0, in8);
+    b->step();
+    const std::vector<uint8_t> first = outputOf<uint8_t>(*b);
+    b->step();
+    EXPECT_EQ(outputOf<uint8_t>(*b), first);
+    ASSERT_EQ(first.size(), ref.size());
+    const size_t plane = ref.size() / P;
+    for (size_t p = 0; p < size_t(P); ++p) {
+        EXPECT_EQ(first[p * plane], 10 * (p + 1));  // a corner outside the rotated image
+        for (size_t k = p * plane; k < (p + 1) * plane; ++k) {
+            EXPECT_GE(first[k], ref[k] - (3.0 + 3.0 / 32768 + 0.02)) << k;
+            EXPECT_LE(first[k], ref[k] + 0.02) << k;
+        }
+    }
+}
+
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <type_traits>
 
 #include "blockutils.h"
 #include "pellor/pellor.h"
@@ -395,7 +396,16 @@ void RotateSFcnCacheFix::shearPlane(const ShearLayout& l, const OutputWindow& w,
     const int64_t outBase = p * int64_t(setup_.outRows) * setup_.outCols;
 
     // Pre-rotation: the plane turned by what the reduction took out, at (rowPad, colPad) of the buffer.
-    fillRun(buf, 0, c_.shearedLen, 1, fill, fi);
+    // The fill value wherever pass 1 or 2 reads before a pass writes: whole columns before the image, and
+    // above and below the image rows in the other columns in use.
+    for (int64_t c = 0; c < l.usedCols; ++c) {
+        if (c < l.colPad) {
+            fillRun(buf, c * stride, stride, 1, fill, fi);
+            continue;
+        }
+        fillRun(buf, c * stride, l.rowPad, 1, fill, fi);
+        fillRun(buf, c * stride + l.rowPad + l.rowsPre, stride - l.rowPad - l.rowsPre, 1, fill, fi);
+    }
     // Input column j is one run of the buffer: down a column, along a row, or either reversed.
     const Quadrant turn = angle_.how.quadrant;
     for (int64_t j = 0; j < C; ++j) {
@@ -431,7 +441,12 @@ void RotateSFcnCacheFix::shearPlane(const ShearLayout& l, const OutputWindow& w,
     }
 
     // Pass 3: rows of the rotated image into the output window; the rest of the plane is the fill value.
-    fillRun(out, outBase, int64_t(setup_.outRows) * setup_.outCols, 1, fill, fi);
+    out[int32_t(outBase)] = fill[fi];
+    fixdetail::withContainer(out.getType().containerBytes, [&](auto* tag) {
+        using U = std::remove_pointer_t<decltype(tag)>;
+        U* plane = reinterpret_cast<U*>(fixdetail::elementAt(out, outBase));
+        fillOutsideWindow(plane, setup_.outRows, setup_.outCols, w, U(plane[0]));
+    });
     if (w.empty()) return;
     for (int32_t k = w.kLo; k < w.kHi; ++k) {
         const int32_t b = k + w.rowFromOut;
