@@ -102,13 +102,13 @@ std::string dimsText(const std::vector<int32_t>& dims) {
 
 // What the port is offered: the first step's attributes; for a variable-size port, the largest size
 // of any step. Every step must agree on type and complexity; on a fixed-size port also on size.
-host::InputSpec specOfPort(const std::vector<Signal>& frames, bool variable, size_t port) {
+host::InputSpec offerOfPort(const std::vector<Signal>& frames, bool variable, size_t port) {
     const Signal& first = frames.front();
-    host::InputSpec spec;
-    spec.dataType = first.dataType;
-    spec.complexSignal = first.complex ? 1 : 0;
-    spec.dimsMode = variable ? 1 : 0;
-    spec.dims = first.dims;
+    host::InputSpec offer;
+    offer.dataType = first.dataType;
+    offer.complexSignal = first.complex ? 1 : 0;
+    offer.dimsMode = variable ? 1 : 0;
+    offer.dims = first.dims;
     for (size_t k = 1; k < frames.size(); ++k) {
         const Signal& f = frames[k];
         std::string where = "input " + std::to_string(port) + ", step " + std::to_string(k + 1);
@@ -123,14 +123,14 @@ host::InputSpec specOfPort(const std::vector<Signal>& frames, bool variable, siz
                                  where + ": size " + dimsText(f.dims) + " differs from step 1's " + dimsText(first.dims) +
                                      "; declare the port variable-size with --variable-size " + std::to_string(port));
         } else {
-            if (f.dims.size() != spec.dims.size())
+            if (f.dims.size() != offer.dims.size())
                 throw UsageError(msg::kUnsupportedArray, where + ": " + std::to_string(f.dims.size()) +
                                                              " dimensions where step 1 has " +
-                                                             std::to_string(spec.dims.size()));
-            for (size_t d = 0; d < f.dims.size(); ++d) spec.dims[d] = std::max(spec.dims[d], f.dims[d]);
+                                                             std::to_string(offer.dims.size()));
+            for (size_t d = 0; d < f.dims.size(); ++d) offer.dims[d] = std::max(offer.dims[d], f.dims[d]);
         }
     }
-    return spec;
+    return offer;
 }
 
 Signal readOutput(host::Block& b, int32_t port) {
@@ -162,9 +162,9 @@ RunResult runBlock(const RunPlan& plan) {
             throw UsageError(msg::kUsage, "a change before step " + std::to_string(step) + " lies outside the run of " +
                                               std::to_string(plan.steps) + " steps");
 
-    std::vector<host::InputSpec> specs;
+    std::vector<host::InputSpec> offers;
     for (size_t port = 0; port < plan.inputs.size(); ++port)
-        specs.push_back(specOfPort(plan.inputs[port],
+        offers.push_back(offerOfPort(plan.inputs[port],
                                    port < plan.variableSize.size() && plan.variableSize[port], port));
     // Resolve every change up front, so a typing mistake is reported before anything runs.
     std::map<int, std::vector<std::pair<int, Value>>> changes;
@@ -180,7 +180,7 @@ RunResult runBlock(const RunPlan& plan) {
                                                (ports == 1 ? "" : "s") + " with these parameters, but " +
                                                std::to_string(plan.inputs.size()) + " input" +
                                                (plan.inputs.size() == 1 ? " was" : "s were") + " given");
-    block.propagate(specs, plan.outputRequests);
+    block.propagate(offers, plan.outputRequests);
     block.start();
 
     RunResult result;
@@ -191,7 +191,7 @@ RunResult runBlock(const RunPlan& plan) {
         for (size_t port = 0; port < plan.inputs.size(); ++port) {
             const auto& frames = plan.inputs[port];
             const Signal& s = frames.size() == 1 ? frames[0] : frames[static_cast<size_t>(step - 1)];
-            std::vector<int32_t> current = specs[port].dimsMode == 1 ? s.dims : std::vector<int32_t>{};
+            std::vector<int32_t> current = offers[port].dimsMode == 1 ? s.dims : std::vector<int32_t>{};
             block.setInput(static_cast<int32_t>(port), s.bytes.data(), s.bytes.size(), current);
         }
         block.step();

@@ -78,16 +78,16 @@ StartedBlock startBlockForCodegen(const CodegenOptions& o) {
         throw UsageError(msg::kInputCount, rb.displayName + " has " + std::to_string(sb.block->numInputPorts()) +
                                                " input port(s) with these parameters, but " +
                                                std::to_string(sb.inputs.size()) + " input(s) were given");
-    std::vector<host::InputSpec> specs;
+    std::vector<host::InputSpec> offers;
     for (size_t port = 0; port < sb.inputs.size(); ++port) {
-        host::InputSpec spec;
-        spec.dataType = sb.inputs[port].dataType;
-        spec.complexSignal = sb.inputs[port].complex ? 1 : 0;
-        spec.dims = sb.inputs[port].dims;
-        spec.dimsMode = sb.variableSize[port] ? 1 : 0;
-        specs.push_back(spec);
+        host::InputSpec offer;
+        offer.dataType = sb.inputs[port].dataType;
+        offer.complexSignal = sb.inputs[port].complex ? 1 : 0;
+        offer.dims = sb.inputs[port].dims;
+        offer.dimsMode = sb.variableSize[port] ? 1 : 0;
+        offers.push_back(offer);
     }
-    sb.block->propagate(specs);
+    sb.block->propagate(offers);
     sb.block->start();
     sb.blockType = rb.displayName;
     sb.unitName = CG::cIdentifier(o.name.empty() ? rb.displayName : o.name);
@@ -101,15 +101,15 @@ std::string generateDemoCode(const RunPlan& plan, const std::string& outDir, con
         host::Block block(plan.block.plugin, plan.block.displayName, plan.settings);
         block.setParameters(buildParameters(plan.block.dialog, plan.params));
         block.initialize();
-        std::vector<host::InputSpec> specs;
+        std::vector<host::InputSpec> offers;
         for (const auto& frames : plan.inputs) {
-            host::InputSpec spec;
-            spec.dataType = frames.at(0).dataType;
-            spec.complexSignal = frames.at(0).complex ? 1 : 0;
-            spec.dims = frames.at(0).dims;
-            specs.push_back(spec);
+            host::InputSpec offer;
+            offer.dataType = frames.at(0).dataType;
+            offer.complexSignal = frames.at(0).complex ? 1 : 0;
+            offer.dims = frames.at(0).dims;
+            offers.push_back(offer);
         }
-        block.propagate(specs, plan.outputRequests);
+        block.propagate(offers, plan.outputRequests);
         block.start();
         std::unique_ptr<TarnCG::CGHandle> h = TarnCG::makeHandle(block, name, plan.block.displayName, pool);
         std::string error;

@@ -24,7 +24,7 @@ inline std::vector<Array> defaultPadParams()
     p.push_back(Array::scalar(1));                // 0 method
     p.push_back(Array::scalar(1));                // 1 value source
     p.push_back(Array::scalar(0));                // 2 pad value
-    p.push_back(Array::scalar(1));                // 3 size specification
+    p.push_back(Array::scalar(1));                // 3 how sizes are given
     p.push_back(Array::scalar(1));                // 4 size switch
     p.push_back(Array::scalar(3));                // 5 rows: where
     p.push_back(Array::scalar(1));                // 6 rows: pad size
