@@ -205,7 +205,7 @@ template <int Mode>
     return q;
 }
 
-template <int Mode, class S, int Taps>
+template <int Mode, class S, int Taps, bool Drop>
 void exactInterior(const S* src, int64_t ss, S* dst, int64_t ds, int64_t count, const int64_t* w, const Arith& r,
                    const ExactPlan& e)
 {
@@ -218,7 +218,9 @@ void exactInterior(const S* src, int64_t ss, S* dst, int64_t ds, int64_t count, 
         bool inRange = true;
         for (int t = 0; t < Taps; ++t) {
             const int64_t exact = w[t] * int64_t(s[t * ss]);
-            const int64_t p = e.productDrop > 0 ? roundShift<Mode>(exact, e.productDrop) : exact << e.productShift;
+            int64_t p;
+            if constexpr (Drop) p = roundShift<Mode>(exact, e.productDrop);
+            else p = exact << e.productShift;
             acc += p;
             inRange = inRange && p <= pd.hi64 && p >= pd.lo64 && acc <= ad.hi64 && acc >= ad.lo64;
         }
@@ -243,14 +245,20 @@ bool exactInteriorFor(const S* src, int64_t ss, S* dst, int64_t ds, int64_t coun
 {
     ExactPlan e;
     if (!exactPlan(r, &e)) return false;
+    auto run = [&](auto mode) {
+        constexpr int M = decltype(mode)::value;
+        if (e.productDrop > 0) exactInterior<M, S, Taps, true>(src, ss, dst, ds, count, w, r, e);
+        else exactInterior<M, S, Taps, false>(src, ss, dst, ds, count, w, r, e);
+        return true;
+    };
     switch (r.out->rounding) {
-    case 0: exactInterior<0, S, Taps>(src, ss, dst, ds, count, w, r, e); return true;
-    case 1: exactInterior<1, S, Taps>(src, ss, dst, ds, count, w, r, e); return true;
-    case 2: exactInterior<2, S, Taps>(src, ss, dst, ds, count, w, r, e); return true;
-    case 3: exactInterior<3, S, Taps>(src, ss, dst, ds, count, w, r, e); return true;
-    case 4: exactInterior<4, S, Taps>(src, ss, dst, ds, count, w, r, e); return true;
-    case 5: exactInterior<5, S, Taps>(src, ss, dst, ds, count, w, r, e); return true;
-    case 6: exactInterior<6, S, Taps>(src, ss, dst, ds, count, w, r, e); return true;
+    case 0: return run(std::integral_constant<int, 0>{});
+    case 1: return run(std::integral_constant<int, 1>{});
+    case 2: return run(std::integral_constant<int, 2>{});
+    case 3: return run(std::integral_constant<int, 3>{});
+    case 4: return run(std::integral_constant<int, 4>{});
+    case 5: return run(std::integral_constant<int, 5>{});
+    case 6: return run(std::integral_constant<int, 6>{});
     default: return false;
     }
 }
