@@ -29,6 +29,15 @@ std::string lower(std::string s) {
     return s;
 }
 
+// The form a user may type a name in: any case, with spaces, '_' or '-' between words, so
+// "Output data type", "output_data_type" and "outputDataType" all name one parameter.
+std::string folded(const std::string& s) {
+    std::string out;
+    for (char c : s)
+        if (c != ' ' && c != '_' && c != '-') out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
 bool isIdentifier(const std::string& s) {
     if (s.empty()) return false;
     for (char c : s)
@@ -165,10 +174,10 @@ ParamDescription parseParameter(const json& p, const std::string& source) {
 const ParamDescription* DialogDescription::findByName(const std::string& name) const {
     for (const auto& p : parameters)
         if (p.name == name) return &p;
-    // Names are matched case-insensitively when that is unambiguous.
+    // Otherwise names match in any case and word separation when that is unambiguous.
     const ParamDescription* found = nullptr;
     for (const auto& p : parameters)
-        if (lower(p.name) == lower(name)) {
+        if (folded(p.name) == folded(name)) {
             if (found) return nullptr;
             found = &p;
         }
@@ -206,7 +215,7 @@ DialogDescription parseDialogDescription(const std::string& jsonText, const std:
         ParamDescription param = parseParameter(p, sourcePath);
         if (!indices.insert(param.index).second)
             badDescription(sourcePath, "index " + std::to_string(param.index) + " appears twice");
-        if (!names.insert(lower(param.name)).second) badDescription(sourcePath, "name '" + param.name + "' appears twice");
+        if (!names.insert(folded(param.name)).second) badDescription(sourcePath, "name '" + param.name + "' appears twice");
         d.parameters.push_back(std::move(param));
     }
     std::sort(d.parameters.begin(), d.parameters.end(), [](const auto& a, const auto& b) { return a.index < b.index; });

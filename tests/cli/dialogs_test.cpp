@@ -37,6 +37,8 @@ TEST(Dialogs, ParsesEveryKindOfDefault) {
     EXPECT_EQ(m->defaultValue.re, (std::vector<double>{1, 3, 2, 4}));
     EXPECT_EQ(d.findByIndex(1)->name, "fill");
     EXPECT_EQ(d.findByName("AMOUNT")->index, 0);  // unambiguous case-insensitive match
+    EXPECT_EQ(d.findByName("a mount")->index, 0);  // words may be separated as a person writes them
+    EXPECT_EQ(d.findByName("A_MOUNT")->index, 0);
     EXPECT_EQ(d.findByName("nothing"), nullptr);
     EXPECT_EQ(d.outputs.at(0).summary, "moved");
 }
