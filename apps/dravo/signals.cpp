@@ -370,8 +370,11 @@ std::vector<uint8_t> encodeSignal(const Signal& s, const std::string& path, bool
                             "'" + path + "': a PNG holds rows x cols or rows x cols x 3, not " + dimsText);
         }
         size_t n = s.count();
-        if (s.dataType == SS_UINT8 || s.dataType == SS_UINT16) {
-            img.bitDepth = s.dataType == SS_UINT8 ? 8 : 16;
+        // An unsigned 8- or 16-bit word with no fraction bits is a plain pixel word, whatever its id.
+        const bool unsignedPixelWord = t.kind == types::Kind::FixedPoint && !t.isSigned && t.fracLength == 0 &&
+                                       (t.wordLength == 8 || t.wordLength == 16);
+        if (s.dataType == SS_UINT8 || s.dataType == SS_UINT16 || unsignedPixelWord) {
+            img.bitDepth = t.containerBytes == 1 ? 8 : 16;
             img.data = s.bytes;
         } else if (s.dataType == SS_BOOLEAN) {
             img.data.resize(n);

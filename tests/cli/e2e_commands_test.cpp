@@ -105,3 +105,23 @@ TEST(E2eCommands, LoggingPrintsTheFixedPointReport) {
 }
 
 }  // namespace
+
+// An 8-bit PNG goes through the fixed-point rotation with the dialog's defaults and comes back as an 8-bit
+// PNG of the expanded size: 120x160 at 30 degrees is 2*ceil((cos*120 + sin*160)/2) = 184 rows by
+// 2*ceil((sin*120 + cos*160)/2) = 200 columns.
+TEST(E2eCommands, RotateTakesAnEightBitPngDirectly) {
+    TempDir dir;
+    auto demo = dir / "demo";
+    ASSERT_EQ(runDravo({"demo", "--out-dir", demo.string()}).status, 0);
+    if (!std::filesystem::exists(demo / "convert-uint8.png") || !std::filesystem::exists(demo / "rotate-quarter-turn.png"))
+        GTEST_SKIP() << "convert or rotate plug-in not built";
+    auto rotated = dir / "rotated.png";
+    auto r = runDravo({"run", "rotate", "-i", (demo / "convert-uint8.png").string(), "-o", rotated.string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto bytes = readFile(rotated);
+    ASSERT_GT(bytes.size(), 25u);
+    auto be32 = [&](size_t at) { return (bytes[at] << 24) | (bytes[at + 1] << 16) | (bytes[at + 2] << 8) | bytes[at + 3]; };
+    EXPECT_EQ(be32(16), 200);  // IHDR width
+    EXPECT_EQ(be32(20), 184);  // IHDR height
+    EXPECT_EQ(bytes[24], 8);   // bit depth
+}
