@@ -21,7 +21,7 @@ TEST(RegisterParams, MatchingCountPasses)
 {
     bool ok = false;
     probe::Hooks hooks;
-    hooks.initializeSizes = [&](probe::Handle* S) { ok = VekSimCommon::registerSFunctionParams(S, 2); };
+    hooks.initializeSizes = [&](probe::Handle* S) { ok = VekSimCommon::registerSFcnParams(S, 2); };
     probe::Block b(hooks, {Array::scalar(1), Array::scalar(2)});
     EXPECT_NO_THROW(b->initialize());
     EXPECT_TRUE(ok);
@@ -31,7 +31,7 @@ TEST(RegisterParams, WrongCountIsReportedWithBothCounts)
 {
     bool ok = true;
     probe::Hooks hooks;
-    hooks.initializeSizes = [&](probe::Handle* S) { ok = VekSimCommon::registerSFunctionParams(S, 3); };
+    hooks.initializeSizes = [&](probe::Handle* S) { ok = VekSimCommon::registerSFcnParams(S, 3); };
     probe::Block b(hooks, {Array::scalar(1), Array::scalar(2)});
     try {
         b->initialize();

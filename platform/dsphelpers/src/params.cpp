@@ -10,7 +10,7 @@ namespace VekSimCommon {
 using namespace sysobj;
 namespace msg = dravo::dsphelpers;
 
-bool registerSFunctionParams(SysObjAdaptorSFun* S, int32_t n)
+bool registerSFcnParams(SysObjAdaptorSFun* S, int32_t n)
 {
     if (!ssSetNumSFcnParams(S, n)) return false;
     const int32_t given = ssGetSFcnParamsCount(S);

@@ -11,13 +11,13 @@ struct ProbeHooks {
     int32_t numInputs = 1;
     int32_t numOutputs = 1;
     // Each hook is optional; without one the callback does the obvious default.
-    void (*initializeSizes)(SimStruct_* S, void* ctx) = nullptr;  // after the default set-up
-    void (*checkParameters)(SimStruct_* S, void* ctx) = nullptr;
-    void (*setInputPortDimensionInfo)(SimStruct_* S, int32_t port, const DimsInfo_tag* di, void* ctx) = nullptr;
-    void (*setInputPortDataType)(SimStruct_* S, int32_t port, DataTypeId id, void* ctx) = nullptr;
-    void (*setOutputPortDataType)(SimStruct_* S, int32_t port, DataTypeId id, void* ctx) = nullptr;
-    void (*setWorkWidths)(SimStruct_* S, void* ctx) = nullptr;
-    void (*start)(SimStruct_* S, void* ctx) = nullptr;
+    void (*initializeSizes)(BlockHandle* S, void* ctx) = nullptr;  // after the default set-up
+    void (*checkParameters)(BlockHandle* S, void* ctx) = nullptr;
+    void (*setInputPortDimensionInfo)(BlockHandle* S, int32_t port, const DimsInfo_tag* di, void* ctx) = nullptr;
+    void (*setInputPortDataType)(BlockHandle* S, int32_t port, DataTypeId id, void* ctx) = nullptr;
+    void (*setOutputPortDataType)(BlockHandle* S, int32_t port, DataTypeId id, void* ctx) = nullptr;
+    void (*setWorkWidths)(BlockHandle* S, void* ctx) = nullptr;
+    void (*start)(BlockHandle* S, void* ctx) = nullptr;
 };
 
 // Exported by the probe plug-in; the hooks are copied and apply to every later callback.

@@ -17,7 +17,7 @@ DRAVO_CALLBACK void dravoProbeSetHooks(const ProbeHooks* h)
     hooks = h != nullptr ? *h : ProbeHooks{};
 }
 
-DRAVO_CALLBACK void mdlInitializeSizes(SimStruct_* S)
+DRAVO_CALLBACK void mdlInitializeSizes(BlockHandle* S)
 {
     if (!ssSetNumSFcnParams(S, ssGetSFcnParamsCount(S))) return;
     ssAllowSignalsWithMoreThan2D(S);
@@ -30,12 +30,12 @@ DRAVO_CALLBACK void mdlInitializeSizes(SimStruct_* S)
     if (hooks.initializeSizes) hooks.initializeSizes(S, hooks.ctx);
 }
 
-DRAVO_CALLBACK void mdlCheckParameters(SimStruct_* S)
+DRAVO_CALLBACK void mdlCheckParameters(BlockHandle* S)
 {
     if (hooks.checkParameters) hooks.checkParameters(S, hooks.ctx);
 }
 
-DRAVO_CALLBACK void mdlSetInputPortDimensionInfo(SimStruct_* S, int32_t port, const DimsInfo_tag* di)
+DRAVO_CALLBACK void mdlSetInputPortDimensionInfo(BlockHandle* S, int32_t port, const DimsInfo_tag* di)
 {
     if (hooks.setInputPortDimensionInfo) {
         hooks.setInputPortDimensionInfo(S, port, di, hooks.ctx);
@@ -46,7 +46,7 @@ DRAVO_CALLBACK void mdlSetInputPortDimensionInfo(SimStruct_* S, int32_t port, co
         ssSetOutputPortDimensionInfo(S, 0, di);
 }
 
-DRAVO_CALLBACK void mdlSetInputPortDataType(SimStruct_* S, int32_t port, DataTypeId id)
+DRAVO_CALLBACK void mdlSetInputPortDataType(BlockHandle* S, int32_t port, DataTypeId id)
 {
     if (hooks.setInputPortDataType) {
         hooks.setInputPortDataType(S, port, id, hooks.ctx);
@@ -57,7 +57,7 @@ DRAVO_CALLBACK void mdlSetInputPortDataType(SimStruct_* S, int32_t port, DataTyp
         ssSetOutputPortDataType(S, 0, id);
 }
 
-DRAVO_CALLBACK void mdlSetOutputPortDataType(SimStruct_* S, int32_t port, DataTypeId id)
+DRAVO_CALLBACK void mdlSetOutputPortDataType(BlockHandle* S, int32_t port, DataTypeId id)
 {
     if (hooks.setOutputPortDataType) {
         hooks.setOutputPortDataType(S, port, id, hooks.ctx);
@@ -66,18 +66,18 @@ DRAVO_CALLBACK void mdlSetOutputPortDataType(SimStruct_* S, int32_t port, DataTy
     ssSetOutputPortDataType(S, port, id);
 }
 
-DRAVO_CALLBACK void mdlSetWorkWidths(SimStruct_* S)
+DRAVO_CALLBACK void mdlSetWorkWidths(BlockHandle* S)
 {
     if (hooks.setWorkWidths) hooks.setWorkWidths(S, hooks.ctx);
 }
 
-DRAVO_CALLBACK void mdlStart(SimStruct_* S)
+DRAVO_CALLBACK void mdlStart(BlockHandle* S)
 {
     if (hooks.start) hooks.start(S, hooks.ctx);
 }
 
-DRAVO_CALLBACK void mdlOutputs(SimStruct_*, int32_t) {}
+DRAVO_CALLBACK void mdlOutputs(BlockHandle*, int32_t) {}
 
-DRAVO_CALLBACK void mdlTerminate(SimStruct_*) {}
+DRAVO_CALLBACK void mdlTerminate(BlockHandle*) {}
 
 static_assert(std::is_same_v<decltype(dravoProbeSetHooks), dravoProbeSetHooksTYPE>);

@@ -29,7 +29,7 @@ void freeState(ProbeState* st) {
 
 }  // namespace
 
-DRAVO_CALLBACK void mdlInitializeSizes(SimStruct_* S)
+DRAVO_CALLBACK void mdlInitializeSizes(BlockHandle* S)
 {
     if (!ssSetNumSFcnParams(S, 1)) return;
     if (!ssSetNumInputPorts(S, 1) || !ssSetNumOutputPorts(S, 1)) return;
@@ -39,13 +39,13 @@ DRAVO_CALLBACK void mdlInitializeSizes(SimStruct_* S)
     ssSetUserData(S, nullptr);
 }
 
-DRAVO_CALLBACK void mdlSetInputPortDataType(SimStruct_* S, int32_t port, DataTypeId id)
+DRAVO_CALLBACK void mdlSetInputPortDataType(BlockHandle* S, int32_t port, DataTypeId id)
 {
     if (!ssSetInputPortDataType(S, port, id)) return;
     if (ssGetOutputPortDataType(S, 0) == DYNAMICALLY_TYPED) ssSetOutputPortDataType(S, 0, id);
 }
 
-DRAVO_CALLBACK void mdlStart(SimStruct_* S)
+DRAVO_CALLBACK void mdlStart(BlockHandle* S)
 {
     const int32_t fault = int32_t(qzGetScalar(ssGetSFcnParam(S, 0)));
     const NumType acc = NumType::fixed(true, 32, 0);
@@ -73,7 +73,7 @@ DRAVO_CALLBACK void mdlStart(SimStruct_* S)
     ssSetUserData(S, st);
 }
 
-DRAVO_CALLBACK void mdlOutputs(SimStruct_* S, int32_t)
+DRAVO_CALLBACK void mdlOutputs(BlockHandle* S, int32_t)
 {
     ProbeState* st = static_cast<ProbeState*>(ssGetUserData(S));
     for (int32_t i = 0; i < st->width; ++i) {
@@ -82,7 +82,7 @@ DRAVO_CALLBACK void mdlOutputs(SimStruct_* S, int32_t)
     }
 }
 
-DRAVO_CALLBACK void mdlTerminate(SimStruct_* S)
+DRAVO_CALLBACK void mdlTerminate(BlockHandle* S)
 {
     ProbeState* st = static_cast<ProbeState*>(ssGetUserData(S));
     if (st != nullptr) freeState(st);

@@ -8,17 +8,17 @@
 
 using namespace sysobj;
 
-DRAVO_CALLBACK void mdlInitializeSizes(SimStruct_* S) {
+DRAVO_CALLBACK void mdlInitializeSizes(BlockHandle* S) {
     if (!ssSetNumSFcnParams(S, 0)) return;
     if (!ssSetNumInputPorts(S, 2) || !ssSetNumOutputPorts(S, 1)) return;
     ssSetOutputPortMatrixDimensions(S, 0, 1, 1);
 }
 
-DRAVO_CALLBACK void mdlSetInputPortDimsMode(SimStruct_* S, int32_t port, int32_t mode) {
+DRAVO_CALLBACK void mdlSetInputPortDimsMode(BlockHandle* S, int32_t port, int32_t mode) {
     (void)port;
     if (!ssSetInputPortDimensionsMode(S, 0, mode)) return;
     ssSetOutputPortDimensionsMode(S, 0, mode);
 }
 
-DRAVO_CALLBACK void mdlOutputs(SimStruct_*, int32_t) {}
-DRAVO_CALLBACK void mdlTerminate(SimStruct_*) {}
+DRAVO_CALLBACK void mdlOutputs(BlockHandle*, int32_t) {}
+DRAVO_CALLBACK void mdlTerminate(BlockHandle*) {}

@@ -8,7 +8,7 @@
 
 using namespace sysobj;
 
-DRAVO_CALLBACK void mdlInitializeSizes(SimStruct_* S) {
+DRAVO_CALLBACK void mdlInitializeSizes(BlockHandle* S) {
     if (!ssSetNumSFcnParams(S, 0)) return;
 #ifndef MINBLOCK_OUTPUTS
 #define MINBLOCK_OUTPUTS 1
@@ -16,7 +16,7 @@ DRAVO_CALLBACK void mdlInitializeSizes(SimStruct_* S) {
     if (!ssSetNumInputPorts(S, 1) || !ssSetNumOutputPorts(S, MINBLOCK_OUTPUTS)) return;
 }
 
-DRAVO_CALLBACK void mdlOutputs(SimStruct_* S, int32_t) {
+DRAVO_CALLBACK void mdlOutputs(BlockHandle* S, int32_t) {
     size_t bytes = static_cast<size_t>(ssGetInputPortWidth(S, 0)) * ssGetDataTypeSize(S, ssGetInputPortDataType(S, 0)) *
                    (ssGetInputPortComplexSignal(S, 0) == 1 ? 2 : 1);
     size_t room = static_cast<size_t>(ssGetOutputPortWidth(S, 0)) *
@@ -24,4 +24,4 @@ DRAVO_CALLBACK void mdlOutputs(SimStruct_* S, int32_t) {
     std::memcpy(ssGetOutputPortSignal(S, 0), ssGetInputPortSignal(S, 0), bytes < room ? bytes : room);
 }
 
-DRAVO_CALLBACK void mdlTerminate(SimStruct_*) {}
+DRAVO_CALLBACK void mdlTerminate(BlockHandle*) {}

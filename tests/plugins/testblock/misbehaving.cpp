@@ -6,9 +6,9 @@
 
 using namespace sysobj;
 
-DRAVO_CALLBACK void mdlInitializeSizes(SimStruct_* S) {
+DRAVO_CALLBACK void mdlInitializeSizes(BlockHandle* S) {
     ssSetNumSFcnParams(S, 0);
     ssSetNumInputPorts(S, 1);
 }
 
-DRAVO_CALLBACK void mdlTerminate(SimStruct_*) {}
+DRAVO_CALLBACK void mdlTerminate(BlockHandle*) {}

@@ -29,19 +29,19 @@ namespace {
 enum Param { kGain = 0, kOffset = 1, kMode = 2, kRtpType = 3, kNumParams = 4 };
 enum Mode { kAffine = 1, kCopy = 2, kFail = 3 };
 
-double paramValue(SimStruct_* S, int32_t i) { return qzGetScalar(ssGetSFcnParam(S, i)); }
+double paramValue(BlockHandle* S, int32_t i) { return qzGetScalar(ssGetSFcnParam(S, i)); }
 
-int32_t modeOf(SimStruct_* S) { return static_cast<int32_t>(paramValue(S, kMode)); }
+int32_t modeOf(BlockHandle* S) { return static_cast<int32_t>(paramValue(S, kMode)); }
 
 bool isScalar(const qzArray_tag* a) { return qzGetNumberOfElements(a) == 1; }
 
-void errorWithClass(SimStruct_* S, const char* cls) {
+void errorWithClass(BlockHandle* S, const char* cls) {
     static std::string text;  // the host copies the text once the callback returns
     text = dravo::messages::text(cls);
     ssSetErrorStatusWithClass(S, cls, text.c_str());
 }
 
-void setDimsModeBoth(SimStruct_* S, int32_t port, int32_t mode) {
+void setDimsModeBoth(BlockHandle* S, int32_t port, int32_t mode) {
     if (!ssSetInputPortDimensionsMode(S, port, mode)) return;
     ssSetOutputPortDimensionsMode(S, 0, mode);
 }
@@ -60,7 +60,7 @@ void affine(const T* u, T* y, int32_t n, bool complex, double gain, double offRe
 
 }  // namespace
 
-DRAVO_CALLBACK void mdlInitializeSizes(SimStruct_* S) {
+DRAVO_CALLBACK void mdlInitializeSizes(BlockHandle* S) {
     if (!ssSetNumSFcnParams(S, kNumParams)) return;
     if (ssGetSFcnParamsCount(S) != kNumParams) return;  // the host reports the mismatch
     ssSetSFcnParamNotTunable(S, kGain);
@@ -83,7 +83,7 @@ DRAVO_CALLBACK void mdlInitializeSizes(SimStruct_* S) {
     ssSetUserData(S, nullptr);
 }
 
-DRAVO_CALLBACK void mdlCheckParameters(SimStruct_* S) {
+DRAVO_CALLBACK void mdlCheckParameters(BlockHandle* S) {
     const qzArray_tag* gain = ssGetSFcnParam(S, kGain);
     if (!isScalar(gain) || qzIsComplex(gain) || !std::isfinite(qzGetScalar(gain))) {
         ssSetErrorStatus(S, "Gain must be a finite real scalar.");
@@ -103,7 +103,7 @@ DRAVO_CALLBACK void mdlCheckParameters(SimStruct_* S) {
         ssSetErrorStatus(S, "RTP type must be a registered data type id.");
 }
 
-DRAVO_CALLBACK void mdlSetInputPortDimensionInfo(SimStruct_* S, int32_t port, const DimsInfo_tag* di) {
+DRAVO_CALLBACK void mdlSetInputPortDimensionInfo(BlockHandle* S, int32_t port, const DimsInfo_tag* di) {
     if (di->numDims > 3) {
         errorWithClass(S, "dspshared::system::inputNot2D");
         return;
@@ -112,7 +112,7 @@ DRAVO_CALLBACK void mdlSetInputPortDimensionInfo(SimStruct_* S, int32_t port, co
     if (ssGetOutputPortWidth(S, 0) == -1) ssSetOutputPortDimensionInfo(S, 0, di);
 }
 
-DRAVO_CALLBACK void mdlSetOutputPortDimensionInfo(SimStruct_* S, int32_t port, const DimsInfo_tag* di) {
+DRAVO_CALLBACK void mdlSetOutputPortDimensionInfo(BlockHandle* S, int32_t port, const DimsInfo_tag* di) {
     if (ssGetInputPortWidth(S, 0) != -1 && ssGetInputPortWidth(S, 0) != di->width) {
         ssSetErrorStatus(S, "Output dimensions must equal input dimensions.");
         return;
@@ -121,12 +121,12 @@ DRAVO_CALLBACK void mdlSetOutputPortDimensionInfo(SimStruct_* S, int32_t port, c
     if (ssGetInputPortWidth(S, 0) == -1) ssSetInputPortDimensionInfo(S, 0, di);
 }
 
-DRAVO_CALLBACK void mdlSetInputPortDataType(SimStruct_* S, int32_t port, DataTypeId id) {
+DRAVO_CALLBACK void mdlSetInputPortDataType(BlockHandle* S, int32_t port, DataTypeId id) {
     if (!ssSetInputPortDataType(S, port, id)) return;
     if (ssGetOutputPortDataType(S, 0) == DYNAMICALLY_TYPED) ssSetOutputPortDataType(S, 0, id);
 }
 
-DRAVO_CALLBACK void mdlSetOutputPortDataType(SimStruct_* S, int32_t port, DataTypeId id) {
+DRAVO_CALLBACK void mdlSetOutputPortDataType(BlockHandle* S, int32_t port, DataTypeId id) {
     DataTypeId in = ssGetInputPortDataType(S, 0);
     if (in != DYNAMICALLY_TYPED && in != id) {
         errorWithClass(S, "dspshared::system::inOutTypesDiffer");
@@ -136,20 +136,20 @@ DRAVO_CALLBACK void mdlSetOutputPortDataType(SimStruct_* S, int32_t port, DataTy
     if (ssGetInputPortDataType(S, 0) == DYNAMICALLY_TYPED) ssSetInputPortDataType(S, 0, id);
 }
 
-DRAVO_CALLBACK void mdlSetInputPortComplexSignal(SimStruct_* S, int32_t port, int32_t c) {
+DRAVO_CALLBACK void mdlSetInputPortComplexSignal(BlockHandle* S, int32_t port, int32_t c) {
     if (!ssSetInputPortComplexSignal(S, port, c)) return;
     bool complexOffset = qzIsComplex(ssGetSFcnParam(S, kOffset)) && modeOf(S) == kAffine;
     ssSetOutputPortComplexSignal(S, 0, c == 1 || complexOffset ? 1 : 0);
 }
 
 // Unset input type follows the output (a downstream request); both unset stay for the host's default.
-DRAVO_CALLBACK void mdlSetDefaultPortDataTypes(SimStruct_* S) {
+DRAVO_CALLBACK void mdlSetDefaultPortDataTypes(BlockHandle* S) {
     DataTypeId out = ssGetOutputPortDataType(S, 0);
     if (ssGetInputPortDataType(S, 0) == DYNAMICALLY_TYPED && out != DYNAMICALLY_TYPED)
         ssSetInputPortDataType(S, 0, out);
 }
 
-DRAVO_CALLBACK void mdlSetWorkWidths(SimStruct_* S) {
+DRAVO_CALLBACK void mdlSetWorkWidths(BlockHandle* S) {
     if (paramValue(S, kGain) == 0.0) ssWarning(S, "", "Gain is zero: the output is the offset alone.");
     if (!ssSetNumRunTimeParams(S, 2)) return;
     if (!ssRegDlgParamAsRunTimeParam(S, kOffset, 0, "Offset", static_cast<DataTypeId>(paramValue(S, kRtpType))))
@@ -170,7 +170,7 @@ DRAVO_CALLBACK void mdlSetWorkWidths(SimStruct_* S) {
     ssWriteTarnNameValuePair(S, 8, "Gain", &gain, SS_DOUBLE, 1, 1);
 }
 
-DRAVO_CALLBACK void mdlStart(SimStruct_* S) {
+DRAVO_CALLBACK void mdlStart(BlockHandle* S) {
     DataTypeId t = ssGetInputPortDataType(S, 0);
     if (modeOf(S) == kAffine && t != SS_DOUBLE && t != SS_SINGLE) {
         ssSetErrorStatus(S, "Affine mode needs a double or single input.");
@@ -181,10 +181,10 @@ DRAVO_CALLBACK void mdlStart(SimStruct_* S) {
 
 // Built a second time without it (dravo_testblock_noproc), to show the host refreshing RTPs itself.
 #ifndef TESTBLOCK_WITHOUT_PROCESS_PARAMETERS
-DRAVO_CALLBACK void mdlProcessParameters(SimStruct_* S) { ssUpdateDlgParamAsRunTimeParam(S, 0); }
+DRAVO_CALLBACK void mdlProcessParameters(BlockHandle* S) { ssUpdateDlgParamAsRunTimeParam(S, 0); }
 #endif
 
-DRAVO_CALLBACK void mdlOutputs(SimStruct_* S, int32_t) {
+DRAVO_CALLBACK void mdlOutputs(BlockHandle* S, int32_t) {
     auto* count = static_cast<int32_t*>(ssGetDWork(S, 0));
     if (!count) return;
     ++*count;
@@ -223,7 +223,7 @@ DRAVO_CALLBACK void mdlOutputs(SimStruct_* S, int32_t) {
         affine(static_cast<const float*>(u), static_cast<float*>(y), n, complex, gain, offRe, offIm);
 }
 
-DRAVO_CALLBACK void mdlTerminate(SimStruct_* S) {
+DRAVO_CALLBACK void mdlTerminate(BlockHandle* S) {
     delete static_cast<int*>(ssGetUserData(S));
     ssSetUserData(S, nullptr);
 }

@@ -56,13 +56,13 @@ void groupWordAndFracLength(SysObjAdaptorSFun* S, int32_t modeIndex, double valu
 }  // namespace pellor
 
 // Named helpers other components may call.
-DRAVO_CALLBACK void getFullOutputDimsForRotation(SimStruct_* S, int32_t rowsIn, int32_t colsIn, int32_t* rowsOut,
+DRAVO_CALLBACK void getFullOutputDimsForRotation(BlockHandle* S, int32_t rowsIn, int32_t colsIn, int32_t* rowsOut,
                                                  int32_t* colsOut);
-DRAVO_CALLBACK bool isAngleMultipleOfPiB2(SimStruct_* S, int32_t* quarterTurns);
+DRAVO_CALLBACK bool isAngleMultipleOfPiB2(BlockHandle* S, int32_t* quarterTurns);
 DRAVO_CALLBACK int32_t maxPossibleWmaxSize_D(double angle, int32_t a, int32_t b);
-DRAVO_CALLBACK void getDWorksSize(SimStruct_* S, int32_t* lineLength, int32_t* shearedSize);
-DRAVO_CALLBACK void mdlSetInputPortDimsMode(SimStruct_* S, int32_t port, int32_t dimsMode);
-DRAVO_CALLBACK void ondCreateSineTableRTP(SimStruct_* S, double angleStep, int32_t rtpIndex, DataTypeId dataType,
+DRAVO_CALLBACK void getDWorksSize(BlockHandle* S, int32_t* lineLength, int32_t* shearedSize);
+DRAVO_CALLBACK void mdlSetInputPortDimsMode(BlockHandle* S, int32_t port, int32_t dimsMode);
+DRAVO_CALLBACK void ondCreateSineTableRTP(BlockHandle* S, double angleStep, int32_t rtpIndex, DataTypeId dataType,
                                           const char* name);
-DRAVO_CALLBACK void mdlStartFltPt(SimStruct_* S);
-DRAVO_CALLBACK void mdlStartFixPt(SimStruct_* S);
+DRAVO_CALLBACK void mdlStartFltPt(BlockHandle* S);
+DRAVO_CALLBACK void mdlStartFixPt(BlockHandle* S);

@@ -135,7 +135,7 @@ bool checkTypeGroup(SysObjAdaptorSFun* S, const TypeGroup& g)
 
 using namespace pellor;
 
-DRAVO_CALLBACK bool isAngleMultipleOfPiB2(SimStruct_* S, int32_t* quarterTurns)
+DRAVO_CALLBACK bool isAngleMultipleOfPiB2(BlockHandle* S, int32_t* quarterTurns)
 {
     dspParam angle(S, kAngle, kFragAngle);
     if (angle.isEmpty()) {
@@ -145,7 +145,7 @@ DRAVO_CALLBACK bool isAngleMultipleOfPiB2(SimStruct_* S, int32_t* quarterTurns)
     return quarterTurnsOf(angle.getRealValueAsDouble(0), quarterTurns);
 }
 
-DRAVO_CALLBACK void mdlCheckParameters(SimStruct_* S)
+DRAVO_CALLBACK void mdlCheckParameters(BlockHandle* S)
 {
     if (!dspIsPopupParamValid(S, kOutputSizeMode, 1, 2)) return;
     if (!dspIsPopupParamValid(S, kAngleSource, 1, 2)) return;

@@ -94,7 +94,7 @@ bool isFloat(DataTypeId id) { return id == SS_DOUBLE || id == SS_SINGLE; }
 
 }  // namespace
 
-DRAVO_CALLBACK void mdlSetInputPortNumberOfDimensions(SimStruct_* S, int32_t port, int32_t numDims)
+DRAVO_CALLBACK void mdlSetInputPortNumberOfDimensions(BlockHandle* S, int32_t port, int32_t numDims)
 {
     if (port != kImagePort || !ssGetInputPortConnected(S, kImagePort)) return;
     if (numDims > 3) {
@@ -111,7 +111,7 @@ DRAVO_CALLBACK void mdlSetInputPortNumberOfDimensions(SimStruct_* S, int32_t por
     }
 }
 
-DRAVO_CALLBACK void mdlSetInputPortDimensionInfo(SimStruct_* S, int32_t port, const DimsInfo_tag* di)
+DRAVO_CALLBACK void mdlSetInputPortDimensionInfo(BlockHandle* S, int32_t port, const DimsInfo_tag* di)
 {
     if (port == kAnglePort) {
         if (di->width != 1) {
@@ -159,7 +159,7 @@ DRAVO_CALLBACK void mdlSetInputPortDimensionInfo(SimStruct_* S, int32_t port, co
     }
 }
 
-DRAVO_CALLBACK void mdlSetOutputPortDimensionInfo(SimStruct_* S, int32_t port, const DimsInfo_tag* di)
+DRAVO_CALLBACK void mdlSetOutputPortDimensionInfo(BlockHandle* S, int32_t port, const DimsInfo_tag* di)
 {
     if (di->numDims > 3) {
         ssSetErrorStatus(S, kTooManyOutputDims);
@@ -196,7 +196,7 @@ DRAVO_CALLBACK void mdlSetOutputPortDimensionInfo(SimStruct_* S, int32_t port, c
     }
 }
 
-DRAVO_CALLBACK void mdlSetDefaultPortDimensionInfo(SimStruct_* S)
+DRAVO_CALLBACK void mdlSetDefaultPortDimensionInfo(BlockHandle* S)
 {
     for (int32_t port = 0; port < ssGetNumInputPorts(S); ++port) {
         if (ssGetInputPortWidth(S, port) == -1 && !ssSetInputPortMatrixDimensions(S, port, 1, 1)) return;
@@ -204,7 +204,7 @@ DRAVO_CALLBACK void mdlSetDefaultPortDimensionInfo(SimStruct_* S)
     if (ssGetOutputPortWidth(S, 0) == -1 && !ssSetOutputPortMatrixDimensions(S, 0, 1, 1)) return;
 }
 
-DRAVO_CALLBACK void mdlSetInputPortDimsMode(SimStruct_* S, int32_t port, int32_t dimsMode)
+DRAVO_CALLBACK void mdlSetInputPortDimsMode(BlockHandle* S, int32_t port, int32_t dimsMode)
 {
     if (port != kImagePort) {
         ssSetInputPortDimensionsMode(S, port, dimsMode);
@@ -214,7 +214,7 @@ DRAVO_CALLBACK void mdlSetInputPortDimsMode(SimStruct_* S, int32_t port, int32_t
     ssSetOutputPortDimensionsMode(S, 0, dimsMode);
 }
 
-DRAVO_CALLBACK void mdlSetInputPortDataType(SimStruct_* S, int32_t port, DataTypeId id)
+DRAVO_CALLBACK void mdlSetInputPortDataType(BlockHandle* S, int32_t port, DataTypeId id)
 {
     const bool image = port == kImagePort;
     if (!dspIsDataTypeSupported(S, id, 1, DSP_INPUT_PORT, image ? nullptr : "Angle",
@@ -231,7 +231,7 @@ DRAVO_CALLBACK void mdlSetInputPortDataType(SimStruct_* S, int32_t port, DataTyp
     checkScaledDoubleAgreement(S);
 }
 
-DRAVO_CALLBACK void mdlSetOutputPortDataType(SimStruct_* S, int32_t port, DataTypeId id)
+DRAVO_CALLBACK void mdlSetOutputPortDataType(BlockHandle* S, int32_t port, DataTypeId id)
 {
     if (!dspIsDataTypeSupported(S, id, 1, DSP_OUTPUT_PORT, nullptr, kImageTypeMask)) return;
     if (isFloat(id)) {
@@ -254,7 +254,7 @@ DRAVO_CALLBACK void mdlSetOutputPortDataType(SimStruct_* S, int32_t port, DataTy
     if (ssGetInputPortDataType(S, kImagePort) == DYNAMICALLY_TYPED) ssSetInputPortDataType(S, kImagePort, id);
 }
 
-DRAVO_CALLBACK void mdlSetDefaultPortDataTypes(SimStruct_* S)
+DRAVO_CALLBACK void mdlSetDefaultPortDataTypes(BlockHandle* S)
 {
     const bool fromPort = isAngleFromPort(S) && ssGetNumInputPorts(S) > 1;
     if (ssGetInputPortDataType(S, kImagePort) == DYNAMICALLY_TYPED &&

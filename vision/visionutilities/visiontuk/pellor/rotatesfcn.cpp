@@ -66,9 +66,9 @@ bool updateCurrentDims(SysObjAdaptorSFun* S, RotateSFcnCache* cache)
 
 }  // namespace
 
-DRAVO_CALLBACK void mdlInitializeSizes(SimStruct_* S)
+DRAVO_CALLBACK void mdlInitializeSizes(BlockHandle* S)
 {
-    if (!registerSFunctionParams(S, kNumParams)) return;
+    if (!registerSFcnParams(S, kNumParams)) return;
     ssSetModelReferenceSampleTimeInheritanceRule(S, 1);
     for (int32_t i = 0; i < kNumParams; ++i) ssSetSFcnParamTunable(S, i, i == kFillValues ? 1 : 0);
 
@@ -104,7 +104,7 @@ DRAVO_CALLBACK void mdlInitializeSizes(SimStruct_* S)
     ssSetOptions(S, kOptions);
 }
 
-DRAVO_CALLBACK void mdlStart(SimStruct_* S)
+DRAVO_CALLBACK void mdlStart(BlockHandle* S)
 {
     if (blockutils::isBuiltInFloatType(ssGetInputPortDataType(S, kImagePort)) &&
         blockutils::useFloatingPointPath(S, kImagePort)) {
@@ -114,7 +114,7 @@ DRAVO_CALLBACK void mdlStart(SimStruct_* S)
     }
 }
 
-DRAVO_CALLBACK void mdlOutputs(SimStruct_* S, int32_t /*tid*/)
+DRAVO_CALLBACK void mdlOutputs(BlockHandle* S, int32_t /*tid*/)
 {
     RotateSFcnCache* cache = cacheOf(S);
     if (cache == nullptr) {
@@ -129,12 +129,12 @@ DRAVO_CALLBACK void mdlOutputs(SimStruct_* S, int32_t /*tid*/)
     cache->output();
 }
 
-DRAVO_CALLBACK void mdlProcessParameters(SimStruct_* S)
+DRAVO_CALLBACK void mdlProcessParameters(BlockHandle* S)
 {
     if (RotateSFcnCache* cache = cacheOf(S)) cache->processParameters();
 }
 
-DRAVO_CALLBACK void mdlTerminate(SimStruct_* S)
+DRAVO_CALLBACK void mdlTerminate(BlockHandle* S)
 {
     delete cacheOf(S);
     ssSetUserData(S, nullptr);

@@ -613,7 +613,7 @@ bool gatherFixConfig(SysObjAdaptorSFun* S, FixKernelConfig& c)
 using namespace pellor;
 
 // The user pointer stays null until the object exists, so mdlTerminate never deletes anything else.
-DRAVO_CALLBACK void mdlStartFixPt(SimStruct_* S)
+DRAVO_CALLBACK void mdlStartFixPt(BlockHandle* S)
 {
     ssSetUserData(S, nullptr);
     FixKernelConfig config;

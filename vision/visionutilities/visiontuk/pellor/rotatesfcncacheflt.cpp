@@ -209,7 +209,7 @@ RotateSFcnCache* buildFltKernel(SysObjAdaptorSFun* S)
 
 using namespace pellor;
 
-DRAVO_CALLBACK void mdlStartFltPt(SimStruct_* S)
+DRAVO_CALLBACK void mdlStartFltPt(BlockHandle* S)
 {
     RotateSFcnCache* cache = ssGetInputPortDataType(S, kImagePort) == SS_SINGLE ? buildFltKernel<float>(S)
                                                                                  : buildFltKernel<double>(S);

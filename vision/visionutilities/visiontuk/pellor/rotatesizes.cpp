@@ -45,7 +45,7 @@ int32_t kernelShearedWidth(double angle, int32_t rows, int32_t cols, bool byTabl
 
 }  // namespace
 
-DRAVO_CALLBACK void getFullOutputDimsForRotation(SimStruct_* S, int32_t rowsIn, int32_t colsIn, int32_t* rowsOut,
+DRAVO_CALLBACK void getFullOutputDimsForRotation(BlockHandle* S, int32_t rowsIn, int32_t colsIn, int32_t* rowsOut,
                                                  int32_t* colsOut)
 {
     if (isAngleFromPort(S)) {
@@ -74,7 +74,7 @@ DRAVO_CALLBACK int32_t maxPossibleWmaxSize_D(double angle, int32_t a, int32_t b)
     return truncToInt(std::fabs(std::tan(std::fabs(angle) * 0.5)) * a + b + 1.0);
 }
 
-DRAVO_CALLBACK void getDWorksSize(SimStruct_* S, int32_t* lineLength, int32_t* shearedSize)
+DRAVO_CALLBACK void getDWorksSize(BlockHandle* S, int32_t* lineLength, int32_t* shearedSize)
 {
     int32_t rows = 0, cols = 0;
     blockutils::getInputPortMatrixDims(S, kImagePort, &rows, &cols);
@@ -123,7 +123,7 @@ DRAVO_CALLBACK void getDWorksSize(SimStruct_* S, int32_t* lineLength, int32_t* s
     *shearedSize = (m + 1) * nOdd;
 }
 
-DRAVO_CALLBACK void ondCreateSineTableRTP(SimStruct_* S, double angleStep, int32_t rtpIndex, DataTypeId dataType,
+DRAVO_CALLBACK void ondCreateSineTableRTP(BlockHandle* S, double angleStep, int32_t rtpIndex, DataTypeId dataType,
                                           const char* name)
 {
     const int32_t n = truncToInt(std::ceil(kHalfPi / angleStep));

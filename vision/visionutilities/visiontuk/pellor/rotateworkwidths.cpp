@@ -72,7 +72,7 @@ bool declareWorkVectors(SysObjAdaptorSFun* S)
 
 }  // namespace
 
-DRAVO_CALLBACK void mdlSetWorkWidths(SimStruct_* S)
+DRAVO_CALLBACK void mdlSetWorkWidths(BlockHandle* S)
 {
     const DataTypeId inType = ssGetInputPortDataType(S, kImagePort);
     const bool floatIn = blockutils::isBuiltInFloatType(inType);

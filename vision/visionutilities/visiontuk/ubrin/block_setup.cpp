@@ -6,14 +6,14 @@
 using namespace sysobj;
 using namespace ubrin;
 
-DRAVO_CALLBACK void mdlCheckParameters(SimStruct_* S)
+DRAVO_CALLBACK void mdlCheckParameters(BlockHandle* S)
 {
     checkScaleConvertParameters(S);
 }
 
-DRAVO_CALLBACK void mdlInitializeSizes(SimStruct_* S)
+DRAVO_CALLBACK void mdlInitializeSizes(BlockHandle* S)
 {
-    if (!VekSimCommon::registerSFunctionParams(S, kNumParams)) return;
+    if (!VekSimCommon::registerSFcnParams(S, kNumParams)) return;
     // The output type is read from the dialog below, so its values must be sound before that.
     if (!checkScaleConvertParameters(S)) return;
     ssSetModelReferenceSampleTimeInheritanceRule(S, 1);

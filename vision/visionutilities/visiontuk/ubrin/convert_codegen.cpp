@@ -227,7 +227,7 @@ void TarnCGScaleAndConvert::output() {
 
 }  // namespace
 
-DRAVO_CALLBACK void mdlTarnCG(SimStruct_* S, TarnCG::CGHandle* cg) {
+DRAVO_CALLBACK void mdlTarnCG(BlockHandle* S, TarnCG::CGHandle* cg) {
     // The context lives on the heap for this one call; a failed allocation generates nothing.
     TarnCGScaleAndConvert* ctx = new (std::nothrow) TarnCGScaleAndConvert(S, cg);
     if (!ctx) {

@@ -16,29 +16,29 @@ class CGHandle;  // the code generator's handle for one block instance
 
 #define DRAVO_CALLBACK extern "C" __attribute__((visibility("default")))
 
-using SimStruct_ = sysobj::SysObjAdaptorSFun;
+using BlockHandle = sysobj::SysObjAdaptorSFun;
 
-typedef void mdlInitializeSizesTYPE(SimStruct_* S);
-typedef void mdlCheckParametersTYPE(SimStruct_* S);
-typedef void mdlProcessParametersTYPE(SimStruct_* S);
-typedef void mdlInitializeSampleTimesTYPE(SimStruct_* S);
-typedef void mdlSetInputPortDimensionInfoTYPE(SimStruct_* S, int32_t port, const DimsInfo_tag* dimsInfo);
-typedef void mdlSetOutputPortDimensionInfoTYPE(SimStruct_* S, int32_t port, const DimsInfo_tag* dimsInfo);
-typedef void mdlSetDefaultPortDimensionInfoTYPE(SimStruct_* S);
-typedef void mdlSetInputPortNumberOfDimensionsTYPE(SimStruct_* S, int32_t port, int32_t numDims);
-typedef void mdlSetInputPortDimsModeTYPE(SimStruct_* S, int32_t port, int32_t dimsMode);
-typedef void mdlSetInputPortDataTypeTYPE(SimStruct_* S, int32_t port, DataTypeId id);
-typedef void mdlSetOutputPortDataTypeTYPE(SimStruct_* S, int32_t port, DataTypeId id);
-typedef void mdlSetDefaultPortDataTypesTYPE(SimStruct_* S);
-typedef void mdlSetInputPortFrameDataTYPE(SimStruct_* S, int32_t port, int32_t frameData);
-typedef void mdlSetInputPortComplexSignalTYPE(SimStruct_* S, int32_t port, int32_t complexSignal);
-typedef void mdlSetOutputPortComplexSignalTYPE(SimStruct_* S, int32_t port, int32_t complexSignal);
-typedef void mdlSetWorkWidthsTYPE(SimStruct_* S);
-typedef void mdlStartTYPE(SimStruct_* S);
-typedef void mdlPreSimTYPE(SimStruct_* S);
-typedef void mdlOutputsTYPE(SimStruct_* S, int32_t tid);
-typedef void mdlTerminateTYPE(SimStruct_* S);
-typedef void mdlTarnCGTYPE(SimStruct_* S, TarnCG::CGHandle* cg);
+typedef void mdlInitializeSizesTYPE(BlockHandle* S);
+typedef void mdlCheckParametersTYPE(BlockHandle* S);
+typedef void mdlProcessParametersTYPE(BlockHandle* S);
+typedef void mdlInitializeSampleTimesTYPE(BlockHandle* S);
+typedef void mdlSetInputPortDimensionInfoTYPE(BlockHandle* S, int32_t port, const DimsInfo_tag* dimsInfo);
+typedef void mdlSetOutputPortDimensionInfoTYPE(BlockHandle* S, int32_t port, const DimsInfo_tag* dimsInfo);
+typedef void mdlSetDefaultPortDimensionInfoTYPE(BlockHandle* S);
+typedef void mdlSetInputPortNumberOfDimensionsTYPE(BlockHandle* S, int32_t port, int32_t numDims);
+typedef void mdlSetInputPortDimsModeTYPE(BlockHandle* S, int32_t port, int32_t dimsMode);
+typedef void mdlSetInputPortDataTypeTYPE(BlockHandle* S, int32_t port, DataTypeId id);
+typedef void mdlSetOutputPortDataTypeTYPE(BlockHandle* S, int32_t port, DataTypeId id);
+typedef void mdlSetDefaultPortDataTypesTYPE(BlockHandle* S);
+typedef void mdlSetInputPortFrameDataTYPE(BlockHandle* S, int32_t port, int32_t frameData);
+typedef void mdlSetInputPortComplexSignalTYPE(BlockHandle* S, int32_t port, int32_t complexSignal);
+typedef void mdlSetOutputPortComplexSignalTYPE(BlockHandle* S, int32_t port, int32_t complexSignal);
+typedef void mdlSetWorkWidthsTYPE(BlockHandle* S);
+typedef void mdlStartTYPE(BlockHandle* S);
+typedef void mdlPreSimTYPE(BlockHandle* S);
+typedef void mdlOutputsTYPE(BlockHandle* S, int32_t tid);
+typedef void mdlTerminateTYPE(BlockHandle* S);
+typedef void mdlTarnCGTYPE(BlockHandle* S, TarnCG::CGHandle* cg);
 // Entry point a loadable module of the numeric environment must have; does nothing.
 typedef void tukFunctionTYPE(int nlhs, void* plhs[], int nrhs, const void* prhs[]);
 

@@ -45,7 +45,7 @@ std::string dspMessageText(const char* messageClass, std::initializer_list<std::
 
 // ---- Parameters ---------------------------------------------------------------------------------------------
 // Declares n dialog parameters; false (error set) when the user gave another number.
-bool registerSFunctionParams(SysObjAdaptorSFun* S, int32_t n);
+bool registerSFcnParams(SysObjAdaptorSFun* S, int32_t n);
 // Whether parameter index holds a whole number in [lo, hi]; reports its own error when not.
 bool dspIsPopupParamValid(SysObjAdaptorSFun* S, int32_t index, int32_t lo, int32_t hi);
 

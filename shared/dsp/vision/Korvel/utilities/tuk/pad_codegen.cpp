@@ -289,7 +289,7 @@ void PadCoreCtx::circularLine(const IdxRef& d) {
 
 }  // namespace
 
-DRAVO_CALLBACK void mdlTarnCG(SimStruct_* S, TarnCG::CGHandle* cg) {
+DRAVO_CALLBACK void mdlTarnCG(BlockHandle* S, TarnCG::CGHandle* cg) {
     PadCoreCtx ctx(S, cg);
     ctx.constructCode();
 }

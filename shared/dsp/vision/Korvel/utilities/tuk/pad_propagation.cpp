@@ -269,7 +269,7 @@ bool anyDimensionGrows(SysObjAdaptorSFun* S, const PadSettings& p)
 
 using namespace pad;
 
-DRAVO_CALLBACK void mdlSetInputPortFrameData(SimStruct_* S, int32_t port, int32_t frameData)
+DRAVO_CALLBACK void mdlSetInputPortFrameData(BlockHandle* S, int32_t port, int32_t frameData)
 {
     if (!ssSetInputPortFrameData(S, port, frameData)) {
         return;
@@ -277,7 +277,7 @@ DRAVO_CALLBACK void mdlSetInputPortFrameData(SimStruct_* S, int32_t port, int32_
     ssSetOutputPortFrameData(S, 0, frameData);
 }
 
-DRAVO_CALLBACK void mdlSetInputPortDimensionInfo(SimStruct_* S, int32_t port, const DimsInfo_tag* dimsInfo)
+DRAVO_CALLBACK void mdlSetInputPortDimensionInfo(BlockHandle* S, int32_t port, const DimsInfo_tag* dimsInfo)
 {
     if (!ssSetInputPortDimensionInfo(S, port, dimsInfo)) {
         return;
@@ -314,7 +314,7 @@ DRAVO_CALLBACK void mdlSetInputPortDimensionInfo(SimStruct_* S, int32_t port, co
     utFree(after);
 }
 
-DRAVO_CALLBACK void mdlSetOutputPortDimensionInfo(SimStruct_* S, int32_t port, const DimsInfo_tag* dimsInfo)
+DRAVO_CALLBACK void mdlSetOutputPortDimensionInfo(BlockHandle* S, int32_t port, const DimsInfo_tag* dimsInfo)
 {
     const PadSettings p = readPadSettings(S);
     const bool inputWasSized = ssGetInputPortWidth(S, 0) != -1;
@@ -330,7 +330,7 @@ DRAVO_CALLBACK void mdlSetOutputPortDimensionInfo(SimStruct_* S, int32_t port, c
     }
 }
 
-DRAVO_CALLBACK void mdlSetDefaultPortDimensionInfo(SimStruct_* S)
+DRAVO_CALLBACK void mdlSetDefaultPortDimensionInfo(BlockHandle* S)
 {
     if (ssGetNumInputPorts(S) == 2 && ssGetInputPortWidth(S, 1) == -1) {
         if (!ssSetInputPortMatrixDimensions(S, 1, 1, 1)) {
@@ -373,7 +373,7 @@ DRAVO_CALLBACK void mdlSetDefaultPortDimensionInfo(SimStruct_* S)
     mdlSetInputPortDimensionInfo(S, 0, &di);
 }
 
-DRAVO_CALLBACK void mdlSetInputPortComplexSignal(SimStruct_* S, int32_t port, int32_t complexSignal)
+DRAVO_CALLBACK void mdlSetInputPortComplexSignal(BlockHandle* S, int32_t port, int32_t complexSignal)
 {
     if (!ssSetInputPortComplexSignal(S, port, complexSignal)) {
         return;
@@ -417,7 +417,7 @@ DRAVO_CALLBACK void mdlSetInputPortComplexSignal(SimStruct_* S, int32_t port, in
     }
 }
 
-DRAVO_CALLBACK void mdlSetOutputPortComplexSignal(SimStruct_* S, int32_t port, int32_t complexSignal)
+DRAVO_CALLBACK void mdlSetOutputPortComplexSignal(BlockHandle* S, int32_t port, int32_t complexSignal)
 {
     if (!ssSetOutputPortComplexSignal(S, port, complexSignal)) {
         return;
@@ -471,7 +471,7 @@ DRAVO_CALLBACK void mdlSetOutputPortComplexSignal(SimStruct_* S, int32_t port, i
 namespace {
 
 // Gives t to every port of one direction still unset; false (reported) when one has another type.
-bool spreadType(SimStruct_* S, DataTypeId t, bool inputs, const char* conflictClass)
+bool spreadType(BlockHandle* S, DataTypeId t, bool inputs, const char* conflictClass)
 {
     const int32_t count = inputs ? ssGetNumInputPorts(S) : ssGetNumOutputPorts(S);
     for (int32_t q = 0; q < count; ++q) {
@@ -492,7 +492,7 @@ constexpr uint32_t kSupportedTypes = 0x67ff;
 
 }  // namespace
 
-DRAVO_CALLBACK void mdlSetInputPortDataType(SimStruct_* S, int32_t port, DataTypeId dataType)
+DRAVO_CALLBACK void mdlSetInputPortDataType(BlockHandle* S, int32_t port, DataTypeId dataType)
 {
     if (!VekSimCommon::dspIsDataTypeSupported(S, dataType, 1, VekSimCommon::DSP_INPUT_PORT,
                                               port == 0 ? "Input" : "Pad value", kSupportedTypes)) {
@@ -504,7 +504,7 @@ DRAVO_CALLBACK void mdlSetInputPortDataType(SimStruct_* S, int32_t port, DataTyp
     }
 }
 
-DRAVO_CALLBACK void mdlSetOutputPortDataType(SimStruct_* S, int32_t port, DataTypeId dataType)
+DRAVO_CALLBACK void mdlSetOutputPortDataType(BlockHandle* S, int32_t port, DataTypeId dataType)
 {
     (void)port;
     if (!VekSimCommon::dspIsDataTypeSupported(S, dataType, 1, VekSimCommon::DSP_OUTPUT_PORT, "Output",
@@ -518,7 +518,7 @@ DRAVO_CALLBACK void mdlSetOutputPortDataType(SimStruct_* S, int32_t port, DataTy
 
 // The pad amounts and strides are fixed at set-up, so a signal whose size changes from step to step would
 // be padded by its maximum size, stale elements included; such signals are refused.
-DRAVO_CALLBACK void mdlSetInputPortDimsMode(SimStruct_* S, int32_t port, int32_t dimsMode)
+DRAVO_CALLBACK void mdlSetInputPortDimsMode(BlockHandle* S, int32_t port, int32_t dimsMode)
 {
     if (dimsMode == 1) {
         ssSetErrorStatus(S, "The pad block works on fixed-size signals only; input signals of variable size are "

@@ -27,7 +27,7 @@ enum RtpIndex : int32_t {
 enum DWorkIndex : int32_t { DWORK_IN_ADD = 0, DWORK_OUT_ADD = 1 };
 constexpr uint32_t kOptions = 0x21280002;
 
-PadInstance* instanceOf(SimStruct_* S)
+PadInstance* instanceOf(BlockHandle* S)
 {
     return static_cast<PadInstance*>(ssGetUserData(S));
 }
@@ -41,7 +41,7 @@ void freeScratch(PadInstance* inst)
 }
 
 // Creates an int32 1 x n RTP from a scratch array, which is freed and nulled whatever the outcome.
-bool createIndexRtp(SimStruct_* S, int32_t index, const char* name, int32_t n, int32_t*& data)
+bool createIndexRtp(BlockHandle* S, int32_t index, const char* name, int32_t n, int32_t*& data)
 {
     const int32_t dims[2] = {1, n};
     const bool ok = ssCreateRunTimeParamFromData(S, index, name, SS_INT32, 0, 2, dims, data);
@@ -51,7 +51,7 @@ bool createIndexRtp(SimStruct_* S, int32_t index, const char* name, int32_t n, i
 }
 
 // Replicate, symmetric and circular padding copy from the kept data; with none kept there is no source.
-bool keptDataForFills(SimStruct_* S, int32_t method, int32_t n, const int32_t* outDims, const int32_t* before,
+bool keptDataForFills(BlockHandle* S, int32_t method, int32_t n, const int32_t* outDims, const int32_t* before,
                       const int32_t* after)
 {
     if (method == PAD_CONSTANT) {
@@ -69,7 +69,7 @@ bool keptDataForFills(SimStruct_* S, int32_t method, int32_t n, const int32_t* o
     return true;
 }
 
-void refreshRunInfoPointers(SimStruct_* S, PadRunInfo& ri)
+void refreshRunInfoPointers(BlockHandle* S, PadRunInfo& ri)
 {
     ri.outDims = static_cast<const int32_t*>(VekSimCommon::GetRTPDataPtr(S, RTP_OUT_DIMS));
     ri.padBefore = static_cast<const int32_t*>(VekSimCommon::GetRTPDataPtr(S, RTP_PAD_BEFORE));
@@ -80,9 +80,9 @@ void refreshRunInfoPointers(SimStruct_* S, PadRunInfo& ri)
 
 }  // namespace
 
-DRAVO_CALLBACK void mdlInitializeSizes(SimStruct_* S)
+DRAVO_CALLBACK void mdlInitializeSizes(BlockHandle* S)
 {
-    if (!VekSimCommon::registerSFunctionParams(S, NUM_PARAMS)) {
+    if (!VekSimCommon::registerSFcnParams(S, NUM_PARAMS)) {
         return;
     }
     ssAllowSignalsWithMoreThan2D(S);
@@ -130,12 +130,12 @@ DRAVO_CALLBACK void mdlInitializeSizes(SimStruct_* S)
     ssSetTarnCG(S, 1);
 }
 
-DRAVO_CALLBACK void mdlCheckParameters(SimStruct_* S)
+DRAVO_CALLBACK void mdlCheckParameters(BlockHandle* S)
 {
     checkPadParameters(S);
 }
 
-DRAVO_CALLBACK void mdlSetWorkWidths(SimStruct_* S)
+DRAVO_CALLBACK void mdlSetWorkWidths(BlockHandle* S)
 {
     PadInstance* inst = instanceOf(S);
     if (inst == nullptr) {
@@ -236,7 +236,7 @@ DRAVO_CALLBACK void mdlSetWorkWidths(SimStruct_* S)
     ssSupportsMultipleExecInstances(S, 1);
 }
 
-DRAVO_CALLBACK void mdlStart(SimStruct_* S)
+DRAVO_CALLBACK void mdlStart(BlockHandle* S)
 {
     PadInstance* inst = instanceOf(S);
     if (inst == nullptr) {
@@ -290,7 +290,7 @@ DRAVO_CALLBACK void mdlStart(SimStruct_* S)
     }
 }
 
-DRAVO_CALLBACK void mdlOutputs(SimStruct_* S, int32_t /*tid*/)
+DRAVO_CALLBACK void mdlOutputs(BlockHandle* S, int32_t /*tid*/)
 {
     PadInstance* inst = instanceOf(S);
     if (inst != nullptr && inst->cache != nullptr) {
@@ -298,7 +298,7 @@ DRAVO_CALLBACK void mdlOutputs(SimStruct_* S, int32_t /*tid*/)
     }
 }
 
-DRAVO_CALLBACK void mdlProcessParameters(SimStruct_* S)
+DRAVO_CALLBACK void mdlProcessParameters(BlockHandle* S)
 {
     const PadSettings p = readPadSettings(S);
     if (!p.valueFromDialog()) {
@@ -313,7 +313,7 @@ DRAVO_CALLBACK void mdlProcessParameters(SimStruct_* S)
     }
 }
 
-DRAVO_CALLBACK void mdlTerminate(SimStruct_* S)
+DRAVO_CALLBACK void mdlTerminate(BlockHandle* S)
 {
     PadInstance* inst = instanceOf(S);
     if (inst != nullptr) {
