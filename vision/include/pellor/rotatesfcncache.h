@@ -23,28 +23,35 @@ public:
     virtual void getOutputDims(int32_t* rows, int32_t* cols) const = 0;
 };
 
-// Everything mdlStartFltPt gathers for the floating-point kernel (pointers into host-owned memory).
-template <typename T>
-struct FltKernelConfig {
+// Sizes and choices both engines take from the block at start.
+struct RotateKernelShape {
     sysobj::SysObjAdaptorSFun* S = nullptr;
     bool quarterTurnOnly = false;
     int32_t quarterTurns = 0;
     int32_t method = 2;
+    int32_t rows = 0, cols = 0, planes = 1;
+    int32_t fullRows = 0, fullCols = 0;
+    int32_t outRowsMax = 0, outColsMax = 0;  // the output port's declared size
+    bool sameSize = false;
+    int32_t lineLen = 0;     // "LineBuffer" width - 1 (0 for a quarter turn)
+    int32_t shearedLen = 0;  // "ShearedImage" width (0 for a quarter turn)
+};
+
+// Fills the shape from the block's ports, parameters and work vectors; false when the host reported an error.
+bool gatherKernelShape(sysobj::SysObjAdaptorSFun* S, RotateKernelShape& shape);
+
+// Everything mdlStartFltPt gathers for the floating-point kernel (pointers into host-owned memory).
+template <typename T>
+struct FltKernelConfig : RotateKernelShape {
     const T* input = nullptr;
     T* output = nullptr;
     T* sheared = nullptr;
-    int32_t shearedLen = 0;
     T* line = nullptr;
-    int32_t lineLen = 0;
     const T* sineTable = nullptr;
     const void* angle = nullptr;  // RTP "Angle" (type T) or the angle port's signal
     DataTypeId angleType = 0;
     const T* maxAngle = nullptr;  // RTP "MaxAngle" when the angle comes from the port
     const T* fill = nullptr;
-    int32_t rows = 0, cols = 0, planes = 1;
-    int32_t fullRows = 0, fullCols = 0;
-    int32_t outRowsMax = 0, outColsMax = 0;  // the output port's declared size
-    bool sameSize = false;
     bool angleFromPort = false;
     bool sineByTable = false;
     bool centred = false;

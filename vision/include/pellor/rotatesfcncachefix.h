@@ -24,15 +24,7 @@ namespace pellor {
 using VekDSPFixpt::DSPDataAttributesHandle;
 
 // Everything mdlStartFixPt gathers (sizes, flags, host-owned pointers and their type ids).
-struct FixKernelConfig {
-    sysobj::SysObjAdaptorSFun* S = nullptr;
-    bool quarterTurnOnly = false;
-    int32_t quarterTurns = 0;
-    int32_t method = 2;
-    int32_t rows = 0, cols = 0, planes = 1;
-    int32_t fullRows = 0, fullCols = 0;
-    int32_t outRowsMax = 0, outColsMax = 0;  // the output port's declared size
-    bool sameSize = false;
+struct FixKernelConfig : RotateKernelShape {
     bool angleFromPort = false;
     bool centred = false;
     int32_t fillCount = 1;
@@ -40,9 +32,7 @@ struct FixKernelConfig {
     void* output = nullptr;
     int32_t inputWidth = 0, outputWidth = 0;  // elements of the ports (all planes)
     void* sheared = nullptr;
-    int32_t shearedLen = 0;
     void* line = nullptr;
-    int32_t lineLen = 0;  // "LineBuffer" width - 1
     void* sineTable = nullptr;
     int32_t sineTableLen = 0;
     void* twoPi = nullptr;     // "PiValue"

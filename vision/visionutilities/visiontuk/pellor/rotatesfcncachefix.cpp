@@ -534,25 +534,11 @@ void workingGroup(SysObjAdaptorSFun* S, int32_t modeIndex, int32_t* wl, int32_t*
 
 bool gatherFixConfig(SysObjAdaptorSFun* S, FixKernelConfig& c)
 {
-    c.S = S;
-    blockutils::getInputPortMatrixDims(S, kImagePort, &c.rows, &c.cols, &c.planes);
-    c.sameSize = !isExpandedOutput(S);
-    blockutils::getOutputPortMatrixDims(S, 0, &c.outRowsMax, &c.outColsMax);
-    if (c.sameSize) {
-        getFullOutputDimsForRotation(S, c.rows, c.cols, &c.fullRows, &c.fullCols);
-    } else {
-        c.fullRows = c.outRowsMax;
-        c.fullCols = c.outColsMax;
-    }
-    if (ssGetErrorStatus(S) != nullptr) return false;
-    c.quarterTurnOnly = isQuarterTurnOnly(S, &c.quarterTurns);
+    if (!gatherKernelShape(S, c)) return false;
     if (!c.quarterTurnOnly) {
         c.line = ssGetDWork(S, kDWorkLineBuffer);
-        c.lineLen = ssGetDWorkWidth(S, kDWorkLineBuffer) - 1;
         c.sheared = ssGetDWork(S, kDWorkShearedImage);
-        c.shearedLen = ssGetDWorkWidth(S, kDWorkShearedImage);
     }
-    c.method = paramInt(S, kInterpolation);
     c.inputType = ssGetInputPortDataType(S, kImagePort);
     c.outputType = ssGetOutputPortDataType(S, 0);
     c.input = const_cast<void*>(ssGetInputPortSignal(S, kImagePort));

@@ -156,25 +156,11 @@ template <typename T>
 RotateSFcnCache* buildFltKernel(SysObjAdaptorSFun* S)
 {
     FltKernelConfig<T> c;
-    c.S = S;
-    blockutils::getInputPortMatrixDims(S, kImagePort, &c.rows, &c.cols, &c.planes);
-    c.sameSize = !isExpandedOutput(S);
-    blockutils::getOutputPortMatrixDims(S, 0, &c.outRowsMax, &c.outColsMax);
-    if (c.sameSize) {
-        getFullOutputDimsForRotation(S, c.rows, c.cols, &c.fullRows, &c.fullCols);
-    } else {
-        c.fullRows = c.outRowsMax;
-        c.fullCols = c.outColsMax;
-    }
-    if (ssGetErrorStatus(S) != nullptr) return nullptr;
-    c.quarterTurnOnly = isQuarterTurnOnly(S, &c.quarterTurns);
+    if (!gatherKernelShape(S, c)) return nullptr;
     if (!c.quarterTurnOnly) {
         c.line = static_cast<T*>(ssGetDWork(S, kDWorkLineBuffer));
-        c.lineLen = ssGetDWorkWidth(S, kDWorkLineBuffer) - 1;
         c.sheared = static_cast<T*>(ssGetDWork(S, kDWorkShearedImage));
-        c.shearedLen = ssGetDWorkWidth(S, kDWorkShearedImage);
     }
-    c.method = paramInt(S, kInterpolation);
     c.input = static_cast<const T*>(ssGetInputPortSignal(S, kImagePort));
     c.output = static_cast<T*>(ssGetOutputPortSignal(S, 0));
     c.sineByTable = isSineByTable(S);
