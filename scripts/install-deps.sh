@@ -4,9 +4,9 @@
 set -euo pipefail
 
 packages=(build-essential cmake pkg-config libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
-          nlohmann-json3-dev libpng-dev libgmp-dev)
+          nlohmann-json3-dev libpng-dev libgmp-dev python3-numpy)
 if [[ "${1:-}" == "--bench" ]]; then
-  packages+=(libopencv-dev python3-numpy)
+  packages+=(libopencv-dev)
 fi
 
 missing=()
