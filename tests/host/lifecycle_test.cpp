@@ -238,6 +238,18 @@ TEST(Lifecycle, ComplexSignalsAreInterleaved) {
     EXPECT_EQ(outputAs<double>(b, 0), (std::vector<double>{3, -2, 5, -4}));
 }
 
+TEST(Lifecycle, RealInputUnderAComplexOffsetWidensToComplex) {
+    Block b(testblock(), "widen");
+    auto params = testParams(2.0, 0.0);
+    params[1] = Array::complexScalar(1.0, 3.0);
+    b.setParameters(params);
+    b.propagate({doubleInput({1, 2})});
+    ASSERT_EQ(b.outputPort(0).complexSignal, 1);
+    setInputFrom(b, 0, std::vector<double>{1, 2});
+    b.step();
+    EXPECT_EQ(outputAs<double>(b, 0), (std::vector<double>{3, 3, 5, 3}));  // 2*1+1 +3i, 2*2+1 +3i
+}
+
 TEST(Lifecycle, ClassWithoutTextReadsAsTheCatalogueText) {
     Block b(testblock(), "cls");
     sysobj::ssSetErrorStatusWithClass(b.handle(), "dspshared::system::inputNot2D", nullptr);

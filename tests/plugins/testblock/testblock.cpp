@@ -47,14 +47,17 @@ void setDimsModeBoth(BlockHandle* S, int32_t port, int32_t mode) {
 }
 
 template <typename T>
-void affine(const T* u, T* y, int32_t n, bool complex, double gain, double offRe, double offIm) {
-    if (!complex) {
+void affine(const T* u, T* y, int32_t n, bool inComplex, bool outComplex, double gain, double offRe,
+            double offIm) {
+    if (!outComplex) {
         for (int32_t i = 0; i < n; ++i) y[i] = static_cast<T>(gain * u[i] + offRe);
         return;
     }
+    // A real input under a complex offset gives a complex output whose imaginary part is the offset's.
+    const int32_t inStride = inComplex ? 2 : 1;
     for (int32_t i = 0; i < n; ++i) {
-        y[2 * i] = static_cast<T>(gain * u[2 * i] + offRe);
-        y[2 * i + 1] = static_cast<T>(gain * u[2 * i + 1] + offIm);
+        y[2 * i] = static_cast<T>(gain * u[inStride * i] + offRe);
+        y[2 * i + 1] = static_cast<T>((inComplex ? gain * u[2 * i + 1] : 0.0) + offIm);
     }
 }
 
@@ -217,10 +220,11 @@ DRAVO_CALLBACK void mdlOutputs(BlockHandle* S, int32_t) {
         offIm = off->complexSignal ? static_cast<const double*>(off->data)[1] : 0.0;
     }
     double gain = paramValue(S, kGain);
+    const bool outComplex = ssGetOutputPortComplexSignal(S, 0) == 1;
     if (t == SS_DOUBLE)
-        affine(static_cast<const double*>(u), static_cast<double*>(y), n, complex, gain, offRe, offIm);
+        affine(static_cast<const double*>(u), static_cast<double*>(y), n, complex, outComplex, gain, offRe, offIm);
     else
-        affine(static_cast<const float*>(u), static_cast<float*>(y), n, complex, gain, offRe, offIm);
+        affine(static_cast<const float*>(u), static_cast<float*>(y), n, complex, outComplex, gain, offRe, offIm);
 }
 
 DRAVO_CALLBACK void mdlTerminate(BlockHandle* S) {
