@@ -4,10 +4,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <regex>
 
 #include "errors.h"
 
@@ -59,13 +59,14 @@ void PendingOutputs::commit() {
 }
 
 std::string stepOutputPath(const std::string& path, int step, int steps) {
-    static const std::regex kField("%0?[0-9]*d");
-    std::smatch m;
-    if (std::regex_search(path, m, kField)) {
+    // A printf field "%d" or "%0Nd" in the path numbers the steps; otherwise "_0001" goes before the extension.
+    for (size_t at = path.find('%'); at != std::string::npos; at = path.find('%', at + 1)) {
+        size_t end = at + 1;
+        while (end < path.size() && std::isdigit(static_cast<unsigned char>(path[end]))) ++end;
+        if (end == path.size() || path[end] != 'd' || end - at > 4) continue;
         char buf[32];
-        std::string field = m.str();
-        std::snprintf(buf, sizeof buf, field.c_str(), step);
-        return m.prefix().str() + buf + m.suffix().str();
+        std::snprintf(buf, sizeof buf, path.substr(at, end + 1 - at).c_str(), step);
+        return path.substr(0, at) + buf + path.substr(end + 1);
     }
     if (steps == 1) return path;
     size_t slash = path.find_last_of('/');

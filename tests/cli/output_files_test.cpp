@@ -14,6 +14,7 @@ TEST(OutputFiles, StepPaths) {
     EXPECT_EQ(stepOutputPath("dir.v2/out", 3, 3), "dir.v2/out_0003");
     EXPECT_EQ(stepOutputPath("f%03d.npy", 7, 9), "f007.npy");
     EXPECT_EQ(stepOutputPath("f%d.npy", 12, 12), "f12.npy");
+    EXPECT_EQ(stepOutputPath("f%99999d.npy", 2, 3), "f%99999d_0002.npy");  // absurd widths are not fields
 }
 
 TEST(OutputFiles, NothingAppearsUntilCommit) {
