@@ -110,6 +110,9 @@ Fixpt::Fixpt(const Fixpt& other)
       loadCase_(other.loadCase_),
       normShift_(other.normShift_),
       magBits_(other.magBits_),
+      mulMagA_(other.mulMagA_),
+      mulMagB_(other.mulMagB_),
+      elemShift_(other.elemShift_),
       productFast_(other.productFast_),
       productDest_(other.productDest_),
       attrs_(other.attrs_),
@@ -128,11 +131,11 @@ void Fixpt::releaseLogs() {
 
 // ---- Stores -------------------------------------------------------------------------------------------
 
-void Fixpt::logProduct(const Fit& f) const {
+void Fixpt::logProduct(u128 bits, uint8_t flags) const {
     LogRecord& r = logs_->records[int32_t(ObjectRecord::Product)];
-    r.noteFlags(f.flags);
+    r.noteFlags(flags);
     const NumType& t = attrs_->productType();
-    r.noteValue(t.isSigned ? std::ldexp(double(i128(f.bits)), -t.fracLength) : std::ldexp(double(f.bits), -t.fracLength));
+    r.noteValue(t.isSigned ? std::ldexp(double(i128(bits)), -t.fracLength) : std::ldexp(double(bits), -t.fracLength));
 }
 
 Fixpt Fixpt::square() const { return *this * *this; }
@@ -143,6 +146,30 @@ u128 FixptProduct::computeSlow(const Fixpt& a, const Fixpt& b) {
     u128 bytes;
     std::memcpy(&bytes, t.own_, sizeof bytes);
     return bytes;
+}
+
+i128 FixptProduct::exactWide(const Fixpt& a, const Fixpt& b) { return a.loadFast() * b.loadFast(); }
+
+void Fixpt::addStoredProduct(const Fixpt& a, u128 bits, bool subtract) {
+    const QuantDest& pd = *a.productDest_;
+    if (!addFast(i128(bits), pd.type.fracLength, subtract)) {
+        Fixpt t(a, pd, ObjectRecord::Product);  // an alignment too wide for 128 bits
+        t.storeFast(bits);
+        addSlow(t, subtract);
+    }
+}
+
+void Fixpt::addProductGeneral(FixptProduct p, bool subtract) {
+    if (!(p.fast_ && fast_)) {
+        addSlow(p.toFixpt(), subtract);
+        return;
+    }
+    const QuantDest& pd = *p.a_->productDest_;
+    const Fit f = p.small_ ? detail::quantiseFast<int64_t>(p.exact64_, p.exp_, pd)
+                           : detail::quantiseFast<i128>(p.exact_, p.exp_, pd);
+    if (p.a_->logs_) p.a_->logProduct(f.bits, f.flags);
+    if (p.small_ && pd.fits64 && addFast64(int64_t(f.bits), pd.type.fracLength, subtract)) return;
+    addStoredProduct(*p.a_, f.bits, subtract);
 }
 
 Fixpt FixptProduct::toFixpt() const {

@@ -175,6 +175,7 @@ protected:
     void initProduct() {
         productDest_ = &attrs_->productDest();
         productFast_ = productDest_->isFast();
+        mulMagA_ = int16_t(fast_ && productFast_ ? magBits_ : kNoFastMul);
     }
 
 private:
@@ -187,11 +188,14 @@ private:
         const int32_t log2Bytes = bytes == 1 ? 0 : bytes == 2 ? 1 : bytes == 4 ? 2 : 3;
         loadCase_ = uint8_t(2 * log2Bytes + (t.isSigned ? 1 : 0));
         normShift_ = uint8_t(fast_ && t.wordLength != bytes * 8 ? 64 - t.wordLength : 0);
+        elemShift_ = uint8_t(__builtin_ctz(uint32_t(bytes)));  // containers are 1, 2, 4, 8 or 16 bytes
+        mulMagB_ = int16_t(fast_ ? magBits_ : kNoFastMul);
+        mulMagA_ = kNoFastMul;  // set with the product target
     }
     detail::QuantDest divisionDest() const {
         return detail::QuantDest::make(qd_.type, qd_.rounding, qd_.overflow, true);
     }
-    [[gnu::always_inline]] unsigned char* elementPtr() const { return data_ + size_t(index_) * size_t(qd_.type.containerBytes); }
+    [[gnu::always_inline]] unsigned char* elementPtr() const { return data_ + (size_t(index_) << elemShift_); }
 
     [[gnu::always_inline]] i128 loadFast() const {
         const unsigned char* p = elementPtr();
@@ -214,26 +218,54 @@ private:
         if (normShift_) u &= ~uint64_t(0) >> normShift_;
         return u;
     }
-    // The current element as int64 (the word must not be unsigned 64-bit).
+    // The current element as int64 (the word must not be unsigned 64-bit). Full words load with the
+    // container's own extension; narrower ones are normalised by the precomputed shift.
     [[gnu::always_inline]] int64_t loadFast64() const {
         const unsigned char* p = elementPtr();
-        uint64_t raw;
-        switch (qd_.type.containerBytes) {
-            case 1: { uint8_t x; std::memcpy(&x, p, 1); raw = x; break; }
-            case 2: { uint16_t x; std::memcpy(&x, p, 2); raw = x; break; }
-            case 4: { uint32_t x; std::memcpy(&x, p, 4); raw = x; break; }
-            default: { std::memcpy(&raw, p, 8); break; }
+        // Tested in turn rather than through a jump table: the signed cases come first.
+        int64_t v;
+        if (loadCase_ == 3) {
+            int16_t x;
+            std::memcpy(&x, p, 2);
+            v = x;
+        } else if (loadCase_ == 5) {
+            int32_t x;
+            std::memcpy(&x, p, 4);
+            v = x;
+        } else if (loadCase_ >= 6) {
+            std::memcpy(&v, p, 8);
+        } else {
+            v = loadSmall64(p);
         }
-        const int32_t shift = 64 - qd_.type.wordLength;
-        return qd_.type.isSigned ? int64_t(raw << shift) >> shift : int64_t((raw << shift) >> shift);
+        if (normShift_) [[unlikely]] {
+            v = (loadCase_ & 1) ? int64_t(uint64_t(v) << normShift_) >> normShift_
+                                : int64_t((uint64_t(v) << normShift_) >> normShift_);
+        }
+        return v;
+    }
+    // loadFast64's 8-bit and unsigned 16/32-bit cases.
+    int64_t loadSmall64(const unsigned char* p) const {
+        switch (loadCase_) {
+            case 0: { uint8_t x; std::memcpy(&x, p, 1); return x; }
+            case 1: { int8_t x; std::memcpy(&x, p, 1); return x; }
+            case 2: { uint16_t x; std::memcpy(&x, p, 2); return x; }
+            default: { uint32_t x; std::memcpy(&x, p, 4); return x; }
+        }
     }
     [[gnu::always_inline]] void storeFast(u128 bits) {
         unsigned char* p = elementPtr();
-        switch (qd_.type.containerBytes) {
-            case 1: { uint8_t x = uint8_t(bits); std::memcpy(p, &x, 1); break; }
-            case 2: { uint16_t x = uint16_t(bits); std::memcpy(p, &x, 2); break; }
-            case 4: { uint32_t x = uint32_t(bits); std::memcpy(p, &x, 4); break; }
-            default: { uint64_t x = uint64_t(bits); std::memcpy(p, &x, 8); break; }
+        if (elemShift_ == 1) {
+            const uint16_t x = uint16_t(bits);
+            std::memcpy(p, &x, 2);
+        } else if (elemShift_ == 2) {
+            const uint32_t x = uint32_t(bits);
+            std::memcpy(p, &x, 4);
+        } else if (elemShift_ == 0) {
+            const uint8_t x = uint8_t(bits);
+            std::memcpy(p, &x, 1);
+        } else {
+            const uint64_t x = uint64_t(bits);
+            std::memcpy(p, &x, 8);
         }
     }
     [[gnu::always_inline]] void commitFast(const detail::Fit& f) {
@@ -257,7 +289,11 @@ private:
         commitFast(detail::quantiseFast<i128>(subtract ? a - b : a + b, e, qd_));
         return true;
     }
-    [[gnu::always_inline]] bool addProductFast(const FixptProduct& p, bool subtract);
+    [[gnu::always_inline]] bool addProduct64(const FixptProduct& p, bool subtract);
+    // Any other `+= a * b`: wide or slow products, other grids (out of line).
+    void addProductGeneral(FixptProduct p, bool subtract);
+    // this +-= a product word of a's product type (already quantised and logged) without the int64 sum.
+    void addStoredProduct(const Fixpt& a, u128 bits, bool subtract);
     [[gnu::always_inline]] bool addFastAny(const Fixpt& v, bool subtract) {
         if (!(fast_ && v.fast_)) return false;
         if (v.qd_.fits64 && addFast64(v.loadFast64(), v.qd_.type.fracLength, subtract)) return true;
@@ -308,7 +344,7 @@ private:
     int32_t signSlow() const;
     int32_t toInt32(int32_t rounding) const;
     void logStore(uint8_t flags);
-    void logProduct(const detail::Fit& f) const;
+    void logProduct(u128 bits, uint8_t flags) const;
     void releaseLogs();
     void storeFit(const detail::Fit& f);
     void storeFloating(double v, uint8_t flags);
@@ -323,6 +359,12 @@ private:
     uint8_t loadCase_ = 0;    // 2 x log2(container bytes) + signed, for the fast load
     uint8_t normShift_ = 0;   // 64 - word length when the word does not fill its fast container
     int16_t magBits_ = 0;     // magnitude bits of the word: wl - 1 (signed) or wl
+    // Magnitude bits as left (A) and right (B) factor of a fast product, kNoFastMul when this object
+    // cannot take that role; a product is fast when their sum is at most 126 and fits int64 up to 62.
+    static constexpr int16_t kNoFastMul = 1000;
+    int16_t mulMagA_ = kNoFastMul;
+    int16_t mulMagB_ = kNoFastMul;
+    uint8_t elemShift_ = 0;   // log2(container bytes)
     bool productFast_ = false;  // the handle's product type takes the fast path
     const detail::QuantDest* productDest_ = nullptr;  // the handle's product target
     const DSPDataAttributesHandle* attrs_ = nullptr;
@@ -343,18 +385,25 @@ public:
 private:
     friend class Fixpt;
     [[gnu::always_inline]] FixptProduct(const Fixpt& a, const Fixpt& b) : a_(&a) {
-        fast_ = a.fast_ && b.fast_ && a.magBits_ + b.magBits_ <= 126 && a.productFast_;
-        if (fast_) {
+        // Both fixed point within 64 bits, a's product type too: the exact product fits int64 up to 62
+        // magnitude bits and i128 up to 126.
+        const int32_t magBits = a.mulMagA_ + b.mulMagB_;
+        if (magBits <= 62) [[likely]] {
+            fast_ = small_ = true;
             exp_ = -(a.qd_.type.fracLength + b.qd_.type.fracLength);
-            small_ = a.magBits_ + b.magBits_ <= 62;
-            if (small_) exact64_ = a.loadFast64() * b.loadFast64();
-            else exact_ = a.loadFast() * b.loadFast();
+            exact64_ = a.loadFast64() * b.loadFast64();
+        } else if (magBits <= 126) {
+            fast_ = true;
+            exp_ = -(a.qd_.type.fracLength + b.qd_.type.fracLength);
+            exact_ = exactWide(a, b);
         } else {
             stored_ = computeSlow(a, b);
         }
     }
     // The product's container bytes in a's product type, through the general path.
     static u128 computeSlow(const Fixpt& a, const Fixpt& b);
+    // The exact product of two fast words in 128 bits (kept out of the inline path).
+    static i128 exactWide(const Fixpt& a, const Fixpt& b);
 
     const Fixpt* a_;
     bool fast_ = false;
@@ -367,37 +416,37 @@ private:
 
 [[gnu::always_inline]] inline FixptProduct Fixpt::operator*(const Fixpt& b) const { return FixptProduct(*this, b); }
 
-[[gnu::always_inline]] inline bool Fixpt::addProductFast(const FixptProduct& p, bool subtract) {
-    if (!(p.fast_ && fast_)) return false;
-    const detail::QuantDest& pd = *p.a_->productDest_;
-    if (p.small_) {
-        const detail::Fit f = detail::quantiseFast<int64_t>(p.exact64_, p.exp_, pd);
-        if (p.a_->logs_) p.a_->logProduct(f);
-        if (pd.fits64 && addFast64(int64_t(f.bits), pd.type.fracLength, subtract)) return true;
-        if (!addFast(i128(f.bits), pd.type.fracLength, subtract)) {
-            Fixpt t(*p.a_, pd, ObjectRecord::Product);  // an alignment too wide for 128 bits
-            t.storeFast(f.bits);
-            addSlow(t, subtract);
-        }
+// The common multiply-accumulate: an int64 exact product quantised into a product type that lies on this
+// object's grid, both words within int64. The decisions are quantiseFast's, as in the general path.
+[[gnu::always_inline]] inline bool Fixpt::addProduct64(const FixptProduct& p, bool subtract) {
+    if (!(p.small_ && fast_)) return false;
+    const Fixpt& a = *p.a_;
+    const detail::QuantDest& pd = *a.productDest_;
+    if (!(pd.fits64 && qd_.fits64 && pd.type.fracLength == qd_.type.fracLength)) return false;
+    const detail::Fit64 f = detail::quantiseFast64(p.exact64_, p.exp_, pd);
+    if (a.logs_) [[unlikely]] a.logProduct(u128(i128(f.bits)), f.flags);
+    int64_t sum;
+    const bool overflow = subtract ? __builtin_sub_overflow(loadFast64(), f.bits, &sum)
+                                   : __builtin_add_overflow(loadFast64(), f.bits, &sum);
+    if (overflow) [[unlikely]] {
+        addStoredProduct(a, u128(i128(f.bits)), subtract);
         return true;
     }
-    const detail::Fit f = detail::quantiseFast<i128>(p.exact_, p.exp_, pd);
-    if (p.a_->logs_) p.a_->logProduct(f);
-    if (!addFast(i128(f.bits), pd.type.fracLength, subtract)) {
-        Fixpt t(*p.a_, pd, ObjectRecord::Product);  // an alignment too wide for 128 bits
-        t.storeFast(f.bits);
-        addSlow(t, subtract);
-    }
+    // Same grid: nothing is dropped or appended, so only the range is checked.
+    const detail::Fit64 s = sum > qd_.hi64 || sum < qd_.lo64 ? detail::overflowed64(sum, qd_) : detail::Fit64{sum, 0};
+    storeFast(u128(i128(s.bits)));
+    if (log_) [[unlikely]] logStore(s.flags);
     return true;
 }
 
+// The product is passed on by value so that its fields stay in registers on the inline path.
 [[gnu::always_inline]] inline Fixpt& Fixpt::operator+=(const FixptProduct& p) {
-    if (!addProductFast(p, false)) addSlow(p.toFixpt(), false);
+    if (!addProduct64(p, false)) addProductGeneral(FixptProduct(p), false);
     return *this;
 }
 
 inline Fixpt& Fixpt::operator-=(const FixptProduct& p) {
-    if (!addProductFast(p, true)) addSlow(p.toFixpt(), true);
+    if (!addProduct64(p, true)) addProductGeneral(FixptProduct(p), true);
     return *this;
 }
 

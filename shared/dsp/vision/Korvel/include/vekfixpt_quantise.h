@@ -178,4 +178,45 @@ template <class T>
     return Fit{u128(i128(m)), 0};
 }
 
+// A stored integer of a destination whose words fit int64 (QuantDest::fits64), with the quantisation's
+// flags: the same value as Fit's bits, small enough to stay in registers.
+struct Fit64 {
+    int64_t bits = 0;
+    uint8_t flags = 0;
+};
+
+// The general quantisation of m x 2^e, for the rare cases of quantiseFast64 (kept out of line).
+[[gnu::noinline]] inline Fit64 quantiseRare64(int64_t m, int32_t e, const QuantDest& d) {
+    const Fit f = quantise(I128{i128(m)}, e, d);
+    return Fit64{int64_t(f.bits), f.flags};
+}
+[[gnu::noinline]] inline Fit64 overflowed64(int64_t m, const QuantDest& d) {
+    const Fit f = overflowed(m < 0, u128(i128(m)), d.type, d.overflow);
+    return Fit64{int64_t(f.bits), f.flags};
+}
+
+// quantiseFast<int64_t> into a destination with d.fits64: the same decisions and results.
+[[gnu::always_inline]] inline Fit64 quantiseFast64(int64_t m, int32_t e, const QuantDest& d) {
+    constexpr int32_t kValueBits = 62;
+    const int32_t k = -d.type.fracLength - e;
+    if (k > 0) {
+        if (k > kValueBits - 4) [[unlikely]] return quantiseRare64(m, e, d);
+        const uint64_t mask = (uint64_t(1) << k) - 1;
+        const uint64_t dropped = uint64_t(m) & mask;
+        const bool negative = m < 0;
+        m >>= k;
+        if (!d.neverRoundsUp && dropped != 0 && roundUp(d.rounding, d.isDivision, negative, ((dropped >> (k - 1)) & 1) != 0,
+                                    (dropped & (mask >> 1)) != 0, (m & 1) != 0)) {
+            ++m;
+        }
+    } else if (k < 0) {
+        if (k < -(kValueBits / 2)) [[unlikely]] return quantiseRare64(m, e, d);
+        const int64_t limit = int64_t(1) << (kValueBits - 1 + k);
+        if (m >= limit || m < -limit) [[unlikely]] return quantiseRare64(m, e, d);
+        m = int64_t(uint64_t(m) << -k);
+    }
+    if (m > d.hi64 || m < d.lo64) [[unlikely]] return overflowed64(m, d);
+    return Fit64{m, 0};
+}
+
 }  // namespace VekDSPFixpt::detail
