@@ -114,6 +114,10 @@ std::vector<ShapeCase> shapeCases()
         {{3, 2, 2, 3}, {1, 0, 2, 1}, {0, 3, 1, 2}, 0},
         {{2, 3, 2, 2}, {-1, 1, 0, -1}, {1, -1, 5, 1}, 0},
         {{3, 4}, {0, 0}, {0, 0}, 0},       // nothing to do: a plain copy
+        {{3, 2}, {0, 40}, {0, 37}, 0},     // long runs of whole columns
+        {{3, 4, 5}, {0, 2, 1}, {0, 1, 2}, 0},      // merged column; the next dimension's lines padded too
+        {{3, 4, 5}, {0, -1, 2}, {0, 1, -2}, 0},
+        {{2, 3, 4, 2}, {1, -1, 2, 0}, {0, 2, 1, 1}, 0},
     };
     for (int method = 1; method <= 4; ++method) {
         for (size_t g = 0; g < geometries.size(); ++g) {
@@ -131,16 +135,20 @@ TEST_P(PadAgainstReference, EveryElementMatches)
 {
     const ShapeCase& sc = std::get<0>(GetParam());
     const size_t elem = std::get<1>(GetParam());
-    std::vector<uint8_t> pad(elem);
-    for (size_t i = 0; i < elem; ++i) {
-        pad[i] = static_cast<uint8_t>(0xA0 + i);
+    // A pad value of distinct bytes, and one of a single repeated byte (written by memset).
+    for (const bool uniform : {false, true}) {
+        SCOPED_TRACE(uniform ? "uniform pad bytes" : "distinct pad bytes");
+        std::vector<uint8_t> pad(elem);
+        for (size_t i = 0; i < elem; ++i) {
+            pad[i] = static_cast<uint8_t>(uniform ? 0xC3 : 0xA0 + i);
+        }
+        KernelRig rig(sc.c, elem, false, pad, false, std::vector<uint8_t>(elem, 0));
+        rig.run();
+        EXPECT_EQ(rig.output, rig.expected());
+        // A second hit gives the same result (indices restart from the work vectors).
+        rig.run();
+        EXPECT_EQ(rig.output, rig.expected());
     }
-    KernelRig rig(sc.c, elem, false, pad, false, std::vector<uint8_t>(elem, 0));
-    rig.run();
-    EXPECT_EQ(rig.output, rig.expected());
-    // A second hit gives the same result (indices restart from the work vectors).
-    rig.run();
-    EXPECT_EQ(rig.output, rig.expected());
 }
 
 // Element sizes: boolean/int8/uint8 (1), int16 and complex int8 (2), single/int32 (4), double and

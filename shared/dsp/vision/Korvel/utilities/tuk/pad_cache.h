@@ -74,4 +74,8 @@ private:
     std::unique_ptr<int32_t[]> lineIndex_;  // per-dimension counter for the fills (sized N)
     std::unique_ptr<uint8_t[]> padElement_; // one output element of the pad value (constant fills)
     bool fuseFirstDimFill_ = false;         // dimension 1 is filled column by column during the copy
+    // Constant padding of the dimension just above the copied column is written line by line during the
+    // copy (before region, the line's columns, after region), so the output is written in one pass; -1
+    // when not done so.
+    int32_t fusedLineDim_ = -1;
 };

@@ -84,7 +84,8 @@ inline void repeatElement(uint8_t* dst, const uint8_t* element, size_t elemBytes
         return;
     }
     const size_t bytes = static_cast<size_t>(count) * elemBytes;
-    if (elemBytes == 1) {
+    // An element of one repeated byte (zero, above all) is a memset, the widest store the library has.
+    if (std::all_of(element + 1, element + elemBytes, [element](uint8_t b) { return b == element[0]; })) {
         std::memset(dst, element[0], bytes);
         return;
     }
@@ -93,18 +94,20 @@ inline void repeatElement(uint8_t* dst, const uint8_t* element, size_t elemBytes
         extendForward(dst, elemBytes, bytes);
         return;
     }
+    // Stores only: nothing already written is read back.
     const Pair64 pattern = elementPattern(element, elemBytes);
-    const size_t direct = std::min(bytes, size_t{4096});
     size_t i = 0;
-    for (; i + 16 <= direct; i += 16) {
+    for (; i + 32 <= bytes; i += 32) {
         std::memcpy(dst + i, &pattern, 16);
+        std::memcpy(dst + i + 16, &pattern, 16);
     }
-    if (i < direct) {
+    if (i + 16 <= bytes) {
+        std::memcpy(dst + i, &pattern, 16);
+        i += 16;
+    }
+    if (i < bytes) {
         // Whole elements of at most 8 bytes remain, so the pattern's first bytes line up.
-        std::memcpy(dst + i, &pattern, direct - i);
-    }
-    if (direct < bytes) {
-        extendForward(dst, direct - direct % 16, bytes);
+        std::memcpy(dst + i, &pattern, bytes - i);
     }
 }
 
@@ -320,6 +323,12 @@ PadSFcnCache::PadSFcnCache(PadRunInfo* runInfo)
     // When columns are lines of dimension 1, pad each right after copying it, while it is in cache.
     fuseFirstDimFill_ = n >= 1 && merged == 0 && (ri.padBefore[0] > 0 || ri.padAfter[0] > 0) &&
                         mergedColumnLength_ > 0;
+    // Constant fills write places no copy or other fill writes, so their order is free.
+    const int32_t lineDim = merged + 1;
+    if (ri.padMethod == PAD_CONSTANT && lineDim < n && (ri.padBefore[lineDim] > 0 || ri.padAfter[lineDim] > 0) &&
+        mergedColumnLength_ > 0 && mergedColumnCount_ > 0) {
+        fusedLineDim_ = lineDim;
+    }
 }
 
 bool PadSFcnCache::allocateScratch()
@@ -365,7 +374,7 @@ void PadSFcnCache::computeOutputs()
     for (int32_t d = 0; d < ri.numDims; ++d) {
         const int32_t outDim = ri.outDims[d];
         const int64_t highProd = outDim == 0 ? 0 : total / (lowProd * outDim);
-        const bool filledDuringCopy = d == 0 && fuseFirstDimFill_;
+        const bool filledDuringCopy = (d == 0 && fuseFirstDimFill_) || d == fusedLineDim_;
         if ((ri.padBefore[d] > 0 || ri.padAfter[d] > 0) && outDim > 0 && !filledDuringCopy) {
             fill_(this, d, outDim, lowProd, highProd);
         }
@@ -406,7 +415,30 @@ void PadSFcnCache::copyInputToOutput()
         inOffset += static_cast<int64_t>(ri.inWorkAdd[k]) * ri.inAdd[k];
         outOffset += static_cast<int64_t>(ri.outWorkAdd[k]) * ri.outAdd[k];
     }
+    // Lines along fusedLineDim_ (constant padding) are runs of consecutive columns; a line's pad regions are
+    // written just before its first column and just after its last.
+    PadLineShape lineDimShape{};
+    int64_t columnsPerLine = 0;
+    int64_t columnsLeftInLine = 0;
+    int64_t lineStart = 0;
+    if (fusedLineDim_ >= 0) {
+        int64_t lowProd = 1;
+        for (int32_t k = 0; k < fusedLineDim_; ++k) {
+            lowProd *= ri.outDims[k];
+        }
+        lineDimShape = lineShape(fusedLineDim_, ri.outDims[fusedLineDim_], lowProd);
+        columnsPerLine = lineDimShape.kept;
+    }
+    const int64_t padPerPosition = static_cast<int64_t>(lineDimShape.unit / outBytes);
     for (int64_t column = 0; column < mergedColumnCount_; ++column) {
+        if (fusedLineDim_ >= 0 && columnsLeftInLine == 0) {
+            // The first column of a line: its start lies outAdd positions back along the line's dimension
+            // and along the column's own dimension.
+            lineStart = outOffset - static_cast<int64_t>(ri.outWorkAdd[fusedLineDim_]) * ri.outAdd[fusedLineDim_] -
+                        static_cast<int64_t>(ri.outWorkAdd[mergedDim_]) * ri.outAdd[mergedDim_];
+            repeatElement(out + lineStart * outBytes, padElement, outBytes, lineDimShape.before * padPerPosition);
+            columnsLeftInLine = columnsPerLine;
+        }
         // Leading merged dimensions have start 0 in both arrays.
         if (ri.widen) {
             widenRun(out + outOffset * outBytes, in + inOffset * inBytes, mergedColumnLength_, elemBytes, zero);
@@ -419,6 +451,11 @@ void PadSFcnCache::copyInputToOutput()
             uint8_t* line = out + (outOffset - ri.outAdd[0]) * outBytes;
             const uint8_t* kept = ri.widen ? line + firstDimLine.before * firstDimLine.unit : in + inOffset * inBytes;
             FirstDimFill(firstDimLine, padElement, kept, line);
+        }
+        if (fusedLineDim_ >= 0 && --columnsLeftInLine == 0) {
+            const int64_t afterStart = lineDimShape.before + lineDimShape.kept;
+            repeatElement(out + (lineStart * outBytes + static_cast<size_t>(afterStart) * lineDimShape.unit),
+                          padElement, outBytes, lineDimShape.after * padPerPosition);
         }
         // Advance the dimensions above the column; a dimension that runs out restarts and carries. The
         // offsets follow the indices incrementally.
