@@ -263,3 +263,31 @@ TEST(CompileRun, SaturatingUnsignedArithmeticOnNarrowIntegers) {
     ASSERT_TRUE(r.ok);
     EXPECT_EQ(r.outputs[0].bytes, (std::vector<uint8_t>{9, 225, 255, 255}));
 }
+
+// Timing several steps: one untimed warm-up, then each timed step; the outputs are those of the last step
+// (a work-vector counter shows how many steps ran) and the best step is never slower than the mean
+// (up to the rounding of the sum).
+TEST(CompileRun, RepeatedStepsReportTheMeanAndTheBestStep) {
+    for (int32_t repeat : {1, 2, 5}) {
+        BlockDesc d;
+        d.name = "steps";
+        d.inputs.push_back(cgtest::signal(Type::intT(true, 32), {1}));
+        d.outputs.push_back(cgtest::signal(Type::intT(true, 32), {1}));
+        d.dworks.push_back(cgtest::data("count", Type::intT(true, 32), 1));
+        TarnCG::CGHandle h(d);
+        LambdaCtx ctx(&h, [&](LambdaCtx& c) {
+            CG::IdxRef count = c.getDWorkIdxRefAsMatrix(0);
+            ++count[0];
+            c.getOutputNumRefAsMatrix(0)[0] = c.getInputNumRefAsMatrix(0)[0] + count[0];
+        });
+        ASSERT_TRUE(ctx.constructCode());
+        CG::HarnessOptions o;
+        o.workDir = cgtest::workDir(d.name + std::to_string(repeat));
+        o.repeat = repeat;
+        CG::HarnessResult r = CG::buildAndRun(h.unit(), {{cgtest::bytesOf(std::vector<int32_t>{100}), {}}}, o);
+        ASSERT_TRUE(r.ok) << r.error;
+        EXPECT_EQ(cgtest::valuesOf<int32_t>(r.outputs[0].bytes), (std::vector<int32_t>{100 + repeat})) << repeat;
+        EXPECT_GT(r.bestSecondsPerStep, 0.0) << repeat;
+        EXPECT_LE(r.bestSecondsPerStep, r.secondsPerStep * (1 + 1e-9)) << repeat;
+    }
+}

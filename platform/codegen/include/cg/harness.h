@@ -35,7 +35,8 @@ struct HarnessResult {
     std::string error;            // what went wrong (generation, build, run)
     std::string buildLog;
     std::vector<HarnessOutput> outputs;
-    double secondsPerStep = 0.0;
+    double secondsPerStep = 0.0;      // mean over the timed steps
+    double bestSecondsPerStep = 0.0;  // fastest timed step
     int32_t sizeCheckFailures = 0;
 };
 
