@@ -190,6 +190,61 @@ TEST_F(Differential, ProductAddedOrSubtractedInPlace) {
     }
 }
 
+// acc[i] +-= a[j] * b[k] over arrays, with the product type on the accumulator's grid and words within
+// 64 bits: the shape of a multiply-accumulate loop. The other accumulator elements must stay untouched.
+TEST_F(Differential, MultiplyAccumulateOverArraysOnTheAccumulatorGrid) {
+    constexpr int32_t kElements = 3;
+    const int32_t factorLengths[] = {2, 3, 8, 13, 16, 31, 32};
+    const int32_t productLengths[] = {8, 16, 32, 33, 40, 48, 63, 64};
+    for (const Config& c : allConfigs()) {
+        if (c.type.wordLength > 64) continue;
+        for (int32_t trial = 0; trial < 2 * kTrialsPerConfig && !tooManyFailures(); ++trial) {
+            const int32_t afl = c.type.fracLength / 2 + static_cast<int32_t>(rng() % 7) - 3;
+            const int32_t bfl = c.type.fracLength - afl + static_cast<int32_t>(rng() % 9) - 4;
+            const NumType at = NumType::fixed(rng() % 2 == 0, factorLengths[rng() % std::size(factorLengths)], afl);
+            const NumType bt = NumType::fixed(rng() % 2 == 0, factorLengths[rng() % std::size(factorLengths)], bfl);
+            const NumType pt = NumType::fixed(rng() % 3 != 0, productLengths[rng() % std::size(productLengths)],
+                                              c.type.fracLength);
+            const int32_t productRounding = static_cast<int32_t>(rng() % 7);
+            const int32_t productOverflow = static_cast<int32_t>(rng() % 2);
+            DSPDataAttributesHandle ha(at, pt, at, productRounding, productOverflow, "a");
+            DSPDataAttributesHandle hb(bt, bt, bt, 0, 0, "b");
+            DSPDataAttributesHandle hacc(c.type, c.type, c.type, c.rounding, c.overflow, "acc");
+            uint64_t aData[kElements] = {}, bData[kElements] = {}, accData[kElements] = {};
+            std::unique_ptr<Fixpt> a(FixptFactory::createFixpt(ha, aData, kElements));
+            std::unique_ptr<Fixpt> b(FixptFactory::createFixpt(hb, bData, kElements));
+            std::unique_ptr<Fixpt> acc(FixptFactory::createFixpt(hacc, accData, kElements));
+            mpz_class av[kElements], bv[kElements], accv[kElements];
+            for (int32_t i = 0; i < kElements; ++i) {
+                av[i] = randomStored(rng, at);
+                bv[i] = randomStored(rng, bt);
+                accv[i] = randomStored(rng, c.type);
+                (*a)[i].setStoredBits(toBits(av[i]));
+                (*b)[i].setStoredBits(toBits(bv[i]));
+                (*acc)[i].setStoredBits(toBits(accv[i]));
+            }
+            const int32_t i = static_cast<int32_t>(rng() % kElements), j = static_cast<int32_t>(rng() % kElements),
+                          k = static_cast<int32_t>(rng() % kElements);
+            const bool subtract = rng() % 2 == 1;
+            if (subtract) (*acc)[i] -= (*a)[j] * (*b)[k];
+            else (*acc)[i] += (*a)[j] * (*b)[k];
+            const mpz_class p = quantiseQ(realValue(av[j], at) * realValue(bv[k], bt), pt, productRounding, productOverflow);
+            const mpq_class exact = subtract ? mpq_class(realValue(accv[i], c.type) - realValue(p, pt))
+                                             : mpq_class(realValue(accv[i], c.type) + realValue(p, pt));
+            accv[i] = quantiseQ(exact, c.type, c.rounding, c.overflow);
+            for (int32_t e = 0; e < kElements; ++e) {
+                const mpz_class got = fromBits((*acc)[e].getStoredBits(), c.type.isSigned);
+                if (got == accv[e]) continue;
+                ++failures;
+                ADD_FAILURE() << c.describe() << " element " << e << " after acc[" << i << "]"
+                              << (subtract ? " -= " : " += ") << av[j].get_str() << " * " << bv[k].get_str()
+                              << " via " << (pt.isSigned ? "s" : "u") << pt.wordLength << ": expected "
+                              << accv[e].get_str() << ", got " << got.get_str();
+            }
+        }
+    }
+}
+
 TEST_F(Differential, DivisionIncludingByZero) {
     for (const Config& c : allConfigs()) {
         for (int32_t trial = 0; trial < kTrialsPerConfig && !tooManyFailures(); ++trial) {

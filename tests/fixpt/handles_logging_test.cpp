@@ -211,6 +211,28 @@ TEST_F(Logging, ObjectsRecordExtremesAndCountEvents) {
         << report;
 }
 
+// acc += a * b where the sum leaves int64: the saturated product is counted once, the sum saturates once.
+TEST_F(Logging, MultiplyAccumulateCountsEachProductOnce) {
+    const NumType acc = NumType::fixed(true, 64, 0);
+    DSPDataAttributesHandle hv(NumType::fixed(true, 16, 0), NumType::fixed(true, 8, 0), acc, kRoundFloor,
+                               kOverflowSaturate, "In", "InProduct", "InAcc");
+    DSPDataAttributesHandle ha(acc, acc, acc, kRoundFloor, kOverflowSaturate, "Acc");
+    std::unique_ptr<Fixpt> a(FixptFactory::createFixpt(hv, nullptr, 1, true));
+    std::unique_ptr<Fixpt> s(FixptFactory::createFixpt(ha, nullptr, 1, true));
+    *a = 100;
+    *s = INT64_MAX - 100;
+    *s += *a * *a;  // 10000 saturates to 127 in s8; the sum then passes the top of s64
+    const LogRecord& products = a->getLog()->records[1];
+    EXPECT_EQ(products.saturations, 1u);
+    EXPECT_EQ(products.maxValue, 127);
+    EXPECT_EQ(s->getLogRecord()->saturations, 1u);
+    EXPECT_EQ(static_cast<int64_t>(s->getStoredBits()), INT64_MAX);
+    *s -= *a * *a;
+    EXPECT_EQ(products.saturations, 2u);
+    EXPECT_EQ(s->getLogRecord()->saturations, 1u);
+    EXPECT_EQ(static_cast<int64_t>(s->getStoredBits()), INT64_MAX - 127);
+}
+
 TEST_F(Logging, TotalsSurviveObjectsAndResetClearsThem) {
     const NumType t = NumType::fixed(false, 4, 0);
     DSPDataAttributesHandle h(t, t, t, kRoundFloor, kOverflowWrap, "Nibble");
