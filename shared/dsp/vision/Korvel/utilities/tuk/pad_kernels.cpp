@@ -119,6 +119,21 @@ void reverseFixed(uint8_t* dst, const uint8_t* src, int64_t n)
     }
 }
 
+// 8-byte elements two at a time: a 16-byte load, its halves swapped, one store.
+void reversePairs8(uint8_t* dst, const uint8_t* src, int64_t n)
+{
+    int64_t i = 0;
+    for (; i + 2 <= n; i += 2) {
+        Pair64 v;
+        std::memcpy(&v, src + i * 8, 16);
+        v = __builtin_shufflevector(v, v, 1, 0);
+        std::memcpy(dst + (n - i - 2) * 8, &v, 16);
+    }
+    if (i < n) {
+        std::memcpy(dst, src + i * 8, 8);
+    }
+}
+
 // Reverses the order of the 1-, 2- or 4-byte lanes of a 64-bit word.
 template <size_t Bytes>
 uint64_t reverseLanes(uint64_t x)
@@ -158,7 +173,7 @@ void reverseUnits(uint8_t* dst, const uint8_t* src, int64_t n, size_t unit)
     case 1: reverseSmall<1>(dst, src, n); return;
     case 2: reverseSmall<2>(dst, src, n); return;
     case 4: reverseSmall<4>(dst, src, n); return;
-    case 8: reverseFixed<8>(dst, src, n); return;
+    case 8: reversePairs8(dst, src, n); return;
     case 16: reverseFixed<16>(dst, src, n); return;
     default:
         for (int64_t i = 0; i < n; ++i) {
