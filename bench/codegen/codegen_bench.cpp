@@ -37,8 +37,8 @@ std::vector<uint8_t> image(const std::string& type) {
         std::vector<double> v(n);
         std::uniform_real_distribution<double> d(-0.1, 1.1);
         for (auto& x : v) x = d(rng);
-        b.resize(n * 8);
-        std::memcpy(b.data(), v.data(), b.size());
+        const auto* bytes = reinterpret_cast<const uint8_t*>(v.data());
+        b.assign(bytes, bytes + n * sizeof(double));
     } else if (type == "uint8") {
         b.resize(n);
         for (auto& x : b) x = static_cast<uint8_t>(rng());
@@ -120,38 +120,31 @@ void compare(benchmark::State& state, std::unique_ptr<Block> block, const std::s
 
 }  // namespace
 
-static void BM_ConvertDoubleToUint8(benchmark::State& s) {
-    compare(s, convertBlock(4, "double"), "double", "ConvertDoubleToUint8");
-}
-static void BM_ConvertUint8ToDouble(benchmark::State& s) {
-    compare(s, convertBlock(1, "uint8"), "uint8", "ConvertUint8ToDouble");
-}
-static void BM_ConvertUint16ToUint8(benchmark::State& s) {
-    compare(s, convertBlock(4, "uint16"), "uint16", "ConvertUint16ToUint8");
-}
-static void BM_ConvertUint16ToInt16(benchmark::State& s) {
-    compare(s, convertBlock(5, "uint16"), "uint16", "ConvertUint16ToInt16");
-}
-static void BM_PadConstantDouble(benchmark::State& s) {
-    compare(s, padBlock(1, "double"), "double", "PadConstantDouble");
-}
-static void BM_PadReplicateUint8(benchmark::State& s) {
-    compare(s, padBlock(2, "uint8"), "uint8", "PadReplicateUint8");
-}
-static void BM_PadSymmetricDouble(benchmark::State& s) {
-    compare(s, padBlock(3, "double"), "double", "PadSymmetricDouble");
-}
-static void BM_PadCircularUint8(benchmark::State& s) {
-    compare(s, padBlock(4, "uint8"), "uint8", "PadCircularUint8");
-}
+namespace {
 
-BENCHMARK(BM_ConvertDoubleToUint8)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ConvertUint8ToDouble)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ConvertUint16ToUint8)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ConvertUint16ToInt16)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PadConstantDouble)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PadReplicateUint8)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PadSymmetricDouble)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PadCircularUint8)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+// The cases as data: block kind, its choice (output type or pad method), the input type and the name.
+struct BenchCase {
+    bool pad;
+    int choice;
+    const char* inputType;
+    const char* name;
+};
+const BenchCase kCases[] = {
+    {false, 4, "double", "ConvertDoubleToUint8"}, {false, 1, "uint8", "ConvertUint8ToDouble"},
+    {false, 4, "uint16", "ConvertUint16ToUint8"}, {false, 5, "uint16", "ConvertUint16ToInt16"},
+    {true, 1, "double", "PadConstantDouble"},     {true, 2, "uint8", "PadReplicateUint8"},
+    {true, 3, "double", "PadSymmetricDouble"},    {true, 4, "uint8", "PadCircularUint8"},
+};
+
+const bool kRegistered = [] {
+    for (const BenchCase& c : kCases)
+        benchmark::RegisterBenchmark((std::string("BM_") + c.name).c_str(), [c](benchmark::State& s) {
+            compare(s, c.pad ? padBlock(c.choice, c.inputType) : convertBlock(c.choice, c.inputType),
+                    c.inputType, c.name);
+        })->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+    return true;
+}();
+
+}  // namespace
 
 BENCHMARK_MAIN();
