@@ -40,6 +40,30 @@ struct RotateKernelShape {
 // Fills the shape from the block's ports, parameters and work vectors; false when the host reported an error.
 bool gatherKernelShape(sysobj::SysObjAdaptorSFun* S, RotateKernelShape& shape);
 
+// The sizes a shear set-up takes from the shape; again after every size change.
+template <typename T>
+void setSetupSizes(ShearSetup<T>& setup, const RotateKernelShape& shape)
+{
+    setup.rows = shape.rows;
+    setup.cols = shape.cols;
+    setup.fullRows = shape.fullRows;
+    setup.fullCols = shape.fullCols;
+    setup.outRows = shape.sameSize ? shape.rows : shape.fullRows;
+    setup.outCols = shape.sameSize ? shape.cols : shape.fullCols;
+}
+
+// Everything else a shear set-up takes from the shape, the same for both engines.
+template <typename T>
+void setSetupFromShape(ShearSetup<T>& setup, const RotateKernelShape& shape, bool centred)
+{
+    setup.sameSize = shape.sameSize;
+    setup.centred = centred;
+    setup.planes = shape.planes;
+    setup.shearedLen = shape.shearedLen;
+    setup.lineLen = shape.lineLen;
+    setSetupSizes(setup, shape);
+}
+
 // Everything mdlStartFltPt gathers for the floating-point kernel (pointers into host-owned memory).
 template <typename T>
 struct FltKernelConfig : RotateKernelShape {

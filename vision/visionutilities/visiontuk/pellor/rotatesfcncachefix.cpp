@@ -44,13 +44,8 @@ int64_t elementsOf(const ssParamRec* rec)
 
 RotateSFcnCacheFix::RotateSFcnCacheFix(const FixKernelConfig& config) : c_(config)
 {
-    setup_.sameSize = c_.sameSize;
-    setup_.centred = c_.centred;
-    setup_.planes = c_.planes;
-    setup_.shearedLen = c_.shearedLen;
-    setup_.lineLen = c_.lineLen;
+    setSetupFromShape(setup_, c_, c_.centred);
     setup_.method = c_.method;
-    refreshSetup();
 }
 
 RotateSFcnCacheFix::~RotateSFcnCacheFix() = default;
@@ -154,12 +149,7 @@ Fixpt& RotateSFcnCacheFix::integer(int64_t v)
 
 void RotateSFcnCacheFix::refreshSetup()
 {
-    setup_.rows = c_.rows;
-    setup_.cols = c_.cols;
-    setup_.fullRows = c_.fullRows;
-    setup_.fullCols = c_.fullCols;
-    setup_.outRows = c_.sameSize ? c_.rows : c_.fullRows;
-    setup_.outCols = c_.sameSize ? c_.cols : c_.fullCols;
+    setSetupSizes(setup_, c_);
 }
 
 void RotateSFcnCacheFix::stepAngle()

@@ -44,24 +44,14 @@ RotateSFcnCacheFlt<T>::RotateSFcnCacheFlt(const FltKernelConfig<T>& config) : c_
     setup_.method = c_.method == 1 || c_.method == 2 ? c_.method : 3;
     setup_.sineTable = c_.sineByTable ? c_.sineTable : nullptr;
     setup_.sheared = c_.sheared;
-    setup_.shearedLen = c_.shearedLen;
     setup_.line = c_.line;
-    setup_.lineLen = c_.lineLen;
-    setup_.sameSize = c_.sameSize;
-    setup_.centred = c_.centred;
-    setup_.planes = c_.planes;
-    refreshSetup();
+    setSetupFromShape(setup_, c_, c_.centred);
 }
 
 template <typename T>
 void RotateSFcnCacheFlt<T>::refreshSetup()
 {
-    setup_.rows = c_.rows;
-    setup_.cols = c_.cols;
-    setup_.fullRows = c_.fullRows;
-    setup_.fullCols = c_.fullCols;
-    setup_.outRows = c_.sameSize ? c_.rows : c_.fullRows;
-    setup_.outCols = c_.sameSize ? c_.cols : c_.fullCols;
+    setSetupSizes(setup_, c_);
 }
 
 template <typename T>
