@@ -20,9 +20,9 @@ ResolvedBlock resolveBlock(const std::string& name) {
         r.plugin = host::Plugin::load(name);
     } catch (const host::BlockError& e) {
         if (isPath) throw;
-        throw UsageError(msg::kUnknownBlock,
-                         "unknown block '" + name + "': no dialog description and no plug-in of that name (" +
-                             e.text() + "); 'dravo blocks' lists the blocks");
+        throw UsageError(msg::kUnknownBlock, "unknown block '" + name +
+                                                 "': no dialog description and no plug-in of that name (" +
+                                                 e.text() + "); 'dravo blocks' lists the blocks");
     }
     // A plug-in loaded by path or by plug-in name may still have a description under its own name.
     r.dialog = findDialog(r.plugin->name());
@@ -33,7 +33,8 @@ ResolvedBlock resolveBlock(const std::string& name) {
 std::pair<std::string, std::string> splitAssignment(const std::string& text, const char* option) {
     size_t eq = text.find('=');
     if (eq == std::string::npos || eq == 0)
-        throw UsageError(msg::kUsage, std::string(option) + " expects NAME=VALUE or INDEX=VALUE, got '" + text + "'");
+        throw UsageError(msg::kUsage,
+                         std::string(option) + " expects NAME=VALUE or INDEX=VALUE, got '" + text + "'");
     return {text.substr(0, eq), text.substr(eq + 1)};
 }
 
@@ -45,14 +46,16 @@ std::pair<int, Value> resolveSetting(const ParamSetting& s, const std::optional<
         if (dialog) desc = dialog->findByIndex(index);
     } else {
         if (!dialog)
-            throw UsageError(msg::kUnknownParameter,
-                             "parameter '" + s.name + "': the block has no dialog description; set it by index with -p");
+            throw UsageError(
+                msg::kUnknownParameter,
+                "parameter '" + s.name + "': the block has no dialog description; set it by index with -p");
         desc = dialog->findByName(s.name);
         if (!desc) {
             std::string names;
-            for (const auto& p : dialog->parameters) names += (names.empty() ? "" : ", ") + p.name;
-            throw UsageError(msg::kUnknownParameter,
-                             "unknown parameter '" + s.name + "' of " + dialog->block + "; parameters: " + names);
+            for (const auto& p : dialog->parameters)
+                names += (names.empty() ? "" : ", ") + p.name;
+            throw UsageError(msg::kUnknownParameter, "unknown parameter '" + s.name + "' of " +
+                                                         dialog->block + "; parameters: " + names);
         }
         index = desc->index;
     }
@@ -78,7 +81,8 @@ std::vector<host::Array> buildParameters(const std::optional<DialogDescription>&
                                          const std::vector<ParamSetting>& settings) {
     std::map<int, Value> values;
     if (dialog)
-        for (const auto& p : dialog->parameters) values[p.index] = p.defaultValue;
+        for (const auto& p : dialog->parameters)
+            values[p.index] = p.defaultValue;
     for (const auto& s : settings) {
         auto [index, value] = resolveSetting(s, dialog);
         values[index] = std::move(value);
@@ -96,7 +100,8 @@ namespace {
 
 std::string dimsText(const std::vector<int32_t>& dims) {
     std::string s;
-    for (size_t i = 0; i < dims.size(); ++i) s += (i ? "x" : "") + std::to_string(dims[i]);
+    for (size_t i = 0; i < dims.size(); ++i)
+        s += (i ? "x" : "") + std::to_string(dims[i]);
     return s;
 }
 
@@ -113,21 +118,23 @@ host::InputSpec offerOfPort(const std::vector<Signal>& frames, bool variable, si
         const Signal& f = frames[k];
         std::string where = "input " + std::to_string(port) + ", step " + std::to_string(k + 1);
         if (f.dataType != first.dataType || f.complex != first.complex)
-            throw UsageError(msg::kUnsupportedArray, where + ": " + (f.complex ? "complex " : "") +
-                                                         types::typeName(f.dataType) + " differs from step 1's " +
-                                                         (first.complex ? "complex " : "") +
-                                                         types::typeName(first.dataType));
+            throw UsageError(msg::kUnsupportedArray,
+                             where + ": " + (f.complex ? "complex " : "") + types::typeName(f.dataType) +
+                                 " differs from step 1's " + (first.complex ? "complex " : "") +
+                                 types::typeName(first.dataType));
         if (!variable) {
             if (f.dims != first.dims)
-                throw UsageError(msg::kUnsupportedArray,
-                                 where + ": size " + dimsText(f.dims) + " differs from step 1's " + dimsText(first.dims) +
-                                     "; declare the port variable-size with --variable-size " + std::to_string(port));
+                throw UsageError(
+                    msg::kUnsupportedArray,
+                    where + ": size " + dimsText(f.dims) + " differs from step 1's " + dimsText(first.dims) +
+                        "; declare the port variable-size with --variable-size " + std::to_string(port));
         } else {
             if (f.dims.size() != offer.dims.size())
                 throw UsageError(msg::kUnsupportedArray, where + ": " + std::to_string(f.dims.size()) +
                                                              " dimensions where step 1 has " +
                                                              std::to_string(offer.dims.size()));
-            for (size_t d = 0; d < f.dims.size(); ++d) offer.dims[d] = std::max(offer.dims[d], f.dims[d]);
+            for (size_t d = 0; d < f.dims.size(); ++d)
+                offer.dims[d] = std::max(offer.dims[d], f.dims[d]);
         }
     }
     return offer;
@@ -154,40 +161,45 @@ RunResult runBlock(const RunPlan& plan) {
         if (n == 0) throw UsageError(msg::kInputCount, "input " + std::to_string(port) + " has no data");
         if (n != 1 && n != static_cast<size_t>(plan.steps))
             throw UsageError(msg::kInputCount, "input " + std::to_string(port) + " has " + std::to_string(n) +
-                                                   " steps of data for a run of " + std::to_string(plan.steps) +
-                                                   " steps");
+                                                   " steps of data for a run of " +
+                                                   std::to_string(plan.steps) + " steps");
     }
     for (const auto& [step, list] : plan.changes)
         if (step < 1 || step > plan.steps)
-            throw UsageError(msg::kUsage, "a change before step " + std::to_string(step) + " lies outside the run of " +
-                                              std::to_string(plan.steps) + " steps");
+            throw UsageError(msg::kUsage, "a change before step " + std::to_string(step) +
+                                              " lies outside the run of " + std::to_string(plan.steps) +
+                                              " steps");
 
     std::vector<host::InputSpec> offers;
     for (size_t port = 0; port < plan.inputs.size(); ++port)
-        offers.push_back(offerOfPort(plan.inputs[port],
-                                   port < plan.variableSize.size() && plan.variableSize[port], port));
+        offers.push_back(
+            offerOfPort(plan.inputs[port], port < plan.variableSize.size() && plan.variableSize[port], port));
     // Resolve every change up front, so a typing mistake is reported before anything runs.
     std::map<int, std::vector<std::pair<int, Value>>> changes;
     for (const auto& [step, list] : plan.changes)
-        for (const auto& s : list) changes[step].push_back(resolveSetting(s, plan.block.dialog));
+        for (const auto& s : list)
+            changes[step].push_back(resolveSetting(s, plan.block.dialog));
 
     host::Block block(plan.block.plugin, plan.block.displayName, plan.settings);
     block.setParameters(buildParameters(plan.block.dialog, plan.params));
     block.initialize();
     int32_t ports = block.numInputPorts();
     if (static_cast<size_t>(ports) != plan.inputs.size())
-        throw UsageError(msg::kInputCount, plan.block.displayName + " has " + std::to_string(ports) + " input port" +
-                                               (ports == 1 ? "" : "s") + " with these parameters, but " +
+        throw UsageError(msg::kInputCount, plan.block.displayName + " has " + std::to_string(ports) +
+                                               " input port" + (ports == 1 ? "" : "s") +
+                                               " with these parameters, but " +
                                                std::to_string(plan.inputs.size()) + " input" +
                                                (plan.inputs.size() == 1 ? " was" : "s were") + " given");
     block.propagate(offers, plan.outputRequests);
     block.start();
 
     RunResult result;
-    for (int32_t p = 0; p < block.numOutputPorts(); ++p) result.outputPorts.push_back(block.outputPort(p));
+    for (int32_t p = 0; p < block.numOutputPorts(); ++p)
+        result.outputPorts.push_back(block.outputPort(p));
     for (int step = 1; step <= plan.steps; ++step) {
         if (auto it = changes.find(step); it != changes.end())
-            for (const auto& [index, value] : it->second) block.changeParameter(index, toHostArray(value));
+            for (const auto& [index, value] : it->second)
+                block.changeParameter(index, toHostArray(value));
         for (size_t port = 0; port < plan.inputs.size(); ++port) {
             const auto& frames = plan.inputs[port];
             const Signal& s = frames.size() == 1 ? frames[0] : frames[static_cast<size_t>(step - 1)];
@@ -196,7 +208,8 @@ RunResult runBlock(const RunPlan& plan) {
         }
         block.step();
         std::vector<Signal> outs;
-        for (int32_t p = 0; p < block.numOutputPorts(); ++p) outs.push_back(readOutput(block, p));
+        for (int32_t p = 0; p < block.numOutputPorts(); ++p)
+            outs.push_back(readOutput(block, p));
         result.outputs.push_back(std::move(outs));
     }
     block.terminate();

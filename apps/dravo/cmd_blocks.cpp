@@ -16,7 +16,8 @@ int blocksCommand() {
     std::vector<DialogDescription> dialogs = loadAllDialogs();
     std::vector<std::pair<std::string, std::string>> plugins = host::Plugin::discover();
     std::set<std::string> pluginNames;
-    for (const auto& p : plugins) pluginNames.insert(p.first);
+    for (const auto& p : plugins)
+        pluginNames.insert(p.first);
 
     std::vector<std::vector<std::string>> rows = {{"BLOCK", "PLUG-IN", "SUMMARY"}};
     std::set<std::string> described;

@@ -17,7 +17,9 @@
 namespace dravo::cli {
 
 void addCodegenOptions(CLI::App& c, CodegenOptions& o) {
-    c.add_option("BLOCK", o.block, "block name (rotate, corner-metric, contrast, pad, convert) or plug-in name")->required();
+    c.add_option("BLOCK", o.block,
+                 "block name (rotate, corner-metric, contrast, pad, convert) or plug-in name")
+        ->required();
     c.add_option("-p,--param", o.params, "dialog parameter by index: INDEX=VALUE");
     c.add_option("-s,--set", o.sets, "dialog parameter by name: NAME=VALUE");
     c.add_option("-i,--input", o.inputs, "one per input port: a .npy or .png file, or a number");
@@ -33,7 +35,8 @@ StartedBlock startBlockForCodegen(const CodegenOptions& o) {
     for (const auto& p : o.params) {
         auto [key, value] = splitAssignment(p, "--param");
         if (key.empty() || key.find_first_not_of("0123456789") != std::string::npos || key.size() > 6)
-            throw UsageError(msg::kUsage, "--param takes an index: '" + key + "' is not one (use --set NAME=VALUE)");
+            throw UsageError(msg::kUsage,
+                             "--param takes an index: '" + key + "' is not one (use --set NAME=VALUE)");
         params.push_back({std::stoi(key), "", value});
     }
     for (const auto& s : o.sets) {
@@ -54,17 +57,23 @@ StartedBlock startBlockForCodegen(const CodegenOptions& o) {
         if (auto it = types.find(static_cast<int>(port)); it != types.end()) type = it->second;
         const std::string& text = o.inputs[port];
         std::string ext = extensionOf(text);
-        if (ext == ".npy" || ext == ".png") sb.inputs.push_back(readSignalFile(text, type, warnings));
+        if (ext == ".npy" || ext == ".png")
+            sb.inputs.push_back(readSignalFile(text, type, warnings));
         else if (looksLikeNumberList(text) && parseNumberList(text).size() == 1)
-            sb.inputs.push_back(signalFromNumber(parseNumberList(text)[0], type, "input " + std::to_string(port)));
-        else throw UsageError(msg::kBadValue, "input " + std::to_string(port) + ": '" + text + "' is neither a number nor a .npy or .png file");
+            sb.inputs.push_back(
+                signalFromNumber(parseNumberList(text)[0], type, "input " + std::to_string(port)));
+        else
+            throw UsageError(msg::kBadValue, "input " + std::to_string(port) + ": '" + text +
+                                                 "' is neither a number nor a .npy or .png file");
     }
-    for (const auto& w : warnings) reportWarning(w);
+    for (const auto& w : warnings)
+        reportWarning(w);
     sb.variableSize.assign(sb.inputs.size(), false);
     for (int port : o.variableSize) {
         if (port < 0 || port >= static_cast<int>(sb.inputs.size()))
-            throw UsageError(msg::kInputCount, "--variable-size names port " + std::to_string(port) + " but only " +
-                                                   std::to_string(sb.inputs.size()) + " inputs were given");
+            throw UsageError(msg::kInputCount, "--variable-size names port " + std::to_string(port) +
+                                                   " but only " + std::to_string(sb.inputs.size()) +
+                                                   " inputs were given");
         sb.variableSize[static_cast<size_t>(port)] = true;
     }
 
@@ -75,7 +84,8 @@ StartedBlock startBlockForCodegen(const CodegenOptions& o) {
     sb.block->setParameters(buildParameters(rb.dialog, params));
     sb.block->initialize();
     if (static_cast<size_t>(sb.block->numInputPorts()) != sb.inputs.size())
-        throw UsageError(msg::kInputCount, rb.displayName + " has " + std::to_string(sb.block->numInputPorts()) +
+        throw UsageError(msg::kInputCount, rb.displayName + " has " +
+                                               std::to_string(sb.block->numInputPorts()) +
                                                " input port(s) with these parameters, but " +
                                                std::to_string(sb.inputs.size()) + " input(s) were given");
     std::vector<host::InputSpec> offers;

@@ -27,29 +27,50 @@ struct DemoSetting {
 };
 
 struct DemoStep {
-    const char* file;   // PNG written into the output folder
-    const char* block;  // block name
-    const char* what;   // one line for the table
-    const char* scene;  // "gray" or "rgb"
+    const char* file;                   // PNG written into the output folder
+    const char* block;                  // block name
+    const char* what;                   // one line for the table
+    const char* scene;                  // "gray" or "rgb"
     std::vector<DemoSetting> settings;  // by index: the indices are the blocks' own, names may vary
 };
 
 // Settings not listed take the dialog description's defaults.
 const std::vector<DemoStep> kDemoSteps = {
-    {"rotate-30-bilinear-gray.png", "rotate", "30 degrees, bilinear, expanded", "gray",
+    {"rotate-30-bilinear-gray.png",
+     "rotate",
+     "30 degrees, bilinear, expanded",
+     "gray",
      {{0, "1"}, {1, "1"}, {2, "0.52359877559829882"}, {7, "2"}}},
-    {"rotate-30-bilinear-rgb.png", "rotate", "30 degrees, bilinear, expanded", "rgb",
+    {"rotate-30-bilinear-rgb.png",
+     "rotate",
+     "30 degrees, bilinear, expanded",
+     "rgb",
      {{0, "1"}, {1, "1"}, {2, "0.52359877559829882"}, {7, "2"}}},
-    {"rotate-quarter-turn.png", "rotate", "a quarter turn (index permutation)", "gray",
+    {"rotate-quarter-turn.png",
+     "rotate",
+     "a quarter turn (index permutation)",
+     "gray",
      {{0, "1"}, {1, "1"}, {2, "1.5707963267948966"}}},
-    {"rotate-30-bilinear-uint8.png", "rotate", "30 degrees, bilinear, 8-bit (fixed-point engine)", "gray8",
+    {"rotate-30-bilinear-uint8.png",
+     "rotate",
+     "30 degrees, bilinear, 8-bit (fixed-point engine)",
+     "gray8",
      {{0, "1"}, {1, "1"}, {2, "0.52359877559829882"}, {5, "2"}, {7, "2"}, {11, "0"}, {12, "32"}, {13, "16"}}},
-    {"pad-symmetric.png", "pad", "2-D form, symmetric, 16 on every side", "gray",
+    {"pad-symmetric.png",
+     "pad",
+     "2-D form, symmetric, 16 on every side",
+     "gray",
      {{20, "2"}, {0, "3"}, {3, "1"}, {5, "3"}, {6, "16"}, {9, "3"}, {10, "16"}}},
-    {"pad-circular.png", "pad", "2-D form, circular, 16 on every side", "gray",
+    {"pad-circular.png",
+     "pad",
+     "2-D form, circular, 16 on every side",
+     "gray",
      {{20, "2"}, {0, "4"}, {3, "1"}, {5, "3"}, {6, "16"}, {9, "3"}, {10, "16"}}},
     {"convert-uint8.png", "convert", "double to uint8", "gray", {{0, "4"}}},
-    {"convert-fixed-u12.png", "convert", "double to fixed:u12:0 (shown scaled)", "gray",
+    {"convert-fixed-u12.png",
+     "convert",
+     "double to fixed:u12:0 (shown scaled)",
+     "gray",
      {{0, "8"}, {1, "0"}, {2, "12"}, {3, "0"}}},
 };
 
@@ -75,7 +96,8 @@ std::vector<uint8_t> displayPng(const Signal& s, const std::string& path, bool& 
     std::vector<std::string> warnings;
     scaled = false;
     const types::TypeInfo& t = types::info(s.dataType);
-    if (t.kind != types::Kind::FixedPoint && t.kind != types::Kind::Integer && t.kind != types::Kind::ScaledDouble)
+    if (t.kind != types::Kind::FixedPoint && t.kind != types::Kind::Integer &&
+        t.kind != types::Kind::ScaledDouble)
         return encodeSignal(s, path, false, warnings);
     if (s.dataType == SS_UINT8 || s.dataType == SS_UINT16) return encodeSignal(s, path, false, warnings);
     scaled = true;
@@ -85,7 +107,8 @@ std::vector<uint8_t> displayPng(const Signal& s, const std::string& path, bool& 
         hi = std::ldexp(std::ldexp(1.0, t.wordLength) - 1, -t.fracLength);
     } else {
         lo = hi = v.empty() ? 0 : v[0];
-        for (double x : v) lo = std::min(lo, x), hi = std::max(hi, x);
+        for (double x : v)
+            lo = std::min(lo, x), hi = std::max(hi, x);
     }
     Signal d;
     d.dataType = SS_DOUBLE;
@@ -109,7 +132,8 @@ std::string settingsText(const DemoStep& step, const std::optional<DialogDescrip
     for (const auto& s : step.settings) {
         const ParamDescription* p = dialog ? dialog->findByIndex(s.index) : nullptr;
         std::string text = p ? "-s " + p->name + "=" : "-p " + std::to_string(s.index) + "=";
-        std::string value = (p && p->kind == ParamKind::Popup) ? popupLabel(*p, parseValue(s.value)) : s.value;
+        std::string value =
+            (p && p->kind == ParamKind::Popup) ? popupLabel(*p, parseValue(s.value)) : s.value;
         if (value.find(' ') != std::string::npos) value = "'" + value + "'";
         text += value;
         out += (out.empty() ? "" : " ") + text;
@@ -152,9 +176,11 @@ int demoCommand(const std::string& outDir) {
         }
         plan.block.dialog = dialog;
         plan.block.displayName = dialog->block;
-        for (const auto& s : step.settings) plan.params.push_back({s.index, "", s.value});
+        for (const auto& s : step.settings)
+            plan.params.push_back({s.index, "", s.value});
         plan.inputs = {{input}};
-        settingLines.push_back(std::string(step.file) + ": dravo run " + step.block + " " + settingsText(step, dialog));
+        settingLines.push_back(std::string(step.file) + ": dravo run " + step.block + " " +
+                               settingsText(step, dialog));
         try {
             RunResult result = runBlock(plan);
             const Signal& out = result.outputs.at(0).at(0);
@@ -163,7 +189,8 @@ int demoCommand(const std::string& outDir) {
             row[4] = describeSignal(out);
             row[5] = scaled ? "written (scaled for display)" : "written";
             row[5] += "; " + generateDemoCode(plan, outDir, fs::path(step.file).stem().string());
-            for (const auto& w : result.warnings) row[5] += "; warning: " + w.text;
+            for (const auto& w : result.warnings)
+                row[5] += "; warning: " + w.text;
         } catch (const host::BlockError& e) {
             ++failures;
             row[5] = "FAILED: " + e.text() + (e.messageClass().empty() ? "" : " [" + e.messageClass() + "]");
@@ -177,7 +204,8 @@ int demoCommand(const std::string& outDir) {
     printTable(std::cout, rows);
     if (!settingLines.empty()) {
         std::cout << "\nSettings (other parameters at their defaults):\n";
-        for (const auto& line : settingLines) std::cout << "  " << line << "\n";
+        for (const auto& line : settingLines)
+            std::cout << "  " << line << "\n";
     }
     if (failures) {
         reportError(std::to_string(failures) + " demo step(s) failed", "");
@@ -190,7 +218,8 @@ int demoCommand(const std::string& outDir) {
 
 void defineDemoCommand(CLI::App& cmd, CommandAction& action) {
     auto outDir = std::make_shared<std::string>("dravo-demo");
-    cmd.add_option("--out-dir", *outDir, "folder for the PNG files (created if missing)")->capture_default_str();
+    cmd.add_option("--out-dir", *outDir, "folder for the PNG files (created if missing)")
+        ->capture_default_str();
     cmd.footer(
         "Draws a test scene (a gradient with a rectangle, a triangle and a shaded disc; gray and RGB),\n"
         "runs every built block on it (rotate, pad, convert), writes each result as a PNG file and\n"

@@ -12,9 +12,12 @@ namespace {
 
 std::string kindName(ParamKind k) {
     switch (k) {
-        case ParamKind::Number: return "number";
-        case ParamKind::Vector: return "vector";
-        case ParamKind::Popup: return "popup";
+        case ParamKind::Number:
+            return "number";
+        case ParamKind::Vector:
+            return "vector";
+        case ParamKind::Popup:
+            return "popup";
     }
     return "";
 }
@@ -33,8 +36,8 @@ struct Declared {
     int inputs = -1, outputs = -1;
 };
 
-std::optional<Declared> askPlugin(const std::shared_ptr<host::Plugin>& plugin, const std::optional<DialogDescription>& dialog,
-                                  const std::string& name) {
+std::optional<Declared> askPlugin(const std::shared_ptr<host::Plugin>& plugin,
+                                  const std::optional<DialogDescription>& dialog, const std::string& name) {
     try {
         host::Block b(plugin, name);
         std::vector<host::Array> params = buildParameters(dialog, {});
@@ -42,7 +45,8 @@ std::optional<Declared> askPlugin(const std::shared_ptr<host::Plugin>& plugin, c
         b.setParameters(std::move(params));
         b.initialize();
         Declared d;
-        for (size_t i = 0; i < count; ++i) d.tunable.push_back(b.isParamTunable(static_cast<int32_t>(i)));
+        for (size_t i = 0; i < count; ++i)
+            d.tunable.push_back(b.isParamTunable(static_cast<int32_t>(i)));
         d.inputs = b.numInputPorts();
         d.outputs = b.numOutputPorts();
         return d;
@@ -60,8 +64,10 @@ void printPorts(const char* heading, const std::vector<PortDescription>& ports, 
     for (size_t i = 0; i < ports.size(); ++i)
         rows.push_back({"  " + std::to_string(i), ports[i].name,
                         ports[i].summary + (ports[i].optional ? " (only with some settings)" : "")});
-    if (rows.empty()) std::cout << "  (not described)\n";
-    else printTable(std::cout, rows);
+    if (rows.empty())
+        std::cout << "  (not described)\n";
+    else
+        printTable(std::cout, rows);
 }
 
 int describeCommand(const std::string& name) {
@@ -88,18 +94,24 @@ int describeCommand(const std::string& name) {
     std::cout << "\n";
     if (dialog) std::cout << "  " << dialog->summary << "\n";
     if (plugin) std::cout << "  plug-in file: " << plugin->path() << "\n";
-    if (dialog) std::cout << "  description: " << dialog->sourcePath << "\n";
-    else std::cout << "  no dialog description: set parameters by index with -p INDEX=VALUE\n";
+    if (dialog)
+        std::cout << "  description: " << dialog->sourcePath << "\n";
+    else
+        std::cout << "  no dialog description: set parameters by index with -p INDEX=VALUE\n";
 
-    printPorts("Inputs", dialog ? dialog->inputs : std::vector<PortDescription>{}, declared ? declared->inputs : -1);
-    printPorts("Outputs", dialog ? dialog->outputs : std::vector<PortDescription>{}, declared ? declared->outputs : -1);
+    printPorts("Inputs", dialog ? dialog->inputs : std::vector<PortDescription>{},
+               declared ? declared->inputs : -1);
+    printPorts("Outputs", dialog ? dialog->outputs : std::vector<PortDescription>{},
+               declared ? declared->outputs : -1);
 
     std::cout << "\nParameters (-p INDEX=VALUE or -s NAME=VALUE):\n";
-    std::vector<std::vector<std::string>> rows = {{"  INDEX", "NAME", "KIND", "DEFAULT", "TUNABLE", "CHOICES / SUMMARY"}};
+    std::vector<std::vector<std::string>> rows = {
+        {"  INDEX", "NAME", "KIND", "DEFAULT", "TUNABLE", "CHOICES / SUMMARY"}};
     if (dialog)
         for (const auto& p : dialog->parameters) {
-            std::string def = p.kind == ParamKind::Popup ? formatValue(p.defaultValue) + " " + popupLabel(p, p.defaultValue)
-                                                         : formatValue(p.defaultValue);
+            std::string def = p.kind == ParamKind::Popup
+                                  ? formatValue(p.defaultValue) + " " + popupLabel(p, p.defaultValue)
+                                  : formatValue(p.defaultValue);
             std::string tunable = "?";
             if (declared && p.index < static_cast<int>(declared->tunable.size()))
                 tunable = declared->tunable[static_cast<size_t>(p.index)] ? "yes" : "no";
@@ -109,8 +121,10 @@ int describeCommand(const std::string& name) {
             if (!p.summary.empty()) extra += (extra.empty() ? "" : "; ") + p.summary;
             rows.push_back({"  " + std::to_string(p.index), p.name, kindName(p.kind), def, tunable, extra});
         }
-    if (rows.size() == 1) std::cout << "  (not described)\n";
-    else printTable(std::cout, rows);
+    if (rows.size() == 1)
+        std::cout << "  (not described)\n";
+    else
+        printTable(std::cout, rows);
     return kExitOk;
 }
 

@@ -27,13 +27,15 @@ int silCommand(const CodegenOptions& o, const SilOptions& s) {
     StartedBlock sb = startBlockForCodegen(o);
     std::vector<CG::HarnessInput> inputs;
     for (size_t p = 0; p < sb.inputs.size(); ++p)
-        inputs.push_back({sb.inputs[p].bytes, sb.variableSize[p] ? sb.inputs[p].dims : std::vector<int32_t>{}});
+        inputs.push_back(
+            {sb.inputs[p].bytes, sb.variableSize[p] ? sb.inputs[p].dims : std::vector<int32_t>{}});
     CG::HarnessOptions h;
     h.compiler = s.compiler;
     h.sanitize = s.sanitize;
     namespace fs = std::filesystem;
-    fs::path work = s.keepDir.empty() ? fs::temp_directory_path() / ("dravo-sil-" + std::to_string(::getpid()))
-                                      : fs::path(s.keepDir);
+    fs::path work = s.keepDir.empty()
+                        ? fs::temp_directory_path() / ("dravo-sil-" + std::to_string(::getpid()))
+                        : fs::path(s.keepDir);
     h.workDir = work.string();
     TarnCG::SilResult r = TarnCG::runSil(*sb.block, sb.unitName, sb.blockType, inputs, h);
     if (s.keepDir.empty()) {
@@ -41,7 +43,8 @@ int silCommand(const CodegenOptions& o, const SilOptions& s) {
         fs::remove_all(work, ec);
     }
     if (!r.ran) {
-        reportError(r.compilerMissing ? "no C compiler found: install one or name it with --cc or $CC" : r.error, "");
+        reportError(
+            r.compilerMissing ? "no C compiler found: install one or name it with --cc or $CC" : r.error, "");
         return kExitFailure;
     }
     std::cout << r.verdict() << "\n";

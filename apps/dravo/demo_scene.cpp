@@ -13,7 +13,9 @@ struct Point {
 
 // Inside the triangle abc (either winding).
 bool insideTriangle(Point p, Point a, Point b, Point c) {
-    auto side = [](Point p1, Point p2, Point q) { return (p2.c - p1.c) * (q.r - p1.r) - (p2.r - p1.r) * (q.c - p1.c); };
+    auto side = [](Point p1, Point p2, Point q) {
+        return (p2.c - p1.c) * (q.r - p1.r) - (p2.r - p1.r) * (q.c - p1.c);
+    };
     double d1 = side(a, b, p), d2 = side(b, c, p), d3 = side(c, a, p);
     bool neg = d1 < 0 || d2 < 0 || d3 < 0;
     bool pos = d1 > 0 || d2 > 0 || d3 > 0;
@@ -36,9 +38,12 @@ double shade(int r, int c, double background, const double tone[3]) {
 
 Signal drawScene(const std::string& name) {
     int planes;
-    if (name == "gray") planes = 1;
-    else if (name == "rgb") planes = 3;
-    else throw std::invalid_argument("unknown scene '" + name + "'");
+    if (name == "gray")
+        planes = 1;
+    else if (name == "rgb")
+        planes = 3;
+    else
+        throw std::invalid_argument("unknown scene '" + name + "'");
     Signal s;
     s.dataType = SS_DOUBLE;
     s.dims = {kSceneRows, kSceneCols};
@@ -52,7 +57,10 @@ Signal drawScene(const std::string& name) {
         for (int c = 0; c < kSceneCols; ++c)
             for (int r = 0; r < kSceneRows; ++r) {
                 double x = double(c) / (kSceneCols - 1), y = double(r) / (kSceneRows - 1);
-                double background = planes == 1 ? 0.15 + 0.5 * x : (p == 0 ? 0.2 + 0.5 * x : p == 1 ? 0.2 + 0.5 * y : 0.6 - 0.4 * x);
+                double background = planes == 1 ? 0.15 + 0.5 * x
+                                                : (p == 0   ? 0.2 + 0.5 * x
+                                                   : p == 1 ? 0.2 + 0.5 * y
+                                                            : 0.6 - 0.4 * x);
                 double v = shade(r, c, background, planes == 1 ? grayTones : rgbTones[p]);
                 size_t i = size_t(r) + size_t(c) * kSceneRows + size_t(p) * kSceneRows * kSceneCols;
                 std::memcpy(s.bytes.data() + i * sizeof(double), &v, sizeof(double));

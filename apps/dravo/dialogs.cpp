@@ -25,7 +25,8 @@ namespace {
 }
 
 std::string lower(std::string s) {
-    for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (auto& c : s)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
 }
 
@@ -34,7 +35,8 @@ std::string lower(std::string s) {
 std::string folded(const std::string& s) {
     std::string out;
     for (char c : s)
-        if (c != ' ' && c != '_' && c != '-') out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (c != ' ' && c != '_' && c != '-')
+            out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return out;
 }
 
@@ -61,7 +63,8 @@ Value valueFromJson(const json& j, const std::string& source, const std::string&
         std::vector<std::vector<double>> rows;
         if (matrix) {
             for (const auto& row : j) {
-                if (!row.is_array() || row.empty()) badDescription(source, what + ": a matrix is a list of rows");
+                if (!row.is_array() || row.empty())
+                    badDescription(source, what + ": a matrix is a list of rows");
                 std::vector<double> r;
                 for (const auto& x : row) {
                     if (!x.is_number()) badDescription(source, what + ": matrix elements must be numbers");
@@ -82,15 +85,18 @@ Value valueFromJson(const json& j, const std::string& source, const std::string&
         v.re.resize(v.rows * v.cols);
         for (size_t r = 0; r < v.rows; ++r) {
             if (rows[r].size() != v.cols) badDescription(source, what + ": rows of different lengths");
-            for (size_t c = 0; c < v.cols; ++c) v.re[r + c * v.rows] = rows[r][c];
+            for (size_t c = 0; c < v.cols; ++c)
+                v.re[r + c * v.rows] = rows[r][c];
         }
         return v;
     }
     badDescription(source, what + ": expected a number, a list of numbers or a value string");
 }
 
-std::string requireString(const json& j, const char* key, const std::string& source, const std::string& where) {
-    if (!j.contains(key) || !j[key].is_string()) badDescription(source, where + "'" + key + "' must be a string");
+std::string requireString(const json& j, const char* key, const std::string& source,
+                          const std::string& where) {
+    if (!j.contains(key) || !j[key].is_string())
+        badDescription(source, where + "'" + key + "' must be a string");
     return j[key].get<std::string>();
 }
 
@@ -104,7 +110,8 @@ std::vector<PortDescription> parsePorts(const json& j, const char* key, const st
         port.name = requireString(p, "name", source, std::string(key) + ": ");
         if (p.contains("summary")) port.summary = requireString(p, "summary", source, port.name + ": ");
         if (p.contains("optional")) {
-            if (!p["optional"].is_boolean()) badDescription(source, port.name + ": 'optional' must be true or false");
+            if (!p["optional"].is_boolean())
+                badDescription(source, port.name + ": 'optional' must be true or false");
             port.optional = p["optional"].get<bool>();
         }
         ports.push_back(std::move(port));
@@ -121,12 +128,18 @@ ParamDescription parseParameter(const json& p, const std::string& source) {
     d.index = p["index"].get<int>();
     std::string where = "parameter " + std::to_string(d.index) + ": ";
     d.name = requireString(p, "name", source, where);
-    if (!isIdentifier(d.name)) badDescription(source, where + "name '" + d.name + "' has characters other than letters, digits, '_' and '-'");
+    if (!isIdentifier(d.name))
+        badDescription(
+            source, where + "name '" + d.name + "' has characters other than letters, digits, '_' and '-'");
     std::string kind = requireString(p, "kind", source, where);
-    if (kind == "number") d.kind = ParamKind::Number;
-    else if (kind == "vector") d.kind = ParamKind::Vector;
-    else if (kind == "popup") d.kind = ParamKind::Popup;
-    else badDescription(source, where + "kind must be number, vector or popup, not '" + kind + "'");
+    if (kind == "number")
+        d.kind = ParamKind::Number;
+    else if (kind == "vector")
+        d.kind = ParamKind::Vector;
+    else if (kind == "popup")
+        d.kind = ParamKind::Popup;
+    else
+        badDescription(source, where + "kind must be number, vector or popup, not '" + kind + "'");
     if (p.contains("summary")) d.summary = requireString(p, "summary", source, where);
     if (p.contains("tunable")) {
         if (!p["tunable"].is_boolean()) badDescription(source, where + "'tunable' must be true or false");
@@ -147,7 +160,8 @@ ParamDescription parseParameter(const json& p, const std::string& source) {
                 d.choiceValues.push_back(v.get<double>());
             }
         } else {
-            for (size_t i = 0; i < d.choices.size(); ++i) d.choiceValues.push_back(double(i + 1));
+            for (size_t i = 0; i < d.choices.size(); ++i)
+                d.choiceValues.push_back(double(i + 1));
         }
     } else if (p.contains("choices") || p.contains("values")) {
         badDescription(source, where + "only a popup has choices");
@@ -162,8 +176,8 @@ ParamDescription parseParameter(const json& p, const std::string& source) {
     } else {
         d.defaultValue = valueFromJson(p["default"], source, where + "default");
         if (d.kind == ParamKind::Popup &&
-            (!d.defaultValue.isScalar() ||
-             std::find(d.choiceValues.begin(), d.choiceValues.end(), d.defaultValue.re[0]) == d.choiceValues.end()))
+            (!d.defaultValue.isScalar() || std::find(d.choiceValues.begin(), d.choiceValues.end(),
+                                                     d.defaultValue.re[0]) == d.choiceValues.end()))
             badDescription(source, where + "the default is none of the popup's values");
     }
     return d;
@@ -190,7 +204,9 @@ const ParamDescription* DialogDescription::findByIndex(int index) const {
     return nullptr;
 }
 
-int DialogDescription::maxIndex() const { return parameters.empty() ? -1 : parameters.back().index; }
+int DialogDescription::maxIndex() const {
+    return parameters.empty() ? -1 : parameters.back().index;
+}
 
 DialogDescription parseDialogDescription(const std::string& jsonText, const std::string& sourcePath) {
     json j;
@@ -205,20 +221,24 @@ DialogDescription parseDialogDescription(const std::string& jsonText, const std:
     d.block = requireString(j, "block", sourcePath, "");
     d.plugin = requireString(j, "plugin", sourcePath, "");
     d.summary = requireString(j, "summary", sourcePath, "");
-    if (!isIdentifier(d.block) || !isIdentifier(d.plugin)) badDescription(sourcePath, "block and plugin must be plain names");
+    if (!isIdentifier(d.block) || !isIdentifier(d.plugin))
+        badDescription(sourcePath, "block and plugin must be plain names");
     d.inputs = parsePorts(j, "inputs", sourcePath);
     d.outputs = parsePorts(j, "outputs", sourcePath);
-    if (!j.contains("parameters") || !j["parameters"].is_array()) badDescription(sourcePath, "'parameters' must be a list");
+    if (!j.contains("parameters") || !j["parameters"].is_array())
+        badDescription(sourcePath, "'parameters' must be a list");
     std::set<int> indices;
     std::set<std::string> names;
     for (const auto& p : j["parameters"]) {
         ParamDescription param = parseParameter(p, sourcePath);
         if (!indices.insert(param.index).second)
             badDescription(sourcePath, "index " + std::to_string(param.index) + " appears twice");
-        if (!names.insert(folded(param.name)).second) badDescription(sourcePath, "name '" + param.name + "' appears twice");
+        if (!names.insert(folded(param.name)).second)
+            badDescription(sourcePath, "name '" + param.name + "' appears twice");
         d.parameters.push_back(std::move(param));
     }
-    std::sort(d.parameters.begin(), d.parameters.end(), [](const auto& a, const auto& b) { return a.index < b.index; });
+    std::sort(d.parameters.begin(), d.parameters.end(),
+              [](const auto& a, const auto& b) { return a.index < b.index; });
     return d;
 }
 
@@ -229,7 +249,8 @@ std::vector<std::string> dialogFolders() {
         size_t start = 0;
         while (start <= s.size()) {
             size_t colon = s.find(':', start);
-            std::string part = s.substr(start, colon == std::string::npos ? std::string::npos : colon - start);
+            std::string part =
+                s.substr(start, colon == std::string::npos ? std::string::npos : colon - start);
             if (!part.empty()) folders.push_back(part);
             if (colon == std::string::npos) break;
             start = colon + 1;
@@ -255,7 +276,8 @@ std::vector<DialogDescription> loadAllDialogs() {
         for (const auto& f : files) {
             try {
                 auto bytes = readFileBytes(f.string());
-                DialogDescription d = parseDialogDescription(std::string(bytes.begin(), bytes.end()), f.string());
+                DialogDescription d =
+                    parseDialogDescription(std::string(bytes.begin(), bytes.end()), f.string());
                 if (seen.insert(d.block).second) all.push_back(std::move(d));
             } catch (const ToolError& e) {
                 std::cerr << "warning: " << e.what() << "\n";
@@ -301,8 +323,8 @@ Value popupValue(const ParamDescription& param, const std::string& text) {
     std::string list;
     for (size_t i = 0; i < param.choices.size(); ++i)
         list += (i ? ", " : "") + formatNumber(param.choiceValues[i]) + " '" + param.choices[i] + "'";
-    throw UsageError(msg::kBadValue, "'" + text + "' is " + (matches > 1 ? "ambiguous" : "not a choice") + " for " +
-                                         param.name + "; choices: " + list);
+    throw UsageError(msg::kBadValue, "'" + text + "' is " + (matches > 1 ? "ambiguous" : "not a choice") +
+                                         " for " + param.name + "; choices: " + list);
 }
 
 std::string popupLabel(const ParamDescription& param, const Value& value) {

@@ -13,18 +13,19 @@ inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
 
 class ToolError : public std::runtime_error {
-public:
+  public:
     ToolError(std::string messageClass, const std::string& text)
         : std::runtime_error(text), messageClass_(std::move(messageClass)) {}
     const std::string& messageClass() const { return messageClass_; }
 
-private:
+  private:
     std::string messageClass_;
 };
 
 class UsageError : public ToolError {
-public:
-    UsageError(std::string messageClass, const std::string& text) : ToolError(std::move(messageClass), text) {}
+  public:
+    UsageError(std::string messageClass, const std::string& text)
+        : ToolError(std::move(messageClass), text) {}
 };
 
 // Message classes of the tool's own errors.

@@ -21,12 +21,12 @@ struct DtypeEntry {
 };
 
 constexpr DtypeEntry kDtypes[] = {
-    {NpyElement::Float64, 'f', 8, "float64"},    {NpyElement::Float32, 'f', 4, "float32"},
-    {NpyElement::Int8, 'i', 1, "int8"},          {NpyElement::UInt8, 'u', 1, "uint8"},
-    {NpyElement::Int16, 'i', 2, "int16"},        {NpyElement::UInt16, 'u', 2, "uint16"},
-    {NpyElement::Int32, 'i', 4, "int32"},        {NpyElement::UInt32, 'u', 4, "uint32"},
-    {NpyElement::Int64, 'i', 8, "int64"},        {NpyElement::UInt64, 'u', 8, "uint64"},
-    {NpyElement::Bool, 'b', 1, "bool"},          {NpyElement::Complex128, 'c', 16, "complex128"},
+    {NpyElement::Float64, 'f', 8, "float64"},     {NpyElement::Float32, 'f', 4, "float32"},
+    {NpyElement::Int8, 'i', 1, "int8"},           {NpyElement::UInt8, 'u', 1, "uint8"},
+    {NpyElement::Int16, 'i', 2, "int16"},         {NpyElement::UInt16, 'u', 2, "uint16"},
+    {NpyElement::Int32, 'i', 4, "int32"},         {NpyElement::UInt32, 'u', 4, "uint32"},
+    {NpyElement::Int64, 'i', 8, "int64"},         {NpyElement::UInt64, 'u', 8, "uint64"},
+    {NpyElement::Bool, 'b', 1, "bool"},           {NpyElement::Complex128, 'c', 16, "complex128"},
     {NpyElement::Complex64, 'c', 8, "complex64"},
 };
 
@@ -42,7 +42,8 @@ const DtypeEntry& entryOf(NpyElement e) {
 
 // The header is a Python dict literal; we read the three keys numpy writes and nothing else.
 std::string skipSpace(const std::string& s, size_t& pos) {
-    while (pos < s.size() && std::isspace(static_cast<unsigned char>(s[pos]))) ++pos;
+    while (pos < s.size() && std::isspace(static_cast<unsigned char>(s[pos])))
+        ++pos;
     return {};
 }
 
@@ -109,7 +110,8 @@ Header parseHeader(const std::string& h, const std::string& what) {
                 size_t v = 0;
                 while (pos < h.size() && std::isdigit(static_cast<unsigned char>(h[pos]))) {
                     size_t digit = static_cast<size_t>(h[pos] - '0');
-                    if (v > (std::numeric_limits<size_t>::max() - digit) / 10) malformed(what, "shape too large");
+                    if (v > (std::numeric_limits<size_t>::max() - digit) / 10)
+                        malformed(what, "shape too large");
                     v = v * 10 + digit;
                     ++pos;
                 }
@@ -142,18 +144,21 @@ bool hostIsLittleEndian() {
 }
 
 void swapBytes(std::vector<uint8_t>& data, size_t wordSize) {
-    for (size_t i = 0; i + wordSize <= data.size(); i += wordSize) std::reverse(data.begin() + i, data.begin() + i + wordSize);
+    for (size_t i = 0; i + wordSize <= data.size(); i += wordSize)
+        std::reverse(data.begin() + i, data.begin() + i + wordSize);
 }
 
 // Visits every element in column-major order and gives its row-major index too.
 template <class F>
 void forEachIndexPair(const std::vector<size_t>& shape, F&& f) {
     size_t n = 1;
-    for (size_t d : shape) n *= d;
+    for (size_t d : shape)
+        n *= d;
     if (n == 0) return;
     size_t nd = shape.size();
     std::vector<size_t> rowStride(nd, 1);
-    for (size_t k = nd; k-- > 1;) rowStride[k - 1] = rowStride[k] * shape[k];
+    for (size_t k = nd; k-- > 1;)
+        rowStride[k - 1] = rowStride[k] * shape[k];
     std::vector<size_t> idx(nd, 0);
     size_t rowIndex = 0;
     for (size_t colIndex = 0; colIndex < n; ++colIndex) {
@@ -170,12 +175,17 @@ void forEachIndexPair(const std::vector<size_t>& shape, F&& f) {
 
 }  // namespace
 
-size_t elementBytes(NpyElement e) { return entryOf(e).itemsize; }
-std::string npyElementName(NpyElement e) { return entryOf(e).name; }
+size_t elementBytes(NpyElement e) {
+    return entryOf(e).itemsize;
+}
+std::string npyElementName(NpyElement e) {
+    return entryOf(e).name;
+}
 
 size_t NpyArray::count() const {
     size_t n = 1;
-    for (size_t d : shape) n *= d;
+    for (size_t d : shape)
+        n *= d;
     return n;
 }
 
@@ -215,13 +225,15 @@ NpyArray parseNpy(const std::vector<uint8_t>& bytes, const std::string& what) {
         headerStart = 10;
     } else if (major == 2 || major == 3) {
         if (bytes.size() < 12) malformed(what, "truncated header");
-        headerLen = bytes[8] | (size_t(bytes[9]) << 8) | (size_t(bytes[10]) << 16) | (size_t(bytes[11]) << 24);
+        headerLen =
+            bytes[8] | (size_t(bytes[9]) << 8) | (size_t(bytes[10]) << 16) | (size_t(bytes[11]) << 24);
         headerStart = 12;
     } else {
         malformed(what, "unknown format version " + std::to_string(major));
     }
     if (headerLen > bytes.size() - headerStart) malformed(what, "truncated header");
-    Header h = parseHeader(std::string(bytes.begin() + headerStart, bytes.begin() + headerStart + headerLen), what);
+    Header h =
+        parseHeader(std::string(bytes.begin() + headerStart, bytes.begin() + headerStart + headerLen), what);
 
     // descr: byte order ('<', '>', '|', '='), kind letter, item size.
     const std::string& d = h.descr;
@@ -247,7 +259,8 @@ NpyArray parseNpy(const std::vector<uint8_t>& bytes, const std::string& what) {
     out.shape = h.shape;
     size_t count = 1;
     for (size_t dim : h.shape) {
-        if (dim != 0 && count > std::numeric_limits<size_t>::max() / dim / itemsize) malformed(what, "shape too large");
+        if (dim != 0 && count > std::numeric_limits<size_t>::max() / dim / itemsize)
+            malformed(what, "shape too large");
         count *= dim;
     }
     size_t dataStart = headerStart + headerLen;
@@ -264,15 +277,20 @@ NpyArray parseNpy(const std::vector<uint8_t>& bytes, const std::string& what) {
     return out;
 }
 
-NpyArray readNpy(const std::string& path) { return parseNpy(readFileBytes(path), "'" + path + "'"); }
+NpyArray readNpy(const std::string& path) {
+    return parseNpy(readFileBytes(path), "'" + path + "'");
+}
 
 std::vector<uint8_t> encodeNpy(const NpyArray& array) {
     const DtypeEntry& e = entryOf(array.element);
     std::string descr = std::string(e.itemsize == 1 ? "|" : "<") + e.kind + std::to_string(e.itemsize);
     std::string shape = "(";
-    for (size_t i = 0; i < array.shape.size(); ++i) shape += std::to_string(array.shape[i]) + ", ";
-    if (array.shape.size() > 1) shape.resize(shape.size() - 2);
-    else if (array.shape.size() == 1) shape.resize(shape.size() - 1);
+    for (size_t i = 0; i < array.shape.size(); ++i)
+        shape += std::to_string(array.shape[i]) + ", ";
+    if (array.shape.size() > 1)
+        shape.resize(shape.size() - 2);
+    else if (array.shape.size() == 1)
+        shape.resize(shape.size() - 1);
     shape += ")";
     std::string header = "{'descr': '" + descr + "', 'fortran_order': False, 'shape': " + shape + ", }";
     // Pad with spaces so the data starts on a 64-byte boundary; the header ends with a newline.

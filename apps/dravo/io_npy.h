@@ -12,11 +12,23 @@
 namespace dravo::cli {
 
 enum class NpyElement {
-    Float64, Float32, Int8, UInt8, Int16, UInt16, Int32, UInt32, Int64, UInt64, Bool, Complex128, Complex64
+    Float64,
+    Float32,
+    Int8,
+    UInt8,
+    Int16,
+    UInt16,
+    Int32,
+    UInt32,
+    Int64,
+    UInt64,
+    Bool,
+    Complex128,
+    Complex64
 };
 
-size_t elementBytes(NpyElement e);                // whole element (a complex128 is 16)
-std::string npyElementName(NpyElement e);         // numpy's name: "float64", "complex64", "bool", ...
+size_t elementBytes(NpyElement e);         // whole element (a complex128 is 16)
+std::string npyElementName(NpyElement e);  // numpy's name: "float64", "complex64", "bool", ...
 
 struct NpyArray {
     NpyElement element = NpyElement::Float64;

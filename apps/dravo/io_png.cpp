@@ -92,7 +92,8 @@ PngImage decodePng(const std::vector<uint8_t>& bytes, const std::string& what) {
     if (rowBytes * height > (size_t(1) << 31)) png_error(png, "image too large");
     interleaved.resize(rowBytes * height);
     rowPointers.resize(height);
-    for (png_uint_32 r = 0; r < height; ++r) rowPointers[r] = interleaved.data() + r * rowBytes;
+    for (png_uint_32 r = 0; r < height; ++r)
+        rowPointers[r] = interleaved.data() + r * rowBytes;
     png_read_image(png, rowPointers.data());
     png_read_end(png, nullptr);
     png_destroy_read_struct(&png, &info, nullptr);
@@ -114,12 +115,14 @@ PngImage decodePng(const std::vector<uint8_t>& bytes, const std::string& what) {
     return image;
 }
 
-PngImage readPng(const std::string& path) { return decodePng(readFileBytes(path), "'" + path + "'"); }
+PngImage readPng(const std::string& path) {
+    return decodePng(readFileBytes(path), "'" + path + "'");
+}
 
 std::vector<uint8_t> encodePng(const PngImage& image) {
     if (image.channels != 1 && image.channels != 3)
-        throw ToolError(msg::kUnsupportedOutput, "a PNG holds 1 (gray) or 3 (RGB) planes, not " +
-                                                     std::to_string(image.channels));
+        throw ToolError(msg::kUnsupportedOutput,
+                        "a PNG holds 1 (gray) or 3 (RGB) planes, not " + std::to_string(image.channels));
     if (image.bitDepth != 8 && image.bitDepth != 16)
         throw ToolError(msg::kUnsupportedOutput, "a PNG holds 8- or 16-bit samples");
     if (image.rows == 0 || image.cols == 0 || image.rows > 0x7fffffff || image.cols > 0x7fffffff)
@@ -151,7 +154,8 @@ std::vector<uint8_t> encodePng(const PngImage& image) {
         throw ToolError(msg::kUnwritableFile, "out of memory");
     }
     std::vector<png_bytep> rowPointers(image.rows);
-    for (size_t r = 0; r < image.rows; ++r) rowPointers[r] = interleaved.data() + r * rowBytes;
+    for (size_t r = 0; r < image.rows; ++r)
+        rowPointers[r] = interleaved.data() + r * rowBytes;
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
         throw ToolError(msg::kUnwritableFile, std::string("PNG encoding failed: ") + sink.text);

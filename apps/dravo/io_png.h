@@ -12,8 +12,8 @@ namespace dravo::cli {
 
 struct PngImage {
     size_t rows = 0, cols = 0;
-    int channels = 1;   // 1 gray, 3 RGB
-    int bitDepth = 8;   // 8 or 16
+    int channels = 1;           // 1 gray, 3 RGB
+    int bitDepth = 8;           // 8 or 16
     std::vector<uint8_t> data;  // column-major planes; 16-bit samples as native uint16
     bool droppedAlpha = false;  // set by readPng
 };

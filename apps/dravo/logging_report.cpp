@@ -12,7 +12,9 @@ namespace dravo::cli {
 
 // The plug-ins and dravo share one copy of the fixed-point library, so its registry holds what every
 // block instance of this run logged.
-void resetLoggingReport() { VekDSPFixpt::LogRegistry::instance().reset(); }
+void resetLoggingReport() {
+    VekDSPFixpt::LogRegistry::instance().reset();
+}
 
 void printLoggingReport(std::ostream& out) {
     out << "fixed-point logging (min, max, overflows per label):\n"

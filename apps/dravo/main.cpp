@@ -51,10 +51,12 @@ int main(int argc, char** argv) {
     } catch (const CLI::ParseError& e) {
         // A mistyped command name would otherwise read "A subcommand is required".
         bool anyCommand = false;
-        for (auto* c : commands) anyCommand = anyCommand || c->parsed();
+        for (auto* c : commands)
+            anyCommand = anyCommand || c->parsed();
         if (!anyCommand && argc > 1 && argv[1][0] != '-') {
             std::string names;
-            for (const auto& c : kCommands) names += (names.empty() ? "" : ", ") + std::string(c.name);
+            for (const auto& c : kCommands)
+                names += (names.empty() ? "" : ", ") + std::string(c.name);
             reportError("unknown command '" + std::string(argv[1]) + "'; commands: " + names, msg::kUsage);
         } else {
             reportError(e.what(), msg::kUsage);

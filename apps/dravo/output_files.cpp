@@ -14,7 +14,8 @@
 namespace dravo::cli {
 
 PendingOutputs::~PendingOutputs() {
-    for (const auto& [tmp, final] : pending_) std::remove(tmp.c_str());
+    for (const auto& [tmp, final] : pending_)
+        std::remove(tmp.c_str());
 }
 
 void PendingOutputs::add(const std::string& path, const std::vector<uint8_t>& bytes) {
@@ -45,7 +46,8 @@ void PendingOutputs::add(const std::string& path, const std::vector<uint8_t>& by
     mode_t mask = umask(0);
     umask(mask);
     fchmod(fd, 0666 & ~mask);
-    if (::close(fd) != 0) throw ToolError(msg::kUnwritableFile, "cannot write '" + path + "': " + std::strerror(errno));
+    if (::close(fd) != 0)
+        throw ToolError(msg::kUnwritableFile, "cannot write '" + path + "': " + std::strerror(errno));
 }
 
 void PendingOutputs::commit() {
@@ -62,7 +64,8 @@ std::string stepOutputPath(const std::string& path, int step, int steps) {
     // A printf field "%d" or "%0Nd" in the path numbers the steps; otherwise "_0001" goes before the extension.
     for (size_t at = path.find('%'); at != std::string::npos; at = path.find('%', at + 1)) {
         size_t end = at + 1;
-        while (end < path.size() && std::isdigit(static_cast<unsigned char>(path[end]))) ++end;
+        while (end < path.size() && std::isdigit(static_cast<unsigned char>(path[end])))
+            ++end;
         if (end == path.size() || path[end] != 'd' || end - at > 4) continue;
         char buf[32];
         std::snprintf(buf, sizeof buf, path.substr(at, end + 1 - at).c_str(), step);

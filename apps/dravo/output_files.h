@@ -10,7 +10,7 @@
 namespace dravo::cli {
 
 class PendingOutputs {
-public:
+  public:
     PendingOutputs() = default;
     PendingOutputs(const PendingOutputs&) = delete;
     PendingOutputs& operator=(const PendingOutputs&) = delete;
@@ -21,7 +21,7 @@ public:
     // Renames every temporary file into place (creating no folders).
     void commit();
 
-private:
+  private:
     std::vector<std::pair<std::string, std::string>> pending_;  // (temporary, final)
 };
 

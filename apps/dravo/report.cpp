@@ -11,7 +11,8 @@ namespace {
 // Messages are one line; texts handed over by plug-ins may carry newlines.
 std::string oneLine(std::string s) {
     std::replace(s.begin(), s.end(), '\n', ' ');
-    while (!s.empty() && s.back() == ' ') s.pop_back();
+    while (!s.empty() && s.back() == ' ')
+        s.pop_back();
     return s;
 }
 
@@ -30,7 +31,8 @@ void reportWarning(const std::string& text, const std::string& messageClass) {
 }
 
 void reportWarnings(const std::vector<host::Warning>& warnings) {
-    for (const auto& w : warnings) reportWarning(w.text, w.messageClass);
+    for (const auto& w : warnings)
+        reportWarning(w.text, w.messageClass);
 }
 
 void printTable(std::ostream& out, const std::vector<std::vector<std::string>>& rows) {
@@ -46,14 +48,16 @@ void printTable(std::ostream& out, const std::vector<std::vector<std::string>>& 
             line += r[c];
             if (c + 1 < r.size()) line += std::string(widths[c] - r[c].size() + 2, ' ');
         }
-        while (!line.empty() && line.back() == ' ') line.pop_back();
+        while (!line.empty() && line.back() == ' ')
+            line.pop_back();
         out << line << "\n";
     }
 }
 
 std::string describeSignal(const Signal& s) {
     std::string text = (s.complex ? "complex " : "") + types::typeName(s.dataType) + " ";
-    for (size_t i = 0; i < s.dims.size(); ++i) text += (i ? "x" : "") + std::to_string(s.dims[i]);
+    for (size_t i = 0; i < s.dims.size(); ++i)
+        text += (i ? "x" : "") + std::to_string(s.dims[i]);
     return text;
 }
 

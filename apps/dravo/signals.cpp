@@ -19,18 +19,24 @@ struct BuiltinMap {
 };
 
 constexpr BuiltinMap kBuiltins[] = {
-    {NpyElement::Float64, SS_DOUBLE, false},    {NpyElement::Float32, SS_SINGLE, false},
-    {NpyElement::Int8, SS_INT8, false},         {NpyElement::UInt8, SS_UINT8, false},
-    {NpyElement::Int16, SS_INT16, false},       {NpyElement::UInt16, SS_UINT16, false},
-    {NpyElement::Int32, SS_INT32, false},       {NpyElement::UInt32, SS_UINT32, false},
-    {NpyElement::Bool, SS_BOOLEAN, false},      {NpyElement::Complex128, SS_DOUBLE, true},
+    {NpyElement::Float64, SS_DOUBLE, false},  {NpyElement::Float32, SS_SINGLE, false},
+    {NpyElement::Int8, SS_INT8, false},       {NpyElement::UInt8, SS_UINT8, false},
+    {NpyElement::Int16, SS_INT16, false},     {NpyElement::UInt16, SS_UINT16, false},
+    {NpyElement::Int32, SS_INT32, false},     {NpyElement::UInt32, SS_UINT32, false},
+    {NpyElement::Bool, SS_BOOLEAN, false},    {NpyElement::Complex128, SS_DOUBLE, true},
     {NpyElement::Complex64, SS_SINGLE, true},
 };
 
 bool isIntegerElement(NpyElement e) {
     switch (e) {
-        case NpyElement::Int8: case NpyElement::UInt8: case NpyElement::Int16: case NpyElement::UInt16:
-        case NpyElement::Int32: case NpyElement::UInt32: case NpyElement::Int64: case NpyElement::UInt64:
+        case NpyElement::Int8:
+        case NpyElement::UInt8:
+        case NpyElement::Int16:
+        case NpyElement::UInt16:
+        case NpyElement::Int32:
+        case NpyElement::UInt32:
+        case NpyElement::Int64:
+        case NpyElement::UInt64:
             return true;
         default:
             return false;
@@ -38,7 +44,8 @@ bool isIntegerElement(NpyElement e) {
 }
 
 bool isSignedElement(NpyElement e) {
-    return e == NpyElement::Int8 || e == NpyElement::Int16 || e == NpyElement::Int32 || e == NpyElement::Int64;
+    return e == NpyElement::Int8 || e == NpyElement::Int16 || e == NpyElement::Int32 ||
+           e == NpyElement::Int64;
 }
 
 std::vector<int32_t> dimsOfShape(const std::vector<size_t>& shape, const std::string& what) {
@@ -80,9 +87,9 @@ void checkFixedRange(const std::vector<uint8_t>& bytes, size_t elementSize, bool
             v = loadInteger(bytes.data() + i, elementSize, fileSigned);
         }
         if (v < lo || v > hi)
-            throw ToolError(msg::kBadValue, what + ": stored integer " + std::to_string(static_cast<long long>(v)) +
-                                                " at element " + std::to_string(i / elementSize) + " does not fit " +
-                                                t.name);
+            throw ToolError(msg::kBadValue, what + ": stored integer " +
+                                                std::to_string(static_cast<long long>(v)) + " at element " +
+                                                std::to_string(i / elementSize) + " does not fit " + t.name);
     }
 }
 
@@ -115,7 +122,8 @@ void appendAsDouble(const uint8_t* p, size_t n, size_t stride, std::vector<doubl
 
 size_t Signal::count() const {
     size_t n = 1;
-    for (int32_t d : dims) n *= static_cast<size_t>(d);
+    for (int32_t d : dims)
+        n *= static_cast<size_t>(d);
     return n;
 }
 
@@ -124,7 +132,8 @@ std::string extensionOf(const std::string& path) {
     size_t dot = path.find_last_of('.');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
     std::string ext = path.substr(dot);
-    for (auto& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (auto& c : ext)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return ext;
 }
 
@@ -148,7 +157,7 @@ Signal signalFromNpy(const NpyArray& array, std::optional<DataTypeId> asType, co
     if (t.kind == types::Kind::FixedPoint) {
         if (!isIntegerElement(array.element))
             throw UsageError(msg::kUnsupportedArray, what + ": " + t.name + " needs stored integers, not " +
-                                                          npyElementName(array.element));
+                                                         npyElementName(array.element));
         // Any integer dtype will do (numpy makes int64 by default): each value must fit the word.
         size_t fileSize = elementBytes(array.element);
         checkFixedRange(array.data, fileSize, isSignedElement(array.element), t, what);
@@ -164,8 +173,8 @@ Signal signalFromNpy(const NpyArray& array, std::optional<DataTypeId> asType, co
         return s;
     }
     if (!builtin || builtin->id != *asType)
-        throw UsageError(msg::kUnsupportedArray, what + ": the file holds " + npyElementName(array.element) +
-                                                      ", not " + t.name);
+        throw UsageError(msg::kUnsupportedArray,
+                         what + ": the file holds " + npyElementName(array.element) + ", not " + t.name);
     s.dataType = builtin->id;
     s.complex = builtin->complex;
     s.bytes = array.data;
@@ -207,9 +216,9 @@ Signal signalFromPng(const PngImage& image, std::optional<DataTypeId> asType, co
         s.bytes = toContainer(image.data, image.bitDepth / 8, false, t);
     } else {
         throw UsageError(msg::kUnsupportedArray,
-                         what + ": a " + std::to_string(image.bitDepth) + "-bit PNG reads as " + types::typeName(natural) +
-                             ", double, single or an unsigned " + std::to_string(image.bitDepth) +
-                             "-bit fixed-point type, not " + t.name);
+                         what + ": a " + std::to_string(image.bitDepth) + "-bit PNG reads as " +
+                             types::typeName(natural) + ", double, single or an unsigned " +
+                             std::to_string(image.bitDepth) + "-bit fixed-point type, not " + t.name);
     }
     return s;
 }
@@ -260,7 +269,8 @@ Signal signalFromNumber(double value, std::optional<DataTypeId> asType, const st
     return s;
 }
 
-Signal readSignalFile(const std::string& path, std::optional<DataTypeId> asType, std::vector<std::string>& warnings) {
+Signal readSignalFile(const std::string& path, std::optional<DataTypeId> asType,
+                      std::vector<std::string>& warnings) {
     std::string ext = extensionOf(path);
     std::string what = "'" + path + "'";
     if (ext == ".npy") return signalFromNpy(readNpy(path), asType, what);
@@ -283,9 +293,15 @@ std::vector<double> realWorldValues(const Signal& s, std::vector<double>* imag) 
         const uint8_t* p = s.bytes.data() + offset;
         switch (t.kind) {
             case types::Kind::Double:
-            case types::Kind::ScaledDouble: appendAsDouble<double>(p, n, stride, out); break;
-            case types::Kind::Single: appendAsDouble<float>(p, n, stride, out); break;
-            case types::Kind::Boolean: appendAsDouble<uint8_t>(p, n, stride, out); break;
+            case types::Kind::ScaledDouble:
+                appendAsDouble<double>(p, n, stride, out);
+                break;
+            case types::Kind::Single:
+                appendAsDouble<float>(p, n, stride, out);
+                break;
+            case types::Kind::Boolean:
+                appendAsDouble<uint8_t>(p, n, stride, out);
+                break;
             case types::Kind::Integer:
             case types::Kind::FixedPoint:
                 for (size_t i = 0; i < n; ++i) {
@@ -298,7 +314,8 @@ std::vector<double> realWorldValues(const Signal& s, std::vector<double>* imag) 
                     } else {
                         unsigned __int128 u;
                         std::memcpy(&u, q, 16);
-                        v = t.isSigned ? static_cast<double>(static_cast<__int128>(u)) : static_cast<double>(u);
+                        v = t.isSigned ? static_cast<double>(static_cast<__int128>(u))
+                                       : static_cast<double>(u);
                     }
                     out.push_back(std::ldexp(v, -t.fracLength));
                 }
@@ -344,7 +361,8 @@ std::vector<uint8_t> encodeSignal(const Signal& s, const std::string& path, bool
                 return encodeNpy(a);
             }
         if (t.kind == types::Kind::FixedPoint && !s.complex && t.containerBytes <= 8) {
-            static const NpyElement kSigned[] = {NpyElement::Int8, NpyElement::Int16, NpyElement::Int32, NpyElement::Int64};
+            static const NpyElement kSigned[] = {NpyElement::Int8, NpyElement::Int16, NpyElement::Int32,
+                                                 NpyElement::Int64};
             static const NpyElement kUnsigned[] = {NpyElement::UInt8, NpyElement::UInt16, NpyElement::UInt32,
                                                    NpyElement::UInt64};
             int k = t.containerBytes == 1 ? 0 : t.containerBytes == 2 ? 1 : t.containerBytes == 4 ? 2 : 3;
@@ -357,7 +375,8 @@ std::vector<uint8_t> encodeSignal(const Signal& s, const std::string& path, bool
                                                      " stored integers; use --real-world");
     }
     if (ext == ".png") {
-        if (s.complex) throw ToolError(msg::kUnsupportedOutput, "'" + path + "': a PNG cannot hold a complex signal");
+        if (s.complex)
+            throw ToolError(msg::kUnsupportedOutput, "'" + path + "': a PNG cannot hold a complex signal");
         PngImage img;
         if (s.dims.size() == 2 || (s.dims.size() == 3 && (s.dims[2] == 1 || s.dims[2] == 3))) {
             img.rows = static_cast<size_t>(s.dims[0]);
@@ -365,20 +384,22 @@ std::vector<uint8_t> encodeSignal(const Signal& s, const std::string& path, bool
             img.channels = s.dims.size() == 3 ? s.dims[2] : 1;
         } else {
             std::string dimsText;
-            for (size_t i = 0; i < s.dims.size(); ++i) dimsText += (i ? "x" : "") + std::to_string(s.dims[i]);
+            for (size_t i = 0; i < s.dims.size(); ++i)
+                dimsText += (i ? "x" : "") + std::to_string(s.dims[i]);
             throw ToolError(msg::kUnsupportedOutput,
                             "'" + path + "': a PNG holds rows x cols or rows x cols x 3, not " + dimsText);
         }
         size_t n = s.count();
         // An unsigned 8- or 16-bit word with no fraction bits is a plain pixel word, whatever its id.
-        const bool unsignedPixelWord = t.kind == types::Kind::FixedPoint && !t.isSigned && t.fracLength == 0 &&
-                                       (t.wordLength == 8 || t.wordLength == 16);
+        const bool unsignedPixelWord = t.kind == types::Kind::FixedPoint && !t.isSigned &&
+                                       t.fracLength == 0 && (t.wordLength == 8 || t.wordLength == 16);
         if (s.dataType == SS_UINT8 || s.dataType == SS_UINT16 || unsignedPixelWord) {
             img.bitDepth = t.containerBytes == 1 ? 8 : 16;
             img.data = s.bytes;
         } else if (s.dataType == SS_BOOLEAN) {
             img.data.resize(n);
-            for (size_t i = 0; i < n; ++i) img.data[i] = s.bytes[i] ? 255 : 0;
+            for (size_t i = 0; i < n; ++i)
+                img.data[i] = s.bytes[i] ? 255 : 0;
         } else if (s.dataType == SS_DOUBLE || s.dataType == SS_SINGLE) {
             // Floating images span [0, 1]; what lies outside is clamped, and the user is told.
             std::vector<double> v = realWorldValues(s);
@@ -398,8 +419,9 @@ std::vector<uint8_t> encodeSignal(const Signal& s, const std::string& path, bool
                 warnings.push_back("'" + path + "': " + std::to_string(clamped) +
                                    " values outside [0, 1] clamped in the PNG");
         } else {
-            throw ToolError(msg::kUnsupportedOutput, "'" + path + "': a PNG cannot hold " + t.name +
-                                                         " (uint8, uint16, boolean, double or single); use .npy");
+            throw ToolError(msg::kUnsupportedOutput,
+                            "'" + path + "': a PNG cannot hold " + t.name +
+                                " (uint8, uint16, boolean, double or single); use .npy");
         }
         return encodePng(img);
     }

@@ -28,7 +28,8 @@ Signal signalFromPng(const PngImage& image, std::optional<DataTypeId> asType, co
 Signal signalFromNumber(double value, std::optional<DataTypeId> asType, const std::string& what);
 // Reads a .npy or .png file by its extension (any other extension is a usage error). Warnings (such
 // as a dropped alpha channel) are appended.
-Signal readSignalFile(const std::string& path, std::optional<DataTypeId> asType, std::vector<std::string>& warnings);
+Signal readSignalFile(const std::string& path, std::optional<DataTypeId> asType,
+                      std::vector<std::string>& warnings);
 
 // Each element as a double real-world value (fixed point scaled by 2^-FL), real parts then imaginary.
 std::vector<double> realWorldValues(const Signal& s, std::vector<double>* imag = nullptr);

@@ -20,7 +20,9 @@ struct Complex {
     throw UsageError(msg::kBadValue, "malformed value '" + std::string(text) + "': " + why);
 }
 
-bool isImagUnit(char c) { return c == 'i' || c == 'j'; }
+bool isImagUnit(char c) {
+    return c == 'i' || c == 'j';
+}
 
 // strtod on a bounded token; nullopt unless it consumed at least one character.
 std::optional<double> readReal(const std::string& s, size_t& pos) {
@@ -58,8 +60,10 @@ std::optional<Complex> parseScalarToken(const std::string& tok) {
 
 std::string trim(std::string_view s) {
     size_t b = 0, e = s.size();
-    while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
-    while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1]))) --e;
+    while (b < e && std::isspace(static_cast<unsigned char>(s[b])))
+        ++b;
+    while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1])))
+        --e;
     return std::string(s.substr(b, e - b));
 }
 
@@ -139,7 +143,8 @@ bool looksLikeNumberList(std::string_view text) {
     size_t start = 0;
     while (true) {
         size_t comma = s.find(',', start);
-        std::string tok = trim(s.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+        std::string tok =
+            trim(s.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
         auto z = parseScalarToken(tok);
         if (!z || z->im != 0) return false;
         if (comma == std::string::npos) return true;
@@ -155,7 +160,8 @@ std::vector<double> parseNumberList(std::string_view text) {
     size_t start = 0;
     while (true) {
         size_t comma = s.find(',', start);
-        std::string tok = trim(s.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+        std::string tok =
+            trim(s.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
         out.push_back(parseScalarToken(tok)->re);
         if (comma == std::string::npos) break;
         start = comma + 1;

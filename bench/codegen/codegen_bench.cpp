@@ -36,12 +36,14 @@ std::vector<uint8_t> image(const std::string& type) {
     if (type == "double") {
         std::vector<double> v(n);
         std::uniform_real_distribution<double> d(-0.1, 1.1);
-        for (auto& x : v) x = d(rng);
+        for (auto& x : v)
+            x = d(rng);
         const auto* bytes = reinterpret_cast<const uint8_t*>(v.data());
         b.assign(bytes, bytes + n * sizeof(double));
     } else if (type == "uint8") {
         b.resize(n);
-        for (auto& x : b) x = static_cast<uint8_t>(rng());
+        for (auto& x : b)
+            x = static_cast<uint8_t>(rng());
     } else {  // uint16
         b.resize(n * 2);
         for (size_t i = 0; i < n; ++i) {
@@ -66,9 +68,11 @@ std::unique_ptr<Block> convertBlock(double outChoice, const std::string& inType)
 std::unique_ptr<Block> padBlock(double method, const std::string& inType) {
     auto b = std::make_unique<Block>(Plugin::load("dashel"), "pad");
     std::vector<Array> p;
-    for (double v : {method, 1.0, 0.0, 1.0, 1.0, 3.0}) p.push_back(Array::scalar(v));
+    for (double v : {method, 1.0, 0.0, 1.0, 1.0, 3.0})
+        p.push_back(Array::scalar(v));
     p.push_back(Array::realVector({2, 3}));  // rows: 2 before, 3 after
-    for (double v : {8.0, 1.0, 3.0, 4.0, 8.0, 1.0, 1.0, 1.0, 1.0}) p.push_back(Array::scalar(v));
+    for (double v : {8.0, 1.0, 3.0, 4.0, 8.0, 1.0, 1.0, 1.0, 1.0})
+        p.push_back(Array::scalar(v));
     p.push_back(Array::realVector({8}));
     p.push_back(Array::realVector({1}));
     p.push_back(Array::realVector({0}));
@@ -83,7 +87,8 @@ std::unique_ptr<Block> padBlock(double method, const std::string& inType) {
     return b;
 }
 
-void compare(benchmark::State& state, std::unique_ptr<Block> block, const std::string& inType, const char* tag) {
+void compare(benchmark::State& state, std::unique_ptr<Block> block, const std::string& inType,
+             const char* tag) {
     std::vector<uint8_t> in = image(inType);
     block->setInput(0, in.data(), in.size());
     auto h = TarnCG::makeHandle(*block, "bench", "bench");
@@ -138,10 +143,15 @@ const BenchCase kCases[] = {
 
 const bool kRegistered = [] {
     for (const BenchCase& c : kCases)
-        benchmark::RegisterBenchmark((std::string("BM_") + c.name).c_str(), [c](benchmark::State& s) {
-            compare(s, c.pad ? padBlock(c.choice, c.inputType) : convertBlock(c.choice, c.inputType),
-                    c.inputType, c.name);
-        })->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(
+            (std::string("BM_") + c.name).c_str(),
+            [c](benchmark::State& s) {
+                compare(s, c.pad ? padBlock(c.choice, c.inputType) : convertBlock(c.choice, c.inputType),
+                        c.inputType, c.name);
+            })
+            ->UseManualTime()
+            ->Iterations(5)
+            ->Unit(benchmark::kMillisecond);
     return true;
 }();
 

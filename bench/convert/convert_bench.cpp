@@ -19,23 +19,23 @@ constexpr int kSide = 4096;
 constexpr size_t kCount = static_cast<size_t>(kSide) * kSide;
 
 template <typename T>
-std::vector<T> randomImage()
-{
+std::vector<T> randomImage() {
     std::mt19937 rng(7);
     std::vector<T> v(kCount);
     if constexpr (std::is_floating_point_v<T>) {
         std::uniform_real_distribution<T> d(T(-0.05), T(1.05));
-        for (auto& x : v) x = d(rng);
+        for (auto& x : v)
+            x = d(rng);
     } else {
         std::uniform_int_distribution<int> d(std::numeric_limits<T>::min(), std::numeric_limits<T>::max());
-        for (auto& x : v) x = static_cast<T>(d(rng));
+        for (auto& x : v)
+            x = static_cast<T>(d(rng));
     }
     return v;
 }
 
 template <typename In, typename Out>
-void blockKernel(benchmark::State& st, const TypeDesc& inType, const TypeDesc& outType)
-{
+void blockKernel(benchmark::State& st, const TypeDesc& inType, const TypeDesc& outType) {
     const auto input = randomImage<In>();
     std::vector<Out> output(kCount);
     Conversion c = prepare(inType, outType);
@@ -52,8 +52,7 @@ void blockKernel(benchmark::State& st, const TypeDesc& inType, const TypeDesc& o
 }
 
 template <typename In, typename Out>
-void opencvConvertTo(benchmark::State& st, int outDepth, double alpha, double beta)
-{
+void opencvConvertTo(benchmark::State& st, int outDepth, double alpha, double beta) {
     cv::setNumThreads(1);
     auto input = randomImage<In>();
     const cv::Mat src(kSide, kSide, cv::DataType<In>::type, input.data());
@@ -67,8 +66,7 @@ void opencvConvertTo(benchmark::State& st, int outDepth, double alpha, double be
 }
 
 // Copies (inBytes + outBytes) / 2 bytes: the same traffic as the conversion, read plus write.
-void memcpySameBytes(benchmark::State& st, size_t inBytes, size_t outBytes)
-{
+void memcpySameBytes(benchmark::State& st, size_t inBytes, size_t outBytes) {
     const size_t n = (inBytes + outBytes) * kCount / 2;
     std::vector<uint8_t> a(n, 1), b(n);
     for (auto _ : st) {
@@ -81,8 +79,7 @@ void memcpySameBytes(benchmark::State& st, size_t inBytes, size_t outBytes)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     using benchmark::RegisterBenchmark;
     RegisterBenchmark("block/double_to_uint8", blockKernel<double, uint8_t>, kDouble, kUint8);
     RegisterBenchmark("opencv/double_to_uint8", opencvConvertTo<double, uint8_t>, CV_8U, 255.0, 0.0);

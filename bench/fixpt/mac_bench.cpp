@@ -19,16 +19,19 @@ constexpr int32_t kLength = 4096;
 template <class N>
 void macLoop(N& acc, N& a, N& b, int32_t n) {
     acc.reset();
-    for (int32_t i = 0; i < n; ++i) acc += a[i] * b[i];
+    for (int32_t i = 0; i < n; ++i)
+        acc += a[i] * b[i];
 }
 
 void BM_MacDouble(benchmark::State& state) {
     std::vector<double> a(kLength), b(kLength);
     std::mt19937 rng(1);
-    for (int32_t i = 0; i < kLength; ++i) a[i] = (rng() % 65536) / 32768.0 - 1, b[i] = (rng() % 65536) / 32768.0 - 1;
+    for (int32_t i = 0; i < kLength; ++i)
+        a[i] = (rng() % 65536) / 32768.0 - 1, b[i] = (rng() % 65536) / 32768.0 - 1;
     for (auto _ : state) {
         double acc = 0;
-        for (int32_t i = 0; i < kLength; ++i) acc += a[i] * b[i];
+        for (int32_t i = 0; i < kLength; ++i)
+            acc += a[i] * b[i];
         benchmark::DoNotOptimize(acc);
     }
     state.SetItemsProcessed(state.iterations() * kLength);
@@ -37,7 +40,8 @@ void BM_MacDouble(benchmark::State& state) {
 void BM_MacFltptDouble(benchmark::State& state) {
     std::vector<double> a(kLength), b(kLength);
     std::mt19937 rng(1);
-    for (int32_t i = 0; i < kLength; ++i) a[i] = (rng() % 65536) / 32768.0 - 1, b[i] = (rng() % 65536) / 32768.0 - 1;
+    for (int32_t i = 0; i < kLength; ++i)
+        a[i] = (rng() % 65536) / 32768.0 - 1, b[i] = (rng() % 65536) / 32768.0 - 1;
     double accValue = 0;
     Fltpt<double> av(a.data(), kLength), bv(b.data(), kLength), acc(&accValue, 1);
     for (auto _ : state) {
@@ -56,10 +60,12 @@ void macFixpt(benchmark::State& state, int32_t wl, int32_t prodWl, int32_t prodF
     const NumType product = NumType::fixed(true, prodWl, prodFl);
     const NumType accumulator = NumType::fixed(true, accWl, prodFl);
     DSPDataAttributesHandle hv(value, product, accumulator, rounding, kOverflowSaturate, "Input");
-    DSPDataAttributesHandle ha(accumulator, accumulator, accumulator, rounding, kOverflowSaturate, "Accumulator");
+    DSPDataAttributesHandle ha(accumulator, accumulator, accumulator, rounding, kOverflowSaturate,
+                               "Accumulator");
     std::vector<Stored> a(kLength), b(kLength);
     std::mt19937_64 rng(1);
-    for (int32_t i = 0; i < kLength; ++i) a[i] = Stored(rng()), b[i] = Stored(rng());
+    for (int32_t i = 0; i < kLength; ++i)
+        a[i] = Stored(rng()), b[i] = Stored(rng());
     std::unique_ptr<Fixpt> av(FixptFactory::createFixpt(hv, a.data(), kLength));
     std::unique_ptr<Fixpt> bv(FixptFactory::createFixpt(hv, b.data(), kLength));
     std::unique_ptr<Fixpt> acc(FixptFactory::createFixpt(ha, nullptr, 1));
@@ -71,19 +77,25 @@ void macFixpt(benchmark::State& state, int32_t wl, int32_t prodWl, int32_t prodF
 }
 
 // 16-bit: exact products (s32:30), sums in s40:30.
-void BM_MacFixpt16(benchmark::State& state) { macFixpt<int16_t>(state, 16, 32, 30, 40, kRoundFloor); }
+void BM_MacFixpt16(benchmark::State& state) {
+    macFixpt<int16_t>(state, 16, 32, 30, 40, kRoundFloor);
+}
 // 32-bit: products floored onto s48:40, sums in s64:40.
-void BM_MacFixpt32(benchmark::State& state) { macFixpt<int32_t>(state, 32, 48, 40, 64, kRoundFloor); }
+void BM_MacFixpt32(benchmark::State& state) {
+    macFixpt<int32_t>(state, 32, 48, 40, 64, kRoundFloor);
+}
 // The product grid is coarser than the exact product here, so every product is rounded.
 void BM_MacFixpt16Nearest(benchmark::State& state) {
     const NumType value = NumType::fixed(true, 16, 15);
     const NumType product = NumType::fixed(true, 24, 20);
     const NumType accumulator = NumType::fixed(true, 32, 20);
     DSPDataAttributesHandle hv(value, product, accumulator, kRoundNearest, kOverflowSaturate, "Input");
-    DSPDataAttributesHandle ha(accumulator, accumulator, accumulator, kRoundNearest, kOverflowSaturate, "Acc");
+    DSPDataAttributesHandle ha(accumulator, accumulator, accumulator, kRoundNearest, kOverflowSaturate,
+                               "Acc");
     std::vector<int16_t> a(kLength), b(kLength);
     std::mt19937_64 rng(1);
-    for (int32_t i = 0; i < kLength; ++i) a[i] = int16_t(rng()), b[i] = int16_t(rng());
+    for (int32_t i = 0; i < kLength; ++i)
+        a[i] = int16_t(rng()), b[i] = int16_t(rng());
     std::unique_ptr<Fixpt> av(FixptFactory::createFixpt(hv, a.data(), kLength));
     std::unique_ptr<Fixpt> bv(FixptFactory::createFixpt(hv, b.data(), kLength));
     std::unique_ptr<Fixpt> acc(FixptFactory::createFixpt(ha, nullptr, 1));

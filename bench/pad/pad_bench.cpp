@@ -21,13 +21,10 @@ struct BenchCase {
     int cvDepth;
 };
 
-const std::vector<BenchCase>& cases()
-{
+const std::vector<BenchCase>& cases() {
     static const std::vector<BenchCase> c = {
-        {"4096x4096_double", {4096, 4096}, 32, 8, CV_64F},
-        {"4096x4096_uint8", {4096, 4096}, 32, 1, CV_8U},
-        {"1024x1024_double", {1024, 1024}, 32, 8, CV_64F},
-        {"1024x1024_uint8", {1024, 1024}, 32, 1, CV_8U},
+        {"4096x4096_double", {4096, 4096}, 32, 8, CV_64F},  {"4096x4096_uint8", {4096, 4096}, 32, 1, CV_8U},
+        {"1024x1024_double", {1024, 1024}, 32, 8, CV_64F},  {"1024x1024_uint8", {1024, 1024}, 32, 1, CV_8U},
         {"512x512x3_double", {512, 512, 3}, 16, 8, CV_64F},
     };
     return c;
@@ -36,8 +33,7 @@ const std::vector<BenchCase>& cases()
 const char* kMethodNames[] = {"", "constant", "replicate", "symmetric", "circular"};
 const int kCvBorders[] = {0, cv::BORDER_CONSTANT, cv::BORDER_REPLICATE, cv::BORDER_REFLECT, cv::BORDER_WRAP};
 
-padtest::PadCase padCaseOf(const BenchCase& bc, int method)
-{
+padtest::PadCase padCaseOf(const BenchCase& bc, int method) {
     padtest::PadCase c;
     c.inDims = bc.dims;
     c.before.assign(bc.dims.size(), 0);
@@ -47,8 +43,7 @@ padtest::PadCase padCaseOf(const BenchCase& bc, int method)
     return c;
 }
 
-int64_t countOf(const std::vector<int32_t>& dims)
-{
+int64_t countOf(const std::vector<int32_t>& dims) {
     int64_t n = 1;
     for (int32_t d : dims) {
         n *= d;
@@ -56,8 +51,7 @@ int64_t countOf(const std::vector<int32_t>& dims)
     return n;
 }
 
-void padKernel(benchmark::State& state, const BenchCase& bc, int method)
-{
+void padKernel(benchmark::State& state, const BenchCase& bc, int method) {
     const padtest::PadCase c = padCaseOf(bc, method);
     padtest::KernelRig rig(c, bc.elemBytes, false, std::vector<uint8_t>(bc.elemBytes, 0), false,
                            std::vector<uint8_t>(bc.elemBytes, 0));
@@ -72,8 +66,7 @@ void padKernel(benchmark::State& state, const BenchCase& bc, int method)
 }
 
 // The element-by-element walking fills: the baseline the block copies are measured against.
-void walking(benchmark::State& state, const BenchCase& bc, int method)
-{
+void walking(benchmark::State& state, const BenchCase& bc, int method) {
     const padtest::PadCase c = padCaseOf(bc, method);
     padtest::KernelRig rig(c, bc.elemBytes, false, std::vector<uint8_t>(bc.elemBytes, 0), false,
                            std::vector<uint8_t>(bc.elemBytes, 0));
@@ -94,8 +87,7 @@ void walking(benchmark::State& state, const BenchCase& bc, int method)
                             static_cast<int64_t>(rig.input.size() + rig.output.size()));
 }
 
-void openCv(benchmark::State& state, const BenchCase& bc, int method)
-{
+void openCv(benchmark::State& state, const BenchCase& bc, int method) {
     cv::setNumThreads(1);
     // Column-major rows x cols is row-major cols x rows; the pads are symmetric, so the work is the same.
     const int planes = bc.dims.size() > 2 ? bc.dims[2] : 1;
@@ -107,8 +99,8 @@ void openCv(benchmark::State& state, const BenchCase& bc, int method)
     }
     for (auto _ : state) {
         for (int p = 0; p < planes; ++p) {
-            cv::copyMakeBorder(src[static_cast<size_t>(p)], dst[static_cast<size_t>(p)], bc.pad, bc.pad, bc.pad,
-                               bc.pad, kCvBorders[method], cv::Scalar(0));
+            cv::copyMakeBorder(src[static_cast<size_t>(p)], dst[static_cast<size_t>(p)], bc.pad, bc.pad,
+                               bc.pad, bc.pad, kCvBorders[method], cv::Scalar(0));
         }
         benchmark::DoNotOptimize(dst[0].data);
         benchmark::ClobberMemory();
@@ -119,8 +111,7 @@ void openCv(benchmark::State& state, const BenchCase& bc, int method)
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * (in + out));
 }
 
-void memcpyOutput(benchmark::State& state, const BenchCase& bc)
-{
+void memcpyOutput(benchmark::State& state, const BenchCase& bc) {
     const padtest::PadCase c = padCaseOf(bc, 1);
     const size_t bytes = static_cast<size_t>(countOf(padtest::outputDims(c))) * bc.elemBytes;
     std::vector<uint8_t> src(bytes, 1), dst(bytes, 0);
@@ -135,16 +126,16 @@ void memcpyOutput(benchmark::State& state, const BenchCase& bc)
 const bool registered = [] {
     for (const BenchCase& bc : cases()) {
         for (int m = 1; m <= 4; ++m) {
-            benchmark::RegisterBenchmark((std::string("pad/") + bc.name + "/" + kMethodNames[m]).c_str(), padKernel,
-                                         bc, m)
+            benchmark::RegisterBenchmark((std::string("pad/") + bc.name + "/" + kMethodNames[m]).c_str(),
+                                         padKernel, bc, m)
                 ->Unit(benchmark::kMillisecond)
                 ->UseRealTime();
             benchmark::RegisterBenchmark((std::string("walking/") + bc.name + "/" + kMethodNames[m]).c_str(),
                                          walking, bc, m)
                 ->Unit(benchmark::kMillisecond)
                 ->UseRealTime();
-            benchmark::RegisterBenchmark((std::string("opencv/") + bc.name + "/" + kMethodNames[m]).c_str(), openCv,
-                                         bc, m)
+            benchmark::RegisterBenchmark((std::string("opencv/") + bc.name + "/" + kMethodNames[m]).c_str(),
+                                         openCv, bc, m)
                 ->Unit(benchmark::kMillisecond)
                 ->UseRealTime();
         }

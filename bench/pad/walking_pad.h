@@ -10,8 +10,7 @@
 
 namespace padbench {
 
-inline void walkingPad(const PadRunInfo& ri, int32_t outElemBytes)
-{
+inline void walkingPad(const PadRunInfo& ri, int32_t outElemBytes) {
     const int32_t n = ri.numDims;
     const size_t eb = static_cast<size_t>(outElemBytes);
     const uint8_t* in = static_cast<const uint8_t*>(ri.inputData);
@@ -20,7 +19,8 @@ inline void walkingPad(const PadRunInfo& ri, int32_t outElemBytes)
         return ri.outDims[k] - std::max(ri.padBefore[k], 0) - std::max(ri.padAfter[k], 0);
     };
     int64_t columns = 1;
-    for (int32_t k = 1; k < n; ++k) columns *= kept(k);
+    for (int32_t k = 1; k < n; ++k)
+        columns *= kept(k);
     for (int32_t k = 0; k < n; ++k) {
         ri.inAdd[k] = ri.padBefore[k] < 0 ? -ri.padBefore[k] : 0;
         ri.outAdd[k] = ri.padBefore[k] < 0 ? 0 : ri.padBefore[k];
@@ -36,7 +36,8 @@ inline void walkingPad(const PadRunInfo& ri, int32_t outElemBytes)
         for (int32_t k = 1; k < n; ++k) {
             ++ri.inAdd[k];
             ++ri.outAdd[k];
-            if (ri.inAdd[k] >= ri.outDims[k] - ri.padBefore[k] - ri.padAfter[k] || ri.outAdd[k] >= ri.outDims[k]) {
+            if (ri.inAdd[k] >= ri.outDims[k] - ri.padBefore[k] - ri.padAfter[k] ||
+                ri.outAdd[k] >= ri.outDims[k]) {
                 ri.inAdd[k] = ri.padBefore[k] < 0 ? -ri.padBefore[k] : 0;
                 ri.outAdd[k] = ri.padBefore[k] < 0 ? 0 : ri.padBefore[k];
             } else {
@@ -45,7 +46,8 @@ inline void walkingPad(const PadRunInfo& ri, int32_t outElemBytes)
         }
     }
     int64_t lowProd = 1, total = 1;
-    for (int32_t k = 0; k < n; ++k) total *= ri.outDims[k];
+    for (int32_t k = 0; k < n; ++k)
+        total *= ri.outDims[k];
     for (int32_t d = 0; d < n; ++d) {
         const int64_t a = ri.outDims[d], b = ri.padBefore[d], e = ri.padAfter[d];
         const int64_t highProd = total / (lowProd * a), L = kept(d);
@@ -65,17 +67,23 @@ inline void walkingPad(const PadRunInfo& ri, int32_t outElemBytes)
                         bool direction = true;
                         for (int64_t k = 1; k <= count; ++k, pad += step) {
                             switch (ri.padMethod) {
-                            case PAD_CONSTANT: std::memcpy(at(pad), ri.padValue, eb); break;
-                            case PAD_REPLICATE: std::memcpy(at(pad), at(side == 0 ? first : last), eb); break;
-                            case PAD_SYMMETRIC:
-                                std::memcpy(at(pad), at(cir), eb);
-                                if (k % L == 0) direction = !direction;
-                                else cir += (direction ? -step : step);
-                                break;
-                            default:
-                                std::memcpy(at(pad), at(cir), eb);
-                                cir = k % L == 0 ? cirStart : cir + step;
-                                break;
+                                case PAD_CONSTANT:
+                                    std::memcpy(at(pad), ri.padValue, eb);
+                                    break;
+                                case PAD_REPLICATE:
+                                    std::memcpy(at(pad), at(side == 0 ? first : last), eb);
+                                    break;
+                                case PAD_SYMMETRIC:
+                                    std::memcpy(at(pad), at(cir), eb);
+                                    if (k % L == 0)
+                                        direction = !direction;
+                                    else
+                                        cir += (direction ? -step : step);
+                                    break;
+                                default:
+                                    std::memcpy(at(pad), at(cir), eb);
+                                    cir = k % L == 0 ? cirStart : cir + step;
+                                    break;
                             }
                         }
                     }

@@ -17,23 +17,21 @@ namespace {
 
 constexpr double kAngle = 0.5235987755982988;  // 30 degrees
 
-cv::Mat testImage(int n)
-{
+cv::Mat testImage(int n) {
     cv::Mat m(n, n, CV_64F);
     for (int i = 0; i < n; ++i)
-        for (int j = 0; j < n; ++j) m.at<double>(i, j) = std::sin(i * 0.01) * std::cos(j * 0.013) + 0.001 * ((i * 7 + j) % 13);
+        for (int j = 0; j < n; ++j)
+            m.at<double>(i, j) = std::sin(i * 0.01) * std::cos(j * 0.013) + 0.001 * ((i * 7 + j) % 13);
     return m;
 }
 
 // Column-major copy (the block's layout); a square image's transpose.
-std::vector<double> columnMajor(const cv::Mat& m)
-{
+std::vector<double> columnMajor(const cv::Mat& m) {
     cv::Mat t = m.t();
     return std::vector<double>(t.begin<double>(), t.end<double>());
 }
 
-void BM_ThreeShears(benchmark::State& state)
-{
+void BM_ThreeShears(benchmark::State& state) {
     const int n = int(state.range(0));
     const int method = int(state.range(1));
     const std::vector<double> in = columnMajor(testImage(n));
@@ -47,7 +45,8 @@ void BM_ThreeShears(benchmark::State& state)
     s.method = method;
     // The block's work vector sizes for this case: line max(m, n), buffer (m + 1) x odd(n).
     const int m = std::max(s.fullRows, s.fullCols) + 1, rowsOdd = s.fullRows | 1;
-    std::vector<double> line(size_t(m) + 1), sheared(size_t(m + 1) * rowsOdd), out(size_t(s.outRows) * s.outCols);
+    std::vector<double> line(size_t(m) + 1), sheared(size_t(m + 1) * rowsOdd),
+        out(size_t(s.outRows) * s.outCols);
     s.line = line.data();
     s.lineLen = m;
     s.sheared = sheared.data();
@@ -61,8 +60,7 @@ void BM_ThreeShears(benchmark::State& state)
     state.SetItemsProcessed(int64_t(state.iterations()) * s.outRows * s.outCols);
 }
 
-void BM_OpenCVWarpAffine(benchmark::State& state)
-{
+void BM_OpenCVWarpAffine(benchmark::State& state) {
     cv::setNumThreads(1);
     const int n = int(state.range(0));
     const int flags[] = {0, cv::INTER_NEAREST, cv::INTER_LINEAR, cv::INTER_CUBIC};
@@ -80,8 +78,7 @@ void BM_OpenCVWarpAffine(benchmark::State& state)
     state.SetItemsProcessed(int64_t(state.iterations()) * rows * cols);
 }
 
-void BM_QuarterTurn(benchmark::State& state)
-{
+void BM_QuarterTurn(benchmark::State& state) {
     const int n = int(state.range(0));
     const std::vector<double> in = columnMajor(testImage(n));
     std::vector<double> out(in.size());
@@ -93,8 +90,7 @@ void BM_QuarterTurn(benchmark::State& state)
     state.SetItemsProcessed(int64_t(state.iterations()) * n * n);
 }
 
-void BM_OpenCVRotate(benchmark::State& state)
-{
+void BM_OpenCVRotate(benchmark::State& state) {
     cv::setNumThreads(1);
     const int n = int(state.range(0));
     const cv::Mat in = testImage(n);
@@ -108,10 +104,10 @@ void BM_OpenCVRotate(benchmark::State& state)
 }
 
 // Arguments: image side, method (1 nearest, 2 bilinear, 3 bicubic).
-void methodArgs(benchmark::internal::Benchmark* b)
-{
+void methodArgs(benchmark::internal::Benchmark* b) {
     for (int n : {1024, 4096})
-        for (int method = 1; method <= 3; ++method) b->Args({n, method});
+        for (int method = 1; method <= 3; ++method)
+            b->Args({n, method});
     b->Unit(benchmark::kMillisecond)->MinTime(1.0);
 }
 

@@ -16,16 +16,14 @@ namespace types = dravo::types;
 
 // Queries need a handle; any live probe block serves.
 template <typename F>
-void withHandle(F f)
-{
+void withHandle(F f) {
     probe::Hooks hooks;
     probe::Block b(hooks);
     b->initialize();
     f(b->handle());
 }
 
-TEST(DataTypeRange, HandWorkedValues)
-{
+TEST(DataTypeRange, HandWorkedValues) {
     struct Row {
         DataTypeId id;
         double min, max;
@@ -52,16 +50,17 @@ TEST(DataTypeRange, HandWorkedValues)
             EXPECT_EQ(blockutils::getDataTypeMinValue(S, r.id), r.min) << types::typeName(r.id);
         }
         // Words beyond double precision round the top end: 2^64 - 1 is 2^64 in double.
-        EXPECT_EQ(blockutils::getDataTypeMaxValue(S, types::registerFixedPoint(false, 64, 0)), std::ldexp(1.0, 64));
-        EXPECT_EQ(blockutils::getDataTypeMinValue(S, types::registerFixedPoint(true, 128, 0)), -std::ldexp(1.0, 127));
+        EXPECT_EQ(blockutils::getDataTypeMaxValue(S, types::registerFixedPoint(false, 64, 0)),
+                  std::ldexp(1.0, 64));
+        EXPECT_EQ(blockutils::getDataTypeMinValue(S, types::registerFixedPoint(true, 128, 0)),
+                  -std::ldexp(1.0, 127));
         // Ids that name no type have no range; negative ids are never taken as built-in.
         EXPECT_EQ(blockutils::getDataTypeMaxValue(S, -3), 0.0);
         EXPECT_EQ(blockutils::getDataTypeMinValue(S, DYNAMICALLY_TYPED), 0.0);
     });
 }
 
-TEST(DataTypeRange, ExactForEveryShapeThatFitsADouble)
-{
+TEST(DataTypeRange, ExactForEveryShapeThatFitsADouble) {
     withHandle([](probe::Handle* S) {
         for (int wl = 2; wl <= 53; wl += 3) {
             for (int fl = -40; fl <= 70; fl += 7) {
@@ -77,16 +76,17 @@ TEST(DataTypeRange, ExactForEveryShapeThatFitsADouble)
                     }
                     const mpq_class expectedMax = mpq_class(top - 1) / scale;
                     const mpq_class expectedMin = isSigned ? mpq_class(-top) / scale : mpq_class(0);
-                    EXPECT_EQ(mpq_class(blockutils::getDataTypeMaxValue(S, id)), expectedMax) << types::typeName(id);
-                    EXPECT_EQ(mpq_class(blockutils::getDataTypeMinValue(S, id)), expectedMin) << types::typeName(id);
+                    EXPECT_EQ(mpq_class(blockutils::getDataTypeMaxValue(S, id)), expectedMax)
+                        << types::typeName(id);
+                    EXPECT_EQ(mpq_class(blockutils::getDataTypeMinValue(S, id)), expectedMin)
+                        << types::typeName(id);
                 }
             }
         }
     });
 }
 
-TEST(ContainerType, StorageSizeAndSignedness)
-{
+TEST(ContainerType, StorageSizeAndSignedness) {
     withHandle([](probe::Handle* S) {
         const std::vector<std::pair<DataTypeId, DataTypeId>> table = {
             {types::registerFixedPoint(true, 12, 4), SS_INT16},
@@ -108,8 +108,7 @@ TEST(ContainerType, StorageSizeAndSignedness)
     });
 }
 
-TEST(FixptProps, RecordFromTheType)
-{
+TEST(FixptProps, RecordFromTheType) {
     withHandle([](probe::Handle* S) {
         fxpDataTypeProp p;
         std::memset(&p, 0x5A, sizeof p);

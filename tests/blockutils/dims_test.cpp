@@ -14,8 +14,7 @@ struct Dims {
     int32_t rows = -9, cols = -9, depth = -9;
 };
 
-TEST(MatrixDims, OneTwoAndThreeDimensions)
-{
+TEST(MatrixDims, OneTwoAndThreeDimensions) {
     struct Row {
         std::vector<int32_t> dims;
         Dims expected;
@@ -52,8 +51,7 @@ TEST(MatrixDims, OneTwoAndThreeDimensions)
     }
 }
 
-TEST(MatrixDims, UnsetPortReadsAsUnknown)
-{
+TEST(MatrixDims, UnsetPortReadsAsUnknown) {
     probe::Hooks hooks;
     Dims d;
     hooks.checkParameters = [&](probe::Handle* S) {
@@ -73,13 +71,13 @@ struct DimsFromArray {
     std::vector<int32_t> dims;
 };
 
-DimsFromArray setOutputFrom(std::vector<int32_t> request)
-{
+DimsFromArray setOutputFrom(std::vector<int32_t> request) {
     DimsFromArray r;
     probe::Hooks hooks;
     hooks.setInputPortDimensionInfo = [&](probe::Handle* S, int32_t port, const DimsInfo_tag* di) {
         sysobj::ssSetInputPortDimensionInfo(S, port, di);
-        r.ok = blockutils::setOutputPortDimsFromArray(S, 0, request.data(), static_cast<int32_t>(request.size()));
+        r.ok = blockutils::setOutputPortDimsFromArray(S, 0, request.data(),
+                                                      static_cast<int32_t>(request.size()));
         r.width = sysobj::ssGetOutputPortWidth(S, 0);
         r.numDims = sysobj::ssGetOutputPortNumDimensions(S, 0);
         const int32_t* d = sysobj::ssGetOutputPortDimensions(S, 0);
@@ -95,8 +93,7 @@ DimsFromArray setOutputFrom(std::vector<int32_t> request)
     return r;
 }
 
-TEST(DimsFromArray, WidthIsTheProduct)
-{
+TEST(DimsFromArray, WidthIsTheProduct) {
     const DimsFromArray r = setOutputFrom({3, 4, 2});
     EXPECT_TRUE(r.ok);
     EXPECT_EQ(r.width, 24);
@@ -104,24 +101,21 @@ TEST(DimsFromArray, WidthIsTheProduct)
     EXPECT_EQ(r.dims, (std::vector<int32_t>{3, 4, 2}));
 }
 
-TEST(DimsFromArray, UnknownSizeMakesWidthUnknown)
-{
+TEST(DimsFromArray, UnknownSizeMakesWidthUnknown) {
     const DimsFromArray r = setOutputFrom({3, -1, 2});
     EXPECT_TRUE(r.ok);
     EXPECT_EQ(r.width, -1);
     EXPECT_EQ(r.numDims, 3);
 }
 
-TEST(DimsFromArray, NoDimensionsIsOneElement)
-{
+TEST(DimsFromArray, NoDimensionsIsOneElement) {
     const DimsFromArray r = setOutputFrom({});
     EXPECT_TRUE(r.ok);
     EXPECT_EQ(r.width, 1);
     EXPECT_EQ(r.dims, (std::vector<int32_t>{1}));
 }
 
-TEST(DimsFromArray, InputSideAndOverflow)
-{
+TEST(DimsFromArray, InputSideAndOverflow) {
     probe::Hooks hooks;
     bool inputOk = false, hugeOk = true;
     const char* error = nullptr;

@@ -5,16 +5,14 @@
 
 namespace {
 
-TEST(EntryPoints, ExportedThroughTheCallbackTypes)
-{
+TEST(EntryPoints, ExportedThroughTheCallbackTypes) {
     auto plugin = probe::plugin();
     ASSERT_NE(plugin->tukFunction, nullptr);
     ASSERT_NE(plugin->mdlInitializeSampleTimes, nullptr);
     plugin->tukFunction(0, nullptr, 0, nullptr);  // does nothing, returns at once
 }
 
-TEST(EntryPoints, OnlyCallbacksAreVisible)
-{
+TEST(EntryPoints, OnlyCallbacksAreVisible) {
     // Each test may run in its own process: load the plug-in here rather than rely on an earlier test.
     void* lib = dlopen(DRAVO_PROBE_PATH, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(lib, nullptr);
@@ -24,8 +22,7 @@ TEST(EntryPoints, OnlyCallbacksAreVisible)
     dlclose(lib);
 }
 
-TEST(EntryPoints, InheritedSampleTimeLetsTheBlockStart)
-{
+TEST(EntryPoints, InheritedSampleTimeLetsTheBlockStart) {
     probe::Hooks hooks;
     probe::Block b(hooks);
     b->initialize();

@@ -14,14 +14,12 @@ using dravo::host::InputSpec;
 using VekDSPFixpt::DSPDataAttributesHandle;
 using VekDSPFixpt::NumType;
 
-DSPDataAttributesHandle* makeHandle(bool isSigned, int32_t wl, int32_t fl)
-{
+DSPDataAttributesHandle* makeHandle(bool isSigned, int32_t wl, int32_t fl) {
     const NumType value = NumType::fixed(isSigned, wl, fl);
     return new DSPDataAttributesHandle(value, value, value, 1, 1, "Accumulator");
 }
 
-int32_t writtenId(dravo::host::Block& b)
-{
+int32_t writtenId(dravo::host::Block& b) {
     const auto& pairs = b.nameValuePairs();
     EXPECT_EQ(pairs.size(), 1u);
     if (pairs.size() != 1u || pairs[0].bytes.size() != 4u) return -99;
@@ -33,8 +31,7 @@ int32_t writtenId(dravo::host::Block& b)
     return id;
 }
 
-TEST(CodeGenParamFromHandle, ValueTypeOfTheHandleUnderTheOverride)
-{
+TEST(CodeGenParamFromHandle, ValueTypeOfTheHandleUnderTheOverride) {
     for (int32_t dtOverride : {0, 1}) {
         dravo::host::Settings settings;
         settings.dataTypeOverride = dtOverride;
@@ -51,11 +48,12 @@ TEST(CodeGenParamFromHandle, ValueTypeOfTheHandleUnderTheOverride)
     }
 }
 
-TEST(CodeGenParamFromHandle, RefusedWriteLeavesTheHandleToTheCaller)
-{
+TEST(CodeGenParamFromHandle, RefusedWriteLeavesTheHandleToTheCaller) {
     DSPDataAttributesHandle* h = makeHandle(true, 16, 4);
     probe::Hooks hooks;
-    hooks.setWorkWidths = [&](probe::Handle* S) { blockutils::writeFixptDataTypeParamFromHandle(S, h, nullptr); };
+    hooks.setWorkWidths = [&](probe::Handle* S) {
+        blockutils::writeFixptDataTypeParamFromHandle(S, h, nullptr);
+    };
     probe::Block b(hooks);
     b->initialize();
     b->propagate({InputSpec{{1, 1}, SS_DOUBLE}});
@@ -64,10 +62,11 @@ TEST(CodeGenParamFromHandle, RefusedWriteLeavesTheHandleToTheCaller)
     delete h;
 }
 
-TEST(CodeGenParamFromHandle, NullHandleIsAWriteFailure)
-{
+TEST(CodeGenParamFromHandle, NullHandleIsAWriteFailure) {
     probe::Hooks hooks;
-    hooks.setWorkWidths = [](probe::Handle* S) { blockutils::writeFixptDataTypeParamFromHandle(S, nullptr, "AccDT"); };
+    hooks.setWorkWidths = [](probe::Handle* S) {
+        blockutils::writeFixptDataTypeParamFromHandle(S, nullptr, "AccDT");
+    };
     probe::Block b(hooks);
     b->initialize();
     b->propagate({InputSpec{{1, 1}, SS_DOUBLE}});

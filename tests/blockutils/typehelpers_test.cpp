@@ -15,8 +15,7 @@ namespace {
 using dravo::host::InputSpec;
 namespace types = dravo::types;
 
-TEST(DoubleClassifiers, NaNAndFinite)
-{
+TEST(DoubleClassifiers, NaNAndFinite) {
     const double inf = std::numeric_limits<double>::infinity();
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double denormal = std::numeric_limits<double>::denorm_min();
@@ -25,43 +24,46 @@ TEST(DoubleClassifiers, NaNAndFinite)
         double v;
         bool isNaN, isFinite;
     };
-    for (const Row& r : std::vector<Row>{{0.0, false, true}, {-0.0, false, true}, {denormal, false, true},
-                                         {max, false, true}, {-max, false, true}, {inf, false, false},
-                                         {-inf, false, false}, {nan, true, false}, {-nan, true, false}}) {
+    for (const Row& r : std::vector<Row>{{0.0, false, true},
+                                         {-0.0, false, true},
+                                         {denormal, false, true},
+                                         {max, false, true},
+                                         {-max, false, true},
+                                         {inf, false, false},
+                                         {-inf, false, false},
+                                         {nan, true, false},
+                                         {-nan, true, false}}) {
         EXPECT_EQ(blockutils::isNaNDouble(r.v), r.isNaN) << r.v;
         EXPECT_EQ(blockutils::isFiniteDouble(r.v), r.isFinite) << r.v;
     }
 }
 
-TEST(BuiltInTypes, IntegerAndFloatIds)
-{
+TEST(BuiltInTypes, IntegerAndFloatIds) {
     for (DataTypeId id = -2; id <= 12; ++id) {
         EXPECT_EQ(blockutils::isBuiltInIntegerType(id), id >= 2 && id <= 7) << id;
         EXPECT_EQ(blockutils::isBuiltInFloatType(id), id == 0 || id == 1) << id;
     }
 }
 
-TEST(ScaledDouble, RefusedWithItsOwnText)
-{
+TEST(ScaledDouble, RefusedWithItsOwnText) {
     const DataTypeId scaled = types::registerScaledDouble(true, 16, 8);
     const DataTypeId fixed = types::registerFixedPoint(true, 16, 8);
     for (DataTypeId id : std::vector<DataTypeId>{SS_DOUBLE, SS_BOOLEAN, SS_UINT8, fixed}) {
         DataTypeId got = -99;
-        const probe::CallResult r =
-            probe::inCheckParameters([&](probe::Handle* S) { got = blockutils::checkNotScaledDouble(S, id); });
+        const probe::CallResult r = probe::inCheckParameters(
+            [&](probe::Handle* S) { got = blockutils::checkNotScaledDouble(S, id); });
         EXPECT_EQ(got, id);
         EXPECT_FALSE(r.threw);
     }
     DataTypeId got = 0;
-    const probe::CallResult r =
-        probe::inCheckParameters([&](probe::Handle* S) { got = blockutils::checkNotScaledDouble(S, scaled); });
+    const probe::CallResult r = probe::inCheckParameters(
+        [&](probe::Handle* S) { got = blockutils::checkNotScaledDouble(S, scaled); });
     EXPECT_EQ(got, -10);
     ASSERT_TRUE(r.threw);
     EXPECT_EQ(r.text, "Scaled doubles not yet supported.");
 }
 
-TEST(ScaledDouble, PortVariantsReadThePortType)
-{
+TEST(ScaledDouble, PortVariantsReadThePortType) {
     const DataTypeId scaled = types::registerScaledDouble(false, 8, 0);
     probe::Hooks hooks;
     DataTypeId in = 0, out = 0;
@@ -84,10 +86,11 @@ TEST(ScaledDouble, PortVariantsReadThePortType)
     EXPECT_EQ(in, -10);
 }
 
-TEST(CodeGenParam, FixedPointIdWrittenAsInt32)
-{
+TEST(CodeGenParam, FixedPointIdWrittenAsInt32) {
     probe::Hooks hooks;
-    hooks.setWorkWidths = [](probe::Handle* S) { blockutils::writeFixptDataTypeParam(S, 20, 9, 0, "ProdDT"); };
+    hooks.setWorkWidths = [](probe::Handle* S) {
+        blockutils::writeFixptDataTypeParam(S, 20, 9, 0, "ProdDT");
+    };
     dravo::host::Settings settings;
     settings.dataTypeOverride = 1;  // argument 0 keeps the type as given even under the override
     probe::Block b(hooks, {}, settings);
@@ -107,8 +110,7 @@ TEST(CodeGenParam, FixedPointIdWrittenAsInt32)
     EXPECT_EQ(id, types::registerFixedPoint(false, 20, 9));
 }
 
-TEST(CodeGenParam, RefusedPairReportsTheWriteFailure)
-{
+TEST(CodeGenParam, RefusedPairReportsTheWriteFailure) {
     probe::Hooks hooks;
     hooks.setWorkWidths = [](probe::Handle* S) { blockutils::writeFixptDataTypeParam(S, 16, 4, 1, nullptr); };
     probe::Block b(hooks);

@@ -36,7 +36,7 @@ TEST(Dialogs, ParsesEveryKindOfDefault) {
     EXPECT_EQ(m->defaultValue.rows, 2u);
     EXPECT_EQ(m->defaultValue.re, (std::vector<double>{1, 3, 2, 4}));
     EXPECT_EQ(d.findByIndex(1)->name, "fill");
-    EXPECT_EQ(d.findByName("AMOUNT")->index, 0);  // unambiguous case-insensitive match
+    EXPECT_EQ(d.findByName("AMOUNT")->index, 0);   // unambiguous case-insensitive match
     EXPECT_EQ(d.findByName("a mount")->index, 0);  // words may be separated as a person writes them
     EXPECT_EQ(d.findByName("A_MOUNT")->index, 0);
     EXPECT_EQ(d.findByName("nothing"), nullptr);
@@ -50,10 +50,10 @@ TEST(Dialogs, PopupsTakeLabelsPrefixesAndNumbers) {
     EXPECT_EQ(popupValue(method, "bicubic").re[0], 3.0);
     EXPECT_EQ(popupValue(method, "near").re[0], 1.0);
     EXPECT_EQ(popupValue(method, "2").re[0], 2.0);
-    EXPECT_EQ(popupValue(method, "cubic").re[0], 3.0);      // a unique part of a label
-    EXPECT_THROW(popupValue(method, "ear"), UsageError);    // part of Nearest and Bilinear
-    EXPECT_THROW(popupValue(method, "bi"), UsageError);  // ambiguous
-    EXPECT_THROW(popupValue(method, "4"), UsageError);   // not a choice
+    EXPECT_EQ(popupValue(method, "cubic").re[0], 3.0);    // a unique part of a label
+    EXPECT_THROW(popupValue(method, "ear"), UsageError);  // part of Nearest and Bilinear
+    EXPECT_THROW(popupValue(method, "bi"), UsageError);   // ambiguous
+    EXPECT_THROW(popupValue(method, "4"), UsageError);    // not a choice
     EXPECT_THROW(popupValue(method, "lanczos"), UsageError);
     const ParamDescription& mode = *d.findByName("mode");
     EXPECT_EQ(popupValue(mode, "binary point").re[0], 0.0);
@@ -92,19 +92,41 @@ INSTANTIATE_TEST_SUITE_P(
         BadDescription{"not json", "{"}, BadDescription{"not an object", "[]"},
         BadDescription{"no block", R"({"plugin": "p", "summary": "s", "parameters": []})"},
         BadDescription{"no parameters", "{" HEAD "}"},
-        BadDescription{"bad kind", "{" HEAD R"(, "parameters": [{"index": 0, "name": "a", "kind": "text", "default": 1}]})"},
-        BadDescription{"no default", "{" HEAD R"(, "parameters": [{"index": 0, "name": "a", "kind": "number"}]})"},
-        BadDescription{"duplicate index", "{" HEAD R"(, "parameters": [{"index": 0, "name": "a", "kind": "number", "default": 1},
+        BadDescription{"bad kind",
+                       "{" HEAD
+                       R"(, "parameters": [{"index": 0, "name": "a", "kind": "text", "default": 1}]})"},
+        BadDescription{"no default",
+                       "{" HEAD R"(, "parameters": [{"index": 0, "name": "a", "kind": "number"}]})"},
+        BadDescription{"duplicate index",
+                       "{" HEAD R"(, "parameters": [{"index": 0, "name": "a", "kind": "number", "default": 1},
                                                                         {"index": 0, "name": "b", "kind": "number", "default": 1}]})"},
-        BadDescription{"duplicate name", "{" HEAD R"(, "parameters": [{"index": 0, "name": "a", "kind": "number", "default": 1},
+        BadDescription{"duplicate name",
+                       "{" HEAD R"(, "parameters": [{"index": 0, "name": "a", "kind": "number", "default": 1},
                                                                        {"index": 1, "name": "A", "kind": "number", "default": 1}]})"},
-        BadDescription{"negative index", "{" HEAD R"(, "parameters": [{"index": -1, "name": "a", "kind": "number", "default": 1}]})"},
-        BadDescription{"popup without choices", "{" HEAD R"(, "parameters": [{"index": 0, "name": "a", "kind": "popup", "default": 1}]})"},
-        BadDescription{"popup default not a choice", "{" HEAD R"(, "parameters": [{"index": 0, "name": "a", "kind": "popup", "choices": ["x"], "default": 2}]})"},
-        BadDescription{"values of wrong length", "{" HEAD R"(, "parameters": [{"index": 0, "name": "a", "kind": "popup", "choices": ["x", "y"], "values": [0], "default": 0}]})"},
-        BadDescription{"malformed default string", "{" HEAD R"(, "parameters": [{"index": 0, "name": "a", "kind": "number", "default": "1+"}]})"},
-        BadDescription{"ragged matrix", "{" HEAD R"(, "parameters": [{"index": 0, "name": "a", "kind": "vector", "default": [[1, 2], [3]]}]})"},
-        BadDescription{"name with space", "{" HEAD R"(, "parameters": [{"index": 0, "name": "a b", "kind": "number", "default": 1}]})"}));
+        BadDescription{"negative index",
+                       "{" HEAD
+                       R"(, "parameters": [{"index": -1, "name": "a", "kind": "number", "default": 1}]})"},
+        BadDescription{"popup without choices",
+                       "{" HEAD
+                       R"(, "parameters": [{"index": 0, "name": "a", "kind": "popup", "default": 1}]})"},
+        BadDescription{
+            "popup default not a choice",
+            "{" HEAD
+            R"(, "parameters": [{"index": 0, "name": "a", "kind": "popup", "choices": ["x"], "default": 2}]})"},
+        BadDescription{
+            "values of wrong length",
+            "{" HEAD
+            R"(, "parameters": [{"index": 0, "name": "a", "kind": "popup", "choices": ["x", "y"], "values": [0], "default": 0}]})"},
+        BadDescription{"malformed default string",
+                       "{" HEAD
+                       R"(, "parameters": [{"index": 0, "name": "a", "kind": "number", "default": "1+"}]})"},
+        BadDescription{
+            "ragged matrix",
+            "{" HEAD
+            R"(, "parameters": [{"index": 0, "name": "a", "kind": "vector", "default": [[1, 2], [3]]}]})"},
+        BadDescription{"name with space",
+                       "{" HEAD
+                       R"(, "parameters": [{"index": 0, "name": "a b", "kind": "number", "default": 1}]})"}));
 
 TEST(Dialogs, SearchPathFindsByBlockAndPluginName) {
     dravo::test::TempDir dir;

@@ -24,18 +24,22 @@ TEST_P(E2eDtypes, CopyRoundTripInBothOrders) {
     const auto& c = GetParam();
     TempDir dir;
     std::vector<uint8_t> rowMajor(6 * c.itemsize);
-    for (size_t i = 0; i < rowMajor.size(); ++i) rowMajor[i] = static_cast<uint8_t>(i * 7 + 3);
+    for (size_t i = 0; i < rowMajor.size(); ++i)
+        rowMajor[i] = static_cast<uint8_t>(i * 7 + 3);
     if (std::string(c.descr) == "|b1")
-        for (size_t i = 0; i < rowMajor.size(); ++i) rowMajor[i] = (i % 3) == 0;
+        for (size_t i = 0; i < rowMajor.size(); ++i)
+            rowMajor[i] = (i % 3) == 0;
     // The same 2x3 matrix written in Fortran order: element (r, c) at r + 2c.
     std::vector<uint8_t> colMajor(rowMajor.size());
     for (size_t r = 0; r < 2; ++r)
         for (size_t col = 0; col < 3; ++col)
-            std::memcpy(&colMajor[(r + 2 * col) * c.itemsize], &rowMajor[(r * 3 + col) * c.itemsize], c.itemsize);
+            std::memcpy(&colMajor[(r + 2 * col) * c.itemsize], &rowMajor[(r * 3 + col) * c.itemsize],
+                        c.itemsize);
     writeFile(dir / "c.npy", npyBytes(c.descr, false, "(2, 3)", rowMajor));
     writeFile(dir / "f.npy", npyBytes(c.descr, true, "(2, 3)", colMajor));
     for (const char* in : {"c.npy", "f.npy"}) {
-        auto r = runDravo({"run", "testblock", "-s", "mode=copy", "-i", (dir / in).string(), "-o", (dir / "out.npy").string()});
+        auto r = runDravo({"run", "testblock", "-s", "mode=copy", "-i", (dir / in).string(), "-o",
+                           (dir / "out.npy").string()});
         ASSERT_EQ(r.status, 0) << in << ": " << r.err;
         EXPECT_NE(r.out.find(c.typeName), std::string::npos) << r.out;
         NpyFile out = parseNpyFile(readFile(dir / "out.npy"));
@@ -58,9 +62,11 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(E2eArrays, ThreeDimensionsKeepTheirShapeAndOrder) {
     TempDir dir;
     std::vector<int16_t> v(2 * 3 * 4);
-    for (size_t i = 0; i < v.size(); ++i) v[i] = static_cast<int16_t>(i * 11 - 50);
+    for (size_t i = 0; i < v.size(); ++i)
+        v[i] = static_cast<int16_t>(i * 11 - 50);
     writeFile(dir / "in.npy", npyBytes("<i2", false, "(2, 3, 4)", bytesOf(v)));
-    auto r = runDravo({"run", "testblock", "-s", "mode=copy", "-i", (dir / "in.npy").string(), "-o", (dir / "o.npy").string()});
+    auto r = runDravo({"run", "testblock", "-s", "mode=copy", "-i", (dir / "in.npy").string(), "-o",
+                       (dir / "o.npy").string()});
     ASSERT_EQ(r.status, 0) << r.err;
     NpyFile out = parseNpyFile(readFile(dir / "o.npy"));
     EXPECT_EQ(out.shape, "(2, 3, 4)");
@@ -71,18 +77,20 @@ TEST(E2eArrays, AffineComputesGainTimesInputPlusOffset) {
     TempDir dir;
     std::vector<double> u = {1, -2, 0.5, 4};
     writeFile(dir / "u.npy", npyBytes("<f8", false, "(2, 2)", bytesOf(u)));
-    auto r = runDravo({"run", "testblock", "-s", "gain=2", "-p", "1=0.25", "-i", (dir / "u.npy").string(), "-o",
-                       (dir / "y.npy").string()});
+    auto r = runDravo({"run", "testblock", "-s", "gain=2", "-p", "1=0.25", "-i", (dir / "u.npy").string(),
+                       "-o", (dir / "y.npy").string()});
     ASSERT_EQ(r.status, 0) << r.err;
     auto y = valuesOf<double>(parseNpyFile(readFile(dir / "y.npy")).data);
     ASSERT_EQ(y.size(), 4u);
-    for (size_t i = 0; i < 4; ++i) EXPECT_EQ(y[i], 2 * u[i] + 0.25);
+    for (size_t i = 0; i < 4; ++i)
+        EXPECT_EQ(y[i], 2 * u[i] + 0.25);
 }
 
 TEST(E2eArrays, ComplexInputAndOffset) {
     TempDir dir;
     writeFile(dir / "u.npy", npyBytes("<c16", false, "(1, 2)", bytesOf<double>({1, 0, 3, -1})));
-    auto r = runDravo({"run", "testblock", "-s", "offset=1+2i", "-i", (dir / "u.npy").string(), "-o", (dir / "y.npy").string()});
+    auto r = runDravo({"run", "testblock", "-s", "offset=1+2i", "-i", (dir / "u.npy").string(), "-o",
+                       (dir / "y.npy").string()});
     ASSERT_EQ(r.status, 0) << r.err;
     NpyFile y = parseNpyFile(readFile(dir / "y.npy"));
     EXPECT_EQ(y.descr, "<c16");
@@ -103,57 +111,60 @@ TEST(E2eArrays, FixedPointStoredIntegersAndRealWorld) {
     TempDir dir;
     std::vector<int16_t> stored = {4096, -2048, 1, 32767};
     writeFile(dir / "q.npy", npyBytes("<i2", false, "(4,)", bytesOf(stored)));
-    auto r = runDravo({"run", "testblock", "-s", "mode=copy", "--input-type", "fixed:s16:12", "-i", (dir / "q.npy").string(),
-                       "-o", (dir / "s.npy").string()});
+    auto r = runDravo({"run", "testblock", "-s", "mode=copy", "--input-type", "fixed:s16:12", "-i",
+                       (dir / "q.npy").string(), "-o", (dir / "s.npy").string()});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("fixed:s16:12"), std::string::npos) << r.out;
     NpyFile s = parseNpyFile(readFile(dir / "s.npy"));
     EXPECT_EQ(s.descr, "<i2");
     EXPECT_EQ(valuesOf<int16_t>(s.data), stored);
 
-    r = runDravo({"run", "testblock", "-s", "mode=copy", "--input-type", "0=fixed:s16:12", "-i", (dir / "q.npy").string(),
-                  "--real-world", "-o", (dir / "w.npy").string()});
+    r = runDravo({"run", "testblock", "-s", "mode=copy", "--input-type", "0=fixed:s16:12", "-i",
+                  (dir / "q.npy").string(), "--real-world", "-o", (dir / "w.npy").string()});
     ASSERT_EQ(r.status, 0) << r.err;
     NpyFile w = parseNpyFile(readFile(dir / "w.npy"));
     EXPECT_EQ(w.descr, "<f8");
     auto values = valuesOf<double>(w.data);
     ASSERT_EQ(values.size(), 4u);
-    for (size_t i = 0; i < 4; ++i) EXPECT_EQ(values[i], std::ldexp(double(stored[i]), -12));
+    for (size_t i = 0; i < 4; ++i)
+        EXPECT_EQ(values[i], std::ldexp(double(stored[i]), -12));
 }
 
 TEST(E2eArrays, NarrowFixedPointIsExtendedIntoItsContainer) {
     // fixed:s12:4 lives in 2 bytes; int8 stored integers are sign-extended into them.
     TempDir dir;
     writeFile(dir / "q.npy", npyBytes("|i1", false, "(3,)", bytesOf<int8_t>({-1, 5, -128})));
-    auto r = runDravo({"run", "testblock", "-s", "mode=copy", "--input-type", "fixed:s12:4", "-i", (dir / "q.npy").string(),
-                       "-o", (dir / "s.npy").string()});
+    auto r = runDravo({"run", "testblock", "-s", "mode=copy", "--input-type", "fixed:s12:4", "-i",
+                       (dir / "q.npy").string(), "-o", (dir / "s.npy").string()});
     ASSERT_EQ(r.status, 0) << r.err;
     NpyFile s = parseNpyFile(readFile(dir / "s.npy"));
     EXPECT_EQ(s.descr, "<i2");
     EXPECT_EQ(valuesOf<int16_t>(s.data), (std::vector<int16_t>{-1, 5, -128}));
     // numpy's default int64 works as long as each value fits the word.
     writeFile(dir / "q64.npy", npyBytes("<i8", false, "(2,)", bytesOf<int64_t>({-2048, 2047})));
-    r = runDravo({"run", "testblock", "-s", "mode=copy", "--input-type", "fixed:s12:4", "-i", (dir / "q64.npy").string(),
-                  "-o", (dir / "s64.npy").string()});
+    r = runDravo({"run", "testblock", "-s", "mode=copy", "--input-type", "fixed:s12:4", "-i",
+                  (dir / "q64.npy").string(), "-o", (dir / "s64.npy").string()});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(valuesOf<int16_t>(parseNpyFile(readFile(dir / "s64.npy")).data), (std::vector<int16_t>{-2048, 2047}));
+    EXPECT_EQ(valuesOf<int16_t>(parseNpyFile(readFile(dir / "s64.npy")).data),
+              (std::vector<int16_t>{-2048, 2047}));
     // An unsigned type takes uint8 samples zero-extended; fixed:u4:0 refuses 16.
     writeFile(dir / "u8.npy", npyBytes("|u1", false, "(2,)", {255, 16}));
-    r = runDravo({"run", "testblock", "-s", "mode=copy", "--input-type", "fixed:u9:0", "-i", (dir / "u8.npy").string(),
-                  "-o", (dir / "s9.npy").string()});
+    r = runDravo({"run", "testblock", "-s", "mode=copy", "--input-type", "fixed:u9:0", "-i",
+                  (dir / "u8.npy").string(), "-o", (dir / "s9.npy").string()});
     ASSERT_EQ(r.status, 0) << r.err;
     NpyFile s9 = parseNpyFile(readFile(dir / "s9.npy"));
     EXPECT_EQ(s9.descr, "<u2");
     EXPECT_EQ(valuesOf<uint16_t>(s9.data), (std::vector<uint16_t>{255, 16}));
-    r = runDravo({"run", "testblock", "-s", "mode=copy", "--input-type", "fixed:u4:0", "-i", (dir / "u8.npy").string()});
+    r = runDravo({"run", "testblock", "-s", "mode=copy", "--input-type", "fixed:u4:0", "-i",
+                  (dir / "u8.npy").string()});
     EXPECT_EQ(r.status, 1) << r.err;
 }
 
 TEST(E2eArrays, StoredIntegersOutsideTheWordAreRefused) {
     TempDir dir;
     writeFile(dir / "q.npy", npyBytes("<i2", false, "(2,)", bytesOf<int16_t>({100, 2048})));
-    auto r = runDravo({"run", "testblock", "-s", "mode=copy", "--input-type", "fixed:s12:0", "-i", (dir / "q.npy").string(),
-                       "-o", (dir / "s.npy").string()});
+    auto r = runDravo({"run", "testblock", "-s", "mode=copy", "--input-type", "fixed:s12:0", "-i",
+                       (dir / "q.npy").string(), "-o", (dir / "s.npy").string()});
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(isOneErrorLine(r.err, "dravo::cli::badValue")) << r.err;
     EXPECT_NE(r.err.find("2048"), std::string::npos);
@@ -179,7 +190,8 @@ std::vector<uint8_t> writePng(int rows, int cols, bool rgb, int depth, const std
     if (depth == 16) {
         buffer = bytesOf(samples);
     } else {
-        for (auto s : samples) buffer.push_back(static_cast<uint8_t>(s));
+        for (auto s : samples)
+            buffer.push_back(static_cast<uint8_t>(s));
     }
     png_alloc_size_t size = 0;
     png_image_write_to_memory(&image, nullptr, &size, 0, buffer.data(), 0, nullptr);
@@ -214,8 +226,9 @@ std::vector<uint16_t> readPng(const std::vector<uint8_t>& file, bool rgb, int de
     png_bytepp rowPointers = png_get_rows(png, info);
     for (int r = 0; r < rows; ++r)
         for (int i = 0; i < cols * channels; ++i)
-            out.push_back(fileDepth == 16 ? static_cast<uint16_t>(rowPointers[r][2 * i] << 8 | rowPointers[r][2 * i + 1])
-                                          : rowPointers[r][i]);
+            out.push_back(fileDepth == 16
+                              ? static_cast<uint16_t>(rowPointers[r][2 * i] << 8 | rowPointers[r][2 * i + 1])
+                              : rowPointers[r][i]);
     png_destroy_read_struct(&png, &info, nullptr);
     fclose(f);
     return out;
@@ -229,7 +242,8 @@ TEST_P(E2ePng, CopyRoundTrip) {
     for (int i = 0; i < rows * cols * ch; ++i)
         samples.push_back(static_cast<uint16_t>(c.depth == 16 ? (i * 1237) % 65536 : (i * 29) % 256));
     writeFile(dir / "in.png", writePng(rows, cols, c.rgb, c.depth, samples));
-    auto r = runDravo({"run", "testblock", "-s", "mode=copy", "-i", (dir / "in.png").string(), "-o", (dir / "out.png").string()});
+    auto r = runDravo({"run", "testblock", "-s", "mode=copy", "-i", (dir / "in.png").string(), "-o",
+                       (dir / "out.png").string()});
     ASSERT_EQ(r.status, 0) << r.err;
     std::string expectType = std::string(c.depth == 16 ? "uint16" : "uint8") + " 6x9" + (c.rgb ? "x3" : "");
     EXPECT_NE(r.out.find(expectType), std::string::npos) << r.out;
@@ -239,22 +253,25 @@ TEST_P(E2ePng, CopyRoundTrip) {
     EXPECT_EQ(outCols, cols);
     EXPECT_EQ(back, samples);
     // And as .npy: rows x cols (x 3), C order, the samples in the PNG's own order.
-    r = runDravo({"run", "testblock", "-s", "mode=copy", "-i", (dir / "in.png").string(), "-o", (dir / "out.npy").string()});
+    r = runDravo({"run", "testblock", "-s", "mode=copy", "-i", (dir / "in.png").string(), "-o",
+                  (dir / "out.npy").string()});
     ASSERT_EQ(r.status, 0) << r.err;
     NpyFile n = parseNpyFile(readFile(dir / "out.npy"));
     EXPECT_EQ(n.shape, c.rgb ? "(6, 9, 3)" : "(6, 9)");
-    std::vector<uint16_t> fromNpy = c.depth == 16 ? valuesOf<uint16_t>(n.data)
-                                                  : std::vector<uint16_t>(n.data.begin(), n.data.end());
+    std::vector<uint16_t> fromNpy =
+        c.depth == 16 ? valuesOf<uint16_t>(n.data) : std::vector<uint16_t>(n.data.begin(), n.data.end());
     EXPECT_EQ(fromNpy, samples);
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, E2ePng,
-                         ::testing::Values(PngCase{false, 8}, PngCase{true, 8}, PngCase{false, 16}, PngCase{true, 16}));
+                         ::testing::Values(PngCase{false, 8}, PngCase{true, 8}, PngCase{false, 16},
+                                           PngCase{true, 16}));
 
 TEST(E2eArrays, PngAsDoubleSpansZeroToOne) {
     TempDir dir;
     writeFile(dir / "in.png", writePng(1, 3, false, 8, {0, 51, 255}));
-    auto r = runDravo({"run", "testblock", "--input-type", "double", "-i", (dir / "in.png").string(), "-o", (dir / "o.npy").string()});
+    auto r = runDravo({"run", "testblock", "--input-type", "double", "-i", (dir / "in.png").string(), "-o",
+                       (dir / "o.npy").string()});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(valuesOf<double>(parseNpyFile(readFile(dir / "o.npy")).data), (std::vector<double>{0, 0.2, 1}));
 }

@@ -37,11 +37,12 @@ TEST(E2eCommands, DescribeShowsParametersChoicesAndTunability) {
 TEST(E2eCommands, PluginWithoutDescriptionRunsByIndex) {
     // The test block under another file name has no dialog description: parameters go by index.
     TempDir dir;
-    std::filesystem::copy_file(std::filesystem::path(DRAVO_TEST_PLUGIN_DIR) / "dravo_testblock.so", dir / "undescribed.so");
+    std::filesystem::copy_file(std::filesystem::path(DRAVO_TEST_PLUGIN_DIR) / "dravo_testblock.so",
+                               dir / "undescribed.so");
     std::string plugin = (dir / "undescribed.so").string();
     writeFile(dir / "u.npy", npyBytes("<f8", false, "(1, 2)", bytesOf<double>({1, 2})));
-    auto r = runDravo({"run", plugin, "-p", "0=3", "-p", "1=1", "-p", "2=1", "-p", "3=0", "-i", (dir / "u.npy").string(), "-o",
-                       (dir / "y.npy").string()});
+    auto r = runDravo({"run", plugin, "-p", "0=3", "-p", "1=1", "-p", "2=1", "-p", "3=0", "-i",
+                       (dir / "u.npy").string(), "-o", (dir / "y.npy").string()});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(valuesOf<double>(parseNpyFile(readFile(dir / "y.npy")).data), (std::vector<double>{4, 7}));
     auto d = runDravo({"describe", plugin});
@@ -67,7 +68,8 @@ TEST(E2eCommands, HelpOfEveryCommandTeachesWithAnExample) {
     }
     auto top = runDravo({"--help"});
     EXPECT_EQ(top.status, 0);
-    for (const char* cmd : {"blocks", "describe", "run", "demo"}) EXPECT_NE(top.out.find(cmd), std::string::npos);
+    for (const char* cmd : {"blocks", "describe", "run", "demo"})
+        EXPECT_NE(top.out.find(cmd), std::string::npos);
 }
 
 TEST(E2eCommands, DemoWritesTheSceneAndATable) {
@@ -79,7 +81,8 @@ TEST(E2eCommands, DemoWritesTheSceneAndATable) {
     EXPECT_TRUE(std::filesystem::exists(out / "scene-gray.png"));
     EXPECT_TRUE(std::filesystem::exists(out / "scene-rgb.png"));
     EXPECT_NE(r.out.find("FILE"), std::string::npos);
-    for (const char* block : {"rotate", "pad", "convert"}) EXPECT_NE(r.out.find(block), std::string::npos) << block;
+    for (const char* block : {"rotate", "pad", "convert"})
+        EXPECT_NE(r.out.find(block), std::string::npos) << block;
     EXPECT_EQ(r.out.find("FAILED"), std::string::npos) << r.out;
     // Each row is written or skipped; a written row's file is a PNG in the folder.
     std::istringstream lines(r.out);
@@ -88,7 +91,9 @@ TEST(E2eCommands, DemoWritesTheSceneAndATable) {
         if (line.find(".png ") == std::string::npos || line.find("dravo run") != std::string::npos) continue;
         std::string file = line.substr(0, line.find(' '));
         bool skipped = line.find("skipped:") != std::string::npos;
-        EXPECT_TRUE(skipped || line.find("written") != std::string::npos || line.find("drawn") != std::string::npos) << line;
+        EXPECT_TRUE(skipped || line.find("written") != std::string::npos ||
+                    line.find("drawn") != std::string::npos)
+            << line;
         if (skipped) continue;
         ++written;
         auto bytes = readFile(out / file);
@@ -113,14 +118,17 @@ TEST(E2eCommands, RotateTakesAnEightBitPngDirectly) {
     TempDir dir;
     auto demo = dir / "demo";
     ASSERT_EQ(runDravo({"demo", "--out-dir", demo.string()}).status, 0);
-    if (!std::filesystem::exists(demo / "convert-uint8.png") || !std::filesystem::exists(demo / "rotate-quarter-turn.png"))
+    if (!std::filesystem::exists(demo / "convert-uint8.png") ||
+        !std::filesystem::exists(demo / "rotate-quarter-turn.png"))
         GTEST_SKIP() << "convert or rotate plug-in not built";
     auto rotated = dir / "rotated.png";
     auto r = runDravo({"run", "rotate", "-i", (demo / "convert-uint8.png").string(), "-o", rotated.string()});
     ASSERT_EQ(r.status, 0) << r.err;
     auto bytes = readFile(rotated);
     ASSERT_GT(bytes.size(), 25u);
-    auto be32 = [&](size_t at) { return (bytes[at] << 24) | (bytes[at + 1] << 16) | (bytes[at + 2] << 8) | bytes[at + 3]; };
+    auto be32 = [&](size_t at) {
+        return (bytes[at] << 24) | (bytes[at + 1] << 16) | (bytes[at + 2] << 8) | bytes[at + 3];
+    };
     EXPECT_EQ(be32(16), 200);  // IHDR width
     EXPECT_EQ(be32(20), 184);  // IHDR height
     EXPECT_EQ(bytes[24], 8);   // bit depth

@@ -17,7 +17,7 @@ struct BadRun {
 };
 
 class E2eBadInput : public ::testing::TestWithParam<BadRun> {
-protected:
+  protected:
     void SetUp() override {
         writeFile(dir / "u.npy", npyBytes("<f8", false, "(2, 2)", bytesOf<double>({1, 2, 3, 4})));
         writeFile(dir / "i64.npy", npyBytes("<i8", false, "(2,)", bytesOf<int64_t>({1, 2})));
@@ -25,19 +25,23 @@ protected:
         auto good = npyBytes("<f8", false, "(2, 2)", bytesOf<double>({1, 2, 3, 4}));
         writeFile(dir / "trunc.npy", std::vector<uint8_t>(good.begin(), good.end() - 5));
         writeFile(dir / "junk.npy", {'j', 'u', 'n', 'k', '!', '!', '!', '!', '!', '!', '!', '!'});
-        writeFile(dir / "junk.png", {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R', 1});
+        writeFile(dir / "junk.png",
+                  {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R', 1});
         writeFile(dir / "text.txt", {'1', '2'});
         writeFile(dir / "four.npy", npyBytes("<f8", false, "(1, 1, 1, 2)", bytesOf<double>({1, 2})));
         std::filesystem::create_directory(dir / "sub");
-        std::string missingPlugin = R"({"block": "ghost", "plugin": "dravo_no_such_plugin", "summary": "s", "parameters": []})";
+        std::string missingPlugin =
+            R"({"block": "ghost", "plugin": "dravo_no_such_plugin", "summary": "s", "parameters": []})";
         std::filesystem::create_directory(dir / "dialogs");
-        writeFile(dir / "dialogs" / "ghost.json", std::vector<uint8_t>(missingPlugin.begin(), missingPlugin.end()));
+        writeFile(dir / "dialogs" / "ghost.json",
+                  std::vector<uint8_t>(missingPlugin.begin(), missingPlugin.end()));
     }
     std::vector<std::string> args() const {
         std::vector<std::string> out;
         for (const auto& a : GetParam().args) {
             std::string s = a;
-            for (size_t p; (p = s.find('@')) != std::string::npos;) s.replace(p, 1, dir.path().string());
+            for (size_t p; (p = s.find('@')) != std::string::npos;)
+                s.replace(p, 1, dir.path().string());
             out.push_back(s);
         }
         return out;
@@ -50,8 +54,8 @@ TEST_P(E2eBadInput, OneErrorLineAndNoOutput) {
     auto before = dir.files();
     auto r = runDravo(args(), {"DRAVO_DIALOG_PATH=" + (dir / "dialogs").string()});
     EXPECT_EQ(r.status, c.status) << c.name << "\nstderr: " << r.err;
-    EXPECT_TRUE(isOneErrorLine(r.err, c.messageClass ? c.messageClass : "")
-                || (!c.messageClass && r.err.rfind("error: ", 0) == 0 && r.err.find('\n') == r.err.size() - 1))
+    EXPECT_TRUE(isOneErrorLine(r.err, c.messageClass ? c.messageClass : "") ||
+                (!c.messageClass && r.err.rfind("error: ", 0) == 0 && r.err.find('\n') == r.err.size() - 1))
         << c.name << "\nstderr: " << r.err;
     EXPECT_NE(r.err.find(c.mentions), std::string::npos) << c.name << "\nstderr: " << r.err;
     EXPECT_EQ(dir.files(), before) << c.name << ": something was written";
@@ -69,56 +73,80 @@ std::vector<std::string> run(std::initializer_list<std::string> more) {
 INSTANTIATE_TEST_SUITE_P(
     Table, E2eBadInput,
     ::testing::Values(
-        BadRun{"unknown block", run({"nosuchblock", "-i", "@/u.npy", "-o", "@/sub/o.npy"}), 2, "dravo::cli::unknownBlock", "nosuchblock"},
-        BadRun{"missing plug-in", run({"ghost", "-i", "@/u.npy", "-o", "@/sub/o.npy"}), 1, nullptr, "dravo_no_such_plugin"},
-        BadRun{"plug-in path that does not exist", run({"@/none.so", "-i", "@/u.npy"}), 1, nullptr, "none.so"},
-        BadRun{"unknown parameter name", run({"testblock", "-s", "gian=2", "-i", "@/u.npy", "-o", "@/sub/o.npy"}), 2,
+        BadRun{"unknown block", run({"nosuchblock", "-i", "@/u.npy", "-o", "@/sub/o.npy"}), 2,
+               "dravo::cli::unknownBlock", "nosuchblock"},
+        BadRun{"missing plug-in", run({"ghost", "-i", "@/u.npy", "-o", "@/sub/o.npy"}), 1, nullptr,
+               "dravo_no_such_plugin"},
+        BadRun{"plug-in path that does not exist", run({"@/none.so", "-i", "@/u.npy"}), 1, nullptr,
+               "none.so"},
+        BadRun{"unknown parameter name",
+               run({"testblock", "-s", "gian=2", "-i", "@/u.npy", "-o", "@/sub/o.npy"}), 2,
                "dravo::cli::unknownParameter", "gian"},
-        BadRun{"unknown popup label", run({"testblock", "-s", "mode=sideways", "-i", "@/u.npy", "-o", "@/sub/o.npy"}), 2,
+        BadRun{"unknown popup label",
+               run({"testblock", "-s", "mode=sideways", "-i", "@/u.npy", "-o", "@/sub/o.npy"}), 2,
                "dravo::cli::badValue", "sideways"},
-        BadRun{"malformed value", run({"testblock", "-s", "gain=1.2.3", "-i", "@/u.npy", "-o", "@/sub/o.npy"}), 2,
+        BadRun{"malformed value",
+               run({"testblock", "-s", "gain=1.2.3", "-i", "@/u.npy", "-o", "@/sub/o.npy"}), 2,
                "dravo::cli::badValue", "1.2.3"},
-        BadRun{"malformed vector", run({"testblock", "-p", "0=[1 2", "-i", "@/u.npy", "-o", "@/sub/o.npy"}), 2,
-               "dravo::cli::badValue", "[1 2"},
-        BadRun{"param without =", run({"testblock", "-p", "3", "-i", "@/u.npy"}), 2, "dravo::cli::usage", "--param"},
-        BadRun{"param index not a number", run({"testblock", "-p", "gain=2", "-i", "@/u.npy"}), 2, "dravo::cli::usage", "gain"},
-        BadRun{"no inputs", run({"testblock", "-o", "@/sub/o.npy"}), 2, "dravo::cli::inputCount", "1 input port"},
+        BadRun{"malformed vector", run({"testblock", "-p", "0=[1 2", "-i", "@/u.npy", "-o", "@/sub/o.npy"}),
+               2, "dravo::cli::badValue", "[1 2"},
+        BadRun{"param without =", run({"testblock", "-p", "3", "-i", "@/u.npy"}), 2, "dravo::cli::usage",
+               "--param"},
+        BadRun{"param index not a number", run({"testblock", "-p", "gain=2", "-i", "@/u.npy"}), 2,
+               "dravo::cli::usage", "gain"},
+        BadRun{"no inputs", run({"testblock", "-o", "@/sub/o.npy"}), 2, "dravo::cli::inputCount",
+               "1 input port"},
         BadRun{"two inputs", run({"testblock", "-i", "@/u.npy", "-i", "@/u.npy", "-o", "@/sub/o.npy"}), 2,
                "dravo::cli::inputCount", "2 inputs"},
-        BadRun{"missing file", run({"testblock", "-i", "@/nothere.npy", "-o", "@/sub/o.npy"}), 1, "dravo::cli::unreadableFile",
-               "nothere.npy"},
-        BadRun{"truncated npy", run({"testblock", "-i", "@/trunc.npy", "-o", "@/sub/o.npy"}), 1, "dravo::cli::malformedFile",
-               "trunc.npy"},
-        BadRun{"not an npy", run({"testblock", "-i", "@/junk.npy", "-o", "@/sub/o.npy"}), 1, "dravo::cli::malformedFile", "junk.npy"},
-        BadRun{"truncated png", run({"testblock", "-i", "@/junk.png", "-o", "@/sub/o.npy"}), 1, "dravo::cli::malformedFile",
-               "junk.png"},
+        BadRun{"missing file", run({"testblock", "-i", "@/nothere.npy", "-o", "@/sub/o.npy"}), 1,
+               "dravo::cli::unreadableFile", "nothere.npy"},
+        BadRun{"truncated npy", run({"testblock", "-i", "@/trunc.npy", "-o", "@/sub/o.npy"}), 1,
+               "dravo::cli::malformedFile", "trunc.npy"},
+        BadRun{"not an npy", run({"testblock", "-i", "@/junk.npy", "-o", "@/sub/o.npy"}), 1,
+               "dravo::cli::malformedFile", "junk.npy"},
+        BadRun{"truncated png", run({"testblock", "-i", "@/junk.png", "-o", "@/sub/o.npy"}), 1,
+               "dravo::cli::malformedFile", "junk.png"},
         BadRun{"int64 without a type", run({"testblock", "-i", "@/i64.npy", "-o", "@/sub/o.npy"}), 1,
                "dravo::cli::unsupportedArray", "int64"},
-        BadRun{"float16", run({"testblock", "-i", "@/f2.npy", "-o", "@/sub/o.npy"}), 1, "dravo::cli::unsupportedArray", "<f2"},
-        BadRun{"input of unknown kind", run({"testblock", "-i", "@/text.txt", "-o", "@/sub/o.npy"}), 2, "dravo::cli::usage",
-               "text.txt"},
-        BadRun{"neither number nor file", run({"testblock", "-i", "seven", "-o", "@/sub/o.npy"}), 2, "dravo::cli::badValue", "seven"},
-        BadRun{"unknown type name", run({"testblock", "--input-type", "fixed:q8", "-i", "@/u.npy"}), 2, "dravo::cli::badValue",
-               "fixed:q8"},
-        BadRun{"input type that does not match", run({"testblock", "--input-type", "int16", "-i", "@/u.npy", "-o", "@/sub/o.npy"}),
-               2, "dravo::cli::unsupportedArray", "int16"},
-        BadRun{"output of unknown kind", run({"testblock", "-i", "@/u.npy", "-o", "@/sub/o.txt"}), 2, "dravo::cli::usage", "o.txt"},
+        BadRun{"float16", run({"testblock", "-i", "@/f2.npy", "-o", "@/sub/o.npy"}), 1,
+               "dravo::cli::unsupportedArray", "<f2"},
+        BadRun{"input of unknown kind", run({"testblock", "-i", "@/text.txt", "-o", "@/sub/o.npy"}), 2,
+               "dravo::cli::usage", "text.txt"},
+        BadRun{"neither number nor file", run({"testblock", "-i", "seven", "-o", "@/sub/o.npy"}), 2,
+               "dravo::cli::badValue", "seven"},
+        BadRun{"unknown type name", run({"testblock", "--input-type", "fixed:q8", "-i", "@/u.npy"}), 2,
+               "dravo::cli::badValue", "fixed:q8"},
+        BadRun{"input type that does not match",
+               run({"testblock", "--input-type", "int16", "-i", "@/u.npy", "-o", "@/sub/o.npy"}), 2,
+               "dravo::cli::unsupportedArray", "int16"},
+        BadRun{"output of unknown kind", run({"testblock", "-i", "@/u.npy", "-o", "@/sub/o.txt"}), 2,
+               "dravo::cli::usage", "o.txt"},
         BadRun{"output folder missing", run({"testblock", "-i", "@/u.npy", "-o", "@/nofolder/o.npy"}), 1,
                "dravo::cli::unwritableFile", "nofolder"},
-        BadRun{"complex to png", run({"testblock", "-s", "offset=1i", "-i", "@/u.npy", "-o", "@/sub/o.png"}), 1,
-               "dravo::cli::unsupportedOutput", "complex"},
-        BadRun{"block error at set-up", run({"testblock", "-s", "gain=inf", "-i", "@/u.npy", "-o", "@/sub/o.npy"}), 1, nullptr,
+        BadRun{"complex to png", run({"testblock", "-s", "offset=1i", "-i", "@/u.npy", "-o", "@/sub/o.png"}),
+               1, "dravo::cli::unsupportedOutput", "complex"},
+        BadRun{"block error at set-up",
+               run({"testblock", "-s", "gain=inf", "-i", "@/u.npy", "-o", "@/sub/o.npy"}), 1, nullptr,
                "Gain must be a finite real scalar"},
-        BadRun{"block error with a message class", run({"testblock", "-s", "mode=copy", "-i", "@/four.npy", "-o", "@/sub/o.npy"}),
-               1, "dspshared::system::inputNot2D", ""},
-        BadRun{"block error in a step", run({"testblock", "-s", "mode=fail", "-i", "@/u.npy", "-o", "@/sub/o.npy"}), 1, nullptr,
+        BadRun{"block error with a message class",
+               run({"testblock", "-s", "mode=copy", "-i", "@/four.npy", "-o", "@/sub/o.npy"}), 1,
+               "dspshared::system::inputNot2D", ""},
+        BadRun{"block error in a step",
+               run({"testblock", "-s", "mode=fail", "-i", "@/u.npy", "-o", "@/sub/o.npy"}), 1, nullptr,
                "told to fail"},
-        BadRun{"affine on an integer input", run({"testblock", "-i", "@/i64.npy", "--input-type", "fixed:s32:0", "-o", "@/sub/o.npy"}),
-               1, nullptr, "double or single"},
-        BadRun{"unknown option", run({"testblock", "--frobnicate", "-i", "@/u.npy"}), 2, "dravo::cli::usage", "frobnicate"},
+        BadRun{"affine on an integer input",
+               run({"testblock", "-i", "@/i64.npy", "--input-type", "fixed:s32:0", "-o", "@/sub/o.npy"}), 1,
+               nullptr, "double or single"},
+        BadRun{"unknown option", run({"testblock", "--frobnicate", "-i", "@/u.npy"}), 2, "dravo::cli::usage",
+               "frobnicate"},
         BadRun{"missing command", {}, 2, "dravo::cli::usage", ""},
         BadRun{"unknown command", {"transmogrify"}, 2, "dravo::cli::usage", "transmogrify"},
-        BadRun{"describe an unknown block", {"describe", "nosuchblock"}, 2, "dravo::cli::unknownBlock", "nosuchblock"},
-        BadRun{"sim mode out of range", run({"testblock", "--sim-mode", "7", "-i", "@/u.npy"}), 2, "dravo::cli::usage", "sim-mode"}));
+        BadRun{"describe an unknown block",
+               {"describe", "nosuchblock"},
+               2,
+               "dravo::cli::unknownBlock",
+               "nosuchblock"},
+        BadRun{"sim mode out of range", run({"testblock", "--sim-mode", "7", "-i", "@/u.npy"}), 2,
+               "dravo::cli::usage", "sim-mode"}));
 
 }  // namespace

@@ -25,7 +25,8 @@ RunOutcome runDravo(const std::vector<std::string>& args, const std::vector<std:
     std::vector<std::string> argStore = {DRAVO_BINARY};
     argStore.insert(argStore.end(), args.begin(), args.end());
     std::vector<char*> argv;
-    for (auto& a : argStore) argv.push_back(a.data());
+    for (auto& a : argStore)
+        argv.push_back(a.data());
     argv.push_back(nullptr);
 
     std::vector<std::string> envStore;
@@ -38,7 +39,8 @@ RunOutcome runDravo(const std::vector<std::string>& args, const std::vector<std:
     }
     envStore.insert(envStore.end(), env.begin(), env.end());
     std::vector<char*> envp;
-    for (auto& e : envStore) envp.push_back(e.data());
+    for (auto& e : envStore)
+        envp.push_back(e.data());
     envp.push_back(nullptr);
 
     RunOutcome r;
@@ -69,7 +71,8 @@ bool isOneErrorLine(const std::string& err, const std::string& messageClass) {
     if (err.rfind("error: ", 0) != 0 || err.empty() || err.back() != '\n') return false;
     if (err.find('\n') != err.size() - 1) return false;
     std::string line = err.substr(0, err.size() - 1);
-    return line.size() > suffix.size() + 7 && line.compare(line.size() - suffix.size(), suffix.size(), suffix) == 0;
+    return line.size() > suffix.size() + 7 &&
+           line.compare(line.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
 NpyFile parseNpyFile(const std::vector<uint8_t>& bytes) {

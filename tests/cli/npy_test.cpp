@@ -33,12 +33,14 @@ TEST(Npy, ThreeDimensionsFollowTheFirstIndexFastestRule) {
     std::vector<int32_t> c;
     for (int i = 0; i < 2; ++i)
         for (int j = 0; j < 3; ++j)
-            for (int k = 0; k < 4; ++k) c.push_back(i * 100 + j * 10 + k);
+            for (int k = 0; k < 4; ++k)
+                c.push_back(i * 100 + j * 10 + k);
     NpyArray a = parseNpy(npyBytes("<i4", false, "(2, 3, 4)", bytesOf(c)), "t");
     auto v = valuesOf<int32_t>(a.data);
     for (int k = 0; k < 4; ++k)
         for (int j = 0; j < 3; ++j)
-            for (int i = 0; i < 2; ++i) EXPECT_EQ(v[i + 2 * j + 6 * k], i * 100 + j * 10 + k);
+            for (int i = 0; i < 2; ++i)
+                EXPECT_EQ(v[i + 2 * j + 6 * k], i * 100 + j * 10 + k);
 }
 
 struct DtypeCase {
@@ -54,7 +56,8 @@ TEST_P(NpyDtypes, ReadAndWriteBackTheSameBytes) {
     std::vector<uint8_t> data(c.bytes * 6);
     std::iota(data.begin(), data.end(), uint8_t(1));
     if (c.element == NpyElement::Bool)
-        for (size_t i = 0; i < data.size(); ++i) data[i] = i % 2;
+        for (size_t i = 0; i < data.size(); ++i)
+            data[i] = i % 2;
     NpyArray a = parseNpy(npyBytes(c.descr, false, "(3, 2)", data), "t");
     EXPECT_EQ(a.element, c.element);
     EXPECT_EQ(elementBytes(a.element), c.bytes);

@@ -11,7 +11,8 @@ namespace {
 
 // libpng's simplified API is an independent path through the format: files it writes must read back
 // through our decoder, and files we write must read back through it.
-std::vector<uint8_t> writeWithSimplifiedApi(int rows, int cols, bool rgb, const std::vector<uint8_t>& interleaved) {
+std::vector<uint8_t> writeWithSimplifiedApi(int rows, int cols, bool rgb,
+                                            const std::vector<uint8_t>& interleaved) {
     png_image image;
     std::memset(&image, 0, sizeof image);
     image.version = PNG_IMAGE_VERSION;
@@ -41,7 +42,8 @@ std::vector<uint8_t> readWithSimplifiedApi(const std::vector<uint8_t>& file, boo
 
 std::vector<uint8_t> pattern(size_t n) {
     std::vector<uint8_t> v(n);
-    for (size_t i = 0; i < n; ++i) v[i] = static_cast<uint8_t>(i * 37 + 11);
+    for (size_t i = 0; i < n; ++i)
+        v[i] = static_cast<uint8_t>(i * 37 + 11);
     return v;
 }
 
@@ -76,7 +78,8 @@ TEST_P(PngLayouts, OurFileReadsBackThroughLibpng) {
     for (size_t r = 0; r < img.rows; ++r)
         for (size_t c = 0; c < img.cols; ++c)
             for (int p = 0; p < img.channels; ++p)
-                ASSERT_EQ(back[(r * img.cols + c) * img.channels + p], img.data[r + c * img.rows + p * img.rows * img.cols]);
+                ASSERT_EQ(back[(r * img.cols + c) * img.channels + p],
+                          img.data[r + c * img.rows + p * img.rows * img.cols]);
 }
 
 TEST_P(PngLayouts, SixteenBitRoundTrip) {
@@ -86,7 +89,8 @@ TEST_P(PngLayouts, SixteenBitRoundTrip) {
     img.channels = GetParam() ? 3 : 1;
     img.bitDepth = 16;
     std::vector<uint16_t> samples;
-    for (size_t i = 0; i < img.rows * img.cols * img.channels; ++i) samples.push_back(static_cast<uint16_t>(i * 4099 + 1));
+    for (size_t i = 0; i < img.rows * img.cols * img.channels; ++i)
+        samples.push_back(static_cast<uint16_t>(i * 4099 + 1));
     img.data = dravo::test::bytesOf(samples);
     auto file = encodePng(img);
     // IHDR: bit depth at byte 24, colour type at byte 25.
@@ -129,7 +133,8 @@ TEST(Png, TruncatedAndCorruptFilesAreMalformed) {
     for (size_t keep : {size_t(4), size_t(12), size_t(40), good.size() / 2, good.size() - 13})
         bad.emplace_back(good.begin(), good.begin() + static_cast<long>(keep));
     auto corrupt = good;
-    for (size_t i = 40; i < corrupt.size() - 20; ++i) corrupt[i] ^= 0x5a;
+    for (size_t i = 40; i < corrupt.size() - 20; ++i)
+        corrupt[i] ^= 0x5a;
     bad.push_back(corrupt);
     for (const auto& b : bad) {
         try {

@@ -12,7 +12,9 @@ namespace types = dravo::types;
 
 namespace {
 
-DataTypeId typeOf(const char* name) { return *types::parseTypeName(name); }
+DataTypeId typeOf(const char* name) {
+    return *types::parseTypeName(name);
+}
 
 TEST(Signals, LiteralsMustBeValuesOfTheirType) {
     Signal s = signalFromNumber(1.5, typeOf("fixed:s8:4"), "t");

@@ -17,7 +17,8 @@ inline std::vector<uint8_t> npyBytes(const std::string& descr, bool fortran, con
     std::string header = "{'descr': '" + descr + "', 'fortran_order': " + (fortran ? "True" : "False") +
                          ", 'shape': " + shape + ", }";
     size_t prefix = version == 1 ? 10 : 12;
-    while ((prefix + header.size() + 1) % 64) header += ' ';
+    while ((prefix + header.size() + 1) % 64)
+        header += ' ';
     header += '\n';
     std::vector<uint8_t> out = {0x93, 'N', 'U', 'M', 'P', 'Y', static_cast<uint8_t>(version), 0};
     size_t len = header.size();
@@ -58,7 +59,7 @@ inline std::vector<uint8_t> readFile(const std::filesystem::path& p) {
 
 // A fresh, empty folder under the system's temporary folder, removed by the destructor.
 class TempDir {
-public:
+  public:
     TempDir() {
         std::string pattern = (std::filesystem::temp_directory_path() / "dravo-test-XXXXXX").string();
         std::vector<char> buf(pattern.begin(), pattern.end());
@@ -74,11 +75,12 @@ public:
     // Names of the files in the folder (to check that nothing, not even a temporary, was left).
     std::vector<std::string> files() const {
         std::vector<std::string> out;
-        for (const auto& e : std::filesystem::directory_iterator(path_)) out.push_back(e.path().filename().string());
+        for (const auto& e : std::filesystem::directory_iterator(path_))
+            out.push_back(e.path().filename().string());
         return out;
     }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

@@ -11,12 +11,14 @@ CG::SignalDesc signal(const CG::Type& t, std::vector<int32_t> dims, bool variabl
     s.elemType = t;
     s.dims = dims;
     s.width = 1;
-    for (int32_t d : dims) s.width *= d;
+    for (int32_t d : dims)
+        s.width *= d;
     s.variableSize = variableSize;
     return s;
 }
 
-CG::DataDesc data(const std::string& name, const CG::Type& t, int32_t width, std::vector<uint8_t> bytes, bool tunable) {
+CG::DataDesc data(const std::string& name, const CG::Type& t, int32_t width, std::vector<uint8_t> bytes,
+                  bool tunable) {
     CG::DataDesc d;
     d.name = name;
     d.elemType = t;
@@ -36,7 +38,8 @@ std::string emitText(TarnCG::CGHandle& h, std::string* error) {
         return "";
     }
     std::string s;
-    for (auto& f : files) s += f.text;
+    for (auto& f : files)
+        s += f.text;
     return s;
 }
 

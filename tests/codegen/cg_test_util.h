@@ -14,28 +14,30 @@
 namespace cgtest {
 
 class LambdaCtx : public DSPCG::CoreCtx {
-public:
+  public:
     using Body = std::function<void(LambdaCtx&)>;
-    LambdaCtx(TarnCG::CGHandle* cg, Body body, int32_t rounding = CG::RndFloor, int32_t overflow = CG::OvfWrap)
+    LambdaCtx(TarnCG::CGHandle* cg, Body body, int32_t rounding = CG::RndFloor,
+              int32_t overflow = CG::OvfWrap)
         : DSPCG::CoreCtx(cg, rounding, overflow), body_(std::move(body)) {}
     void generateOutputFcn() override { body_(*this); }
     void declareIRSupport() override { setIRSupported(); }
     using TarnCG::TarnCGCtx::getInputRef;
 
-private:
+  private:
     Body body_;
 };
 
 // A DSPCGCtx-based context (as the image blocks use).
 class LambdaDspCtx : public DSPCGCtx {
-public:
+  public:
     using Body = std::function<void(LambdaDspCtx&)>;
-    LambdaDspCtx(TarnCG::CGHandle* cg, Body body, int32_t rounding = CG::RndFloor, int32_t overflow = CG::OvfWrap)
+    LambdaDspCtx(TarnCG::CGHandle* cg, Body body, int32_t rounding = CG::RndFloor,
+                 int32_t overflow = CG::OvfWrap)
         : DSPCGCtx(cg, rounding, overflow), body_(std::move(body)) {}
     void output() override { body_(*this); }
     void declareIRSupport() override { setIRSupported(); }
 
-private:
+  private:
     Body body_;
 };
 

@@ -20,8 +20,9 @@ struct CliRun {
 CliRun dravo(const std::string& args) {
     fs::path dir = cgtest::workDir("cli");
     fs::create_directories(dir);
-    std::string cmd = std::string("DRAVO_PLUGIN_PATH='") + DRAVO_PLUGIN_DIR + "' '" + DRAVO_BINARY + "' " + args + " > '" +
-                      (dir / "out.txt").string() + "' 2> '" + (dir / "err.txt").string() + "'";
+    std::string cmd = std::string("DRAVO_PLUGIN_PATH='") + DRAVO_PLUGIN_DIR + "' '" + DRAVO_BINARY + "' " +
+                      args + " > '" + (dir / "out.txt").string() + "' 2> '" + (dir / "err.txt").string() +
+                      "'";
     CliRun r;
     int rc = std::system(cmd.c_str());
     r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
@@ -40,7 +41,8 @@ std::string writeNpy(const std::string& name, int rows, int cols) {
     fs::create_directories(p.parent_path());
     std::string header = "{'descr': '<f8', 'fortran_order': False, 'shape': (" + std::to_string(rows) + ", " +
                          std::to_string(cols) + "), }";
-    while ((10 + header.size() + 1) % 64 != 0) header += ' ';
+    while ((10 + header.size() + 1) % 64 != 0)
+        header += ' ';
     header += '\n';
     std::ofstream os(p, std::ios::binary);
     os.write("\x93NUMPY\x01\x00", 8);
@@ -60,11 +62,13 @@ TEST(CodegenCli, WritesACompilableUnit) {
     std::string in = writeNpy("img.npy", 5, 4);
     fs::path out = fs::path(cgtest::workDir("cli")) / "gen";
     fs::remove_all(out);
-    CliRun r = dravo("codegen pad -s method=symmetric -i '" + in + "' --name padSym --out-dir '" + out.string() + "'");
+    CliRun r = dravo("codegen pad -s method=symmetric -i '" + in + "' --name padSym --out-dir '" +
+                     out.string() + "'");
     ASSERT_EQ(r.status, 0) << r.err;
     for (const char* f : {"padSym.h", "padSym.c", "dravo_common.h", "dravo_common.c", "dravo_rt.h"})
         EXPECT_TRUE(fs::exists(out / f)) << f;
-    std::string cc = "cc -std=c99 -Wall -Wextra -Werror -c -o /dev/null '" + (out / "padSym.c").string() + "'";
+    std::string cc =
+        "cc -std=c99 -Wall -Wextra -Werror -c -o /dev/null '" + (out / "padSym.c").string() + "'";
     EXPECT_EQ(std::system(cc.c_str()), 0);
 }
 

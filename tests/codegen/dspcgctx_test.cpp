@@ -35,27 +35,32 @@ TEST(DSPCGCtx, ShiftBinaryPointRightDividesByPowerOfTwo) {
         c.endFor();
     });
     ASSERT_TRUE(ctx.constructCode()) << h.diagnostics().error().message();
-    EXPECT_NE(cgtest::emitText(h).find("v = (int16_t)dvrt_quantize((dvrt_wide)v, -3, DVRT_FLOOR, DVRT_WRAP, 16, 1);"),
+    EXPECT_NE(cgtest::emitText(h).find(
+                  "v = (int16_t)dvrt_quantize((dvrt_wide)v, -3, DVRT_FLOOR, DVRT_WRAP, 16, 1);"),
               std::string::npos)
         << cgtest::emitText(h);
     auto r = cgtest::run(h, {{cgtest::bytesOf(in), {}}});
     ASSERT_TRUE(r.ok);
     auto got = cgtest::valuesOf<int16_t>(r.outputs[0].bytes);
     EXPECT_EQ(got[0], 10);  // 0.625 in exponent -4
-    for (size_t j = 0; j < in.size(); ++j) EXPECT_EQ(got[j], static_cast<int16_t>(std::floor(in[j] / 8.0))) << in[j];
+    for (size_t j = 0; j < in.size(); ++j)
+        EXPECT_EQ(got[j], static_cast<int16_t>(std::floor(in[j] / 8.0))) << in[j];
 }
 
 TEST(DSPCGCtx, ShiftBinaryPointRightOnComplexShiftsBothParts) {
     Type c16 = Type::complexT(Type::fixedT(true, 16, -4));
     TarnCG::CGHandle h(oneToOne("cshift", c16, c16, 2));
-    LambdaDspCtx ctx(&h, [&](LambdaDspCtx& c) {
-        Var v = c.createLocal("v", c16);
-        for (int k = 0; k < 2; ++k) {
-            c.castAssign(v.ref(), c.getIndexedVar(c.getInputRef(0).ref(), k));
-            c.shiftBinaryPointRight(v.ref(), 2);
-            c.castAssign(c.getIndexedVar(c.getOutputVar(0).ref(), k), v.ref());
-        }
-    }, RndNearest, OvfSaturate);
+    LambdaDspCtx ctx(
+        &h,
+        [&](LambdaDspCtx& c) {
+            Var v = c.createLocal("v", c16);
+            for (int k = 0; k < 2; ++k) {
+                c.castAssign(v.ref(), c.getIndexedVar(c.getInputRef(0).ref(), k));
+                c.shiftBinaryPointRight(v.ref(), 2);
+                c.castAssign(c.getIndexedVar(c.getOutputVar(0).ref(), k), v.ref());
+            }
+        },
+        RndNearest, OvfSaturate);
     ASSERT_TRUE(ctx.constructCode()) << h.diagnostics().error().message();
     auto r = cgtest::run(h, {{cgtest::bytesOf(std::vector<int16_t>{40, -40, 6, -6}), {}}});
     ASSERT_TRUE(r.ok);
@@ -66,14 +71,17 @@ TEST(DSPCGCtx, ShiftBinaryPointRightOnComplexShiftsBothParts) {
 TEST(DSPCGCtx, ShiftOfABuiltInIntegerRereadsItWithNegativeExponent) {
     Type i16 = Type::intT(true, 16);
     TarnCG::CGHandle h(oneToOne("ishift", i16, i16, 3));
-    LambdaDspCtx ctx(&h, [&](LambdaDspCtx& c) {
-        Var v = c.createLocal("v", i16);
-        for (int k = 0; k < 3; ++k) {
-            c.castAssign(v.ref(), c.getIndexedVar(c.getInputRef(0).ref(), k));
-            c.shiftBinaryPointRight(v.ref(), 1);
-            c.castAssign(c.getIndexedVar(c.getOutputVar(0).ref(), k), v.ref());
-        }
-    }, RndZero, OvfWrap);
+    LambdaDspCtx ctx(
+        &h,
+        [&](LambdaDspCtx& c) {
+            Var v = c.createLocal("v", i16);
+            for (int k = 0; k < 3; ++k) {
+                c.castAssign(v.ref(), c.getIndexedVar(c.getInputRef(0).ref(), k));
+                c.shiftBinaryPointRight(v.ref(), 1);
+                c.castAssign(c.getIndexedVar(c.getOutputVar(0).ref(), k), v.ref());
+            }
+        },
+        RndZero, OvfWrap);
     ASSERT_TRUE(ctx.constructCode());
     auto r = cgtest::run(h, {{cgtest::bytesOf(std::vector<int16_t>{9, -9, 100}), {}}});
     ASSERT_TRUE(r.ok);
@@ -114,8 +122,8 @@ TEST(DSPCGCtx, AssignSqrtUsesTheTargetFunctionOfTheFloatingType) {
     for (const auto& k : ks) {
         TarnCG::CGHandle h(oneToOne("sq", k.t, k.t, 1));
         LambdaDspCtx ctx(&h, [&](LambdaDspCtx& c) {
-            c.assignSqrt(c.getIndexedVar(c.getOutputVar(0).ref(), 0), c.getIndexedVar(c.getInputRef(0).ref(), 0),
-                         k.passType ? &k.t : nullptr);
+            c.assignSqrt(c.getIndexedVar(c.getOutputVar(0).ref(), 0),
+                         c.getIndexedVar(c.getInputRef(0).ref(), 0), k.passType ? &k.t : nullptr);
         });
         ASSERT_TRUE(ctx.constructCode()) << h.diagnostics().error().message();
         EXPECT_NE(cgtest::emitText(h).find(k.snippet), std::string::npos) << cgtest::emitText(h);
@@ -130,7 +138,8 @@ TEST(DSPCGCtx, AssignSqrtRefusesAMismatchedFloatingOperand) {
     for (const auto& k : ks) {
         TarnCG::CGHandle h(oneToOne("sqbad", k.operand, k.type, 1));
         LambdaDspCtx ctx(&h, [&](LambdaDspCtx& c) {
-            c.assignSqrt(c.getIndexedVar(c.getOutputVar(0).ref(), 0), c.getIndexedVar(c.getInputRef(0).ref(), 0), &k.type);
+            c.assignSqrt(c.getIndexedVar(c.getOutputVar(0).ref(), 0),
+                         c.getIndexedVar(c.getInputRef(0).ref(), 0), &k.type);
         });
         EXPECT_FALSE(ctx.constructCode());
         const GenError& e = h.diagnostics().error();
@@ -144,10 +153,14 @@ TEST(DSPCGCtx, AssignSqrtOfFixedPointUsesTheIntrinsic) {
     Type in = Type::fixedT(false, 16, -4), out = Type::fixedT(false, 16, -8);
     const std::vector<uint16_t> u = {36, 0, 1, 16, 65535, 2, 400};  // 2.25, 0, 1/16, 1, 4095.9375, 1/8, 25
     TarnCG::CGHandle h(oneToOne("fxsqrt", in, out, static_cast<int32_t>(u.size())));
-    LambdaDspCtx ctx(&h, [&](LambdaDspCtx& c) {
-        for (int k = 0; k < static_cast<int>(u.size()); ++k)
-            c.assignSqrt(c.getIndexedVar(c.getOutputVar(0).ref(), k), c.getIndexedVar(c.getInputRef(0).ref(), k), &out);
-    }, RndFloor, OvfSaturate);
+    LambdaDspCtx ctx(
+        &h,
+        [&](LambdaDspCtx& c) {
+            for (int k = 0; k < static_cast<int>(u.size()); ++k)
+                c.assignSqrt(c.getIndexedVar(c.getOutputVar(0).ref(), k),
+                             c.getIndexedVar(c.getInputRef(0).ref(), k), &out);
+        },
+        RndFloor, OvfSaturate);
     ASSERT_TRUE(ctx.constructCode()) << h.diagnostics().error().message();
     auto r = cgtest::run(h, {{cgtest::bytesOf(u), {}}});
     ASSERT_TRUE(r.ok);
@@ -176,14 +189,18 @@ TEST(DSPCGCtx, ProductHelpersQuantiseIntoTheVariable) {
     d.inputs.push_back(cgtest::signal(s16, {2}));
     d.outputs.push_back(cgtest::signal(s16, {2}));
     TarnCG::CGHandle h(d);
-    LambdaDspCtx ctx(&h, [&](LambdaDspCtx& c) {
-        Var acc = c.createLocal("acc", s16);
-        Expr a = c.getIndexedVar(c.getInputRef(0).ref(), 0), b = c.getIndexedVar(c.getInputRef(0).ref(), 1);
-        c.assignProduct(acc.ref(), a, b, prod);
-        c.castAssign(c.getIndexedVar(c.getOutputVar(0).ref(), 0), acc.ref());
-        c.accumulateProduct(acc.ref(), a, a, prod);
-        c.castAssign(c.getIndexedVar(c.getOutputVar(0).ref(), 1), acc.ref());
-    }, RndNearest, OvfSaturate);
+    LambdaDspCtx ctx(
+        &h,
+        [&](LambdaDspCtx& c) {
+            Var acc = c.createLocal("acc", s16);
+            Expr a = c.getIndexedVar(c.getInputRef(0).ref(), 0),
+                 b = c.getIndexedVar(c.getInputRef(0).ref(), 1);
+            c.assignProduct(acc.ref(), a, b, prod);
+            c.castAssign(c.getIndexedVar(c.getOutputVar(0).ref(), 0), acc.ref());
+            c.accumulateProduct(acc.ref(), a, a, prod);
+            c.castAssign(c.getIndexedVar(c.getOutputVar(0).ref(), 1), acc.ref());
+        },
+        RndNearest, OvfSaturate);
     ASSERT_TRUE(ctx.constructCode()) << h.diagnostics().error().message();
     // 1.5 * -2.25 = -3.375; then + 1.5 * 1.5 = -1.125 (stored x256).
     auto r = cgtest::run(h, {{cgtest::bytesOf(std::vector<int16_t>{384, -576}), {}}});

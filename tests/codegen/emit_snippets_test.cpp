@@ -9,8 +9,12 @@ using cgtest::LambdaCtx;
 
 namespace {
 
-Type f64() { return Type::doubleT(); }
-Type i32() { return Type::intT(true, 32); }
+Type f64() {
+    return Type::doubleT();
+}
+Type i32() {
+    return Type::intT(true, 32);
+}
 
 std::string emitWith(const LambdaCtx::Body& body, BlockDesc desc = {}) {
     if (desc.name.empty()) desc.name = "blk";
@@ -41,10 +45,11 @@ TEST(EmitSnippets, ForLoopWithCommentAndNamedLocals) {
         c.endCFor();
     });
     expectContains(t, "    int32_t j = 0;\n    int32_t inColLength = 0;\n");
-    expectContains(t, "    /* Copy a column from input to output array. */\n"
-                      "    for (j = 0; j < inColLength; j++) {\n"
-                      "        y0[j] = u0[j];\n"
-                      "    }  /* for j */\n");
+    expectContains(t,
+                   "    /* Copy a column from input to output array. */\n"
+                   "    for (j = 0; j < inColLength; j++) {\n"
+                   "        y0[j] = u0[j];\n"
+                   "    }  /* for j */\n");
 }
 
 TEST(EmitSnippets, CountingDownLoopAndStep) {
@@ -74,9 +79,10 @@ TEST(EmitSnippets, IfElseIfElseWithBranchComments) {
         y = x;
         c.endIf();
     });
-    expectContains(t, "    if (u0[0] > 1.0) {\n        /* too large */\n        y0[0] = 1.0;\n"
-                      "    } else if (u0[0] < 0.0) {\n        /* too small */\n        y0[0] = 0.0;\n"
-                      "    } else {\n        /* in range */\n        y0[0] = u0[0];\n    }\n");
+    expectContains(t,
+                   "    if (u0[0] > 1.0) {\n        /* too large */\n        y0[0] = 1.0;\n"
+                   "    } else if (u0[0] < 0.0) {\n        /* too small */\n        y0[0] = 0.0;\n"
+                   "    } else {\n        /* in range */\n        y0[0] = u0[0];\n    }\n");
 }
 
 TEST(EmitSnippets, CommentsAppearAsWrittenAndCannotCloseEarly) {
@@ -106,9 +112,12 @@ struct CastCase {
 
 TEST(EmitSnippets, CastsCarryTheirRoundingAndOverflowModes) {
     const CastCase cases[] = {
-        {RndZero, OvfWrap, "DVRT_ZERO, DVRT_WRAP, 8, 1"},        {RndNearest, OvfSaturate, "DVRT_NEAREST, DVRT_SAT, 8, 1"},
-        {RndCeil, OvfWrap, "DVRT_CEIL, DVRT_WRAP, 8, 1"},        {RndFloor, OvfSaturate, "DVRT_FLOOR, DVRT_SAT, 8, 1"},
-        {RndSimplest, OvfWrap, "DVRT_SIMPLEST, DVRT_WRAP, 8, 1"}, {RndRound, OvfSaturate, "DVRT_ROUND, DVRT_SAT, 8, 1"},
+        {RndZero, OvfWrap, "DVRT_ZERO, DVRT_WRAP, 8, 1"},
+        {RndNearest, OvfSaturate, "DVRT_NEAREST, DVRT_SAT, 8, 1"},
+        {RndCeil, OvfWrap, "DVRT_CEIL, DVRT_WRAP, 8, 1"},
+        {RndFloor, OvfSaturate, "DVRT_FLOOR, DVRT_SAT, 8, 1"},
+        {RndSimplest, OvfWrap, "DVRT_SIMPLEST, DVRT_WRAP, 8, 1"},
+        {RndRound, OvfSaturate, "DVRT_ROUND, DVRT_SAT, 8, 1"},
         {RndConvergent, OvfWrap, "DVRT_CONVERGENT, DVRT_WRAP, 8, 1"},
     };
     Type s16 = Type::fixedT(true, 16, -4), s8 = Type::fixedT(true, 8, -2);
@@ -118,15 +127,22 @@ TEST(EmitSnippets, CastsCarryTheirRoundingAndOverflowModes) {
         d.inputs.push_back(cgtest::signal(s16, {1}));
         d.outputs.push_back(cgtest::signal(s8, {1}));
         std::string t = emitWith(
-            [&](LambdaCtx& c) { c.castAssign(c.getIndexedVar(c.getOutputVar(0), 0), c.getIndexedVar(c.getInputRef(0), 0)); },
+            [&](LambdaCtx& c) {
+                c.castAssign(c.getIndexedVar(c.getOutputVar(0), 0), c.getIndexedVar(c.getInputRef(0), 0));
+            },
             d);
         TarnCG::CGHandle h(d);
-        expectContains(t, std::string("y0[0] = (int8_t)dvrt_quantize((dvrt_wide)u0[0], -2, ") + "DVRT_FLOOR, DVRT_WRAP, 8, 1);");
-        LambdaCtx ctx(&h, [&](LambdaCtx& c) {
-            c.castAssign(c.getIndexedVar(c.getOutputVar(0), 0), c.getIndexedVar(c.getInputRef(0), 0));
-        }, k.rounding, k.overflow);
+        expectContains(t, std::string("y0[0] = (int8_t)dvrt_quantize((dvrt_wide)u0[0], -2, ") +
+                              "DVRT_FLOOR, DVRT_WRAP, 8, 1);");
+        LambdaCtx ctx(
+            &h,
+            [&](LambdaCtx& c) {
+                c.castAssign(c.getIndexedVar(c.getOutputVar(0), 0), c.getIndexedVar(c.getInputRef(0), 0));
+            },
+            k.rounding, k.overflow);
         ASSERT_TRUE(ctx.constructCode());
-        expectContains(cgtest::emitText(h), std::string("(int8_t)dvrt_quantize((dvrt_wide)u0[0], -2, ") + k.snippet + ");");
+        expectContains(cgtest::emitText(h),
+                       std::string("(int8_t)dvrt_quantize((dvrt_wide)u0[0], -2, ") + k.snippet + ");");
     }
 }
 
@@ -136,7 +152,10 @@ TEST(EmitSnippets, ValuePreservingConversionsAreplainC) {
     d.inputs.push_back(cgtest::signal(Type::intT(true, 16), {1}));
     d.outputs.push_back(cgtest::signal(Type::fixedT(true, 32, -4), {1}));
     std::string t = emitWith(
-        [](LambdaCtx& c) { c.castAssign(c.getIndexedVar(c.getOutputVar(0), 0), c.getIndexedVar(c.getInputRef(0), 0)); }, d);
+        [](LambdaCtx& c) {
+            c.castAssign(c.getIndexedVar(c.getOutputVar(0), 0), c.getIndexedVar(c.getInputRef(0), 0));
+        },
+        d);
     expectContains(t, "y0[0] = (int32_t)dvrt_shl((dvrt_wide)u0[0], 4);");
 }
 
@@ -145,16 +164,19 @@ TEST(EmitSnippets, FloatConstantsReadBackExactly) {
         double v;
         bool single;
         const char* text;
-    } ks[] = {{0.1, false, "0.1"}, {1.0 / 3.0, false, "0.3333333333333333"}, {2.0, false, "2.0"},
-              {0.1, true, "0.1F"}, {-1.5e-300, false, "-1.5e-300"}};
+    } ks[] = {{0.1, false, "0.1"},
+              {1.0 / 3.0, false, "0.3333333333333333"},
+              {2.0, false, "2.0"},
+              {0.1, true, "0.1F"},
+              {-1.5e-300, false, "-1.5e-300"}};
     for (auto& k : ks) {
         BlockDesc d;
         d.name = "consts";
         Type t = k.single ? Type::singleT() : Type::doubleT();
         d.inputs.push_back(cgtest::signal(t, {1}));
         d.outputs.push_back(cgtest::signal(t, {1}));
-        std::string txt = emitWith(
-            [&](LambdaCtx& c) { c.castAssign(c.getIndexedVar(c.getOutputVar(0), 0), k.v); }, d);
+        std::string txt =
+            emitWith([&](LambdaCtx& c) { c.castAssign(c.getIndexedVar(c.getOutputVar(0), 0), k.v); }, d);
         expectContains(txt, std::string("y0[0] = ") + k.text + ";");
     }
 }
@@ -164,10 +186,12 @@ TEST(EmitSnippets, IntegerConstantsAtTheLimits) {
     d.name = "lims";
     d.inputs.push_back(cgtest::signal(i32(), {1}));
     d.outputs.push_back(cgtest::signal(i32(), {2}));
-    std::string t = emitWith([](LambdaCtx& c) {
-        c.castAssign(c.getIndexedVar(c.getOutputVar(0), 0), -2147483648.0);
-        c.castAssign(c.getIndexedVar(c.getOutputVar(0), 1), 5.0);
-    }, d);
+    std::string t = emitWith(
+        [](LambdaCtx& c) {
+            c.castAssign(c.getIndexedVar(c.getOutputVar(0), 0), -2147483648.0);
+            c.castAssign(c.getIndexedVar(c.getOutputVar(0), 1), 5.0);
+        },
+        d);
     expectContains(t, "y0[0] = -2147483647 - 1;");
     expectContains(t, "y0[1] = 5;");
 }
@@ -179,12 +203,14 @@ TEST(EmitSnippets, TargetFunctionsUseTheSinglePrecisionVariant) {
         Type t = single ? Type::singleT() : Type::doubleT();
         d.inputs.push_back(cgtest::signal(t, {1}));
         d.outputs.push_back(cgtest::signal(t, {1}));
-        std::string txt = emitWith([&](LambdaCtx& c) {
-            auto call = c.getTargetLibFcnCall("sin", 1, 1, t);
-            ASSERT_TRUE(call);
-            call->setInput(1, c.getIndexedVar(c.getInputRef(0), 0));
-            c.castAssign(c.getIndexedVar(c.getOutputVar(0), 0), call->expr());
-        }, d);
+        std::string txt = emitWith(
+            [&](LambdaCtx& c) {
+                auto call = c.getTargetLibFcnCall("sin", 1, 1, t);
+                ASSERT_TRUE(call);
+                call->setInput(1, c.getIndexedVar(c.getInputRef(0), 0));
+                c.castAssign(c.getIndexedVar(c.getOutputVar(0), 0), call->expr());
+            },
+            d);
         expectContains(txt, single ? "y0[0] = sinf(u0[0]);" : "y0[0] = sin(u0[0]);");
     }
 }
@@ -197,13 +223,15 @@ TEST(EmitSnippets, RunTimeParametersHoldTheSimulationValues) {
     d.rtps.push_back(cgtest::data("outDims", i32(), 3, cgtest::bytesOf(std::vector<int32_t>{5, -4, 1})));
     d.rtps.push_back(cgtest::data("Gain", f64(), 1, cgtest::bytesOf(std::vector<double>{0.25}), true));
     d.dworks.push_back(cgtest::data("inAdd", i32(), 3));
-    std::string t = emitWith([](LambdaCtx& c) {
-        CG::IdxRef outDims = c.getParamIdxRefAsMatrix(0);
-        CG::IdxRef inAdd = c.getDWorkIdxRefAsMatrix(0);
-        CG::NumRef gain = c.getParamNumRef(1);
-        inAdd[0] = outDims[1];
-        c.getOutputNumRefAsMatrix(0)[0] = gain;
-    }, d);
+    std::string t = emitWith(
+        [](LambdaCtx& c) {
+            CG::IdxRef outDims = c.getParamIdxRefAsMatrix(0);
+            CG::IdxRef inAdd = c.getDWorkIdxRefAsMatrix(0);
+            CG::NumRef gain = c.getParamNumRef(1);
+            inAdd[0] = outDims[1];
+            c.getOutputNumRefAsMatrix(0)[0] = gain;
+        },
+        d);
     expectContains(t, "/* \"outDims\" */\nstatic const int32_t rtp_outDims[3] = {\n    5, -4, 1\n};");
     expectContains(t, "double rtps_rtp_Gain[1] = {\n    0.25\n};");
     expectContains(t, "extern double rtps_rtp_Gain[1];");

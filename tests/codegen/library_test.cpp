@@ -52,7 +52,8 @@ TEST(Library, SuccessfulGenerationWritesUnitCommonUnitAndRuntimeHeader) {
     for (const char* f : {"okblk.h", "okblk.c", "dravo_common.h", "dravo_common.c", "dravo_rt.h"})
         EXPECT_TRUE(fs::exists(dir / f)) << f;
     int n = 0;
-    for (auto& e : fs::directory_iterator(dir)) n += e.is_regular_file() || e.is_directory();
+    for (auto& e : fs::directory_iterator(dir))
+        n += e.is_regular_file() || e.is_directory();
     EXPECT_EQ(n, 5);  // no scratch folder left behind
 }
 
@@ -135,7 +136,8 @@ TEST(Library, StartAndTerminatePhasesGoToTheirFunctions) {
     ASSERT_TRUE(ctx.constructCode());
     std::string t = cgtest::emitText(h);
     size_t s = t.find("void phases_start(void)\n{\n    /* in start */");
-    size_t o = t.find("void phases_step(const double* restrict u0, double* restrict y0)\n{\n    /* in step */");
+    size_t o =
+        t.find("void phases_step(const double* restrict u0, double* restrict y0)\n{\n    /* in step */");
     size_t e = t.find("void phases_terminate(void)\n{\n    /* in terminate */");
     EXPECT_NE(s, std::string::npos) << t;
     EXPECT_NE(o, std::string::npos) << t;
@@ -144,8 +146,9 @@ TEST(Library, StartAndTerminatePhasesGoToTheirFunctions) {
 
 // A utility generator: y = x * k + 1 for the element type, with a name per type.
 class ScaleAddGen : public DSPCG::LibGenerator {
-public:
-    ScaleAddGen(std::shared_ptr<Pool> pool, Type t, int* bodies) : DSPCG::LibGenerator(std::move(pool)), t_(t), bodies_(bodies) {
+  public:
+    ScaleAddGen(std::shared_ptr<Pool> pool, Type t, int* bodies)
+        : DSPCG::LibGenerator(std::move(pool)), t_(t), bodies_(bodies) {
         setFcnName("scaleAdd_" + (t.isFloat() ? floatTypeSymbol(t) : fixptTypeShortName(t)));
         setInput(0, Type::matrixT(t, -1), "x");
         setInput(1, Type::intT(true, 32), "n");
@@ -153,7 +156,7 @@ public:
         setOutput(0, Type::matrixT(t, -1), "y");
     }
 
-protected:
+  protected:
     void generateBody() override {
         ++*bodies_;
         append("Scale and add one.");
@@ -166,7 +169,7 @@ protected:
         endCFor();
     }
 
-private:
+  private:
     Type t_;
     int* bodies_;
 };
@@ -229,7 +232,8 @@ TEST(Library, TypeQueries) {
 
 TEST(Library, UnknownTargetFunctionIsAnError) {
     TarnCG::CGHandle h(simple("nofn"));
-    LambdaCtx ctx(&h, [](LambdaCtx& c) { EXPECT_EQ(c.getTargetLibFcnCall("gamma", 1, 1, Type::doubleT()), nullptr); });
+    LambdaCtx ctx(
+        &h, [](LambdaCtx& c) { EXPECT_EQ(c.getTargetLibFcnCall("gamma", 1, 1, Type::doubleT()), nullptr); });
     EXPECT_FALSE(ctx.constructCode());
     EXPECT_NE(h.diagnostics().error().message().find("gamma"), std::string::npos);
 }

@@ -16,15 +16,15 @@ using dravo::host::Plugin;
 namespace {
 
 struct PortType {
-    const char* name;     // type name for the input
-    double choice;        // output dialog choice
+    const char* name;  // type name for the input
+    double choice;     // output dialog choice
     double isSigned, wordLength, fracLength;
 };
 
 const PortType kTypes[] = {
-    {"double", 1, 1, 16, 0},        {"single", 2, 1, 16, 0},      {"int8", 3, 1, 8, 0},
-    {"uint8", 4, 0, 8, 0},          {"int16", 5, 1, 16, 0},       {"uint16", 6, 0, 16, 0},
-    {"boolean", 7, 0, 1, 0},        {"fixed:s12:3", 8, 1, 12, 3}, {"fixed:u6:2", 8, 0, 6, 2},
+    {"double", 1, 1, 16, 0}, {"single", 2, 1, 16, 0},      {"int8", 3, 1, 8, 0},
+    {"uint8", 4, 0, 8, 0},   {"int16", 5, 1, 16, 0},       {"uint16", 6, 0, 16, 0},
+    {"boolean", 7, 0, 1, 0}, {"fixed:s12:3", 8, 1, 12, 3}, {"fixed:u6:2", 8, 0, 6, 2},
 };
 
 std::shared_ptr<Plugin> plugin() {
@@ -45,8 +45,10 @@ std::vector<uint8_t> valuesFor(const std::string& typeName, size_t n, uint32_t s
     for (size_t i = 0; i < n; ++i) {
         if (typeName == "double" || typeName == "single") {
             const double specials[] = {0.0, 1.0, 0.5, -0.25, 1.75, std::nan(""), 1.0 / 255, 0.998, -0.0};
-            double v = i < std::size(specials) ? specials[i] : std::uniform_real_distribution<double>(-0.5, 1.5)(rng);
-            if (typeName == "double") push(&v, 8);
+            double v = i < std::size(specials) ? specials[i]
+                                               : std::uniform_real_distribution<double>(-0.5, 1.5)(rng);
+            if (typeName == "double")
+                push(&v, 8);
             else {
                 float f = static_cast<float>(v);
                 push(&f, 4);
@@ -61,7 +63,10 @@ std::vector<uint8_t> valuesFor(const std::string& typeName, size_t n, uint32_t s
         const int wl = info.wordLength;
         const int64_t lo = info.isSigned ? -(int64_t(1) << (wl - 1)) : 0;
         const int64_t hi = info.isSigned ? (int64_t(1) << (wl - 1)) - 1 : (int64_t(1) << wl) - 1;
-        int64_t v = i == 0 ? lo : i == 1 ? hi : i == 2 ? 0 : std::uniform_int_distribution<int64_t>(lo, hi)(rng);
+        int64_t v = i == 0   ? lo
+                    : i == 1 ? hi
+                    : i == 2 ? 0
+                             : std::uniform_int_distribution<int64_t>(lo, hi)(rng);
         if (info.containerBytes == 1) {
             int8_t c = static_cast<int8_t>(v);
             push(&c, 1);
@@ -111,7 +116,8 @@ INSTANTIATE_TEST_SUITE_P(AllPairs, ConvertSil,
 
 TEST(ConvertSilVariableSize, ThreeDimensionalInputUsesTheProductOfCurrentSizes) {
     auto block = makeConvert(kTypes[3], "double", {4, 3, 2}, 1);  // double -> uint8
-    cgtest::expectIdentical(*block, "convertvs", "convert", {{valuesFor("double", 3 * 2 * 2, 11u), {3, 2, 2}}});
+    cgtest::expectIdentical(*block, "convertvs", "convert",
+                            {{valuesFor("double", 3 * 2 * 2, 11u), {3, 2, 2}}});
 }
 
 TEST(ConvertSilText, EmitsTheRuleBodiesAsDescribed) {
@@ -145,8 +151,10 @@ TEST(ConvertSilText, VariableSizeWidthIsTheProductOfTheCurrentSizes) {
     std::string err;
     ASSERT_TRUE(TarnCG::generateForBlock(*block, *h, &err)) << err;
     std::string text = cgtest::emitText(*h);
-    EXPECT_NE(text.find("    inWidth = 1;\n    inWidth = u0_dims[0] * inWidth;\n    inWidth = u0_dims[1] * inWidth;\n"
-                        "    inWidth = u0_dims[2] * inWidth;\n"),
-              std::string::npos)
+    EXPECT_NE(
+        text.find(
+            "    inWidth = 1;\n    inWidth = u0_dims[0] * inWidth;\n    inWidth = u0_dims[1] * inWidth;\n"
+            "    inWidth = u0_dims[2] * inWidth;\n"),
+        std::string::npos)
         << text;
 }

@@ -23,14 +23,12 @@ using dravo::host::OutputRequest;
 using dravo::host::Plugin;
 using dravo::host::Settings;
 
-inline std::shared_ptr<Plugin> ubrinPlugin()
-{
+inline std::shared_ptr<Plugin> ubrinPlugin() {
     static std::shared_ptr<Plugin> plugin = Plugin::load("ubrin");
     return plugin;
 }
 
-inline DataTypeId typeId(const std::string& name)
-{
+inline DataTypeId typeId(const std::string& name) {
     const auto id = dravo::types::parseTypeName(name);
     if (!id) throw std::runtime_error("bad type name " + name);
     return *id;
@@ -43,8 +41,7 @@ struct Dialog {
     double fracLength = 0;
 };
 
-inline std::unique_ptr<Block> makeBlock(const Dialog& d, Settings settings = {})
-{
+inline std::unique_ptr<Block> makeBlock(const Dialog& d, Settings settings = {}) {
     auto b = std::make_unique<Block>(ubrinPlugin(), "convert", settings);
     b->setParameters({Array::scalar(d.choice), Array::scalar(d.isSigned), Array::scalar(d.wordLength),
                       Array::scalar(d.fracLength)});
@@ -52,8 +49,7 @@ inline std::unique_ptr<Block> makeBlock(const Dialog& d, Settings settings = {})
 }
 
 // Runs fn and returns the error it raised ("" class and text "no error" when none).
-inline BlockError errorOf(const std::function<void()>& fn)
-{
+inline BlockError errorOf(const std::function<void()>& fn) {
     try {
         fn();
     } catch (const BlockError& e) {
@@ -64,8 +60,8 @@ inline BlockError errorOf(const std::function<void()>& fn)
 
 // One step of a block already propagated and started; returns the output bytes.
 template <typename In>
-std::vector<uint8_t> stepWith(Block& b, const std::vector<In>& input, const std::vector<int32_t>& currentDims = {})
-{
+std::vector<uint8_t> stepWith(Block& b, const std::vector<In>& input,
+                              const std::vector<int32_t>& currentDims = {}) {
     b.setInput(0, input.data(), input.size() * sizeof(In), currentDims);
     b.step();
     const auto* p = static_cast<const uint8_t*>(b.output(0));
@@ -73,8 +69,7 @@ std::vector<uint8_t> stepWith(Block& b, const std::vector<In>& input, const std:
 }
 
 template <typename Out>
-std::vector<Out> as(const std::vector<uint8_t>& bytes)
-{
+std::vector<Out> as(const std::vector<uint8_t>& bytes) {
     std::vector<Out> v(bytes.size() / sizeof(Out));
     std::memcpy(v.data(), bytes.data(), v.size() * sizeof(Out));
     return v;

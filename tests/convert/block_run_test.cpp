@@ -11,8 +11,7 @@ using namespace convert_test;
 
 namespace {
 
-InputSpec input(DataTypeId type, std::vector<int32_t> dims, int32_t dimsMode = 0)
-{
+InputSpec input(DataTypeId type, std::vector<int32_t> dims, int32_t dimsMode = 0) {
     InputSpec in;
     in.dims = std::move(dims);
     in.dataType = type;
@@ -20,13 +19,11 @@ InputSpec input(DataTypeId type, std::vector<int32_t> dims, int32_t dimsMode = 0
     return in;
 }
 
-const ScaleConvertState& stateOf(Block& b)
-{
+const ScaleConvertState& stateOf(Block& b) {
     return *static_cast<const ScaleConvertState*>(sysobj::ssGetUserData(b.handle()));
 }
 
-TEST(BlockRun, DoubleToUint8Matrix)
-{
+TEST(BlockRun, DoubleToUint8Matrix) {
     auto b = makeBlock({4});
     b->propagate({input(SS_DOUBLE, {2, 3})});
     b->start();
@@ -35,8 +32,7 @@ TEST(BlockRun, DoubleToUint8Matrix)
     EXPECT_EQ(b->outputPort(0).dims, (std::vector<int32_t>{2, 3}));
 }
 
-TEST(BlockRun, Uint8ToSignedFiveBitFixedPoint)
-{
+TEST(BlockRun, Uint8ToSignedFiveBitFixedPoint) {
     auto b = makeBlock({8, 1, 5, 2});
     b->propagate({input(SS_UINT8, {1, 3})});
     b->start();
@@ -46,8 +42,7 @@ TEST(BlockRun, Uint8ToSignedFiveBitFixedPoint)
               (std::vector<uint8_t>{15, 0xF0, 0}));  // 128 * 31 / 255 = 15.56 -> 16 - 16 = 0
 }
 
-TEST(BlockRun, ThreeDimensionalInt16ToDouble)
-{
+TEST(BlockRun, ThreeDimensionalInt16ToDouble) {
     auto b = makeBlock({1});
     b->propagate({input(SS_INT16, {2, 1, 2})});
     b->start();
@@ -57,8 +52,7 @@ TEST(BlockRun, ThreeDimensionalInt16ToDouble)
     EXPECT_EQ(b->outputPort(0).dims, (std::vector<int32_t>{2, 1, 2}));
 }
 
-TEST(BlockRun, EqualTypesCopyAndFloatsClamp)
-{
+TEST(BlockRun, EqualTypesCopyAndFloatsClamp) {
     auto copy = makeBlock({5});
     copy->propagate({input(SS_INT16, {3})});
     copy->start();
@@ -73,23 +67,23 @@ TEST(BlockRun, EqualTypesCopyAndFloatsClamp)
               (std::vector<double>{1.0, 0.0, 0.3}));
 }
 
-TEST(BlockRun, BooleanInAndOut)
-{
+TEST(BlockRun, BooleanInAndOut) {
     auto from = makeBlock({5});
     from->propagate({input(SS_BOOLEAN, {3})});
     from->start();
     EXPECT_EQ(stateOf(*from).trueValue, 32767);
-    EXPECT_EQ(as<int16_t>(stepWith(*from, std::vector<uint8_t>{1, 0, 1})), (std::vector<int16_t>{32767, 0, 32767}));
+    EXPECT_EQ(as<int16_t>(stepWith(*from, std::vector<uint8_t>{1, 0, 1})),
+              (std::vector<int16_t>{32767, 0, 32767}));
 
     auto to = makeBlock({7});
     to->propagate({input(SS_SINGLE, {3})});
     to->start();
-    EXPECT_EQ(as<uint8_t>(stepWith(*to, std::vector<float>{0.0f, std::numeric_limits<float>::quiet_NaN(), -2.0f})),
-              (std::vector<uint8_t>{0, 1, 1}));
+    EXPECT_EQ(
+        as<uint8_t>(stepWith(*to, std::vector<float>{0.0f, std::numeric_limits<float>::quiet_NaN(), -2.0f})),
+        (std::vector<uint8_t>{0, 1, 1}));
 }
 
-TEST(BlockRun, StateConstantsForSixteenBitWords)
-{
+TEST(BlockRun, StateConstantsForSixteenBitWords) {
     auto b = makeBlock({5});
     b->propagate({input(SS_UINT16, {2})});
     b->start();
@@ -106,8 +100,7 @@ TEST(BlockRun, StateConstantsForSixteenBitWords)
     EXPECT_EQ(s.secondKernel, nullptr);
 }
 
-TEST(BlockRun, FixedPointWordLengthAndFractionLengthAreRecorded)
-{
+TEST(BlockRun, FixedPointWordLengthAndFractionLengthAreRecorded) {
     auto b = makeBlock({8, 0, 12, 7});
     b->propagate({input(SS_SINGLE, {2})});
     b->start();
@@ -118,11 +111,11 @@ TEST(BlockRun, FixedPointWordLengthAndFractionLengthAreRecorded)
     EXPECT_EQ(s.outFracLength, 7);
     EXPECT_EQ(s.outMax, 4095);
     EXPECT_EQ(s.outOffset, 2048);
-    EXPECT_EQ(as<uint16_t>(stepWith(*b, std::vector<float>{1.0f, 0.5f})), (std::vector<uint16_t>{4095, 2048}));
+    EXPECT_EQ(as<uint16_t>(stepWith(*b, std::vector<float>{1.0f, 0.5f})),
+              (std::vector<uint16_t>{4095, 2048}));
 }
 
-TEST(BlockRun, VariableSizeInputConvertsTheCurrentElementsOnly)
-{
+TEST(BlockRun, VariableSizeInputConvertsTheCurrentElementsOnly) {
     auto b = makeBlock({1});
     b->propagate({input(SS_UINT8, {4, 4}, 1)});
     b->start();
@@ -133,8 +126,7 @@ TEST(BlockRun, VariableSizeInputConvertsTheCurrentElementsOnly)
     EXPECT_EQ(stateOf(*b).numElements, 6);
 }
 
-TEST(BlockRun, PreSimCanBeCalledAgainOnALiveInstance)
-{
+TEST(BlockRun, PreSimCanBeCalledAgainOnALiveInstance) {
     auto b = makeBlock({6});
     b->propagate({input(SS_UINT8, {3})});
     b->start();
@@ -149,8 +141,7 @@ TEST(BlockRun, PreSimCanBeCalledAgainOnALiveInstance)
     EXPECT_EQ(as<uint16_t>(first), (std::vector<uint16_t>{257, 65535, 0}));
 }
 
-TEST(BlockRun, TerminateFreesTheRecordAndToleratesNone)
-{
+TEST(BlockRun, TerminateFreesTheRecordAndToleratesNone) {
     auto b = makeBlock({4});
     b->propagate({input(SS_DOUBLE, {2})});
     b->start();

@@ -11,8 +11,7 @@ namespace {
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 const double kInf = std::numeric_limits<double>::infinity();
 
-InputSpec input(DataTypeId type, std::vector<int32_t> dims = {4, 5})
-{
+InputSpec input(DataTypeId type, std::vector<int32_t> dims = {4, 5}) {
     InputSpec in;
     in.dims = std::move(dims);
     in.dataType = type;
@@ -44,8 +43,7 @@ const ParamCase kParamCases[] = {
 
 class DialogChecks : public ::testing::TestWithParam<ParamCase> {};
 
-TEST_P(DialogChecks, PassOrFailWithTheParameterNamed)
-{
+TEST_P(DialogChecks, PassOrFailWithTheParameterNamed) {
     const ParamCase& c = GetParam();
     auto b = makeBlock(c.dialog);
     const BlockError e = errorOf([&] { b->initialize(); });
@@ -59,8 +57,7 @@ TEST_P(DialogChecks, PassOrFailWithTheParameterNamed)
 
 INSTANTIATE_TEST_SUITE_P(Table, DialogChecks, ::testing::ValuesIn(kParamCases));
 
-TEST(DialogChecks, SizesOnlyModeAcceptsAnEmptyChoiceAndOutputsDouble)
-{
+TEST(DialogChecks, SizesOnlyModeAcceptsAnEmptyChoiceAndOutputsDouble) {
     Settings sizesOnly;
     sizesOnly.simMode = 1;
     Block b(ubrinPlugin(), "convert", sizesOnly);
@@ -69,8 +66,7 @@ TEST(DialogChecks, SizesOnlyModeAcceptsAnEmptyChoiceAndOutputsDouble)
     EXPECT_EQ(b.outputPort(0).dataType, SS_DOUBLE);
 }
 
-TEST(DialogChecks, SizesOnlyModeLeavesAFixedPointTypeOpenWhileItsAttributesAreEmpty)
-{
+TEST(DialogChecks, SizesOnlyModeLeavesAFixedPointTypeOpenWhileItsAttributesAreEmpty) {
     Settings sizesOnly;
     sizesOnly.simMode = 1;
     Block b(ubrinPlugin(), "convert", sizesOnly);
@@ -79,18 +75,17 @@ TEST(DialogChecks, SizesOnlyModeLeavesAFixedPointTypeOpenWhileItsAttributesAreEm
     EXPECT_EQ(b.outputPort(0).dataType, DYNAMICALLY_TYPED);
 }
 
-TEST(DialogChecks, EmptyChoiceOutsideSizesOnlyModeIsRefused)
-{
+TEST(DialogChecks, EmptyChoiceOutsideSizesOnlyModeIsRefused) {
     Block b(ubrinPlugin(), "convert");
     b.setParameters({Array::empty(), Array::scalar(1), Array::scalar(8), Array::scalar(0)});
     EXPECT_THROW(b.initialize(), BlockError);
 }
 
-TEST(DialogChecks, NoParameterIsTunable)
-{
+TEST(DialogChecks, NoParameterIsTunable) {
     auto b = makeBlock({});
     b->initialize();
-    for (int i = 0; i < 4; ++i) EXPECT_FALSE(b->isParamTunable(i)) << i;
+    for (int i = 0; i < 4; ++i)
+        EXPECT_FALSE(b->isParamTunable(i)) << i;
 }
 
 struct OutputTypeCase {
@@ -99,15 +94,22 @@ struct OutputTypeCase {
 };
 
 const OutputTypeCase kOutputTypeCases[] = {
-    {{1}, "double"},  {{2}, "single"},  {{3}, "int8"},    {{4}, "uint8"},
-    {{5}, "int16"},   {{6}, "uint16"},  {{7}, "boolean"}, {{8, 1, 12, 4}, "fixed:s12:4"},
-    {{8, 0, 5, 0}, "fixed:u5:0"}, {{8, kNaN, 9, -2}, "fixed:s9:-2"}, {{8, -3, 16, 20}, "fixed:s16:20"},
+    {{1}, "double"},
+    {{2}, "single"},
+    {{3}, "int8"},
+    {{4}, "uint8"},
+    {{5}, "int16"},
+    {{6}, "uint16"},
+    {{7}, "boolean"},
+    {{8, 1, 12, 4}, "fixed:s12:4"},
+    {{8, 0, 5, 0}, "fixed:u5:0"},
+    {{8, kNaN, 9, -2}, "fixed:s9:-2"},
+    {{8, -3, 16, 20}, "fixed:s16:20"},
 };
 
 class OutputType : public ::testing::TestWithParam<OutputTypeCase> {};
 
-TEST_P(OutputType, FollowsTheChoice)
-{
+TEST_P(OutputType, FollowsTheChoice) {
     auto b = makeBlock(GetParam().dialog);
     b->initialize();
     EXPECT_EQ(b->outputPort(0).dataType, typeId(GetParam().type)) << GetParam().type;
@@ -115,8 +117,7 @@ TEST_P(OutputType, FollowsTheChoice)
 
 INSTANTIATE_TEST_SUITE_P(Table, OutputType, ::testing::ValuesIn(kOutputTypeCases));
 
-TEST(OutputType, InheritedComesFromDownstream)
-{
+TEST(OutputType, InheritedComesFromDownstream) {
     auto b = makeBlock({9});
     b->initialize();
     EXPECT_EQ(b->outputPort(0).dataType, DYNAMICALLY_TYPED);
@@ -126,8 +127,7 @@ TEST(OutputType, InheritedComesFromDownstream)
     EXPECT_EQ(b->outputPort(0).dataType, SS_UINT16);
 }
 
-TEST(OutputType, DataTypeOverrideGivesScaledDoublesWhichCannotStart)
-{
+TEST(OutputType, DataTypeOverrideGivesScaledDoublesWhichCannotStart) {
     Settings overrideOn;
     overrideOn.dataTypeOverride = 1;
     auto b = makeBlock({8, 1, 12, 4}, overrideOn);
@@ -142,8 +142,7 @@ TEST(OutputType, DataTypeOverrideGivesScaledDoublesWhichCannotStart)
     EXPECT_EQ(d->outputPort(0).dataType, SS_DOUBLE);
 }
 
-TEST(Dimensions, ThreeDimensionsPassBothWays)
-{
+TEST(Dimensions, ThreeDimensionsPassBothWays) {
     auto b = makeBlock({});
     b->propagate({input(SS_DOUBLE, {2, 3, 4})});
     EXPECT_EQ(b->outputPort(0).dims, (std::vector<int32_t>{2, 3, 4}));
@@ -155,23 +154,20 @@ TEST(Dimensions, ThreeDimensionsPassBothWays)
     EXPECT_EQ(back->inputPort(0).dims, (std::vector<int32_t>{5, 6, 2}));
 }
 
-TEST(Dimensions, ComplexInputIsRefused)
-{
+TEST(Dimensions, ComplexInputIsRefused) {
     auto b = makeBlock({});
     InputSpec in = input(SS_DOUBLE, {2, 2});
     in.complexSignal = 1;
     EXPECT_THROW(b->propagate({in}), BlockError);
 }
 
-TEST(Dimensions, OneDimensionPasses)
-{
+TEST(Dimensions, OneDimensionPasses) {
     auto b = makeBlock({});
     b->propagate({input(SS_UINT8, {7})});
     EXPECT_EQ(b->outputPort(0).width, 7);
 }
 
-TEST(Dimensions, FourDimensionsAreRefusedOnEitherPort)
-{
+TEST(Dimensions, FourDimensionsAreRefusedOnEitherPort) {
     auto b = makeBlock({});
     BlockError e = errorOf([&] { b->propagate({input(SS_DOUBLE, {2, 3, 4, 5})}); });
     EXPECT_EQ(e.text(), "Input signals with more than 3 dimensions are not supported.");
@@ -186,8 +182,8 @@ TEST(Dimensions, FourDimensionsAreRefusedOnEitherPort)
 struct TypeRefusal {
     const char* what;
     Dialog dialog;
-    const char* inType;       // offered on the input
-    const char* outRequest;   // requested on the output ("" none)
+    const char* inType;        // offered on the input
+    const char* outRequest;    // requested on the output ("" none)
     const char* messageClass;  // "" when the pair passes propagation
 };
 
@@ -203,14 +199,17 @@ const TypeRefusal kTypeRefusals[] = {
     {"scaled-double input to uint8", {4}, "scaled:s16:4", "", "vision::system::inputScDblOutputDblScDblBool"},
     {"scaled-double input to double", {1}, "scaled:s16:4", "", ""},
     {"scaled-double input to boolean", {7}, "scaled:s16:4", "", ""},
-    {"scaled-double output from uint8", {9}, "uint8", "scaled:s8:0", "vision::system::outputScDblInputDblScDblBool"},
+    {"scaled-double output from uint8",
+     {9},
+     "uint8",
+     "scaled:s8:0",
+     "vision::system::outputScDblInputDblScDblBool"},
     {"scaled-double output from double", {9}, "double", "scaled:s8:0", ""},
 };
 
 class DataTypes : public ::testing::TestWithParam<TypeRefusal> {};
 
-TEST_P(DataTypes, RefusedWithTheirMessageClass)
-{
+TEST_P(DataTypes, RefusedWithTheirMessageClass) {
     const TypeRefusal& c = GetParam();
     auto b = makeBlock(c.dialog);
     std::vector<OutputRequest> reqs;
@@ -230,8 +229,7 @@ TEST_P(DataTypes, RefusedWithTheirMessageClass)
 
 INSTANTIATE_TEST_SUITE_P(Table, DataTypes, ::testing::ValuesIn(kTypeRefusals));
 
-TEST(DataTypes, ScaledDoubleInputStopsAtStart)
-{
+TEST(DataTypes, ScaledDoubleInputStopsAtStart) {
     auto b = makeBlock({1});
     b->propagate({input(typeId("scaled:s16:4"))});
     const BlockError e = errorOf([&] { b->start(); });

@@ -17,10 +17,10 @@ using ubrin::ConversionRule;
 using ubrin::TypeClass;
 
 struct TypeDesc {
-    DataTypeId id;       // distinct per type: equal ids mean "the same type"
+    DataTypeId id;  // distinct per type: equal ids mean "the same type"
     TypeClass cls;
-    int wordLength;      // 0 for floating types
-    int elemSize;        // bytes
+    int wordLength;  // 0 for floating types
+    int elemSize;    // bytes
     bool operator==(const TypeDesc&) const = default;
 };
 
@@ -33,14 +33,12 @@ inline const TypeDesc kUint16{5, TypeClass::Unsigned, 16, 2};
 inline const TypeDesc kBoolean{8, TypeClass::Boolean, 1, 1};
 
 // A fixed-point type: ids from 100 up, distinct per (sign, word length, fraction length).
-inline TypeDesc fixedType(bool isSigned, int wl, int fl = 0)
-{
-    return {100 + (isSigned ? 1000 : 0) + wl * 40 + (fl + 20), isSigned ? TypeClass::Signed : TypeClass::Unsigned,
-            wl, wl <= 8 ? 1 : 2};
+inline TypeDesc fixedType(bool isSigned, int wl, int fl = 0) {
+    return {100 + (isSigned ? 1000 : 0) + wl * 40 + (fl + 20),
+            isSigned ? TypeClass::Signed : TypeClass::Unsigned, wl, wl <= 8 ? 1 : 2};
 }
 
-inline ubrin::PortTypeInfo portInfo(const TypeDesc& t)
-{
+inline ubrin::PortTypeInfo portInfo(const TypeDesc& t) {
     return {t.id, t.cls, t.wordLength};
 }
 
@@ -54,8 +52,7 @@ struct Conversion {
 // Which kernel members to take: the ones the block would choose, or one variant.
 enum class Variant { Dispatched, Generic, Avx2, Avx512 };
 
-inline bool variantRuns(Variant v)
-{
+inline bool variantRuns(Variant v) {
     if (v == Variant::Avx2) return __builtin_cpu_supports("avx2");
     if (v == Variant::Avx512)
         return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
@@ -63,19 +60,21 @@ inline bool variantRuns(Variant v)
     return true;
 }
 
-inline const char* variantName(Variant v)
-{
+inline const char* variantName(Variant v) {
     switch (v) {
-    case Variant::Dispatched: return "dispatched";
-    case Variant::Generic: return "generic";
-    case Variant::Avx2: return "avx2";
-    case Variant::Avx512: return "avx512";
+        case Variant::Dispatched:
+            return "dispatched";
+        case Variant::Generic:
+            return "generic";
+        case Variant::Avx2:
+            return "avx2";
+        case Variant::Avx512:
+            return "avx512";
     }
     return "?";
 }
 
-inline Conversion prepare(const TypeDesc& in, const TypeDesc& out, Variant variant = Variant::Dispatched)
-{
+inline Conversion prepare(const TypeDesc& in, const TypeDesc& out, Variant variant = Variant::Dispatched) {
     Conversion c;
     ScaleConvertState& s = c.state;
     std::memset(&s, 0, sizeof s);
@@ -117,8 +116,7 @@ inline Conversion prepare(const TypeDesc& in, const TypeDesc& out, Variant varia
 }
 
 // Converts raw input bytes (n elements) and returns the raw output bytes.
-inline std::vector<uint8_t> run(Conversion& c, const void* input, int32_t n)
-{
+inline std::vector<uint8_t> run(Conversion& c, const void* input, int32_t n) {
     std::vector<uint8_t> out(static_cast<size_t>(n) * c.state.outElemSize + 1, 0xA5);
     c.state.input = input;
     c.state.output = out.data();
@@ -131,8 +129,7 @@ inline std::vector<uint8_t> run(Conversion& c, const void* input, int32_t n)
 }
 
 template <typename Out, typename In>
-std::vector<Out> convert(const TypeDesc& inType, const TypeDesc& outType, const std::vector<In>& input)
-{
+std::vector<Out> convert(const TypeDesc& inType, const TypeDesc& outType, const std::vector<In>& input) {
     Conversion c = prepare(inType, outType);
     std::vector<Out> result(input.size());
     if (!c.ok) return result;

@@ -7,19 +7,21 @@
 
 namespace convert_test {
 
-inline uint32_t wordMax(int wl) { return (1u << wl) - 1u; }
-inline uint32_t wordOffset(int wl) { return 1u << (wl - 1); }
+inline uint32_t wordMax(int wl) {
+    return (1u << wl) - 1u;
+}
+inline uint32_t wordOffset(int wl) {
+    return 1u << (wl - 1);
+}
 
-inline uint32_t refRoundHalfUp(uint32_t p, uint32_t q)
-{
+inline uint32_t refRoundHalfUp(uint32_t p, uint32_t q) {
     uint32_t r = p / q;
     if (2 * (p % q) >= q) ++r;
     return r;
 }
 
 // Stored bits of a signed output after a subtraction in a storage of storageBits bits.
-inline uint32_t refSignExtend(uint32_t stored, int wl, int storageBits)
-{
+inline uint32_t refSignExtend(uint32_t stored, int wl, int storageBits) {
     const uint32_t storageMask = storageBits == 8 ? 0xFFu : 0xFFFFu;
     stored &= storageMask;
     if (wl == 8 || wl == 16) return stored;

@@ -33,7 +33,8 @@ const RuleCase kRuleCases[] = {
     {"equal fixed-point types copy", fixedType(true, 5, 2), fixedType(true, 5, 2), ConversionRule::Copy},
     {"ufix8 fl3 to ufix8 fl0 rescales (a no-op)", fixedType(false, 8, 3), fixedType(false, 8, 0),
      ConversionRule::UnsignedToUnsigned},
-    {"ufix8 fl0 is not the built-in uint8", fixedType(false, 8, 0), kUint8, ConversionRule::UnsignedToUnsigned},
+    {"ufix8 fl0 is not the built-in uint8", fixedType(false, 8, 0), kUint8,
+     ConversionRule::UnsignedToUnsigned},
     {"int8 to int16", kInt8, kInt16, ConversionRule::SignedToSigned},
     {"int8 to uint8 same word length", kInt8, kUint8, ConversionRule::SignedToUnsignedByOffset},
     {"int8 to uint16", kInt8, kUint16, ConversionRule::SignedToUnsignedByRescaling},
@@ -46,16 +47,14 @@ const RuleCase kRuleCases[] = {
 
 class RuleSelection : public ::testing::TestWithParam<RuleCase> {};
 
-TEST_P(RuleSelection, PicksTheFirstMatchingRule)
-{
+TEST_P(RuleSelection, PicksTheFirstMatchingRule) {
     const RuleCase& c = GetParam();
     EXPECT_EQ(ubrin::selectConversionRule(portInfo(c.in), portInfo(c.out)), c.expected) << c.what;
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, RuleSelection, ::testing::ValuesIn(kRuleCases));
 
-TEST(RuleSelection, TwoPassRulesAreFloatToSignedAndUnsignedToSignedByRescaling)
-{
+TEST(RuleSelection, TwoPassRulesAreFloatToSignedAndUnsignedToSignedByRescaling) {
     for (int r = 0; r <= 13; ++r) {
         const auto rule = static_cast<ConversionRule>(r);
         const bool twoPass =
@@ -65,8 +64,7 @@ TEST(RuleSelection, TwoPassRulesAreFloatToSignedAndUnsignedToSignedByRescaling)
 }
 
 // Every supported pair of port types has a kernel, and only the two-pass rules have a second one.
-TEST(KernelSelection, EveryPairOfSupportedTypesHasItsKernels)
-{
+TEST(KernelSelection, EveryPairOfSupportedTypesHasItsKernels) {
     std::vector<TypeDesc> types = {kDouble, kSingle, kInt8, kUint8, kInt16, kUint16, kBoolean};
     for (int wl : {2, 5, 9, 12, 15}) {
         types.push_back(fixedType(true, wl));
@@ -76,17 +74,20 @@ TEST(KernelSelection, EveryPairOfSupportedTypesHasItsKernels)
         for (const TypeDesc& out : types) {
             const Conversion c = prepare(in, out);
             EXPECT_TRUE(c.ok) << in.id << " -> " << out.id;
-            EXPECT_EQ(c.state.secondKernel != nullptr, ubrin::isTwoPassRule(c.rule)) << in.id << " -> " << out.id;
+            EXPECT_EQ(c.state.secondKernel != nullptr, ubrin::isTwoPassRule(c.rule))
+                << in.id << " -> " << out.id;
         }
 }
 
-TEST(KernelSelection, RefusesStorageItHasNoMemberFor)
-{
-    EXPECT_EQ(ubrin::selectKernels(ConversionRule::SignedToFloat, {TypeClass::Signed, 4}, {TypeClass::Float, 8}, false)
+TEST(KernelSelection, RefusesStorageItHasNoMemberFor) {
+    EXPECT_EQ(ubrin::selectKernels(ConversionRule::SignedToFloat, {TypeClass::Signed, 4},
+                                   {TypeClass::Float, 8}, false)
                   .first,
               nullptr);
-    EXPECT_EQ(ubrin::selectKernels(ConversionRule::Copy, {TypeClass::Signed, 1}, {TypeClass::Signed, 2}, false).first,
-              nullptr);
+    EXPECT_EQ(
+        ubrin::selectKernels(ConversionRule::Copy, {TypeClass::Signed, 1}, {TypeClass::Signed, 2}, false)
+            .first,
+        nullptr);
 }
 
 }  // namespace

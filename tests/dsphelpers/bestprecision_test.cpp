@@ -14,15 +14,13 @@ namespace {
 using VekSimCommon::dspComputeBestPrecFracLength;
 
 // Round half away from zero of an exact rational.
-mpz_class roundAway(const mpq_class& x)
-{
+mpz_class roundAway(const mpq_class& x) {
     mpq_class magnitude = abs(x) + mpq_class(1, 2);
     mpz_class r = magnitude.get_num() / magnitude.get_den();  // floor of a non-negative value
     return sgn(x) < 0 ? mpz_class(-r) : r;
 }
 
-bool fitsExactly(double value, int fl, int wl, bool isSigned)
-{
+bool fitsExactly(double value, int fl, int wl, bool isSigned) {
     mpq_class scaled(value);
     if (fl >= 0) {
         mpq_mul_2exp(scaled.get_mpq_t(), scaled.get_mpq_t(), static_cast<mp_bitcnt_t>(fl));
@@ -40,15 +38,13 @@ bool fitsExactly(double value, int fl, int wl, bool isSigned)
     return stored >= lo && stored < hi;
 }
 
-int bruteForce(double value, int wl, bool isSigned)
-{
+int bruteForce(double value, int wl, bool isSigned) {
     for (int fl = 1200; fl > -1200; --fl)
         if (fitsExactly(value, fl, wl, isSigned)) return fl;
     return -1200;
 }
 
-TEST(BestPrecision, HandWorkedValues)
-{
+TEST(BestPrecision, HandWorkedValues) {
     struct Row {
         double value;
         int32_t wl, isSigned, fl;
@@ -65,34 +61,30 @@ TEST(BestPrecision, HandWorkedValues)
         {256.0, 8, 0, -1},
         {0.001, 8, 1, 16},   // 65.5 rounds to 66; at 17 it is 131
         {1000.0, 8, 1, -3},  // 125
-        {-0.75, 2, 1, 1},    // -1.5 at FL 1 rounds away to -2, the smallest 2-bit word; -3 at FL 2 does not fit
+        {-0.75, 2, 1, 1},  // -1.5 at FL 1 rounds away to -2, the smallest 2-bit word; -3 at FL 2 does not fit
     };
     for (const Row& r : table)
         EXPECT_EQ(dspComputeBestPrecFracLength(r.value, r.wl, r.isSigned), r.fl)
             << r.value << " WL " << r.wl << " signed " << r.isSigned;
 }
 
-TEST(BestPrecision, ZeroTakesTheFinestScaling)
-{
+TEST(BestPrecision, ZeroTakesTheFinestScaling) {
     EXPECT_EQ(dspComputeBestPrecFracLength(0.0, 16, 1), 15);
     EXPECT_EQ(dspComputeBestPrecFracLength(0.0, 16, 0), 16);
     EXPECT_EQ(dspComputeBestPrecFracLength(-0.0, 8, 1), 7);
 }
 
-TEST(BestPrecision, NegativeValueForUnsignedWordUsesItsMagnitude)
-{
+TEST(BestPrecision, NegativeValueForUnsignedWordUsesItsMagnitude) {
     EXPECT_EQ(dspComputeBestPrecFracLength(-3.0, 8, 0), dspComputeBestPrecFracLength(3.0, 8, 0));
 }
 
-TEST(BestPrecision, DegenerateInputsGiveZero)
-{
+TEST(BestPrecision, DegenerateInputsGiveZero) {
     EXPECT_EQ(dspComputeBestPrecFracLength(std::numeric_limits<double>::infinity(), 16, 1), 0);
     EXPECT_EQ(dspComputeBestPrecFracLength(std::numeric_limits<double>::quiet_NaN(), 16, 1), 0);
     EXPECT_EQ(dspComputeBestPrecFracLength(1.0, 0, 1), 0);
 }
 
-TEST(BestPrecision, MatchesExactSearch)
-{
+TEST(BestPrecision, MatchesExactSearch) {
     std::mt19937_64 rng(20261208);
     std::uniform_real_distribution<double> mantissa(-1.0, 1.0);
     std::uniform_int_distribution<int> exponent(-40, 40);
@@ -110,7 +102,8 @@ TEST(BestPrecision, MatchesExactSearch)
         for (double v : {std::ldexp(1.0, e), -std::ldexp(1.0, e), std::nextafter(std::ldexp(1.0, e), 0.0),
                          std::ldexp(1.0, e) * (1 - 1.0 / 256)}) {
             for (int wl : {2, 3, 8, 16, 53, 64}) {
-                ASSERT_EQ(dspComputeBestPrecFracLength(v, wl, 1), bruteForce(v, wl, true)) << v << " WL " << wl;
+                ASSERT_EQ(dspComputeBestPrecFracLength(v, wl, 1), bruteForce(v, wl, true))
+                    << v << " WL " << wl;
                 if (v > 0) {
                     ASSERT_EQ(dspComputeBestPrecFracLength(v, wl, 0), bruteForce(v, wl, false)) << v;
                 }

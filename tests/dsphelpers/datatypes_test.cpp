@@ -17,28 +17,29 @@ namespace types = dravo::types;
 namespace msg = dravo::dsphelpers;
 using namespace VekSimCommon;
 
-DataTypeId fixedType(bool isSigned, int32_t wl, int32_t fl)
-{
+DataTypeId fixedType(bool isSigned, int32_t wl, int32_t fl) {
     return types::registerFixedPoint(isSigned, wl, fl);
 }
 
-DataTypeId scaledType(bool isSigned, int32_t wl, int32_t fl)
-{
+DataTypeId scaledType(bool isSigned, int32_t wl, int32_t fl) {
     return types::registerScaledDouble(isSigned, wl, fl);
 }
 
-TEST(DataTypeQueries, WordFractionSignedness)
-{
+TEST(DataTypeQueries, WordFractionSignedness) {
     struct Row {
         DataTypeId id;
         int32_t wl, fl, isSigned, fxpWl;
         bool fixed, scaled, flt;
     };
     const std::vector<Row> table = {
-        {SS_DOUBLE, 64, 0, 1, 0, false, false, true},   {SS_SINGLE, 32, 0, 1, 0, false, false, true},
-        {SS_INT8, 8, 0, 1, 8, false, false, false},     {SS_UINT8, 8, 0, 0, 8, false, false, false},
-        {SS_INT16, 16, 0, 1, 16, false, false, false},  {SS_UINT16, 16, 0, 0, 16, false, false, false},
-        {SS_INT32, 32, 0, 1, 32, false, false, false},  {SS_UINT32, 32, 0, 0, 32, false, false, false},
+        {SS_DOUBLE, 64, 0, 1, 0, false, false, true},
+        {SS_SINGLE, 32, 0, 1, 0, false, false, true},
+        {SS_INT8, 8, 0, 1, 8, false, false, false},
+        {SS_UINT8, 8, 0, 0, 8, false, false, false},
+        {SS_INT16, 16, 0, 1, 16, false, false, false},
+        {SS_UINT16, 16, 0, 0, 16, false, false, false},
+        {SS_INT32, 32, 0, 1, 32, false, false, false},
+        {SS_UINT32, 32, 0, 0, 32, false, false, false},
         {SS_BOOLEAN, 1, 0, 0, 1, false, false, false},
         {fixedType(true, 12, 4), 12, 4, 1, 12, true, false, false},
         {fixedType(false, 40, -3), 40, -3, 0, 40, true, false, false},
@@ -65,8 +66,7 @@ TEST(DataTypeQueries, WordFractionSignedness)
     });
 }
 
-TEST(FixedPointIds, OverrideArgumentDecidesScaledDouble)
-{
+TEST(FixedPointIds, OverrideArgumentDecidesScaledDouble) {
     for (int32_t dtOverride : {0, 1}) {
         dravo::host::Settings settings;
         settings.dataTypeOverride = dtOverride;
@@ -76,27 +76,26 @@ TEST(FixedPointIds, OverrideArgumentDecidesScaledDouble)
                 EXPECT_EQ(asGiven, fixedType(true, 16, 12));
                 for (int32_t arg : {1, 2}) {
                     const DataTypeId id = dspGetFixPtDataTypeIDFromAttribs(S, 0, 10, -2, arg);
-                    EXPECT_EQ(id, dtOverride == 1 ? scaledType(false, 10, -2) : fixedType(false, 10, -2)) << arg;
+                    EXPECT_EQ(id, dtOverride == 1 ? scaledType(false, 10, -2) : fixedType(false, 10, -2))
+                        << arg;
                 }
             },
             {}, settings);
     }
 }
 
-TEST(FixedPointIds, WordLengthOutsideTheRegistryIsAnError)
-{
+TEST(FixedPointIds, WordLengthOutsideTheRegistryIsAnError) {
     for (int32_t wl : {1, 0, 129}) {
         DataTypeId id = 0;
-        const probe::CallResult r =
-            probe::inCheckParameters([&](probe::Handle* S) { id = dspGetFixPtDataTypeIDFromAttribs(S, 1, wl, 0, 0); });
+        const probe::CallResult r = probe::inCheckParameters(
+            [&](probe::Handle* S) { id = dspGetFixPtDataTypeIDFromAttribs(S, 1, wl, 0, 0); });
         EXPECT_EQ(id, -1) << wl;
         EXPECT_TRUE(r.threw) << wl;
         EXPECT_EQ(r.messageClass, msg::kFixptAttribsInvalid);
     }
 }
 
-TEST(FixedPointIds, LocalUsesTheCapturedSettings)
-{
+TEST(FixedPointIds, LocalUsesTheCapturedSettings) {
     dravo::host::Settings settings;
     settings.dataTypeOverride = 1;
     settings.simMode = 2;
@@ -109,20 +108,23 @@ TEST(FixedPointIds, LocalUsesTheCapturedSettings)
             EXPECT_EQ(props.simMode, 2);
             EXPECT_EQ(props.dtOverride, 1);
             EXPECT_EQ(props.logging, 1);
-            EXPECT_EQ(dspGetFixPtDataTypeIDFromAttribsLocal(S, &props, 1, 12, 3, 0, 5), fixedType(true, 12, 3));
-            EXPECT_EQ(dspGetFixPtDataTypeIDFromAttribsLocal(S, &props, 1, 12, 3, 2, 5), scaledType(true, 12, 3));
+            EXPECT_EQ(dspGetFixPtDataTypeIDFromAttribsLocal(S, &props, 1, 12, 3, 0, 5),
+                      fixedType(true, 12, 3));
+            EXPECT_EQ(dspGetFixPtDataTypeIDFromAttribsLocal(S, &props, 1, 12, 3, 2, 5),
+                      scaledType(true, 12, 3));
             props.dtOverride = 0;
-            EXPECT_EQ(dspGetFixPtDataTypeIDFromAttribsLocal(S, &props, 1, 12, 3, 2, 5), fixedType(true, 12, 3));
+            EXPECT_EQ(dspGetFixPtDataTypeIDFromAttribsLocal(S, &props, 1, 12, 3, 2, 5),
+                      fixedType(true, 12, 3));
         },
         {}, settings);
 }
 
-TEST(FixedPointIds, ScaledDoubleFromNonOverrideId)
-{
+TEST(FixedPointIds, ScaledDoubleFromNonOverrideId) {
     probe::inCheckParameters([](probe::Handle* S) {
         EXPECT_EQ(dspGetScaledDoubleDTypeIdFromNonOverrideDTypeId(S, SS_UINT8), scaledType(false, 8, 0));
         EXPECT_EQ(dspGetScaledDoubleDTypeIdFromNonOverrideDTypeId(S, SS_INT32), scaledType(true, 32, 0));
-        EXPECT_EQ(dspGetScaledDoubleDTypeIdFromNonOverrideDTypeId(S, fixedType(true, 16, 13)), scaledType(true, 16, 13));
+        EXPECT_EQ(dspGetScaledDoubleDTypeIdFromNonOverrideDTypeId(S, fixedType(true, 16, 13)),
+                  scaledType(true, 16, 13));
         EXPECT_EQ(dspGetScaledDoubleDTypeIdFromNonOverrideDTypeId(S, SS_DOUBLE), SS_DOUBLE);
         EXPECT_EQ(dspGetScaledDoubleDTypeIdFromNonOverrideDTypeId(S, SS_SINGLE), SS_SINGLE);
         EXPECT_EQ(dspGetScaledDoubleDTypeIdFromNonOverrideDTypeId(S, SS_BOOLEAN), SS_BOOLEAN);
@@ -132,8 +134,7 @@ TEST(FixedPointIds, ScaledDoubleFromNonOverrideId)
 }
 
 // Masks the blocks use: 0x66FF (images), 0x2257 (the rotate angle), 0x67FF (also boolean).
-TEST(SupportMasks, TypesAcceptedByEachMask)
-{
+TEST(SupportMasks, TypesAcceptedByEachMask) {
     struct Row {
         DataTypeId id;
         bool in66ff, in2257, in67ff;
@@ -151,14 +152,15 @@ TEST(SupportMasks, TypesAcceptedByEachMask)
         {fixedType(true, 16, 13), true, true, true},
         {fixedType(false, 16, 13), true, false, true},
         {fixedType(true, 32, 0), true, true, true},
-        {fixedType(true, 33, 0), true, false, true},   // wider than 32 bits needs bit 14
+        {fixedType(true, 33, 0), true, false, true},  // wider than 32 bits needs bit 14
         {fixedType(false, 128, 0), true, false, true},
         {scaledType(true, 16, 13), true, true, true},
         {scaledType(false, 8, 0), true, true, true},
         {scaledType(true, 40, 0), true, false, true},
     };
     for (const Row& r : table) {
-        for (auto [mask, expected] : {std::pair{0x66FFu, r.in66ff}, {0x2257u, r.in2257}, {0x67FFu, r.in67ff}}) {
+        for (auto [mask, expected] :
+             {std::pair{0x66FFu, r.in66ff}, {0x2257u, r.in2257}, {0x67FFu, r.in67ff}}) {
             bool accepted = !expected;
             const probe::CallResult res = probe::inCheckParameters([&](probe::Handle* S) {
                 accepted = dspIsDataTypeSupported(S, r.id, 1, DSP_INPUT_PORT, nullptr, mask);
@@ -169,8 +171,7 @@ TEST(SupportMasks, TypesAcceptedByEachMask)
     }
 }
 
-TEST(SupportMasks, NarrowMaskBitsSeparateSignedUnsignedAndScaled)
-{
+TEST(SupportMasks, NarrowMaskBitsSeparateSignedUnsignedAndScaled) {
     probe::inCheckParameters([](probe::Handle* S) {
         const DataTypeId s = fixedType(true, 8, 2), u = fixedType(false, 8, 2), d = scaledType(true, 8, 2);
         EXPECT_TRUE(dspIsDataTypeSupported(S, s, 1, DSP_INPUT_PORT, nullptr, DSP_DT_SUPPORT_SIGNED_FIXPT));
@@ -186,8 +187,7 @@ TEST(SupportMasks, NarrowMaskBitsSeparateSignedUnsignedAndScaled)
     }
 }
 
-TEST(SupportMasks, RefusalNamesPortAndType)
-{
+TEST(SupportMasks, RefusalNamesPortAndType) {
     const DataTypeId id = fixedType(false, 16, 13);
     const probe::CallResult named = probe::inCheckParameters(
         [&](probe::Handle* S) { dspIsDataTypeSupported(S, id, 1, DSP_INPUT_PORT, "Angle", 0x2257); });
@@ -196,24 +196,24 @@ TEST(SupportMasks, RefusalNamesPortAndType)
     EXPECT_NE(named.text.find("Angle"), std::string::npos) << named.text;
     EXPECT_NE(named.text.find(types::typeName(id)), std::string::npos) << named.text;
 
-    const probe::CallResult output = probe::inCheckParameters(
-        [&](probe::Handle* S) { dspIsDataTypeSupported(S, SS_BOOLEAN, 1, DSP_OUTPUT_PORT, nullptr, 0x66FF); });
+    const probe::CallResult output = probe::inCheckParameters([&](probe::Handle* S) {
+        dspIsDataTypeSupported(S, SS_BOOLEAN, 1, DSP_OUTPUT_PORT, nullptr, 0x66FF);
+    });
     ASSERT_TRUE(output.threw);
     EXPECT_NE(output.text.find("output"), std::string::npos) << output.text;
     EXPECT_NE(output.text.find("boolean"), std::string::npos) << output.text;
 }
 
-TEST(SupportMasks, UnsetAndUnknownIdsAreRefused)
-{
+TEST(SupportMasks, UnsetAndUnknownIdsAreRefused) {
     for (DataTypeId id : std::vector<DataTypeId>{DYNAMICALLY_TYPED, 100000, -7}) {
-        const probe::CallResult r = probe::inCheckParameters(
-            [&](probe::Handle* S) { dspIsDataTypeSupported(S, id, 1, DSP_INPUT_PORT, nullptr, 0xFFFFFFFFu); });
+        const probe::CallResult r = probe::inCheckParameters([&](probe::Handle* S) {
+            dspIsDataTypeSupported(S, id, 1, DSP_INPUT_PORT, nullptr, 0xFFFFFFFFu);
+        });
         EXPECT_TRUE(r.threw) << id;
     }
 }
 
-TEST(FloatingPorts, EveryPortTakesTheFloatingType)
-{
+TEST(FloatingPorts, EveryPortTakesTheFloatingType) {
     probe::Hooks hooks;
     hooks.numInputs = 2;
     hooks.setInputPortDataType = [](probe::Handle* S, int32_t port, DataTypeId id) {
@@ -231,8 +231,7 @@ TEST(FloatingPorts, EveryPortTakesTheFloatingType)
     EXPECT_EQ(b->outputPort(0).dataType, SS_SINGLE);
 }
 
-TEST(FloatingPorts, NonFloatingTypeIsRefused)
-{
+TEST(FloatingPorts, NonFloatingTypeIsRefused) {
     bool ok = true;
     const probe::CallResult r =
         probe::inCheckParameters([&](probe::Handle* S) { ok = checkAndSetAllPortsToDblOrSngl(S, SS_INT8); });
@@ -240,8 +239,7 @@ TEST(FloatingPorts, NonFloatingTypeIsRefused)
     EXPECT_TRUE(r.threw);
 }
 
-TEST(FixedPointPorts, OutputFollowsTheOverride)
-{
+TEST(FixedPointPorts, OutputFollowsTheOverride) {
     for (int32_t dtOverride : {0, 1}) {
         dravo::host::Settings settings;
         settings.dataTypeOverride = dtOverride;
@@ -257,8 +255,7 @@ TEST(FixedPointPorts, OutputFollowsTheOverride)
     }
 }
 
-TEST(FixedPointPorts, InputOverrideOnlyWhenAllowed)
-{
+TEST(FixedPointPorts, InputOverrideOnlyWhenAllowed) {
     for (bool allow : {false, true}) {
         dravo::host::Settings settings;
         settings.dataTypeOverride = 1;
@@ -278,8 +275,7 @@ TEST(FixedPointPorts, InputOverrideOnlyWhenAllowed)
     }
 }
 
-TEST(Complexity, PortsReadAsComplexOnlyWhenComplex)
-{
+TEST(Complexity, PortsReadAsComplexOnlyWhenComplex) {
     probe::Hooks hooks;
     hooks.numInputs = 2;
     probe::Block b(hooks);

@@ -23,18 +23,27 @@ const double kInf = std::numeric_limits<double>::infinity();
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 const char* kFragment = "dspshared::systemmessagefragment::mapBlkOutputWordLength";
 
-Array numeric(std::vector<size_t> dims, qzClassID cls, std::vector<double> values, std::vector<double> imag = {})
-{
+Array numeric(std::vector<size_t> dims, qzClassID cls, std::vector<double> values,
+              std::vector<double> imag = {}) {
     qzArray_tag* a = qzCreateNumericArray(static_cast<int32_t>(dims.size()), dims.data(), cls,
                                           imag.empty() ? qzREAL : qzCOMPLEX);
     auto fill = [&](void* data, const std::vector<double>& v) {
         for (size_t i = 0; i < v.size(); ++i) {
             switch (cls) {
-            case qzDOUBLE_CLASS: static_cast<double*>(data)[i] = v[i]; break;
-            case qzSINGLE_CLASS: static_cast<float*>(data)[i] = static_cast<float>(v[i]); break;
-            case qzINT32_CLASS: static_cast<int32_t*>(data)[i] = static_cast<int32_t>(v[i]); break;
-            case qzCHAR_CLASS: static_cast<uint16_t*>(data)[i] = static_cast<uint16_t>(v[i]); break;
-            default: FAIL() << "class not used by these tests";
+                case qzDOUBLE_CLASS:
+                    static_cast<double*>(data)[i] = v[i];
+                    break;
+                case qzSINGLE_CLASS:
+                    static_cast<float*>(data)[i] = static_cast<float>(v[i]);
+                    break;
+                case qzINT32_CLASS:
+                    static_cast<int32_t*>(data)[i] = static_cast<int32_t>(v[i]);
+                    break;
+                case qzCHAR_CLASS:
+                    static_cast<uint16_t*>(data)[i] = static_cast<uint16_t>(v[i]);
+                    break;
+                default:
+                    FAIL() << "class not used by these tests";
             }
         }
     };
@@ -43,13 +52,11 @@ Array numeric(std::vector<size_t> dims, qzClassID cls, std::vector<double> value
     return Array(a);
 }
 
-Array row(std::vector<double> v)
-{
+Array row(std::vector<double> v) {
     return Array::realVector(v);
 }
 
-Array column(std::vector<double> v)
-{
+Array column(std::vector<double> v) {
     return Array::matrix(v.size(), 1, v);
 }
 
@@ -60,8 +67,7 @@ struct CheckerCase {
     const char* failClass;  // null: passes
 };
 
-void runCase(const CheckerCase& c, dravo::host::Settings settings = {})
-{
+void runCase(const CheckerCase& c, dravo::host::Settings settings = {}) {
     bool passed = false;
     const probe::CallResult r = probe::inCheckParameters(
         [&](probe::Handle* S) {
@@ -83,8 +89,7 @@ void runCase(const CheckerCase& c, dravo::host::Settings settings = {})
 
 auto scalarReal = [](dspParamCheckerID& c) { c.setShape(1).setRealOnly(true); };
 
-TEST(ParamChecker, ShapeCodes)
-{
+TEST(ParamChecker, ShapeCodes) {
     auto shape = [](int32_t code) { return [code](dspParamCheckerID& c) { c.setShape(code); }; };
     const std::vector<CheckerCase> cases = {
         {"any: 3-D", shape(0), numeric({2, 2, 2}, qzDOUBLE_CLASS, {1, 2, 3, 4, 5, 6, 7, 8}), nullptr},
@@ -109,11 +114,11 @@ TEST(ParamChecker, ShapeCodes)
         {"matrix: 2x2x2", shape(5), numeric({2, 2, 2}, qzDOUBLE_CLASS, {1, 2, 3, 4, 5, 6, 7, 8}),
          msg::kParamNotMatrix},
     };
-    for (const auto& c : cases) runCase(c);
+    for (const auto& c : cases)
+        runCase(c);
 }
 
-TEST(ParamChecker, ElementCountAndRealness)
-{
+TEST(ParamChecker, ElementCountAndRealness) {
     auto count = [](int32_t n) { return [n](dspParamCheckerID& c) { c.setNumElements(n); }; };
     auto real = [](dspParamCheckerID& c) { c.setRealOnly(true); };
     const std::vector<CheckerCase> cases = {
@@ -126,11 +131,11 @@ TEST(ParamChecker, ElementCountAndRealness)
         {"real: complex with zero imaginary part", real, Array::complexScalar(2, 0), msg::kParamNotReal},
         {"realness not asked: complex", [](dspParamCheckerID&) {}, Array::complexScalar(2, 1), nullptr},
     };
-    for (const auto& c : cases) runCase(c);
+    for (const auto& c : cases)
+        runCase(c);
 }
 
-TEST(ParamChecker, ValueClassCodes)
-{
+TEST(ParamChecker, ValueClassCodes) {
     auto cls = [](int32_t code) { return [code](dspParamCheckerID& c) { c.setValueClassCheck(code); }; };
     const std::vector<CheckerCase> cases = {
         {"any: NaN", cls(0), Array::scalar(kNaN), nullptr},
@@ -151,43 +156,59 @@ TEST(ParamChecker, ValueClassCodes)
         {"whole or Inf: 0.5", cls(3), Array::scalar(0.5), msg::kParamNotWholeOrInf},
         {"whole or Inf: NaN", cls(3), Array::scalar(kNaN), msg::kParamNotWholeOrInf},
     };
-    for (const auto& c : cases) runCase(c);
+    for (const auto& c : cases)
+        runCase(c);
 }
 
-TEST(ParamChecker, RuleCodesAtTheirBounds)
-{
+TEST(ParamChecker, RuleCodesAtTheirBounds) {
     struct RuleCase {
         int32_t rule;
         double lo, hi, x;
         bool passes;
     };
     const std::vector<RuleCase> table = {
-        {1, 0, 0, 0.5, true},   {1, 0, 0, 0, false},    {1, 0, 0, -1, false},
-        {2, 0, 0, 0, true},     {2, 0, 0, 7, true},     {2, 0, 0, -1e-9, false},
-        {3, 0, 5, 4.9, true},   {3, 0, 5, 5, false},    {4, 0, 5, 5, true},
-        {4, 0, 5, 5.1, false},  {5, 2, 0, 2, false},    {5, 2, 0, 3, true},
-        {6, 0, 0.25, 0, false}, {6, 0, 0.25, 0.1, true}, {6, 0, 0.25, 0.25, false},
-        {7, 0, 1, 0, true},     {7, 0, 1, 1, false},    {8, 0, 1, 0, false},
-        {8, 0, 1, 1, true},     {9, 2, 16, 2, true},    {9, 2, 16, 16, true},
-        {9, 2, 16, 1, false},   {9, 2, 16, 17, false},  {0, 2, 16, -1e9, true},
+        {1, 0, 0, 0.5, true},
+        {1, 0, 0, 0, false},
+        {1, 0, 0, -1, false},
+        {2, 0, 0, 0, true},
+        {2, 0, 0, 7, true},
+        {2, 0, 0, -1e-9, false},
+        {3, 0, 5, 4.9, true},
+        {3, 0, 5, 5, false},
+        {4, 0, 5, 5, true},
+        {4, 0, 5, 5.1, false},
+        {5, 2, 0, 2, false},
+        {5, 2, 0, 3, true},
+        {6, 0, 0.25, 0, false},
+        {6, 0, 0.25, 0.1, true},
+        {6, 0, 0.25, 0.25, false},
+        {7, 0, 1, 0, true},
+        {7, 0, 1, 1, false},
+        {8, 0, 1, 0, false},
+        {8, 0, 1, 1, true},
+        {9, 2, 16, 2, true},
+        {9, 2, 16, 16, true},
+        {9, 2, 16, 1, false},
+        {9, 2, 16, 17, false},
+        {0, 2, 16, -1e9, true},
         // A NaN satisfies no bound, not even "different from".
-        {2, 0, 0, kNaN, false}, {5, 0, 0, kNaN, false}, {9, 2, 16, kNaN, false},
+        {2, 0, 0, kNaN, false},
+        {5, 0, 0, kNaN, false},
+        {9, 2, 16, kNaN, false},
     };
     for (const RuleCase& t : table) {
         const std::string what = "rule " + std::to_string(t.rule) + " x=" + std::to_string(t.x);
-        runCase({what.c_str(), [&](dspParamCheckerID& c) { c.setValueRule(t.rule, t.lo, t.hi); }, Array::scalar(t.x),
-                 t.passes ? nullptr : msg::kParamOutOfRange});
+        runCase({what.c_str(), [&](dspParamCheckerID& c) { c.setValueRule(t.rule, t.lo, t.hi); },
+                 Array::scalar(t.x), t.passes ? nullptr : msg::kParamOutOfRange});
     }
 }
 
-TEST(ParamChecker, RuleAppliesToEveryElement)
-{
+TEST(ParamChecker, RuleAppliesToEveryElement) {
     runCase({"second element below", [](dspParamCheckerID& c) { c.setValueRule(2, 0); }, row({3, -1, 4}),
              msg::kParamOutOfRange});
 }
 
-TEST(ParamChecker, RangeMessageStatesTheBounds)
-{
+TEST(ParamChecker, RangeMessageStatesTheBounds) {
     const probe::CallResult r = probe::inCheckParameters(
         [](probe::Handle* S) {
             dspParamCheckerID c(S);
@@ -201,16 +222,22 @@ TEST(ParamChecker, RangeMessageStatesTheBounds)
 }
 
 // The configurations the blocks use, with what their dialogs mean.
-TEST(ParamChecker, BlockConfigurations)
-{
+TEST(ParamChecker, BlockConfigurations) {
     auto maxAngle = [](dspParamCheckerID& c) { c.setShape(1).setRealOnly(true).setValueRule(2, 0.0); };
     auto fillValues = [](dspParamCheckerID& c) { c.setShape(2).setRealOnly(true); };
-    auto padSizes = [](dspParamCheckerID& c) { c.setValueClassCheck(1).setValueRule(2, 0.0).setNumElements(2); };
+    auto padSizes = [](dspParamCheckerID& c) {
+        c.setValueClassCheck(1).setValueRule(2, 0.0).setNumElements(2);
+    };
     auto wordLength = [](dspParamCheckerID& c) {
         c.setShape(1).setRealOnly(true).setValueClassCheck(1).setValueRule(9, 2.0, 16.0);
     };
     auto fracLength = [](dspParamCheckerID& c) {
-        c.setShape(1).setRealOnly(true).setValueClassCheck(1).setValueRule(9, 2.0, 16.0).setValueRule(0, 0.0).setValueRuleOff();
+        c.setShape(1)
+            .setRealOnly(true)
+            .setValueClassCheck(1)
+            .setValueRule(9, 2.0, 16.0)
+            .setValueRule(0, 0.0)
+            .setValueRuleOff();
     };
     const std::vector<CheckerCase> cases = {
         {"angle 0.5", scalarReal, Array::scalar(0.5), nullptr},
@@ -234,28 +261,27 @@ TEST(ParamChecker, BlockConfigurations)
         {"fraction length 40", fracLength, Array::scalar(40), nullptr},
         {"fraction length 1.5", fracLength, Array::scalar(1.5), msg::kParamNotWhole},
     };
-    for (const auto& c : cases) runCase(c);
+    for (const auto& c : cases)
+        runCase(c);
 }
 
-TEST(ParamChecker, ConditionsAreTestedInOrder)
-{
+TEST(ParamChecker, ConditionsAreTestedInOrder) {
     // Shape before count before realness before class before rule: a value breaking several reports the first.
     auto all = [](dspParamCheckerID& c) {
         c.setShape(1).setNumElements(1).setRealOnly(true).setValueClassCheck(1).setValueRule(2, 0.0);
     };
-    runCase({"vector, complex, fractional, negative", all,
-             numeric({1, 2}, qzDOUBLE_CLASS, {-1.5, 2}, {1, 0}), msg::kParamNotScalar});
+    runCase({"vector, complex, fractional, negative", all, numeric({1, 2}, qzDOUBLE_CLASS, {-1.5, 2}, {1, 0}),
+             msg::kParamNotScalar});
     runCase({"complex, fractional, negative", all, Array::complexScalar(-1.5, 1), msg::kParamNotReal});
     runCase({"fractional, negative", all, Array::scalar(-1.5), msg::kParamNotWhole});
 }
 
-TEST(ParamChecker, TextIsNotANumber)
-{
-    runCase({"char", [](dspParamCheckerID&) {}, numeric({1, 2}, qzCHAR_CLASS, {'a', 'b'}), msg::kParamNotNumeric});
+TEST(ParamChecker, TextIsNotANumber) {
+    runCase({"char", [](dspParamCheckerID&) {}, numeric({1, 2}, qzCHAR_CLASS, {'a', 'b'}),
+             msg::kParamNotNumeric});
 }
 
-TEST(ParamChecker, EmptyPassesWhileOnlySizesAreComputed)
-{
+TEST(ParamChecker, EmptyPassesWhileOnlySizesAreComputed) {
     dravo::host::Settings sizesOnly;
     sizesOnly.simMode = 1;
     runCase({"empty, sizes only", scalarReal, Array::empty(), nullptr}, sizesOnly);

@@ -17,8 +17,7 @@ namespace {
 using dravo::host::Array;
 namespace msg = dravo::dsphelpers;
 
-TEST(RegisterParams, MatchingCountPasses)
-{
+TEST(RegisterParams, MatchingCountPasses) {
     bool ok = false;
     probe::Hooks hooks;
     hooks.initializeSizes = [&](probe::Handle* S) { ok = VekSimCommon::registerSFcnParams(S, 2); };
@@ -27,8 +26,7 @@ TEST(RegisterParams, MatchingCountPasses)
     EXPECT_TRUE(ok);
 }
 
-TEST(RegisterParams, WrongCountIsReportedWithBothCounts)
-{
+TEST(RegisterParams, WrongCountIsReportedWithBothCounts) {
     bool ok = true;
     probe::Hooks hooks;
     hooks.initializeSizes = [&](probe::Handle* S) { ok = VekSimCommon::registerSFcnParams(S, 3); };
@@ -44,8 +42,7 @@ TEST(RegisterParams, WrongCountIsReportedWithBothCounts)
     EXPECT_FALSE(ok);
 }
 
-TEST(PopupParam, WholeNumbersInRangePass)
-{
+TEST(PopupParam, WholeNumbersInRangePass) {
     struct Case {
         Array value;
         bool valid;
@@ -73,19 +70,18 @@ TEST(PopupParam, WholeNumbersInRangePass)
     }
 }
 
-TEST(PopupParam, EmptyPassesWhileOnlySizesAreComputed)
-{
+TEST(PopupParam, EmptyPassesWhileOnlySizesAreComputed) {
     dravo::host::Settings sizesOnly;
     sizesOnly.simMode = 1;
     bool valid = false;
     const probe::CallResult r = probe::inCheckParameters(
-        [&](probe::Handle* S) { valid = VekSimCommon::dspIsPopupParamValid(S, 0, 1, 3); }, {Array::empty()}, sizesOnly);
+        [&](probe::Handle* S) { valid = VekSimCommon::dspIsPopupParamValid(S, 0, 1, 3); }, {Array::empty()},
+        sizesOnly);
     EXPECT_TRUE(valid);
     EXPECT_FALSE(r.threw);
 }
 
-TEST(DspParam, ReadsElementsAndClass)
-{
+TEST(DspParam, ReadsElementsAndClass) {
     probe::inCheckParameters(
         [](probe::Handle* S) {
             VekSimCommon::dspParam p(S, 0, "dspshared::systemmessagefragment::mapBlkValue");
@@ -116,8 +112,7 @@ TEST(DspParam, ReadsElementsAndClass)
         }()});
 }
 
-TEST(DspParam, MissingParameterReadsAsEmpty)
-{
+TEST(DspParam, MissingParameterReadsAsEmpty) {
     probe::inCheckParameters([](probe::Handle* S) {
         VekSimCommon::dspParam p(S, 5, "x");
         EXPECT_TRUE(p.isEmpty());
@@ -126,8 +121,7 @@ TEST(DspParam, MissingParameterReadsAsEmpty)
     });
 }
 
-TEST(Messages, ErrorCarriesClassAndCatalogueText)
-{
+TEST(Messages, ErrorCarriesClassAndCatalogueText) {
     const char* cls = "vision::system::angleNotScalar";
     const probe::CallResult r =
         probe::inCheckParameters([&](probe::Handle* S) { VekSimCommon::dspError(S, cls); });
@@ -136,23 +130,20 @@ TEST(Messages, ErrorCarriesClassAndCatalogueText)
     EXPECT_EQ(r.text, dravo::messages::text(cls));
 }
 
-TEST(Messages, LibraryClassesHaveTextsWithArguments)
-{
+TEST(Messages, LibraryClassesHaveTextsWithArguments) {
     EXPECT_EQ(VekSimCommon::dspMessageText(msg::kParamOutOfRange, {"Word length", "in the range [2, 16]"}),
               "Word length must be in the range [2, 16].");
     EXPECT_EQ(VekSimCommon::dspMessageText("no::such::class"), "");
 }
 
-TEST(Messages, UnknownClassStillNamesItself)
-{
-    const probe::CallResult r =
-        probe::inCheckParameters([](probe::Handle* S) { VekSimCommon::dspError(S, "no::such::class", {"x"}); });
+TEST(Messages, UnknownClassStillNamesItself) {
+    const probe::CallResult r = probe::inCheckParameters(
+        [](probe::Handle* S) { VekSimCommon::dspError(S, "no::such::class", {"x"}); });
     ASSERT_TRUE(r.threw);
     EXPECT_NE(r.text.find("no::such::class"), std::string::npos);
 }
 
-TEST(Messages, WarningDoesNotStopTheBlock)
-{
+TEST(Messages, WarningDoesNotStopTheBlock) {
     probe::Hooks hooks;
     hooks.checkParameters = [](probe::Handle* S) {
         VekSimCommon::dspWarning(S, "dspshared::system::padOutSzLTInSzW");
@@ -167,20 +158,32 @@ TEST(Messages, WarningDoesNotStopTheBlock)
     EXPECT_EQ(w[1].text, "Value must be real.");
 }
 
-TEST(NextPow2, SmallestPowerNotBelow)
-{
+TEST(NextPow2, SmallestPowerNotBelow) {
     const std::vector<std::pair<int32_t, int32_t>> table = {
-        {-5, 1}, {0, 1}, {1, 1}, {2, 2}, {3, 4}, {4, 4}, {5, 8}, {1000, 1024}, {1024, 1024}, {1025, 2048},
-        {(1 << 30) - 1, 1 << 30}, {1 << 30, 1 << 30}, {(1 << 30) + 1, -1}, {std::numeric_limits<int32_t>::max(), -1},
+        {-5, 1},
+        {0, 1},
+        {1, 1},
+        {2, 2},
+        {3, 4},
+        {4, 4},
+        {5, 8},
+        {1000, 1024},
+        {1024, 1024},
+        {1025, 2048},
+        {(1 << 30) - 1, 1 << 30},
+        {1 << 30, 1 << 30},
+        {(1 << 30) + 1, -1},
+        {std::numeric_limits<int32_t>::max(), -1},
     };
-    for (const auto& [x, expected] : table) EXPECT_EQ(VekSimCommon::getNextPow2(x), expected) << x;
+    for (const auto& [x, expected] : table)
+        EXPECT_EQ(VekSimCommon::getNextPow2(x), expected) << x;
 }
 
-TEST(Allocators, CallocZeroesAndFreeIsNullSafe)
-{
+TEST(Allocators, CallocZeroesAndFreeIsNullSafe) {
     auto* p = static_cast<unsigned char*>(dvCalloc(37, 3));
     ASSERT_NE(p, nullptr);
-    for (int i = 0; i < 111; ++i) EXPECT_EQ(p[i], 0);
+    for (int i = 0; i < 111; ++i)
+        EXPECT_EQ(p[i], 0);
     dvFree(p);
     dvFree(nullptr);
 }

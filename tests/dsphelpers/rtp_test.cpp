@@ -26,15 +26,14 @@ struct Created {
     void* dataPtr = nullptr;
 };
 
-Created create(const std::vector<double>& values, DataTypeId id, std::vector<int32_t> dims = {})
-{
+Created create(const std::vector<double>& values, DataTypeId id, std::vector<int32_t> dims = {}) {
     if (dims.empty()) dims = {1, static_cast<int32_t>(values.size())};
     Created c;
     probe::Hooks hooks;
     hooks.setWorkWidths = [&](probe::Handle* S) {
         if (!sysobj::ssSetNumRunTimeParams(S, 1)) return;
-        c.ok = VekSimCommon::ConvertDTypeAndCreateRTP(S, values.data(), static_cast<int32_t>(dims.size()), dims.data(),
-                                                      id, 0, "Table");
+        c.ok = VekSimCommon::ConvertDTypeAndCreateRTP(S, values.data(), static_cast<int32_t>(dims.size()),
+                                                      dims.data(), id, 0, "Table");
     };
     hooks.start = [&](probe::Handle* S) { c.dataPtr = VekSimCommon::GetRTPDataPtr(S, 0); };
     probe::Block b(hooks);
@@ -47,15 +46,13 @@ Created create(const std::vector<double>& values, DataTypeId id, std::vector<int
 }
 
 template <typename T>
-std::vector<T> storedAs(const dravo::host::RtpInfo& rtp)
-{
+std::vector<T> storedAs(const dravo::host::RtpInfo& rtp) {
     std::vector<T> out(rtp.bytes.size() / sizeof(T));
     std::memcpy(out.data(), rtp.bytes.data(), out.size() * sizeof(T));
     return out;
 }
 
-TEST(ConvertRtp, IntegersRoundToNearestAndSaturate)
-{
+TEST(ConvertRtp, IntegersRoundToNearestAndSaturate) {
     const std::vector<double> in = {-1, 0.49, 0.5, 1.5, 2.5, 254.5, 300, kNaN, kInf, -kInf};
     const Created u8 = create(in, SS_UINT8);
     ASSERT_TRUE(u8.ok);
@@ -72,11 +69,10 @@ TEST(ConvertRtp, IntegersRoundToNearestAndSaturate)
 
     const Created i32 = create({-2147483648.4, 3e9, 1e-300}, SS_INT32);
     EXPECT_EQ(storedAs<int32_t>(i32.rtp), (std::vector<int32_t>{std::numeric_limits<int32_t>::min(),
-                                                                 std::numeric_limits<int32_t>::max(), 0}));
+                                                                std::numeric_limits<int32_t>::max(), 0}));
 }
 
-TEST(ConvertRtp, FloatingAndBoolean)
-{
+TEST(ConvertRtp, FloatingAndBoolean) {
     const Created d = create({0.1, -7}, SS_DOUBLE);
     EXPECT_EQ(storedAs<double>(d.rtp), (std::vector<double>{0.1, -7}));
     const Created s = create({0.1, 1e300}, SS_SINGLE);
@@ -87,11 +83,11 @@ TEST(ConvertRtp, FloatingAndBoolean)
     EXPECT_EQ(storedAs<uint8_t>(b.rtp), (std::vector<uint8_t>{0, 1, 1, 0}));
 }
 
-TEST(ConvertRtp, FixedPointHoldsStoredIntegers)
-{
+TEST(ConvertRtp, FixedPointHoldsStoredIntegers) {
     // The sine table of the rotate block in s16 with 15 fraction bits: sin(k pi / 720) * 2^15, rounded.
     std::vector<double> sine;
-    for (int k = 0; k < 362; ++k) sine.push_back(std::sin(k * 0.004363323129985824));
+    for (int k = 0; k < 362; ++k)
+        sine.push_back(std::sin(k * 0.004363323129985824));
     const Created t = create(sine, types::registerFixedPoint(true, 16, 15));
     ASSERT_TRUE(t.ok);
     const std::vector<int16_t> stored = storedAs<int16_t>(t.rtp);
@@ -108,11 +104,11 @@ TEST(ConvertRtp, FixedPointHoldsStoredIntegers)
     EXPECT_EQ(storedAs<int16_t>(pi.rtp), (std::vector<int16_t>{25736}));
 
     const Created neg = create({1000, 1e9, -1, 2.5 * 4}, types::registerFixedPoint(false, 8, -2));
-    EXPECT_EQ(storedAs<uint8_t>(neg.rtp), (std::vector<uint8_t>{250, 255, 0, 3}));  // 10 / 4 = 2.5 rounds to 3
+    EXPECT_EQ(storedAs<uint8_t>(neg.rtp),
+              (std::vector<uint8_t>{250, 255, 0, 3}));  // 10 / 4 = 2.5 rounds to 3
 }
 
-TEST(ConvertRtp, WideFixedPointIsSignExtendedInItsContainer)
-{
+TEST(ConvertRtp, WideFixedPointIsSignExtendedInItsContainer) {
     const Created s40 = create({-1.5, 1e30, -1e30}, types::registerFixedPoint(true, 40, 1));
     const std::vector<int64_t> v = storedAs<int64_t>(s40.rtp);
     EXPECT_EQ(v, (std::vector<int64_t>{-3, (int64_t(1) << 39) - 1, -(int64_t(1) << 39)}));
@@ -136,22 +132,19 @@ TEST(ConvertRtp, WideFixedPointIsSignExtendedInItsContainer)
     EXPECT_TRUE(s[2] == -2);
 }
 
-TEST(ConvertRtp, ScaledDoubleKeepsTheValue)
-{
+TEST(ConvertRtp, ScaledDoubleKeepsTheValue) {
     const Created c = create({0.3, -1e9}, types::registerScaledDouble(true, 8, 2));
     EXPECT_EQ(storedAs<double>(c.rtp), (std::vector<double>{0.3, -1e9}));
 }
 
-TEST(ConvertRtp, DataPointerIsTheHostsCopy)
-{
+TEST(ConvertRtp, DataPointerIsTheHostsCopy) {
     const Created c = create({1, 2, 3, 4, 5, 6}, SS_INT16, {2, 3});
     ASSERT_NE(c.dataPtr, nullptr);
     EXPECT_EQ(c.rtp.dims, (std::vector<int32_t>{2, 3}));
     EXPECT_EQ(storedAs<int16_t>(c.rtp), (std::vector<int16_t>{1, 2, 3, 4, 5, 6}));
 }
 
-TEST(ConvertRtp, UnusableRequestsAreErrors)
-{
+TEST(ConvertRtp, UnusableRequestsAreErrors) {
     const std::vector<double> one = {1.0};
     struct Bad {
         const char* what;
@@ -170,8 +163,8 @@ TEST(ConvertRtp, UnusableRequestsAreErrors)
         probe::Hooks hooks;
         hooks.setWorkWidths = [&](probe::Handle* S) {
             sysobj::ssSetNumRunTimeParams(S, 1);
-            ok = VekSimCommon::ConvertDTypeAndCreateRTP(S, c.nullData ? nullptr : one.data(), 2, c.dims.data(), c.id, 0,
-                                                        "Bad");
+            ok = VekSimCommon::ConvertDTypeAndCreateRTP(S, c.nullData ? nullptr : one.data(), 2,
+                                                        c.dims.data(), c.id, 0, "Bad");
         };
         probe::Block b(hooks);
         b->initialize();
@@ -187,8 +180,7 @@ TEST(ConvertRtp, UnusableRequestsAreErrors)
     }
 }
 
-TEST(ConvertRtp, MissingParameterHasNoData)
-{
+TEST(ConvertRtp, MissingParameterHasNoData) {
     probe::Hooks hooks;
     void* p = reinterpret_cast<void*>(1);
     hooks.start = [&](probe::Handle* S) { p = VekSimCommon::GetRTPDataPtr(S, 3); };

@@ -46,9 +46,10 @@ std::vector<Config> allConfigs() {
 
 // One free-standing number of a given type with its own handle.
 class Scalar {
-public:
+  public:
     Scalar(const NumType& t, int32_t rounding, int32_t overflow, const NumType& product, const NumType& acc)
-        : attrs_(t, product, acc, rounding, overflow, "value"), x_(FixptFactory::createFixpt(attrs_, nullptr, 1)) {}
+        : attrs_(t, product, acc, rounding, overflow, "value"),
+          x_(FixptFactory::createFixpt(attrs_, nullptr, 1)) {}
     Scalar(const Config& c) : Scalar(c.type, c.rounding, c.overflow, c.type, c.type) {}
     Fixpt& operator*() { return *x_; }
     Fixpt* operator->() { return x_.get(); }
@@ -57,7 +58,7 @@ public:
     mpz_class stored() const { return fromBits(x_->getStoredBits(), type().isSigned); }
     mpq_class value() const { return realValue(stored(), type()); }
 
-private:
+  private:
     DSPDataAttributesHandle attrs_;
     std::unique_ptr<Fixpt> x_;
 };
@@ -71,7 +72,7 @@ NumType randomOperandType(std::mt19937_64& rng, const NumType& near) {
 }
 
 class Differential : public ::testing::Test {
-protected:
+  protected:
     std::mt19937_64 rng{20261208};
     int failures = 0;
 
@@ -96,7 +97,8 @@ TEST_F(Differential, AssignmentFromAnotherTypeAndFromDouble) {
 
             // A double near the grid: a 53-bit mantissa at a random scale, or an exact tie.
             const int64_t mant = static_cast<int64_t>(rng() >> 11) - (int64_t(1) << 52);
-            const int32_t scale = -c.type.fracLength + static_cast<int32_t>(rng() % (c.type.wordLength + 60)) - 55;
+            const int32_t scale =
+                -c.type.fracLength + static_cast<int32_t>(rng() % (c.type.wordLength + 60)) - 55;
             double d = std::ldexp(static_cast<double>(mant), scale);
             if (trial == 0) d = std::ldexp(static_cast<double>(2 * (mant >> 40) + 1), -c.type.fracLength - 1);
             *dst = d;
@@ -105,8 +107,8 @@ TEST_F(Differential, AssignmentFromAnotherTypeAndFromDouble) {
 
             const int64_t i = static_cast<int64_t>(rng()) >> (rng() % 64);
             *dst = i;
-            expectStored(quantiseQ(mpq_class(mpz_class(std::to_string(i))), c.type, c.rounding, c.overflow), dst,
-                         c.describe() + " = int " + std::to_string(i));
+            expectStored(quantiseQ(mpq_class(mpz_class(std::to_string(i))), c.type, c.rounding, c.overflow),
+                         dst, c.describe() + " = int " + std::to_string(i));
         }
     }
 }
@@ -136,8 +138,8 @@ TEST_F(Differential, ProductIntoProductTypeAndInPlace) {
         for (int32_t trial = 0; trial < kTrialsPerConfig && !tooManyFailures(); ++trial) {
             const NumType bt = randomOperandType(rng, c.type);
             NumType pt = randomOperandType(rng, c.type);
-            pt.fracLength = std::max(-512, std::min(512, c.type.fracLength + bt.fracLength +
-                                                             static_cast<int32_t>(rng() % 5) - 2));
+            pt.fracLength = std::max(
+                -512, std::min(512, c.type.fracLength + bt.fracLength + static_cast<int32_t>(rng() % 5) - 2));
             Scalar a(c.type, c.rounding, c.overflow, pt, c.type);
             Scalar b(bt, 0, 0, bt, bt);
             const mpz_class a0 = randomStored(rng, c.type);
@@ -165,8 +167,8 @@ TEST_F(Differential, ProductAddedOrSubtractedInPlace) {
             // acc +-= a * b: the product lands on a's product grid first, then the sum on acc's.
             const NumType at = randomOperandType(rng, c.type), bt = randomOperandType(rng, c.type);
             NumType pt = randomOperandType(rng, c.type);
-            pt.fracLength = std::max(-512, std::min(512, at.fracLength + bt.fracLength +
-                                                             static_cast<int32_t>(rng() % 5) - 2));
+            pt.fracLength = std::max(
+                -512, std::min(512, at.fracLength + bt.fracLength + static_cast<int32_t>(rng() % 5) - 2));
             const int32_t productRounding = static_cast<int32_t>(rng() % 7);
             const int32_t productOverflow = static_cast<int32_t>(rng() % 2);
             Scalar acc(c);
@@ -178,8 +180,10 @@ TEST_F(Differential, ProductAddedOrSubtractedInPlace) {
             const mpz_class p = quantiseQ(a.value() * b.value(), pt, productRounding, productOverflow);
             const bool subtract = trial % 2 == 1;
             acc.set(acc0);
-            if (subtract) *acc -= *a * *b;
-            else *acc += *a * *b;
+            if (subtract)
+                *acc -= *a * *b;
+            else
+                *acc += *a * *b;
             const mpq_class exact = subtract ? mpq_class(realValue(acc0, c.type) - realValue(p, pt))
                                              : mpq_class(realValue(acc0, c.type) + realValue(p, pt));
             expectStored(quantiseQ(exact, c.type, c.rounding, c.overflow), acc,
@@ -201,10 +205,12 @@ TEST_F(Differential, MultiplyAccumulateOverArraysOnTheAccumulatorGrid) {
         for (int32_t trial = 0; trial < 2 * kTrialsPerConfig && !tooManyFailures(); ++trial) {
             const int32_t afl = c.type.fracLength / 2 + static_cast<int32_t>(rng() % 7) - 3;
             const int32_t bfl = c.type.fracLength - afl + static_cast<int32_t>(rng() % 9) - 4;
-            const NumType at = NumType::fixed(rng() % 2 == 0, factorLengths[rng() % std::size(factorLengths)], afl);
-            const NumType bt = NumType::fixed(rng() % 2 == 0, factorLengths[rng() % std::size(factorLengths)], bfl);
-            const NumType pt = NumType::fixed(rng() % 3 != 0, productLengths[rng() % std::size(productLengths)],
-                                              c.type.fracLength);
+            const NumType at =
+                NumType::fixed(rng() % 2 == 0, factorLengths[rng() % std::size(factorLengths)], afl);
+            const NumType bt =
+                NumType::fixed(rng() % 2 == 0, factorLengths[rng() % std::size(factorLengths)], bfl);
+            const NumType pt = NumType::fixed(
+                rng() % 3 != 0, productLengths[rng() % std::size(productLengths)], c.type.fracLength);
             const int32_t productRounding = static_cast<int32_t>(rng() % 7);
             const int32_t productOverflow = static_cast<int32_t>(rng() % 2);
             DSPDataAttributesHandle ha(at, pt, at, productRounding, productOverflow, "a");
@@ -223,12 +229,16 @@ TEST_F(Differential, MultiplyAccumulateOverArraysOnTheAccumulatorGrid) {
                 (*b)[i].setStoredBits(toBits(bv[i]));
                 (*acc)[i].setStoredBits(toBits(accv[i]));
             }
-            const int32_t i = static_cast<int32_t>(rng() % kElements), j = static_cast<int32_t>(rng() % kElements),
+            const int32_t i = static_cast<int32_t>(rng() % kElements),
+                          j = static_cast<int32_t>(rng() % kElements),
                           k = static_cast<int32_t>(rng() % kElements);
             const bool subtract = rng() % 2 == 1;
-            if (subtract) (*acc)[i] -= (*a)[j] * (*b)[k];
-            else (*acc)[i] += (*a)[j] * (*b)[k];
-            const mpz_class p = quantiseQ(realValue(av[j], at) * realValue(bv[k], bt), pt, productRounding, productOverflow);
+            if (subtract)
+                (*acc)[i] -= (*a)[j] * (*b)[k];
+            else
+                (*acc)[i] += (*a)[j] * (*b)[k];
+            const mpz_class p =
+                quantiseQ(realValue(av[j], at) * realValue(bv[k], bt), pt, productRounding, productOverflow);
             const mpq_class exact = subtract ? mpq_class(realValue(accv[i], c.type) - realValue(p, pt))
                                              : mpq_class(realValue(accv[i], c.type) + realValue(p, pt));
             accv[i] = quantiseQ(exact, c.type, c.rounding, c.overflow);
@@ -256,11 +266,13 @@ TEST_F(Differential, DivisionIncludingByZero) {
             q->divide(*a, *b);
             mpz_class expected;
             if (b.value() == 0) {
-                expected = a.value() > 0 ? maxStored(c.type) : (a.value() < 0 ? minStored(c.type) : mpz_class(0));
+                expected =
+                    a.value() > 0 ? maxStored(c.type) : (a.value() < 0 ? minStored(c.type) : mpz_class(0));
             } else {
                 expected = quantiseQ(a.value() / b.value(), c.type, c.rounding, c.overflow, true);
             }
-            expectStored(expected, q, c.describe() + " = " + a.value().get_str() + " / " + b.value().get_str());
+            expectStored(expected, q,
+                         c.describe() + " = " + a.value().get_str() + " / " + b.value().get_str());
         }
     }
 }
@@ -320,8 +332,10 @@ TEST_F(Differential, ShiftRightUnaryMinusAndIntegerResults) {
             };
             EXPECT_EQ(x->floor(), clamp32(floorQ(v))) << c.describe() << " floor " << v.get_str();
             EXPECT_EQ(x->ceil(), clamp32(ceilQ(v))) << c.describe() << " ceil " << v.get_str();
-            EXPECT_EQ(x->fix(), clamp32(v < 0 ? ceilQ(v) : floorQ(v))) << c.describe() << " fix " << v.get_str();
-            EXPECT_EQ(x->nearest(), clamp32(floorQ(v + mpq_class(1, 2)))) << c.describe() << " nearest " << v.get_str();
+            EXPECT_EQ(x->fix(), clamp32(v < 0 ? ceilQ(v) : floorQ(v)))
+                << c.describe() << " fix " << v.get_str();
+            EXPECT_EQ(x->nearest(), clamp32(floorQ(v + mpq_class(1, 2))))
+                << c.describe() << " nearest " << v.get_str();
         }
     }
 }
@@ -338,7 +352,8 @@ TEST_F(Differential, ComparisonsOfRealWorldValues) {
             mpz_class ys = randomStored(rng, yt);
             if (trial % 2 == 0) {
                 const mpq_class scaled = x.value() * pow2q(yt.fracLength);
-                if (scaled.get_den() == 1 && scaled.get_num() >= minStored(yt) && scaled.get_num() <= maxStored(yt))
+                if (scaled.get_den() == 1 && scaled.get_num() >= minStored(yt) &&
+                    scaled.get_num() <= maxStored(yt))
                     ys = scaled.get_num();
             }
             y.set(ys);

@@ -13,8 +13,8 @@ namespace {
 using namespace VekDSPFixpt;
 
 struct Num {
-    Num(NumType t, int32_t rounding = kRoundFloor, int32_t overflow = kOverflowSaturate, NumType prod = NumType{},
-        NumType acc = NumType{})
+    Num(NumType t, int32_t rounding = kRoundFloor, int32_t overflow = kOverflowSaturate,
+        NumType prod = NumType{}, NumType acc = NumType{})
         : attrs(t, prod.wordLength ? prod : t, acc.wordLength ? acc : t, rounding, overflow, "n"),
           x(FixptFactory::createFixpt(attrs, nullptr, 1)) {}
     DSPDataAttributesHandle attrs;
@@ -41,21 +41,20 @@ TEST_P(Ties, HalfwayValuesRoundByTheCode) {
         EXPECT_EQ(dst.stored(), c.expected[i]) << "rounding " << c.rounding << " of " << halves[i] / 2.0;
         // The same tie reached from a double and by a shift.
         *dst.x = halves[i] / 2.0;
-        EXPECT_EQ(dst.stored(), c.expected[i]) << "rounding " << c.rounding << " of double " << halves[i] / 2.0;
+        EXPECT_EQ(dst.stored(), c.expected[i])
+            << "rounding " << c.rounding << " of double " << halves[i] / 2.0;
         *dst.x = halves[i];
         *dst.x >>= 1;
         EXPECT_EQ(dst.stored(), c.expected[i]) << "rounding " << c.rounding << " of shift " << halves[i];
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryCode, Ties,
-                         ::testing::Values(TieCase{kRoundZero, {2, -2, 1, -1}},
-                                           TieCase{kRoundNearest, {3, -2, 2, -1}},
-                                           TieCase{kRoundCeiling, {3, -2, 2, -1}},
-                                           TieCase{kRoundFloor, {2, -3, 1, -2}},
-                                           TieCase{kRoundSimplest, {2, -3, 1, -2}},
-                                           TieCase{kRoundRound, {3, -3, 2, -2}},
-                                           TieCase{kRoundConvergent, {2, -2, 2, -2}}));
+INSTANTIATE_TEST_SUITE_P(
+    EveryCode, Ties,
+    ::testing::Values(TieCase{kRoundZero, {2, -2, 1, -1}}, TieCase{kRoundNearest, {3, -2, 2, -1}},
+                      TieCase{kRoundCeiling, {3, -2, 2, -1}}, TieCase{kRoundFloor, {2, -3, 1, -2}},
+                      TieCase{kRoundSimplest, {2, -3, 1, -2}}, TieCase{kRoundRound, {3, -3, 2, -2}},
+                      TieCase{kRoundConvergent, {2, -2, 2, -2}}));
 
 TEST(Examples, SimplestRoundingTruncatesDivisionTowardZero) {
     Num a(NumType::fixed(true, 8, 0)), b(NumType::fixed(true, 8, 0));
@@ -72,8 +71,8 @@ TEST(Examples, SimplestRoundingTruncatesDivisionTowardZero) {
 struct EndCase {
     NumType type;
     int32_t overflow;
-    int32_t delta;     // added to the end value
-    bool atMax;        // start at the largest value (else the smallest)
+    int32_t delta;  // added to the end value
+    bool atMax;     // start at the largest value (else the smallest)
     i128 expected;
 };
 
@@ -156,10 +155,10 @@ TEST(Examples, StorageUsesTheSmallestContainerSignOrZeroExtended) {
         NumType type;
         size_t bytes;
     };
-    const Case cases[] = {{NumType::fixed(true, 2, 0), 1},   {NumType::fixed(true, 8, 0), 1},
-                          {NumType::fixed(false, 9, 0), 2},  {NumType::fixed(true, 16, 0), 2},
-                          {NumType::fixed(true, 17, 0), 4},  {NumType::fixed(false, 33, 0), 8},
-                          {NumType::fixed(true, 64, 0), 8},  {NumType::fixed(true, 65, 0), 16},
+    const Case cases[] = {{NumType::fixed(true, 2, 0), 1},    {NumType::fixed(true, 8, 0), 1},
+                          {NumType::fixed(false, 9, 0), 2},   {NumType::fixed(true, 16, 0), 2},
+                          {NumType::fixed(true, 17, 0), 4},   {NumType::fixed(false, 33, 0), 8},
+                          {NumType::fixed(true, 64, 0), 8},   {NumType::fixed(true, 65, 0), 16},
                           {NumType::fixed(false, 128, 0), 16}};
     for (const Case& c : cases) {
         DSPDataAttributesHandle h(c.type, c.type, c.type, kRoundFloor, kOverflowSaturate, "c");
@@ -174,7 +173,8 @@ TEST(Examples, StorageUsesTheSmallestContainerSignOrZeroExtended) {
         }
         (*x)[1] = 1;
         EXPECT_EQ(buf[c.bytes], 1);
-        for (size_t i = 1; i < c.bytes; ++i) EXPECT_EQ(buf[c.bytes + i], 0);
+        for (size_t i = 1; i < c.bytes; ++i)
+            EXPECT_EQ(buf[c.bytes + i], 0);
     }
 }
 
@@ -186,7 +186,8 @@ TEST(Examples, ElementSelectionConvertsBetweenObjectsOverData) {
     int16_t dst[4] = {};
     std::unique_ptr<Fixpt> a(FixptFactory::createFixpt(hin, src, 4));
     std::unique_ptr<Fixpt> b(FixptFactory::createFixpt(hout, dst, 4));
-    for (int32_t i = 0; i < 4; ++i) (*b)[3 - i] = (*a)[i];
+    for (int32_t i = 0; i < 4; ++i)
+        (*b)[3 - i] = (*a)[i];
     EXPECT_EQ(dst[3], 0);
     EXPECT_EQ(dst[2], 16);
     EXPECT_EQ(dst[1], 3200);
@@ -201,7 +202,8 @@ TEST(Examples, ElementSelectionConvertsBetweenObjectsOverData) {
 }
 
 TEST(Examples, TemporariesTakeTheHandlesProductAndAccumulatorTypes) {
-    const NumType v = NumType::fixed(true, 8, 4), p = NumType::fixed(true, 16, 8), acc = NumType::fixed(true, 20, 6);
+    const NumType v = NumType::fixed(true, 8, 4), p = NumType::fixed(true, 16, 8),
+                  acc = NumType::fixed(true, 20, 6);
     Num a(v, kRoundFloor, kOverflowSaturate, p, acc), b(v);
     *a.x = 7.9375;  // 127 / 16
     *b.x = -8.0;

@@ -18,7 +18,8 @@ using namespace VekDSPFixpt;
 template <class N>
 void dotAndNormalise(N& a, N& b, N& acc, N& out, N& scratch, int32_t n) {
     acc.reset();
-    for (int32_t i = 0; i < n; ++i) acc += a[i] * b[i];
+    for (int32_t i = 0; i < n; ++i)
+        acc += a[i] * b[i];
     for (int32_t i = 0; i < n; ++i) {
         if (b[i].isPositive()) {
             scratch = a[i];
@@ -81,7 +82,8 @@ TYPED_TEST(FltptTyped, OperationsMatchNativeArithmeticStepByStep) {
 TYPED_TEST(FltptTyped, NearestTiesTowardPlusInfinityAndIntegerResultsSaturate) {
     using T = TypeParam;
     Fltpt<T> x;
-    const double cases[][2] = {{2.5, 3}, {-2.5, -2}, {0.49999997, 0}, {-0.5, 0}, {1e12, 2147483647}, {-1e12, -2147483648.0}};
+    const double cases[][2] = {{2.5, 3},  {-2.5, -2},         {0.49999997, 0},
+                               {-0.5, 0}, {1e12, 2147483647}, {-1e12, -2147483648.0}};
     for (const auto& c : cases) {
         x = c[0];
         EXPECT_EQ(x.nearest(), int32_t(c[1])) << c[0];
@@ -111,16 +113,20 @@ TEST(OneKernel, FloatingMembersMatchNativeLoops) {
     Fltpt<double> av(a, n), bv(b, n), acc(&accD, 1), out(outD, n), scratch(&scratchD, 1);
     dotAndNormalise(av, bv, acc, out, scratch, n);
     double expectAcc = 0;
-    for (int32_t i = 0; i < n; ++i) expectAcc += a[i] * b[i];
+    for (int32_t i = 0; i < n; ++i)
+        expectAcc += a[i] * b[i];
     EXPECT_EQ(accD, expectAcc);
-    for (int32_t i = 0; i < n; ++i) EXPECT_EQ(outD[i], b[i] > 0 ? (a[i] - expectAcc) / b[i] : 0.0) << i;
+    for (int32_t i = 0; i < n; ++i)
+        EXPECT_EQ(outD[i], b[i] > 0 ? (a[i] - expectAcc) / b[i] : 0.0) << i;
 
     float af[n], bf[n], outF[n] = {}, accF = 0, scratchF = 0;
-    for (int32_t i = 0; i < n; ++i) af[i] = float(a[i]), bf[i] = float(b[i]);
+    for (int32_t i = 0; i < n; ++i)
+        af[i] = float(a[i]), bf[i] = float(b[i]);
     Fltpt<float> avf(af, n), bvf(bf, n), accv(&accF, 1), outv(outF, n), scratchv(&scratchF, 1);
     dotAndNormalise(avf, bvf, accv, outv, scratchv, n);
     float expectF = 0;
-    for (int32_t i = 0; i < n; ++i) expectF = float(expectF + float(af[i] * bf[i]));
+    for (int32_t i = 0; i < n; ++i)
+        expectF = float(expectF + float(af[i] * bf[i]));
     EXPECT_EQ(accF, expectF);
 }
 
@@ -138,8 +144,9 @@ TEST(OneKernel, FixedMemberMatchesExactArithmetic) {
         a[i] = int16_t(rng());
         b[i] = int16_t(rng() % 4096) - 1024;
     }
-    std::unique_ptr<Fixpt> av(FixptFactory::createFixpt(hin, a.data(), n)), bv(FixptFactory::createFixpt(hin, b.data(), n)),
-        accv(FixptFactory::createFixpt(hacc, nullptr, 1)), outv(FixptFactory::createFixpt(hout, out.data(), n)),
+    std::unique_ptr<Fixpt> av(FixptFactory::createFixpt(hin, a.data(), n)),
+        bv(FixptFactory::createFixpt(hin, b.data(), n)), accv(FixptFactory::createFixpt(hacc, nullptr, 1)),
+        outv(FixptFactory::createFixpt(hout, out.data(), n)),
         scratch(FixptFactory::createFixpt(hacc, nullptr, 1));
     dotAndNormalise(*av, *bv, *accv, *outv, *scratch, n);
 
@@ -148,7 +155,8 @@ TEST(OneKernel, FixedMemberMatchesExactArithmetic) {
     for (int32_t i = 0; i < n; ++i) {
         const mpq_class p = realValue(a[i], in) * realValue(b[i], in);
         const mpz_class pq = quantiseQ(p, prod, kRoundNearest, kOverflowSaturate);
-        accStored = quantiseQ(realValue(accStored, acc) + realValue(pq, prod), acc, kRoundNearest, kOverflowSaturate);
+        accStored =
+            quantiseQ(realValue(accStored, acc) + realValue(pq, prod), acc, kRoundNearest, kOverflowSaturate);
     }
     EXPECT_EQ(fromBits(accv->getStoredBits(), true), accStored);
     for (int32_t i = 0; i < n; ++i) {
@@ -156,8 +164,8 @@ TEST(OneKernel, FixedMemberMatchesExactArithmetic) {
             EXPECT_EQ(out[i], 0);
             continue;
         }
-        const mpz_class s = quantiseQ(realValue(a[i], in) - realValue(accStored, acc), acc, kRoundNearest,
-                                      kOverflowSaturate);
+        const mpz_class s =
+            quantiseQ(realValue(a[i], in) - realValue(accStored, acc), acc, kRoundNearest, kOverflowSaturate);
         const mpz_class q = quantiseQ(realValue(s, acc) / realValue(b[i], in), outT, kRoundConvergent,
                                       kOverflowSaturate, true);
         EXPECT_EQ(mpz_class(out[i]), q) << i;

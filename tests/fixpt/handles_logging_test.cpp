@@ -156,7 +156,7 @@ TEST(Properties, DefaultRecord) {
 }
 
 class Logging : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { LogRegistry::instance().reset(); }
 };
 
@@ -175,7 +175,7 @@ TEST_F(Logging, ObjectsRecordExtremesAndCountEvents) {
     *w = 120;
     *w += *w;  // 240 wraps to -16
     *quiet = 0;
-    w->divide(*w, *quiet);  // counted
+    w->divide(*w, *quiet);    // counted
     const Fixpt p = *s * *s;  // 127 * 127 saturates the 8-bit product
     const LogRecord& rs = s->getLog()->records[0];
     EXPECT_TRUE(rs.hasExtremes);
@@ -205,9 +205,11 @@ TEST_F(Logging, ObjectsRecordExtremesAndCountEvents) {
     EXPECT_EQ(merged.at("Wrap").wraps, 1u);
     EXPECT_EQ(merged.at("Wrap").divisionsByZero, 1u);
     const std::string report = LogRegistry::instance().formatReport();
-    EXPECT_NE(report.find("Sat: min -100, max 127, wraps 0, saturations 1, divisions by zero 0"), std::string::npos)
+    EXPECT_NE(report.find("Sat: min -100, max 127, wraps 0, saturations 1, divisions by zero 0"),
+              std::string::npos)
         << report;
-    EXPECT_NE(report.find("Wrap: min -128, max 120, wraps 1, saturations 0, divisions by zero 1"), std::string::npos)
+    EXPECT_NE(report.find("Wrap: min -128, max 120, wraps 1, saturations 0, divisions by zero 1"),
+              std::string::npos)
         << report;
 }
 

@@ -45,7 +45,9 @@ inline u128 toBits(const mpz_class& v) {
     return (u128(mpz_get_ui(hi.get_mpz_t())) << 64) | u128(mpz_get_ui(lo.get_mpz_t()));
 }
 
-inline mpz_class minStored(const NumType& t) { return t.isSigned ? mpz_class(-pow2(t.wordLength - 1)) : mpz_class(0); }
+inline mpz_class minStored(const NumType& t) {
+    return t.isSigned ? mpz_class(-pow2(t.wordLength - 1)) : mpz_class(0);
+}
 inline mpz_class maxStored(const NumType& t) {
     return t.isSigned ? mpz_class(pow2(t.wordLength - 1) - 1) : mpz_class(pow2(t.wordLength) - 1);
 }
@@ -71,12 +73,18 @@ inline mpz_class ceilQ(const mpq_class& q) {
 inline mpz_class roundQ(const mpq_class& y, int32_t rounding, bool isDivision) {
     const mpq_class half(1, 2);
     switch (rounding) {
-        case VekDSPFixpt::kRoundZero: return y < 0 ? ceilQ(y) : floorQ(y);
-        case VekDSPFixpt::kRoundNearest: return floorQ(y + half);
-        case VekDSPFixpt::kRoundCeiling: return ceilQ(y);
-        case VekDSPFixpt::kRoundFloor: return floorQ(y);
-        case VekDSPFixpt::kRoundSimplest: return isDivision ? (y < 0 ? ceilQ(y) : floorQ(y)) : floorQ(y);
-        case VekDSPFixpt::kRoundRound: return y < 0 ? mpz_class(-floorQ(-y + half)) : floorQ(y + half);
+        case VekDSPFixpt::kRoundZero:
+            return y < 0 ? ceilQ(y) : floorQ(y);
+        case VekDSPFixpt::kRoundNearest:
+            return floorQ(y + half);
+        case VekDSPFixpt::kRoundCeiling:
+            return ceilQ(y);
+        case VekDSPFixpt::kRoundFloor:
+            return floorQ(y);
+        case VekDSPFixpt::kRoundSimplest:
+            return isDivision ? (y < 0 ? ceilQ(y) : floorQ(y)) : floorQ(y);
+        case VekDSPFixpt::kRoundRound:
+            return y < 0 ? mpz_class(-floorQ(-y + half)) : floorQ(y + half);
         case VekDSPFixpt::kRoundConvergent: {
             const mpz_class f = floorQ(y);
             const mpq_class frac = y - mpq_class(f);
@@ -95,7 +103,8 @@ inline mpz_class fitQ(const mpz_class& r, const NumType& t, int32_t overflow, Ou
     const mpz_class lo = minStored(t), hi = maxStored(t);
     if (outcome) *outcome = Outcome::Exact;
     if (r >= lo && r <= hi) return r;
-    if (outcome) *outcome = overflow == VekDSPFixpt::kOverflowSaturate ? Outcome::Saturated : Outcome::Wrapped;
+    if (outcome)
+        *outcome = overflow == VekDSPFixpt::kOverflowSaturate ? Outcome::Saturated : Outcome::Wrapped;
     if (overflow == VekDSPFixpt::kOverflowSaturate) return r < lo ? lo : hi;
     mpz_class m;
     mpz_fdiv_r_2exp(m.get_mpz_t(), r.get_mpz_t(), static_cast<unsigned long>(t.wordLength));
@@ -126,10 +135,16 @@ inline mpz_class sqrtQ(const mpq_class& a, const NumType& t, int32_t rounding, i
     switch (rounding) {
         case VekDSPFixpt::kRoundZero:
         case VekDSPFixpt::kRoundFloor:
-        case VekDSPFixpt::kRoundSimplest: r = q; break;
-        case VekDSPFixpt::kRoundCeiling: r = exact ? q : mpz_class(q + 1); break;
+        case VekDSPFixpt::kRoundSimplest:
+            r = q;
+            break;
+        case VekDSPFixpt::kRoundCeiling:
+            r = exact ? q : mpz_class(q + 1);
+            break;
         case VekDSPFixpt::kRoundNearest:
-        case VekDSPFixpt::kRoundRound: r = cmpHalf >= 0 ? mpz_class(q + 1) : q; break;
+        case VekDSPFixpt::kRoundRound:
+            r = cmpHalf >= 0 ? mpz_class(q + 1) : q;
+            break;
         case VekDSPFixpt::kRoundConvergent:
             r = cmpHalf > 0 ? mpz_class(q + 1) : (cmpHalf < 0 ? q : (q % 2 == 0 ? q : mpz_class(q + 1)));
             break;
@@ -141,16 +156,22 @@ inline mpz_class sqrtQ(const mpq_class& a, const NumType& t, int32_t rounding, i
 inline mpz_class randomStored(std::mt19937_64& rng, const NumType& t) {
     const mpz_class lo = minStored(t), hi = maxStored(t);
     switch (rng() % 8) {
-        case 0: return lo;
-        case 1: return hi;
-        case 2: return 0;
-        case 3: return t.isSigned ? mpz_class(-1) : mpz_class(1);
-        default: break;
+        case 0:
+            return lo;
+        case 1:
+            return hi;
+        case 2:
+            return 0;
+        case 3:
+            return t.isSigned ? mpz_class(-1) : mpz_class(1);
+        default:
+            break;
     }
     // Uniform over the word, or over a random number of low bits (small magnitudes matter too).
     const int32_t bits = (rng() % 2) ? t.wordLength : 1 + static_cast<int32_t>(rng() % t.wordLength);
     mpz_class v = 0;
-    for (int32_t i = 0; i < bits; i += 64) v = v * pow2(64) + mpz_class(static_cast<unsigned long>(rng()));
+    for (int32_t i = 0; i < bits; i += 64)
+        v = v * pow2(64) + mpz_class(static_cast<unsigned long>(rng()));
     mpz_fdiv_r_2exp(v.get_mpz_t(), v.get_mpz_t(), static_cast<unsigned long>(bits));
     if (t.isSigned) {
         v -= (bits == t.wordLength) ? pow2(t.wordLength - 1) : mpz_class(pow2(bits - 1));

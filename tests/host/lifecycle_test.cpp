@@ -12,7 +12,9 @@ using dravo::host::BlockError;
 
 namespace {
 
-std::shared_ptr<Plugin> testblock() { return Plugin::load("dravo_testblock"); }
+std::shared_ptr<Plugin> testblock() {
+    return Plugin::load("dravo_testblock");
+}
 
 TEST(Lifecycle, AffineStepsUseGainAndOffset) {
     Block b(testblock(), "affine");
@@ -48,7 +50,8 @@ TEST(Lifecycle, WrongParameterCountIsRefused) {
     } catch (const BlockError& e) {
         EXPECT_EQ(e.phase(), "initialize");
         EXPECT_EQ(e.block(), "count");
-        EXPECT_NE(e.text().find("takes 4 dialog parameters, but 3 were given"), std::string::npos) << e.text();
+        EXPECT_NE(e.text().find("takes 4 dialog parameters, but 3 were given"), std::string::npos)
+            << e.text();
     }
 }
 

@@ -13,7 +13,9 @@ using dravo::host::RtpInfo;
 
 namespace {
 
-std::shared_ptr<Plugin> testblock() { return Plugin::load("dravo_testblock"); }
+std::shared_ptr<Plugin> testblock() {
+    return Plugin::load("dravo_testblock");
+}
 
 template <typename T>
 std::vector<T> bytesAs(const std::vector<uint8_t>& bytes) {
@@ -52,7 +54,8 @@ TEST(Memory, DWorksAreSizedFromTheirDeclaration) {
     ASSERT_NE(count, nullptr);
     EXPECT_EQ(*count, 0);
     std::vector<int16_t> u(24);
-    for (size_t i = 0; i < u.size(); ++i) u[i] = static_cast<int16_t>(i * 100 - 1000);
+    for (size_t i = 0; i < u.size(); ++i)
+        u[i] = static_cast<int16_t>(i * 100 - 1000);
     setInputFrom(b, 0, u);
     b.step();
     b.step();
@@ -108,11 +111,11 @@ INSTANTIATE_TEST_SUITE_P(
                       RtpCase{"int16", -2.5, 0, false, {-3}}, RtpCase{"uint16", 65535.4, 0, false, {65535}},
                       RtpCase{"int32", 1e12, 0, false, {2147483647}}, RtpCase{"uint32", 7.49, 0, false, {7}},
                       RtpCase{"boolean", 0.2, 0, false, {1}},
-                      RtpCase{"fixed:s16:12", 1.3, 0, false, {5325}},      // 1.3 * 4096 = 5324.8
-                      RtpCase{"fixed:s16:12", -9, 0, false, {-32768}},     // below -8: saturates
+                      RtpCase{"fixed:s16:12", 1.3, 0, false, {5325}},   // 1.3 * 4096 = 5324.8
+                      RtpCase{"fixed:s16:12", -9, 0, false, {-32768}},  // below -8: saturates
                       RtpCase{"fixed:u8:0", 300, 0, false, {255}},
-                      RtpCase{"fixed:s12:-2", 10, 0, false, {3}},          // 10 / 4 = 2.5, ties away
-                      RtpCase{"fixed:s12:4", -0.03125, 0, false, {-1}},    // -0.5 LSB, ties away
+                      RtpCase{"fixed:s12:-2", 10, 0, false, {3}},        // 10 / 4 = 2.5, ties away
+                      RtpCase{"fixed:s12:4", -0.03125, 0, false, {-1}},  // -0.5 LSB, ties away
                       RtpCase{"fixed:u40:8", 2.5, 0, false, {640}},
                       RtpCase{"int16", 1.5, -2.5, true, {2, -3}},
                       RtpCase{"fixed:s8:1", 100, -100, true, {127, -128}}));
@@ -211,7 +214,8 @@ TEST(Refusals, BadPortIndexNamesTheFunction) {
     b.setParameters(testParams(1, 0, 2));
     b.initialize();
     EXPECT_FALSE(sysobj::ssSetInputPortDataType(b.handle(), 3, SS_DOUBLE));
-    EXPECT_EQ(takeError(b), "ssSetInputPortDataType: input port 3 does not exist (the block has 1 input port)");
+    EXPECT_EQ(takeError(b),
+              "ssSetInputPortDataType: input port 3 does not exist (the block has 1 input port)");
     EXPECT_FALSE(sysobj::ssSetOutputPortComplexSignal(b.handle(), -1, 0));
     EXPECT_NE(takeError(b).find("ssSetOutputPortComplexSignal: output port -1"), std::string::npos);
     EXPECT_EQ(sysobj::ssGetInputPortDimensions(b.handle(), 7), nullptr);

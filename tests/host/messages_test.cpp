@@ -10,13 +10,15 @@ namespace {
 using namespace dravo::messages;
 
 TEST(Messages, ArgumentsFillPlaceholdersInOrder) {
-    EXPECT_EQ(text("vision::system::inputDimsWrong", {"3", "7"}), "The input must have at least 3 rows and 7 columns.");
+    EXPECT_EQ(text("vision::system::inputDimsWrong", {"3", "7"}),
+              "The input must have at least 3 rows and 7 columns.");
     EXPECT_EQ(text("dspshared::system::sgnFixptWdLenWrong1", {"accumulator"}),
               "The accumulator word length must be a whole number from 2 to 128 bits.");
 }
 
 TEST(Messages, MissingArgumentsLeaveThePlaceholderOut) {
-    EXPECT_EQ(text("vision::system::inputDimsWrong", {"3"}), "The input must have at least 3 rows and  columns.");
+    EXPECT_EQ(text("vision::system::inputDimsWrong", {"3"}),
+              "The input must have at least 3 rows and  columns.");
     // Extra arguments are ignored.
     EXPECT_EQ(text("dspshared::system::inputNot2D", {"x"}), text("dspshared::system::inputNot2D"));
 }
@@ -35,37 +37,97 @@ TEST(Messages, UnknownClassIsNamedWithItsArguments) {
 
 // The classes and fragments the five blocks report; each must have a text of its own.
 TEST(Messages, EveryClassTheBlocksReportHasAText) {
-    const char* vision[] = {"allInportsScDoubles", "angleInfOrNaN", "angleNotScalar", "backgroundWrongDim",
-                            "dimPropError", "inDataTypeNotFloatInt8Or16OrFixpt", "inWordLenGT16", "inputDimsWrong",
-                            "inputScDblOutputDblScDblBool", "numColorsChanged", "outDataTypeNotFloatInt8Or16OrFixpt",
-                            "outDataTypeSettingMismatch", "outMetricTooSmall", "outWordLenGT16",
-                            "outputScDblInputDblScDblBool", "smoothFltWronNumElem", "pixelUpperLimitWrong",
-                            "settingNotPositive", "sumPixSatTooBig"};
-    const char* dsp[] = {"backPropFixptMismatchSpec", "fixptFracLenNotInt1", "inputDimPropError", "inputNot1D2D",
-                         "inputNot2D", "memoryAllocationFailed", "outputNot2D", "outputNot1D2D", "rtpAllocFailed",
-                         "sgnFixptWdLenWrong1", "sineMethodNotTable", "pValNotScalar", "padDimsNotInSignal",
-                         "padOutSzLTInSz", "padOutSzLTInSzW", "dimToPadNotUnique", "padBegDimsDiffer",
-                         "padEndDimsDiffer", "padOutSzDimsDiffer", "padOutRowsMaskDiffer", "padOutColsMaskDiffer",
-                         "padOutNotNxPow2", "padOutDimsLT2", "padOutLTPadSize", "outDimNotPow2",
-                         "outInherDimsDiffer", "oneOutputDimension", "padOutRowsOutSzDiffer", "padOutRowSzNotPow2",
-                         "padOutColsOutSzDiffer", "padOutColSzNotPow2", "padInputNegSize",
-                         "inOutComplexityMismatch", "inNotRealValOutRealVal", "inOutTypesDiffer",
+    const char* vision[] = {"allInportsScDoubles",
+                            "angleInfOrNaN",
+                            "angleNotScalar",
+                            "backgroundWrongDim",
+                            "dimPropError",
+                            "inDataTypeNotFloatInt8Or16OrFixpt",
+                            "inWordLenGT16",
+                            "inputDimsWrong",
+                            "inputScDblOutputDblScDblBool",
+                            "numColorsChanged",
+                            "outDataTypeNotFloatInt8Or16OrFixpt",
+                            "outDataTypeSettingMismatch",
+                            "outMetricTooSmall",
+                            "outWordLenGT16",
+                            "outputScDblInputDblScDblBool",
+                            "smoothFltWronNumElem",
+                            "pixelUpperLimitWrong",
+                            "settingNotPositive",
+                            "sumPixSatTooBig"};
+    const char* dsp[] = {"backPropFixptMismatchSpec",
+                         "fixptFracLenNotInt1",
+                         "inputDimPropError",
+                         "inputNot1D2D",
+                         "inputNot2D",
+                         "memoryAllocationFailed",
+                         "outputNot2D",
+                         "outputNot1D2D",
+                         "rtpAllocFailed",
+                         "sgnFixptWdLenWrong1",
+                         "sineMethodNotTable",
+                         "pValNotScalar",
+                         "padDimsNotInSignal",
+                         "padOutSzLTInSz",
+                         "padOutSzLTInSzW",
+                         "dimToPadNotUnique",
+                         "padBegDimsDiffer",
+                         "padEndDimsDiffer",
+                         "padOutSzDimsDiffer",
+                         "padOutRowsMaskDiffer",
+                         "padOutColsMaskDiffer",
+                         "padOutNotNxPow2",
+                         "padOutDimsLT2",
+                         "padOutLTPadSize",
+                         "outDimNotPow2",
+                         "outInherDimsDiffer",
+                         "oneOutputDimension",
+                         "padOutRowsOutSzDiffer",
+                         "padOutRowSzNotPow2",
+                         "padOutColsOutSzDiffer",
+                         "padOutColSzNotPow2",
+                         "padInputNegSize",
+                         "inOutComplexityMismatch",
+                         "inNotRealValOutRealVal",
+                         "inOutTypesDiffer",
                          "inImgOutTypesDiffer"};
-    const char* fragments[] = {"mapBlkAngleRadians", "mapBlkBackgroundFillValues", "mapBlkCoefficient",
-                               "mapBlkColumnSize", "mapBlkDimensionsToPad", "mapBlkFractionLength",
-                               "mapBlkInputPixelValueRange", "mapBlkIntensityComparisonThreshold",
-                               "mapBlkMaximumAngle", "mapBlkMaximumNumberOfCorners",
-                               "mapBlkMinimumMetricValueThatIndicatesACorner", "mapBlkNeighborhoodSize",
-                               "mapBlkNumberOfHistogramBins", "mapBlkOutputFractionLength",
-                               "mapBlkOutputPixelValueRange", "mapBlkOutputSize", "mapBlkOutputWordLength",
-                               "mapBlkPadAtBeginning", "mapBlkPadAtEnd", "mapBlkPadSizeAlongColumns",
-                               "mapBlkPadSizeAlongRows", "mapBlkPadSizeAtBeginning", "mapBlkPadSizeAtEnd",
-                               "mapBlkPercentagesOfPixeslToSaturate", "mapBlkRowSize", "mapBlkSensitivity",
-                               "mapBlkSmoothingFilterCoefficients", "mapBlkValue", "mapBlkWordLength"};
+    const char* fragments[] = {"mapBlkAngleRadians",
+                               "mapBlkBackgroundFillValues",
+                               "mapBlkCoefficient",
+                               "mapBlkColumnSize",
+                               "mapBlkDimensionsToPad",
+                               "mapBlkFractionLength",
+                               "mapBlkInputPixelValueRange",
+                               "mapBlkIntensityComparisonThreshold",
+                               "mapBlkMaximumAngle",
+                               "mapBlkMaximumNumberOfCorners",
+                               "mapBlkMinimumMetricValueThatIndicatesACorner",
+                               "mapBlkNeighborhoodSize",
+                               "mapBlkNumberOfHistogramBins",
+                               "mapBlkOutputFractionLength",
+                               "mapBlkOutputPixelValueRange",
+                               "mapBlkOutputSize",
+                               "mapBlkOutputWordLength",
+                               "mapBlkPadAtBeginning",
+                               "mapBlkPadAtEnd",
+                               "mapBlkPadSizeAlongColumns",
+                               "mapBlkPadSizeAlongRows",
+                               "mapBlkPadSizeAtBeginning",
+                               "mapBlkPadSizeAtEnd",
+                               "mapBlkPercentagesOfPixeslToSaturate",
+                               "mapBlkRowSize",
+                               "mapBlkSensitivity",
+                               "mapBlkSmoothingFilterCoefficients",
+                               "mapBlkValue",
+                               "mapBlkWordLength"};
     std::vector<std::string> wanted;
-    for (const char* c : vision) wanted.push_back(std::string("vision::system::") + c);
-    for (const char* c : dsp) wanted.push_back(std::string("dspshared::system::") + c);
-    for (const char* c : fragments) wanted.push_back(std::string("dspshared::systemmessagefragment::") + c);
+    for (const char* c : vision)
+        wanted.push_back(std::string("vision::system::") + c);
+    for (const char* c : dsp)
+        wanted.push_back(std::string("dspshared::system::") + c);
+    for (const char* c : fragments)
+        wanted.push_back(std::string("dspshared::systemmessagefragment::") + c);
     for (const std::string& c : wanted) {
         EXPECT_TRUE(isKnown(c)) << c;
         std::string t = text(c);
@@ -75,7 +137,8 @@ TEST(Messages, EveryClassTheBlocksReportHasAText) {
     std::vector<std::string> all = allClasses();
     std::set<std::string> unique(all.begin(), all.end());
     EXPECT_EQ(unique.size(), all.size());
-    for (const std::string& c : wanted) EXPECT_TRUE(unique.count(c)) << c;
+    for (const std::string& c : wanted)
+        EXPECT_TRUE(unique.count(c)) << c;
 }
 
 TEST(Messages, ErrorTextsEndWithAFullStopAndFragmentsDoNot) {

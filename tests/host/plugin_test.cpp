@@ -15,18 +15,20 @@ using dravo::host::Plugin;
 
 // Keeps DRAVO_PLUGIN_PATH as it was around a test.
 class PluginPathGuard {
-public:
+  public:
     PluginPathGuard() {
         const char* v = std::getenv("DRAVO_PLUGIN_PATH");
         if (v) saved_ = v;
         had_ = v != nullptr;
     }
     ~PluginPathGuard() {
-        if (had_) setenv("DRAVO_PLUGIN_PATH", saved_.c_str(), 1);
-        else unsetenv("DRAVO_PLUGIN_PATH");
+        if (had_)
+            setenv("DRAVO_PLUGIN_PATH", saved_.c_str(), 1);
+        else
+            unsetenv("DRAVO_PLUGIN_PATH");
     }
 
-private:
+  private:
     std::string saved_;
     bool had_ = false;
 };
@@ -93,7 +95,8 @@ TEST(Plugin, SearchPathComesFirst) {
     EXPECT_EQ(p->path(), (dir / "zz_probe_block.so").string());
     auto found = Plugin::discover();
     bool listed = false;
-    for (auto& [name, path] : found) listed = listed || name == "zz_probe_block";
+    for (auto& [name, path] : found)
+        listed = listed || name == "zz_probe_block";
     EXPECT_TRUE(listed);
     p.reset();
     fs::remove_all(dir);

@@ -9,10 +9,15 @@ using dravo::host::BlockError;
 
 namespace {
 
-std::shared_ptr<Plugin> minblock() { return Plugin::load("dravo_minblock"); }
-std::shared_ptr<Plugin> testblock() { return Plugin::load("dravo_testblock"); }
+std::shared_ptr<Plugin> minblock() {
+    return Plugin::load("dravo_minblock");
+}
+std::shared_ptr<Plugin> testblock() {
+    return Plugin::load("dravo_testblock");
+}
 
-std::string propagateError(Block& b, const std::vector<InputSpec>& in, const std::vector<OutputRequest>& out = {}) {
+std::string propagateError(Block& b, const std::vector<InputSpec>& in,
+                           const std::vector<OutputRequest>& out = {}) {
     try {
         b.propagate(in, out);
     } catch (const BlockError& e) {
@@ -175,11 +180,13 @@ TEST(Propagation, OffersAreValidated) {
     }
     {
         Block b(minblock(), "min");
-        EXPECT_NE(propagateError(b, {InputSpec{{}, SS_DOUBLE, 0, 0, 0}}).find("no dimensions"), std::string::npos);
+        EXPECT_NE(propagateError(b, {InputSpec{{}, SS_DOUBLE, 0, 0, 0}}).find("no dimensions"),
+                  std::string::npos);
     }
     {
         Block b(minblock(), "min");
-        EXPECT_NE(propagateError(b, {InputSpec{{1}, 12345, 0, 0, 0}}).find("unknown data type"), std::string::npos);
+        EXPECT_NE(propagateError(b, {InputSpec{{1}, 12345, 0, 0, 0}}).find("unknown data type"),
+                  std::string::npos);
     }
     {
         Block b(minblock(), "min");
@@ -189,7 +196,8 @@ TEST(Propagation, OffersAreValidated) {
     }
     {
         Block b(minblock(), "min");
-        EXPECT_NE(propagateError(b, {InputSpec{{1}, SS_DOUBLE, 2, 0, 0}}).find("complexity"), std::string::npos);
+        EXPECT_NE(propagateError(b, {InputSpec{{1}, SS_DOUBLE, 2, 0, 0}}).find("complexity"),
+                  std::string::npos);
     }
 }
 

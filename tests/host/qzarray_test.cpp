@@ -57,9 +57,19 @@ TEST_P(QzArrayClass, ElementSizeAndConversionToDouble) {
     // Writing the byte pattern of 7 in the class's type reads back as 7.
     unsigned char seven[8] = {};
     switch (c.cls) {
-        case qzDOUBLE_CLASS: { double v = 7; std::memcpy(seven, &v, 8); break; }
-        case qzSINGLE_CLASS: { float v = 7; std::memcpy(seven, &v, 4); break; }
-        default: seven[0] = 7; break;  // little-endian integers and logical
+        case qzDOUBLE_CLASS: {
+            double v = 7;
+            std::memcpy(seven, &v, 8);
+            break;
+        }
+        case qzSINGLE_CLASS: {
+            float v = 7;
+            std::memcpy(seven, &v, 4);
+            break;
+        }
+        default:
+            seven[0] = 7;
+            break;  // little-endian integers and logical
     }
     std::memcpy(static_cast<unsigned char*>(qzGetImagDataMutable(a.get())) + c.size, seven, c.size);
     double expected = c.cls == qzLOGICAL_CLASS ? 1.0 : 7.0;

@@ -67,22 +67,22 @@ TEST_P(SysobjDims, RecordsAreCheckedAndStored) {
     EXPECT_EQ(sysobj::ssGetOutputPortWidth(b.h(), 0), c.storedWidth);
     ASSERT_EQ(sysobj::ssGetOutputPortNumDimensions(b.h(), 0), static_cast<int32_t>(c.storedDims.size()));
     const int32_t* got = sysobj::ssGetOutputPortDimensions(b.h(), 0);
-    for (size_t k = 0; k < c.storedDims.size(); ++k) EXPECT_EQ(got[k], c.storedDims[k]);
+    for (size_t k = 0; k < c.storedDims.size(); ++k)
+        EXPECT_EQ(got[k], c.storedDims[k]);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Records, SysobjDims,
-    ::testing::Values(DimsCase{"matrix", 6, 2, {2, 3}, true, 6, {2, 3}},
-                      DimsCase{"width_free", -1, 2, {2, 3}, true, 6, {2, 3}},
-                      DimsCase{"vector_without_sizes", 5, 1, {}, true, 5, {5}},
-                      DimsCase{"three_d", 24, 3, {2, 3, 4}, true, 24, {2, 3, 4}},
-                      DimsCase{"partly_free", -1, 2, {-1, 3}, true, -1, {-1, 3}},
-                      DimsCase{"empty_signal", 0, 2, {0, 3}, true, 0, {0, 3}},
-                      DimsCase{"width_mismatch", 5, 2, {2, 3}, false, 0, {}},
-                      DimsCase{"bad_size", -1, 2, {2, -4}, false, 0, {}},
-                      DimsCase{"sizes_missing", 6, 2, {}, false, 0, {}},
-                      DimsCase{"too_large", -1, 2, {65536, 65536}, false, 0, {}}),
-    [](const auto& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(Records, SysobjDims,
+                         ::testing::Values(DimsCase{"matrix", 6, 2, {2, 3}, true, 6, {2, 3}},
+                                           DimsCase{"width_free", -1, 2, {2, 3}, true, 6, {2, 3}},
+                                           DimsCase{"vector_without_sizes", 5, 1, {}, true, 5, {5}},
+                                           DimsCase{"three_d", 24, 3, {2, 3, 4}, true, 24, {2, 3, 4}},
+                                           DimsCase{"partly_free", -1, 2, {-1, 3}, true, -1, {-1, 3}},
+                                           DimsCase{"empty_signal", 0, 2, {0, 3}, true, 0, {0, 3}},
+                                           DimsCase{"width_mismatch", 5, 2, {2, 3}, false, 0, {}},
+                                           DimsCase{"bad_size", -1, 2, {2, -4}, false, 0, {}},
+                                           DimsCase{"sizes_missing", 6, 2, {}, false, 0, {}},
+                                           DimsCase{"too_large", -1, 2, {65536, 65536}, false, 0, {}}),
+                         [](const auto& info) { return std::string(info.param.label); });
 
 TEST(Sysobj, PruneDropsTrailingSingletonsDownToTwo) {
     int32_t d[5] = {4, 1, 1, 1, 1};
@@ -99,7 +99,8 @@ TEST(Sysobj, PruneDropsTrailingSingletonsDownToTwo) {
 TEST(Sysobj, UtilityAllocatorIsZeroedAndNullSafe) {
     auto* p = static_cast<unsigned char*>(sysobj::utCalloc(16, 4));
     ASSERT_NE(p, nullptr);
-    for (int i = 0; i < 64; ++i) EXPECT_EQ(p[i], 0);
+    for (int i = 0; i < 64; ++i)
+        EXPECT_EQ(p[i], 0);
     sysobj::utFree(p);
     sysobj::utFree(nullptr);
     EXPECT_EQ(sysobj::utCalloc(SIZE_MAX / 2, 4), nullptr);  // overflowing request refused, not wrapped

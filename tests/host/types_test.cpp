@@ -10,7 +10,8 @@ namespace {
 using namespace dravo::types;
 
 TEST(Types, BuiltInsHaveTheSystemsIds) {
-    const char* names[] = {"double", "single", "int8", "uint8", "int16", "uint16", "int32", "uint32", "boolean"};
+    const char* names[] = {"double", "single", "int8",   "uint8",  "int16",
+                           "uint16", "int32",  "uint32", "boolean"};
     const int32_t bytes[] = {8, 4, 1, 1, 2, 2, 4, 4, 1};
     const bool isSigned[] = {true, true, true, false, true, false, true, false, false};
     for (DataTypeId id = 0; id <= 8; ++id) {
@@ -84,8 +85,8 @@ TEST(Types, NamesRoundTrip) {
 }
 
 TEST(Types, MalformedNamesAreRejected) {
-    for (const char* n : {"", "float", "fixed", "fixed:", "fixed:x16:2", "fixed:s16", "fixed:s16:", "fixed:s:3",
-                          "fixed:s16:3x", "fixed:s16:3:1", "scaled:16:3", "Double", "int64"})
+    for (const char* n : {"", "float", "fixed", "fixed:", "fixed:x16:2", "fixed:s16", "fixed:s16:",
+                          "fixed:s:3", "fixed:s16:3x", "fixed:s16:3:1", "scaled:16:3", "Double", "int64"})
         EXPECT_FALSE(parseTypeName(n).has_value()) << n;
 }
 
@@ -101,7 +102,8 @@ TEST(Types, ZeroValueIsZeroBytes) {
     DataTypeId wide = registerFixedPoint(true, 100, 3);
     const auto* z = static_cast<const unsigned char*>(zeroValue(wide));
     ASSERT_NE(z, nullptr);
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(z[i], 0);
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(z[i], 0);
 }
 
 }  // namespace

@@ -38,7 +38,8 @@ mpz_class expectedStored(double value, bool isSigned, int wl, int fl) {
 // The container's bytes as the sign- or zero-extended integer they hold.
 mpz_class storedFromBytes(const unsigned char* bytes, int containerBytes, bool isSigned) {
     mpz_class v = 0;
-    for (int i = containerBytes - 1; i >= 0; --i) v = (v << 8) + bytes[i];
+    for (int i = containerBytes - 1; i >= 0; --i)
+        v = (v << 8) + bytes[i];
     if (isSigned && (bytes[containerBytes - 1] & 0x80)) v -= mpz_class(1) << (8 * containerBytes);
     return v;
 }
@@ -59,14 +60,28 @@ TEST_P(FixedConversion, MatchesExactRoundingAndSaturation) {
     std::mt19937_64 rng(1234 + wl * 131 + fl);
     double range = std::ldexp(1.0, wl - fl);  // a little beyond the type's range, both signs
     std::uniform_real_distribution<double> dist(-1.25 * range, 1.25 * range);
-    std::vector<double> values = {0.0, -0.0, 0.5, -0.5, 1.5, -1.5, 2.5, -2.5, std::ldexp(1.0, -fl - 1),
-                                  -std::ldexp(1.0, -fl - 1), std::ldexp(3.0, -fl - 1), std::nan(""),
-                                  std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
-                                  std::numeric_limits<double>::max(), -std::numeric_limits<double>::max()};
-    for (int k = 0; k < 2000; ++k) values.push_back(dist(rng));
+    std::vector<double> values = {0.0,
+                                  -0.0,
+                                  0.5,
+                                  -0.5,
+                                  1.5,
+                                  -1.5,
+                                  2.5,
+                                  -2.5,
+                                  std::ldexp(1.0, -fl - 1),
+                                  -std::ldexp(1.0, -fl - 1),
+                                  std::ldexp(3.0, -fl - 1),
+                                  std::nan(""),
+                                  std::numeric_limits<double>::infinity(),
+                                  -std::numeric_limits<double>::infinity(),
+                                  std::numeric_limits<double>::max(),
+                                  -std::numeric_limits<double>::max()};
+    for (int k = 0; k < 2000; ++k)
+        values.push_back(dist(rng));
     // Ties at the resolution of the type: value = (n + 1/2) * 2^-FL.
     std::uniform_int_distribution<int64_t> ints(-(int64_t(1) << 40), int64_t(1) << 40);
-    for (int k = 0; k < 200; ++k) values.push_back(std::ldexp(static_cast<double>(ints(rng)) + 0.5, -fl));
+    for (int k = 0; k < 200; ++k)
+        values.push_back(std::ldexp(static_cast<double>(ints(rng)) + 0.5, -fl));
     for (double v : values) {
         unsigned char bytes[16];
         std::memset(bytes, 0xA5, sizeof bytes);
@@ -74,17 +89,18 @@ TEST_P(FixedConversion, MatchesExactRoundingAndSaturation) {
         EXPECT_EQ(storedFromBytes(bytes, container, isSigned), expectedStored(v, isSigned, wl, fl))
             << "value " << v << " in " << dravo::types::typeName(id);
         // Bytes past the container are untouched.
-        for (int i = container; i < 16; ++i) EXPECT_EQ(bytes[i], 0xA5);
+        for (int i = container; i < 16; ++i)
+            EXPECT_EQ(bytes[i], 0xA5);
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Shapes, FixedConversion,
-                         ::testing::Values(FixedCase{true, 16, 12}, FixedCase{false, 8, 0}, FixedCase{true, 2, 0},
-                                           FixedCase{false, 2, 5}, FixedCase{true, 12, -3}, FixedCase{false, 12, 4},
-                                           FixedCase{true, 24, 30}, FixedCase{true, 32, 16}, FixedCase{false, 32, 0},
-                                           FixedCase{true, 33, 10}, FixedCase{true, 64, 20}, FixedCase{false, 64, 0},
-                                           FixedCase{true, 80, 40}, FixedCase{true, 128, 60},
-                                           FixedCase{false, 128, 0}));
+INSTANTIATE_TEST_SUITE_P(
+    Shapes, FixedConversion,
+    ::testing::Values(FixedCase{true, 16, 12}, FixedCase{false, 8, 0}, FixedCase{true, 2, 0},
+                      FixedCase{false, 2, 5}, FixedCase{true, 12, -3}, FixedCase{false, 12, 4},
+                      FixedCase{true, 24, 30}, FixedCase{true, 32, 16}, FixedCase{false, 32, 0},
+                      FixedCase{true, 33, 10}, FixedCase{true, 64, 20}, FixedCase{false, 64, 0},
+                      FixedCase{true, 80, 40}, FixedCase{true, 128, 60}, FixedCase{false, 128, 0}));
 
 struct IntegerCase {
     DataTypeId id;
@@ -98,9 +114,11 @@ TEST_P(IntegerConversion, RoundsHalfAwayAndSaturates) {
     const auto [id, isSigned, wl] = GetParam();
     std::mt19937_64 rng(99 + id);
     std::uniform_real_distribution<double> dist(-std::ldexp(1.3, wl), std::ldexp(1.3, wl));
-    std::vector<double> values = {0.5, -0.5, 1.5, -1.5, 126.5, -127.5, 127.5, -128.5, 255.5, 65535.49,
-                                  std::nan(""), std::numeric_limits<double>::infinity()};
-    for (int k = 0; k < 3000; ++k) values.push_back(dist(rng));
+    std::vector<double> values = {0.5,   -0.5,     1.5,          -1.5,
+                                  126.5, -127.5,   127.5,        -128.5,
+                                  255.5, 65535.49, std::nan(""), std::numeric_limits<double>::infinity()};
+    for (int k = 0; k < 3000; ++k)
+        values.push_back(dist(rng));
     for (double v : values) {
         unsigned char bytes[8] = {};
         ASSERT_TRUE(storeAsType(v, id, bytes));
@@ -111,7 +129,8 @@ TEST_P(IntegerConversion, RoundsHalfAwayAndSaturates) {
 INSTANTIATE_TEST_SUITE_P(BuiltIns, IntegerConversion,
                          ::testing::Values(IntegerCase{SS_INT8, true, 8}, IntegerCase{SS_UINT8, false, 8},
                                            IntegerCase{SS_INT16, true, 16}, IntegerCase{SS_UINT16, false, 16},
-                                           IntegerCase{SS_INT32, true, 32}, IntegerCase{SS_UINT32, false, 32}));
+                                           IntegerCase{SS_INT32, true, 32},
+                                           IntegerCase{SS_UINT32, false, 32}));
 
 TEST(Conversion, FloatingAndBooleanTypes) {
     double d = 0;

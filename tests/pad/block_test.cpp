@@ -15,13 +15,11 @@ using dravo::host::BlockError;
 
 namespace {
 
-Array vec(std::vector<double> v)
-{
+Array vec(std::vector<double> v) {
     return Array::realVector(v);
 }
 
-std::string errorClassOf(const std::function<void()>& action)
-{
+std::string errorClassOf(const std::function<void()>& action) {
     try {
         action();
     } catch (const BlockError& e) {
@@ -30,8 +28,7 @@ std::string errorClassOf(const std::function<void()>& action)
     return "";
 }
 
-std::string errorTextOf(const std::function<void()>& action)
-{
+std::string errorTextOf(const std::function<void()>& action) {
     try {
         action();
     } catch (const BlockError& e) {
@@ -48,15 +45,13 @@ struct CheckCase {
     std::string messageClass;  // "" when the dialog is valid
 };
 
-void PrintTo(const CheckCase& c, std::ostream* os)
-{
+void PrintTo(const CheckCase& c, std::ostream* os) {
     *os << c.name;
 }
 
 const std::string kSys = "dspshared::system::";
 
-std::vector<CheckCase> checkCases()
-{
+std::vector<CheckCase> checkCases() {
     const auto nd = [](std::map<int32_t, Array> m) {
         m.emplace(20, Array::scalar(1));
         return m;
@@ -81,38 +76,45 @@ std::vector<CheckCase> checkCases()
         {"cols_where_invalid", {{9, Array::scalar(0)}}, kSys + "popupParamInvalid"},
         {"row_size_zero", {{3, Array::scalar(2)}, {7, Array::scalar(0)}}, kSys + "paramOutOfRange"},
         {"row_switch_invalid", {{3, Array::scalar(2)}, {8, Array::scalar(3)}}, kSys + "popupParamInvalid"},
-        {"col_size_fraction", {{3, Array::scalar(2)}, {11, Array::scalar(2.5)}}, kSys + "paramNotWholeNumber"},
-        {"truncation_invalid_with_sizes", {{3, Array::scalar(2)}, {12, Array::scalar(4)}},
+        {"col_size_fraction",
+         {{3, Array::scalar(2)}, {11, Array::scalar(2.5)}},
+         kSys + "paramNotWholeNumber"},
+        {"truncation_invalid_with_sizes",
+         {{3, Array::scalar(2)}, {12, Array::scalar(4)}},
          kSys + "popupParamInvalid"},
-        {"truncation_unchecked_pow2", {{3, Array::scalar(2)}, {4, Array::scalar(2)}, {8, Array::scalar(2)},
-                                       {12, Array::scalar(4)}}, ""},
+        {"truncation_unchecked_pow2",
+         {{3, Array::scalar(2)}, {4, Array::scalar(2)}, {8, Array::scalar(2)}, {12, Array::scalar(4)}},
+         ""},
         {"truncation_unchecked_pad_sizes", {{12, Array::scalar(4)}}, ""},
         {"nd_method_not_constant", nd({{0, Array::scalar(2)}}), kSys + "popupParamInvalid"},
         {"nd_choice_invalid", nd({{13, Array::scalar(6)}}), kSys + "popupParamInvalid"},
         {"nd_where_invalid", nd({{14, Array::scalar(4)}}), kSys + "popupParamInvalid"},
         {"nd_col_size_zero", nd({{13, Array::scalar(1)}, {11, Array::scalar(0)}}), kSys + "paramOutOfRange"},
-        {"nd_row_size_fraction", nd({{13, Array::scalar(2)}, {7, Array::scalar(1.5)}}), kSys + "paramNotWholeNumber"},
-        {"nd_dims_duplicate", nd({{13, Array::scalar(5)}, {17, vec({2, 1, 2})}, {18, vec({0, 0, 0})},
-                                  {19, vec({1, 1, 1})}}), kSys + "dimToPadNotUnique"},
+        {"nd_row_size_fraction", nd({{13, Array::scalar(2)}, {7, Array::scalar(1.5)}}),
+         kSys + "paramNotWholeNumber"},
+        {"nd_dims_duplicate",
+         nd({{13, Array::scalar(5)}, {17, vec({2, 1, 2})}, {18, vec({0, 0, 0})}, {19, vec({1, 1, 1})}}),
+         kSys + "dimToPadNotUnique"},
         {"nd_dims_zero", nd({{13, Array::scalar(5)}, {17, vec({0})}}), kSys + "paramOutOfRange"},
         {"nd_begin_count", nd({{13, Array::scalar(5)}, {17, vec({1, 2})}, {18, vec({1})}, {19, vec({1, 1})}}),
          kSys + "padBegDimsDiffer"},
         {"nd_end_count", nd({{13, Array::scalar(5)}, {17, vec({1, 2})}, {18, vec({1, 1})}, {19, vec({1})}}),
          kSys + "padEndDimsDiffer"},
         {"nd_begin_negative", nd({{13, Array::scalar(5)}, {18, vec({-1})}}), kSys + "paramOutOfRange"},
-        {"nd_output_sizes_count", nd({{13, Array::scalar(5)}, {3, Array::scalar(2)}, {17, vec({1, 2})},
-                                      {16, vec({4})}}), kSys + "padOutSzDimsDiffer"},
-        {"nd_output_switch_invalid", nd({{13, Array::scalar(5)}, {3, Array::scalar(2)}, {15, Array::scalar(0)}}),
+        {"nd_output_sizes_count",
+         nd({{13, Array::scalar(5)}, {3, Array::scalar(2)}, {17, vec({1, 2})}, {16, vec({4})}}),
+         kSys + "padOutSzDimsDiffer"},
+        {"nd_output_switch_invalid",
+         nd({{13, Array::scalar(5)}, {3, Array::scalar(2)}, {15, Array::scalar(0)}}),
          kSys + "popupParamInvalid"},
-        {"nd_listed_valid", nd({{13, Array::scalar(5)}, {17, vec({3, 1})}, {18, vec({0, 1})}, {19, vec({2, 0})}}),
-         ""},
+        {"nd_listed_valid",
+         nd({{13, Array::scalar(5)}, {17, vec({3, 1})}, {18, vec({0, 1})}, {19, vec({2, 0})}}), ""},
     };
 }
 
 class PadChecks : public ::testing::TestWithParam<CheckCase> {};
 
-TEST_P(PadChecks, ReportTheirMessageClass)
-{
+TEST_P(PadChecks, ReportTheirMessageClass) {
     const CheckCase& c = GetParam();
     auto block = makePadBlock(c.params);
     EXPECT_EQ(errorClassOf([&] { block->initialize(); }), c.messageClass);
@@ -131,13 +133,11 @@ struct PropagationCase {
     std::string messageClass;
 };
 
-void PrintTo(const PropagationCase& c, std::ostream* os)
-{
+void PrintTo(const PropagationCase& c, std::ostream* os) {
     *os << c.name;
 }
 
-InputSpec doubleInput(std::vector<int32_t> dims, int32_t complexSignal = 0, DataTypeId type = SS_DOUBLE)
-{
+InputSpec doubleInput(std::vector<int32_t> dims, int32_t complexSignal = 0, DataTypeId type = SS_DOUBLE) {
     InputSpec s;
     s.dims = std::move(dims);
     s.dataType = type;
@@ -145,69 +145,123 @@ InputSpec doubleInput(std::vector<int32_t> dims, int32_t complexSignal = 0, Data
     return s;
 }
 
-OutputRequest outputDims(std::vector<int32_t> dims)
-{
+OutputRequest outputDims(std::vector<int32_t> dims) {
     OutputRequest r;
     r.dims = std::move(dims);
     return r;
 }
 
-std::vector<PropagationCase> propagationCases()
-{
-    const std::map<int32_t, Array> ndListed = {{20, Array::scalar(1)}, {13, Array::scalar(5)},
-                                               {17, vec({3})}, {18, vec({1})}, {19, vec({1})}};
-    const std::map<int32_t, Array> rowsOut = {{3, Array::scalar(2)}, {5, Array::scalar(2)}, {7, Array::scalar(2)},
-                                              {9, Array::scalar(4)}, {12, Array::scalar(3)}};
+std::vector<PropagationCase> propagationCases() {
+    const std::map<int32_t, Array> ndListed = {
+        {20, Array::scalar(1)}, {13, Array::scalar(5)}, {17, vec({3})}, {18, vec({1})}, {19, vec({1})}};
+    const std::map<int32_t, Array> rowsOut = {{3, Array::scalar(2)},
+                                              {5, Array::scalar(2)},
+                                              {7, Array::scalar(2)},
+                                              {9, Array::scalar(4)},
+                                              {12, Array::scalar(3)}};
     const std::map<int32_t, Array> portValue = {{1, Array::scalar(2)}};
     return {
         {"listed_dim_beyond_signal", ndListed, {doubleInput({4, 5})}, {}, kSys + "padDimsNotInSignal"},
-        {"listed_dim_huge", {{20, Array::scalar(1)}, {13, Array::scalar(5)}, {17, vec({1e12})}, {18, vec({1})},
-                             {19, vec({1})}}, {doubleInput({4, 5})}, {}, kSys + "padDimsNotInSignal"},
-        {"pad_size_beyond_int32", {{6, Array::scalar(3e9)}}, {doubleInput({4, 5})}, {},
-         "text:The pad settings give an output size that is negative, drop more elements than the input has, or "
+        {"listed_dim_huge",
+         {{20, Array::scalar(1)}, {13, Array::scalar(5)}, {17, vec({1e12})}, {18, vec({1})}, {19, vec({1})}},
+         {doubleInput({4, 5})},
+         {},
+         kSys + "padDimsNotInSignal"},
+        {"pad_size_beyond_int32",
+         {{6, Array::scalar(3e9)}},
+         {doubleInput({4, 5})},
+         {},
+         "text:The pad settings give an output size that is negative, drop more elements than the input has, "
+         "or "
          "exceed 2^31-1 elements."},
         {"truncation_refused", rowsOut, {doubleInput({4, 5})}, {}, kSys + "padOutSzLTInSz"},
-        {"pad_value_port_not_scalar", portValue, {doubleInput({4, 5}), doubleInput({2, 1})}, {},
+        {"pad_value_port_not_scalar",
+         portValue,
+         {doubleInput({4, 5}), doubleInput({2, 1})},
+         {},
          kSys + "pValNotScalar"},
-        {"pad_value_port_type_differs", portValue, {doubleInput({4, 5}), doubleInput({1, 1}, 0, SS_SINGLE)}, {},
+        {"pad_value_port_type_differs",
+         portValue,
+         {doubleInput({4, 5}), doubleInput({1, 1}, 0, SS_SINGLE)},
+         {},
          kSys + "inOutTypesDiffer"},
         {"one_output_dimension_2d", {}, {}, {outputDims({5})}, kSys + "oneOutputDimension"},
-        {"rows_output_size_differs", {{3, Array::scalar(2)}, {7, Array::scalar(6)}}, {}, {outputDims({8, 7})},
+        {"rows_output_size_differs",
+         {{3, Array::scalar(2)}, {7, Array::scalar(6)}},
+         {},
+         {outputDims({8, 7})},
          kSys + "padOutRowsOutSzDiffer"},
-        {"rows_output_not_pow2", {{3, Array::scalar(2)}, {8, Array::scalar(2)}, {11, Array::scalar(8)}}, {},
-         {outputDims({8, 7})}, kSys + "padOutRowSzNotPow2"},
-        {"cols_output_size_differs", {{3, Array::scalar(2)}, {7, Array::scalar(8)}, {11, Array::scalar(6)}}, {},
-         {outputDims({5, 8})}, kSys + "padOutColsOutSzDiffer"},
-        {"cols_output_not_pow2", {{3, Array::scalar(2)}, {4, Array::scalar(2)}, {7, Array::scalar(8)}}, {},
-         {outputDims({6, 8})}, kSys + "padOutColSzNotPow2"},
+        {"rows_output_not_pow2",
+         {{3, Array::scalar(2)}, {8, Array::scalar(2)}, {11, Array::scalar(8)}},
+         {},
+         {outputDims({8, 7})},
+         kSys + "padOutRowSzNotPow2"},
+        {"cols_output_size_differs",
+         {{3, Array::scalar(2)}, {7, Array::scalar(8)}, {11, Array::scalar(6)}},
+         {},
+         {outputDims({5, 8})},
+         kSys + "padOutColsOutSzDiffer"},
+        {"cols_output_not_pow2",
+         {{3, Array::scalar(2)}, {4, Array::scalar(2)}, {7, Array::scalar(8)}},
+         {},
+         {outputDims({6, 8})},
+         kSys + "padOutColSzNotPow2"},
         {"input_from_output_negative", {}, {}, {outputDims({2, 6})}, kSys + "padInputNegSize"},
-        {"nd_cols_mask_differs", {{20, Array::scalar(1)}, {11, Array::scalar(8)}}, {}, {outputDims({7, 3})},
+        {"nd_cols_mask_differs",
+         {{20, Array::scalar(1)}, {11, Array::scalar(8)}},
+         {},
+         {outputDims({7, 3})},
          kSys + "padOutColsMaskDiffer"},
-        {"nd_cols_not_pow2", {{20, Array::scalar(1)}, {8, Array::scalar(2)}}, {}, {outputDims({7, 3})},
+        {"nd_cols_not_pow2",
+         {{20, Array::scalar(1)}, {8, Array::scalar(2)}},
+         {},
+         {outputDims({7, 3})},
          kSys + "padOutNotNxPow2"},
-        {"nd_rows_mask_differs", {{20, Array::scalar(1)}, {13, Array::scalar(2)}, {7, Array::scalar(8)}}, {},
-         {outputDims({3, 7})}, kSys + "padOutRowsMaskDiffer"},
-        {"nd_both_needs_two_dims", {{20, Array::scalar(1)}, {13, Array::scalar(3)}}, {}, {outputDims({8})},
+        {"nd_rows_mask_differs",
+         {{20, Array::scalar(1)}, {13, Array::scalar(2)}, {7, Array::scalar(8)}},
+         {},
+         {outputDims({3, 7})},
+         kSys + "padOutRowsMaskDiffer"},
+        {"nd_both_needs_two_dims",
+         {{20, Array::scalar(1)}, {13, Array::scalar(3)}},
+         {},
+         {outputDims({8})},
          kSys + "padOutDimsLT2"},
         {"nd_listed_output_beyond", ndListed, {}, {outputDims({4, 5})}, kSys + "padDimsNotInSignal"},
-        {"nd_listed_output_below_pads", {{20, Array::scalar(1)}, {13, Array::scalar(5)}, {17, vec({2})},
-                                         {18, vec({2})}, {19, vec({1})}}, {}, {outputDims({4, 3})},
+        {"nd_listed_output_below_pads",
+         {{20, Array::scalar(1)}, {13, Array::scalar(5)}, {17, vec({2})}, {18, vec({2})}, {19, vec({1})}},
+         {},
+         {outputDims({4, 3})},
          kSys + "padOutLTPadSize"},
-        {"nd_listed_output_not_pow2", {{20, Array::scalar(1)}, {13, Array::scalar(5)}, {3, Array::scalar(2)},
-                                       {15, Array::scalar(2)}, {17, vec({2})}}, {}, {outputDims({4, 3})},
+        {"nd_listed_output_not_pow2",
+         {{20, Array::scalar(1)},
+          {13, Array::scalar(5)},
+          {3, Array::scalar(2)},
+          {15, Array::scalar(2)},
+          {17, vec({2})}},
+         {},
+         {outputDims({4, 3})},
          kSys + "outDimNotPow2"},
-        {"nd_listed_output_differs", {{20, Array::scalar(1)}, {13, Array::scalar(5)}, {3, Array::scalar(2)},
-                                      {17, vec({2})}, {16, vec({6})}}, {}, {outputDims({4, 3})},
+        {"nd_listed_output_differs",
+         {{20, Array::scalar(1)},
+          {13, Array::scalar(5)},
+          {3, Array::scalar(2)},
+          {17, vec({2})},
+          {16, vec({6})}},
+         {},
+         {outputDims({4, 3})},
          kSys + "outInherDimsDiffer"},
-        {"complex_input_real_output", {}, {doubleInput({3, 3}, 1)}, {OutputRequest{{}, {}, 0}},
+        {"complex_input_real_output",
+         {},
+         {doubleInput({3, 3}, 1)},
+         {OutputRequest{{}, {}, 0}},
          kSys + "inNotRealValOutRealVal"},
     };
 }
 
 class PadPropagation : public ::testing::TestWithParam<PropagationCase> {};
 
-TEST_P(PadPropagation, ReportsItsMessageClass)
-{
+TEST_P(PadPropagation, ReportsItsMessageClass) {
     const PropagationCase& c = GetParam();
     auto block = makePadBlock(c.params);
     block->initialize();
@@ -217,32 +271,29 @@ TEST_P(PadPropagation, ReportsItsMessageClass)
 INSTANTIATE_TEST_SUITE_P(Ports, PadPropagation, ::testing::ValuesIn(propagationCases()),
                          [](const auto& info) { return info.param.name; });
 
-TEST(PadPropagation, InputSizeFollowsFromOutputAndPadSizes)
-{
+TEST(PadPropagation, InputSizeFollowsFromOutputAndPadSizes) {
     // Rows: both ends, [1 2]; columns: before 3.
     auto block = makePadBlock({{6, vec({1, 2})}, {9, Array::scalar(1)}, {10, Array::scalar(3)}});
     block->propagate({}, {outputDims({7, 9})});
     EXPECT_EQ(block->inputPort(0).dims, (std::vector<int32_t>{4, 6}));
 }
 
-TEST(PadPropagation, OutputDimsDroppingTrailingSingletons)
-{
+TEST(PadPropagation, OutputDimsDroppingTrailingSingletons) {
     auto block = makePadBlock({{20, Array::scalar(1)}, {13, Array::scalar(1)}, {11, Array::scalar(6)}});
     block->propagate({doubleInput({4, 3, 1, 1})});
     EXPECT_EQ(block->outputPort(0).dims, (std::vector<int32_t>{6, 3}));
 }
 
-TEST(PadPropagation, OutputRequestThatContradictsTheInputIsRefused)
-{
+TEST(PadPropagation, OutputRequestThatContradictsTheInputIsRefused) {
     // Pad sizes 1 at each end give 5 x 5 from 3 x 3; a 4 x 4 output would be overrun.
     auto block = makePadBlock({});
-    EXPECT_NE(errorTextOf([&] { block->propagate({doubleInput({3, 3})}, {outputDims({4, 4})}); })
-                  .find("differ from the dimensions the pad settings give"),
+    EXPECT_NE(errorTextOf([&] {
+                  block->propagate({doubleInput({3, 3})}, {outputDims({4, 4})});
+              }).find("differ from the dimensions the pad settings give"),
               std::string::npos);
 }
 
-TEST(PadPropagation, ReplicateNeedsKeptData)
-{
+TEST(PadPropagation, ReplicateNeedsKeptData) {
     auto block = makePadBlock({{0, Array::scalar(2)}});
     EXPECT_NE(errorTextOf([&] {
                   block->propagate({doubleInput({0, 3})});
@@ -251,16 +302,15 @@ TEST(PadPropagation, ReplicateNeedsKeptData)
               std::string::npos);
 }
 
-TEST(PadPropagation, VariableSizeSignalsAreRefused)
-{
+TEST(PadPropagation, VariableSizeSignalsAreRefused) {
     auto block = makePadBlock({});
     InputSpec variable = doubleInput({4, 4});
     variable.dimsMode = 1;
-    EXPECT_NE(errorTextOf([&] { block->propagate({variable}); }).find("fixed-size signals only"), std::string::npos);
+    EXPECT_NE(errorTextOf([&] { block->propagate({variable}); }).find("fixed-size signals only"),
+              std::string::npos);
 }
 
-TEST(PadPropagation, ConstantPadsAnEmptyDimension)
-{
+TEST(PadPropagation, ConstantPadsAnEmptyDimension) {
     auto block = makePadBlock({{2, Array::scalar(3)}});
     block->propagate({doubleInput({0, 2})});
     block->start();
@@ -269,32 +319,34 @@ TEST(PadPropagation, ConstantPadsAnEmptyDimension)
     EXPECT_EQ(outputAs<double>(*block), std::vector<double>(8, 3.0));
 }
 
-TEST(PadPropagation, SignalTakesTheOutputsComplexityForReplicate)
-{
+TEST(PadPropagation, SignalTakesTheOutputsComplexityForReplicate) {
     auto block = makePadBlock({{0, Array::scalar(2)}});
     OutputRequest complexOut;
     complexOut.complexSignal = 1;
     block->propagate({}, {complexOut});
     EXPECT_EQ(block->inputPort(0).complexSignal, 1);
     auto mismatch = makePadBlock({{0, Array::scalar(2)}});
-    EXPECT_EQ(errorClassOf([&] { mismatch->propagate({doubleInput({2, 2}, 0)}, {complexOut}); }),
+    EXPECT_EQ(errorClassOf([&] {
+                  mismatch->propagate({doubleInput({2, 2}, 0)}, {complexOut});
+              }),
               kSys + "inOutComplexityMismatch");
 }
 
 // ---- run-time tables -----------------------------------------------------------------------------------------
 
-std::vector<int32_t> int32Data(const dravo::host::RtpInfo& r)
-{
+std::vector<int32_t> int32Data(const dravo::host::RtpInfo& r) {
     std::vector<int32_t> v(r.bytes.size() / sizeof(int32_t));
     std::memcpy(v.data(), r.bytes.data(), v.size() * sizeof(int32_t));
     return v;
 }
 
-TEST(PadTables, RunTimeParametersAndWorkVectors)
-{
+TEST(PadTables, RunTimeParametersAndWorkVectors) {
     // 3-D input, N-D form, dims 3 and 1 listed with pad sizes; dim 1 is truncated nowhere.
-    auto block = makePadBlock({{20, Array::scalar(1)}, {13, Array::scalar(5)}, {17, vec({3, 1})},
-                               {18, vec({1, 2})}, {19, vec({0, 1})}});
+    auto block = makePadBlock({{20, Array::scalar(1)},
+                               {13, Array::scalar(5)},
+                               {17, vec({3, 1})},
+                               {18, vec({1, 2})},
+                               {19, vec({0, 1})}});
     block->propagate({doubleInput({4, 5, 6})});
     block->start();
     const auto rtps = block->runTimeParams();
@@ -324,8 +376,7 @@ TEST(PadTables, RunTimeParametersAndWorkVectors)
     }
 }
 
-TEST(PadTables, NoPadValueTableWithoutDialogValue)
-{
+TEST(PadTables, NoPadValueTableWithoutDialogValue) {
     auto block = makePadBlock({{0, Array::scalar(3)}});
     block->propagate({doubleInput({4, 5})});
     block->start();
@@ -333,8 +384,7 @@ TEST(PadTables, NoPadValueTableWithoutDialogValue)
     EXPECT_FALSE(block->isParamTunable(2));
 }
 
-TEST(PadTables, PadValueTunableOnlyFromTheDialog)
-{
+TEST(PadTables, PadValueTunableOnlyFromTheDialog) {
     auto block = makePadBlock({});
     block->initialize();
     EXPECT_TRUE(block->isParamTunable(2));
@@ -354,41 +404,57 @@ struct RunCase {
     PadCase geometry;  // the amounts the settings mean, for the reference
 };
 
-void PrintTo(const RunCase& c, std::ostream* os)
-{
+void PrintTo(const RunCase& c, std::ostream* os) {
     *os << c.name;
 }
 
-std::vector<RunCase> runCases()
-{
+std::vector<RunCase> runCases() {
     std::vector<RunCase> cases;
     for (int method = 1; method <= 4; ++method) {
         const std::string m = std::to_string(method);
         cases.push_back({"2d_sizes_m" + m,
-                         {{0, Array::scalar(method)}, {2, Array::scalar(-7)}, {6, vec({2, 5})},
-                          {9, Array::scalar(1)}, {10, Array::scalar(4)}},
-                         {3, 4}, {{3, 4}, {4, 2}, {0, 5}, method}});
+                         {{0, Array::scalar(method)},
+                          {2, Array::scalar(-7)},
+                          {6, vec({2, 5})},
+                          {9, Array::scalar(1)},
+                          {10, Array::scalar(4)}},
+                         {3, 4},
+                         {{3, 4}, {4, 2}, {0, 5}, method}});
         // Output sizes: rows truncated at the end, columns grown on both sides.
         cases.push_back({"2d_output_m" + m,
-                         {{0, Array::scalar(method)}, {3, Array::scalar(2)}, {5, Array::scalar(2)},
-                          {7, Array::scalar(3)}, {9, Array::scalar(3)}, {11, Array::scalar(9)}},
-                         {4, 5, 2}, {{4, 5, 2}, {2, 0, 0}, {3, -2, 0}, method}});
+                         {{0, Array::scalar(method)},
+                          {3, Array::scalar(2)},
+                          {5, Array::scalar(2)},
+                          {7, Array::scalar(3)},
+                          {9, Array::scalar(3)},
+                          {11, Array::scalar(9)}},
+                         {4, 5, 2},
+                         {{4, 5, 2}, {2, 0, 0}, {3, -2, 0}, method}});
     }
     cases.push_back({"nd_listed_4d",
-                     {{20, Array::scalar(1)}, {13, Array::scalar(5)}, {2, Array::scalar(3)}, {17, vec({4, 2})},
-                      {18, vec({1, 0})}, {19, vec({2, 3})}},
-                     {2, 3, 2, 2}, {{2, 3, 2, 2}, {0, 0, 0, 1}, {0, 3, 0, 2}, 1}});
+                     {{20, Array::scalar(1)},
+                      {13, Array::scalar(5)},
+                      {2, Array::scalar(3)},
+                      {17, vec({4, 2})},
+                      {18, vec({1, 0})},
+                      {19, vec({2, 3})}},
+                     {2, 3, 2, 2},
+                     {{2, 3, 2, 2}, {0, 0, 0, 1}, {0, 3, 0, 2}, 1}});
     cases.push_back({"nd_both_1d",
-                     {{20, Array::scalar(1)}, {13, Array::scalar(3)}, {14, Array::scalar(3)}, {2, Array::scalar(1)},
-                      {11, Array::scalar(3)}, {7, Array::scalar(4)}},
-                     {5}, {{5, 1}, {-1, 1}, {-1, 2}, 1}});
+                     {{20, Array::scalar(1)},
+                      {13, Array::scalar(3)},
+                      {14, Array::scalar(3)},
+                      {2, Array::scalar(1)},
+                      {11, Array::scalar(3)},
+                      {7, Array::scalar(4)}},
+                     {5},
+                     {{5, 1}, {-1, 1}, {-1, 2}, 1}});
     return cases;
 }
 
 class PadRuns : public ::testing::TestWithParam<RunCase> {};
 
-TEST_P(PadRuns, MatchTheReferenceForDouble)
-{
+TEST_P(PadRuns, MatchTheReferenceForDouble) {
     const RunCase& c = GetParam();
     auto block = makePadBlock(c.params);
     block->propagate({doubleInput(c.inDims)});
@@ -418,8 +484,7 @@ INSTANTIATE_TEST_SUITE_P(Values, PadRuns, ::testing::ValuesIn(runCases()),
 // Every storage type goes through as raw bytes: run symmetric padding on a type and compare bytes.
 class PadTypes : public ::testing::TestWithParam<std::string> {};
 
-TEST_P(PadTypes, RawBytesMoveUnchanged)
-{
+TEST_P(PadTypes, RawBytesMoveUnchanged) {
     const DataTypeId type = *dravo::types::parseTypeName(GetParam());
     const size_t elem = static_cast<size_t>(dravo::types::info(type).containerBytes);
     auto block = makePadBlock({{0, Array::scalar(3)}, {6, vec({2, 3})}, {10, Array::scalar(4)}});
@@ -431,16 +496,16 @@ TEST_P(PadTypes, RawBytesMoveUnchanged)
     }
     block->setInput(0, in.data(), in.size());
     block->step();
-    const std::vector<uint8_t> expected =
-        referencePad({{3, 2}, {4, 2}, {4, 3}, 3}, in, elem, false, std::vector<uint8_t>(elem), std::vector<uint8_t>(elem));
+    const std::vector<uint8_t> expected = referencePad(
+        {{3, 2}, {4, 2}, {4, 3}, 3}, in, elem, false, std::vector<uint8_t>(elem), std::vector<uint8_t>(elem));
     ASSERT_EQ(block->currentOutputBytes(0), expected.size());
     EXPECT_EQ(std::memcmp(block->output(0), expected.data(), expected.size()), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Types, PadTypes,
-                         ::testing::Values("double", "single", "int8", "uint8", "int16", "uint16", "int32", "uint32",
-                                           "boolean", "fixed:s16:12", "fixed:u8:3", "fixed:s40:10", "fixed:s100:50",
-                                           "scaled:s16:12"),
+                         ::testing::Values("double", "single", "int8", "uint8", "int16", "uint16", "int32",
+                                           "uint32", "boolean", "fixed:s16:12", "fixed:u8:3", "fixed:s40:10",
+                                           "fixed:s100:50", "scaled:s16:12"),
                          [](const auto& info) {
                              std::string n = info.param;
                              for (char& ch : n) {
@@ -451,8 +516,7 @@ INSTANTIATE_TEST_SUITE_P(Types, PadTypes,
 
 // ---- complexity ---------------------------------------------------------------------------------------------------
 
-TEST(PadComplexity, RealSignalWithComplexDialogValueWidens)
-{
+TEST(PadComplexity, RealSignalWithComplexDialogValueWidens) {
     auto block = makePadBlock({{2, Array::complexScalar(2, -3)}});
     block->propagate({doubleInput({2, 1})});
     EXPECT_EQ(block->outputPort(0).complexSignal, 1);
@@ -468,16 +532,17 @@ TEST(PadComplexity, RealSignalWithComplexDialogValueWidens)
     EXPECT_EQ(out[11], std::complex<double>(2, -3));
 }
 
-TEST(PadComplexity, NoGrowthLeavesComplexityToTheSignal)
-{
-    auto block = makePadBlock({{2, Array::complexScalar(2, -3)}, {3, Array::scalar(2)}, {5, Array::scalar(2)},
-                               {7, Array::scalar(2)}, {9, Array::scalar(4)}});
+TEST(PadComplexity, NoGrowthLeavesComplexityToTheSignal) {
+    auto block = makePadBlock({{2, Array::complexScalar(2, -3)},
+                               {3, Array::scalar(2)},
+                               {5, Array::scalar(2)},
+                               {7, Array::scalar(2)},
+                               {9, Array::scalar(4)}});
     block->propagate({doubleInput({3, 3})});
     EXPECT_EQ(block->outputPort(0).complexSignal, 0);
 }
 
-TEST(PadComplexity, ComplexSignalWithRealPortValue)
-{
+TEST(PadComplexity, ComplexSignalWithRealPortValue) {
     auto block = makePadBlock({{1, Array::scalar(2)}});
     block->propagate({doubleInput({1, 1}, 1), doubleInput({1, 1}, 0)});
     EXPECT_EQ(block->outputPort(0).complexSignal, 1);
@@ -493,8 +558,7 @@ TEST(PadComplexity, ComplexSignalWithRealPortValue)
     EXPECT_EQ(out[4], in);
 }
 
-TEST(PadComplexity, RealSignalWithComplexPortValue)
-{
+TEST(PadComplexity, RealSignalWithComplexPortValue) {
     auto block = makePadBlock({{1, Array::scalar(2)}, {0, Array::scalar(1)}});
     block->propagate({doubleInput({1, 1}, 0, SS_SINGLE), doubleInput({1, 1}, 1, SS_SINGLE)});
     EXPECT_EQ(block->outputPort(0).complexSignal, 1);
@@ -510,8 +574,7 @@ TEST(PadComplexity, RealSignalWithComplexPortValue)
     EXPECT_EQ(out[4], std::complex<float>(4, 0));
 }
 
-TEST(PadComplexity, ReplicateKeepsTheSignalsComplexity)
-{
+TEST(PadComplexity, ReplicateKeepsTheSignalsComplexity) {
     auto block = makePadBlock({{0, Array::scalar(2)}, {2, Array::complexScalar(0, 1)}});
     block->propagate({doubleInput({2, 2}, 0)});
     EXPECT_EQ(block->outputPort(0).complexSignal, 0);
@@ -519,8 +582,7 @@ TEST(PadComplexity, ReplicateKeepsTheSignalsComplexity)
 
 // ---- lifecycle ---------------------------------------------------------------------------------------------------
 
-TEST(PadLifecycle, TunedPadValueReachesTheNextStep)
-{
+TEST(PadLifecycle, TunedPadValueReachesTheNextStep) {
     auto block = makePadBlock({{2, Array::scalar(1)}});
     block->propagate({doubleInput({1, 1})});
     block->start();
@@ -538,8 +600,7 @@ TEST(PadLifecycle, TunedPadValueReachesTheNextStep)
     block->terminate();  // a second terminate finds no instance
 }
 
-TEST(PadLifecycle, TruncationWarnsOncePerComputation)
-{
+TEST(PadLifecycle, TruncationWarnsOncePerComputation) {
     auto count = [](std::map<int32_t, Array> params) {
         auto block = makePadBlock(params);
         block->propagate({doubleInput({6, 6})});
@@ -550,8 +611,11 @@ TEST(PadLifecycle, TruncationWarnsOncePerComputation)
         }
         return n;
     };
-    const std::map<int32_t, Array> oneShrinks = {{3, Array::scalar(2)}, {5, Array::scalar(2)}, {7, Array::scalar(3)},
-                                                 {9, Array::scalar(4)}, {12, Array::scalar(2)}};
+    const std::map<int32_t, Array> oneShrinks = {{3, Array::scalar(2)},
+                                                 {5, Array::scalar(2)},
+                                                 {7, Array::scalar(3)},
+                                                 {9, Array::scalar(4)},
+                                                 {12, Array::scalar(2)}};
     std::map<int32_t, Array> bothShrink = oneShrinks;
     bothShrink[9] = Array::scalar(3);
     bothShrink[11] = Array::scalar(2);

@@ -22,8 +22,7 @@ struct KernelRig {
     // padValueBytes: the bytes the pad value pointer exposes (output element, or half with padValueWiden).
     KernelRig(const PadCase& pc, size_t inElem, bool widen, std::vector<uint8_t> pad, bool padValueWiden,
               std::vector<uint8_t> zeroElem)
-        : c(pc), padValue(std::move(pad)), zero(std::move(zeroElem))
-    {
+        : c(pc), padValue(std::move(pad)), zero(std::move(zeroElem)) {
         const size_t n = c.inDims.size();
         outDims = outputDims(c);
         before = c.before;
@@ -68,8 +67,7 @@ struct KernelRig {
 
     void run() { cache->computeOutputs(); }
 
-    std::vector<uint8_t> expected() const
-    {
+    std::vector<uint8_t> expected() const {
         const size_t inElem = static_cast<size_t>(ri.inElemBytes);
         const size_t outElem = ri.widen ? 2 * inElem : inElem;
         std::vector<uint8_t> padElem(outElem);

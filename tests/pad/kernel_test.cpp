@@ -11,23 +11,21 @@ using namespace padtest;
 
 namespace {
 
-std::vector<uint8_t> bytesOf(double v)
-{
+std::vector<uint8_t> bytesOf(double v) {
     std::vector<uint8_t> b(sizeof v);
     std::memcpy(b.data(), &v, sizeof v);
     return b;
 }
 
-std::vector<double> asDoubles(const std::vector<uint8_t>& b)
-{
+std::vector<double> asDoubles(const std::vector<uint8_t>& b) {
     std::vector<double> v(b.size() / sizeof(double));
     std::memcpy(v.data(), b.data(), v.size() * sizeof(double));
     return v;
 }
 
 // A 1-D line of doubles [1 2 3 ...] padded by one method.
-std::vector<double> padLine(int method, std::vector<double> data, int32_t before, int32_t after, double value = 0)
-{
+std::vector<double> padLine(int method, std::vector<double> data, int32_t before, int32_t after,
+                            double value = 0) {
     PadCase c{{static_cast<int32_t>(data.size())}, {before}, {after}, method};
     KernelRig rig(c, 8, false, bytesOf(value), false, bytesOf(0.0));
     std::memcpy(rig.input.data(), data.data(), data.size() * sizeof(double));
@@ -43,34 +41,28 @@ struct LineCase {
 
 class PadLineExamples : public ::testing::TestWithParam<LineCase> {};
 
-TEST_P(PadLineExamples, MatchHandComputedValues)
-{
+TEST_P(PadLineExamples, MatchHandComputedValues) {
     const LineCase& lc = GetParam();
     EXPECT_EQ(padLine(lc.method, {1, 2, 3}, lc.before, lc.after, 9), lc.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Methods, PadLineExamples,
-    ::testing::Values(
-        // Pads longer than the data keep wrapping.
-        LineCase{3, 5, 4, {2, 3, 3, 2, 1, 1, 2, 3, 3, 2, 1, 1}},
-        LineCase{4, 5, 4, {2, 3, 1, 2, 3, 1, 2, 3, 1, 2, 3, 1}},
-        LineCase{2, 5, 4, {1, 1, 1, 1, 1, 1, 2, 3, 3, 3, 3, 3}},
-        LineCase{1, 2, 1, {9, 9, 1, 2, 3, 9}},
-        // Negative amounts drop elements at that end and fill nothing there.
-        LineCase{2, -1, 2, {2, 3, 3, 3}},
-        LineCase{3, 2, -2, {1, 1, 1}},
-        LineCase{4, -2, 3, {3, 3, 3, 3}},
-        LineCase{1, -1, -1, {2}}));
+INSTANTIATE_TEST_SUITE_P(Methods, PadLineExamples,
+                         ::testing::Values(
+                             // Pads longer than the data keep wrapping.
+                             LineCase{3, 5, 4, {2, 3, 3, 2, 1, 1, 2, 3, 3, 2, 1, 1}},
+                             LineCase{4, 5, 4, {2, 3, 1, 2, 3, 1, 2, 3, 1, 2, 3, 1}},
+                             LineCase{2, 5, 4, {1, 1, 1, 1, 1, 1, 2, 3, 3, 3, 3, 3}},
+                             LineCase{1, 2, 1, {9, 9, 1, 2, 3, 9}},
+                             // Negative amounts drop elements at that end and fill nothing there.
+                             LineCase{2, -1, 2, {2, 3, 3, 3}}, LineCase{3, 2, -2, {1, 1, 1}},
+                             LineCase{4, -2, 3, {3, 3, 3, 3}}, LineCase{1, -1, -1, {2}}));
 
-TEST(PadKernel, SingleKeptElementRepeatsForSymmetricAndCircular)
-{
+TEST(PadKernel, SingleKeptElementRepeatsForSymmetricAndCircular) {
     EXPECT_EQ(padLine(3, {7}, 3, 2), (std::vector<double>{7, 7, 7, 7, 7, 7}));
     EXPECT_EQ(padLine(4, {7}, 2, 3), (std::vector<double>{7, 7, 7, 7, 7, 7}));
 }
 
-TEST(PadKernel, ReplicateCornersTakeNearestDataCorner)
-{
+TEST(PadKernel, ReplicateCornersTakeNearestDataCorner) {
     // 2 x 2 data [1 3; 2 4] (column-major 1 2 3 4) padded by 1 everywhere.
     PadCase c{{2, 2}, {1, 1}, {1, 1}, 2};
     KernelRig rig(c, 8, false, bytesOf(0), false, bytesOf(0));
@@ -90,32 +82,30 @@ struct ShapeCase {
     PadCase c;
 };
 
-void PrintTo(const ShapeCase& c, std::ostream* os)
-{
+void PrintTo(const ShapeCase& c, std::ostream* os) {
     *os << c.name;
 }
 
-std::vector<ShapeCase> shapeCases()
-{
+std::vector<ShapeCase> shapeCases() {
     std::vector<ShapeCase> cases;
     const std::vector<PadCase> geometries = {
         {{5}, {2}, {3}, 0},
-        {{4}, {9}, {11}, 0},               // pads longer than the data, several periods
+        {{4}, {9}, {11}, 0},  // pads longer than the data, several periods
         {{6, 1}, {1, 0}, {2, 0}, 0},
         {{1, 6}, {0, 2}, {0, 7}, 0},
         {{5, 4}, {2, 1}, {3, 2}, 0},
-        {{5, 4}, {-2, 3}, {1, -1}, 0},    // truncation at the start of one dimension, end of the other
+        {{5, 4}, {-2, 3}, {1, -1}, 0},  // truncation at the start of one dimension, end of the other
         {{5, 4}, {4, -1}, {-3, 6}, 0},
-        {{3, 2}, {7, 5}, {8, 6}, 0},       // long pads in both dimensions: corners
+        {{3, 2}, {7, 5}, {8, 6}, 0},  // long pads in both dimensions: corners
         {{4, 3, 2}, {1, 2, 1}, {2, 1, 3}, 0},
         {{4, 3, 3}, {0, 0, 2}, {0, 0, 1}, 0},  // only a higher dimension: merged columns
         {{4, 3, 3}, {0, 1, 0}, {0, 0, 0}, 0},
         {{4, 3, 5}, {-1, 2, -2}, {2, -1, 4}, 0},
         {{3, 2, 2, 3}, {1, 0, 2, 1}, {0, 3, 1, 2}, 0},
         {{2, 3, 2, 2}, {-1, 1, 0, -1}, {1, -1, 5, 1}, 0},
-        {{3, 4}, {0, 0}, {0, 0}, 0},       // nothing to do: a plain copy
-        {{3, 2}, {0, 40}, {0, 37}, 0},     // long runs of whole columns
-        {{3, 4, 5}, {0, 2, 1}, {0, 1, 2}, 0},      // merged column; the next dimension's lines padded too
+        {{3, 4}, {0, 0}, {0, 0}, 0},           // nothing to do: a plain copy
+        {{3, 2}, {0, 40}, {0, 37}, 0},         // long runs of whole columns
+        {{3, 4, 5}, {0, 2, 1}, {0, 1, 2}, 0},  // merged column; the next dimension's lines padded too
         {{3, 4, 5}, {0, -1, 2}, {0, 1, -2}, 0},
         {{2, 3, 4, 2}, {1, -1, 2, 0}, {0, 2, 1, 1}, 0},
     };
@@ -131,8 +121,7 @@ std::vector<ShapeCase> shapeCases()
 
 class PadAgainstReference : public ::testing::TestWithParam<std::tuple<ShapeCase, size_t>> {};
 
-TEST_P(PadAgainstReference, EveryElementMatches)
-{
+TEST_P(PadAgainstReference, EveryElementMatches) {
     const ShapeCase& sc = std::get<0>(GetParam());
     const size_t elem = std::get<1>(GetParam());
     // A pad value of distinct bytes, and one of a single repeated byte (written by memset).
@@ -164,8 +153,7 @@ INSTANTIATE_TEST_SUITE_P(Shapes, PadAgainstReference,
 
 class PadWidening : public ::testing::TestWithParam<std::tuple<int, size_t>> {};
 
-TEST_P(PadWidening, RealDataGetsZeroImaginaryParts)
-{
+TEST_P(PadWidening, RealDataGetsZeroImaginaryParts) {
     const int method = std::get<0>(GetParam());
     const size_t elem = std::get<1>(GetParam());
     PadCase c{{4, 3}, {2, -1}, {-1, 3}, method};
@@ -182,8 +170,7 @@ INSTANTIATE_TEST_SUITE_P(Methods, PadWidening,
                          ::testing::Combine(::testing::Values(1, 2, 3, 4),
                                             ::testing::Values(size_t{1}, size_t{2}, size_t{4}, size_t{8})));
 
-TEST(PadKernel, RealPadValueIntoComplexSignalGetsZeroImaginaryPart)
-{
+TEST(PadKernel, RealPadValueIntoComplexSignalGetsZeroImaginaryPart) {
     // Complex double signal (16-byte elements), real double pad value from the second port.
     PadCase c{{3, 2}, {1, 2}, {2, 0}, 1};
     const std::vector<uint8_t> pad = bytesOf(-2.5);
@@ -195,8 +182,7 @@ TEST(PadKernel, RealPadValueIntoComplexSignalGetsZeroImaginaryPart)
     EXPECT_EQ(out[1], 0.0);
 }
 
-TEST(PadKernel, NewPadValueIsUsedOnTheNextHit)
-{
+TEST(PadKernel, NewPadValueIsUsedOnTheNextHit) {
     PadCase c{{2, 2}, {1, 0}, {0, 1}, 1};
     KernelRig rig(c, 8, false, bytesOf(1.0), false, bytesOf(0.0));
     rig.run();
@@ -208,8 +194,7 @@ TEST(PadKernel, NewPadValueIsUsedOnTheNextHit)
     EXPECT_EQ(rig.output, rig.expected());
 }
 
-TEST(PadKernel, ColumnCountIsTheKeptColumnsProduct)
-{
+TEST(PadKernel, ColumnCountIsTheKeptColumnsProduct) {
     PadCase c{{5, 4, 3}, {1, -1, 2}, {0, 2, -1}, 2};
     KernelRig rig(c, 8, false, bytesOf(0), false, bytesOf(0));
     // kept along dim 2: 4 - 1 = 3; along dim 3: 3 - 1 = 2.

@@ -15,8 +15,7 @@ namespace {
 
 const char* kPython = "/usr/bin/python3";
 
-bool numpyAvailable()
-{
+bool numpyAvailable() {
     static const bool available = [] {
         const std::string cmd = std::string(kPython) + " -c 'import numpy' 2>/dev/null";
         return std::system(cmd.c_str()) == 0;
@@ -24,8 +23,7 @@ bool numpyAvailable()
     return available;
 }
 
-std::string listOf(const std::vector<int32_t>& v)
-{
+std::string listOf(const std::vector<int32_t>& v) {
     std::string s = "(";
     for (int32_t x : v) {
         s += std::to_string(x) + ",";
@@ -34,8 +32,7 @@ std::string listOf(const std::vector<int32_t>& v)
 }
 
 // numpy's padded array of arange data, flattened in Fortran order.
-std::vector<double> numpyPad(const PadCase& c, double value)
-{
+std::vector<double> numpyPad(const PadCase& c, double value) {
     static const char* modes[] = {"", "constant", "edge", "symmetric", "wrap"};
     std::string widths = "(";
     for (size_t k = 0; k < c.inDims.size(); ++k) {
@@ -65,8 +62,7 @@ std::vector<double> numpyPad(const PadCase& c, double value)
 
 class PadAgainstNumpy : public ::testing::TestWithParam<std::tuple<int, PadCase>> {};
 
-TEST_P(PadAgainstNumpy, SameValues)
-{
+TEST_P(PadAgainstNumpy, SameValues) {
     if (!numpyAvailable()) {
         GTEST_SKIP() << "numpy is not installed for " << kPython;
     }
@@ -90,7 +86,8 @@ INSTANTIATE_TEST_SUITE_P(
     Shapes, PadAgainstNumpy,
     ::testing::Combine(::testing::Values(1, 2, 3, 4),
                        ::testing::Values(PadCase{{7}, {3}, {7}, 0}, PadCase{{5, 4}, {2, 4}, {5, 1}, 0},
-                                         PadCase{{1, 6}, {0, 6}, {1, 2}, 0}, PadCase{{4, 3, 2}, {1, 3, 2}, {4, 0, 1}, 0},
+                                         PadCase{{1, 6}, {0, 6}, {1, 2}, 0},
+                                         PadCase{{4, 3, 2}, {1, 3, 2}, {4, 0, 1}, 0},
                                          PadCase{{3, 2, 2, 3}, {3, 1, 0, 2}, {2, 2, 2, 3}, 0},
                                          PadCase{{6, 5}, {0, 0}, {0, 0}, 0})));
 

@@ -8,15 +8,13 @@
 
 namespace padtest {
 
-inline int64_t symmetricIndex(int64_t m, int64_t L)
-{
+inline int64_t symmetricIndex(int64_t m, int64_t L) {
     const int64_t r = m % (2 * L);
     return r < L ? r : 2 * L - 1 - r;
 }
 
 // Maps output coordinate o of one dimension to an input coordinate, or -1 for "pad value".
-inline int64_t sourceCoordinate(int method, int64_t o, int64_t a, int64_t b, int64_t e)
-{
+inline int64_t sourceCoordinate(int method, int64_t o, int64_t a, int64_t b, int64_t e) {
     const int64_t keptStart = b > 0 ? b : 0;
     const int64_t L = a - keptStart - (e > 0 ? e : 0);
     const int64_t inStart = b < 0 ? -b : 0;
@@ -24,18 +22,32 @@ inline int64_t sourceCoordinate(int method, int64_t o, int64_t a, int64_t b, int
     if (o < keptStart) {
         const int64_t k = keptStart - o;
         switch (method) {
-        case 1: return -1;
-        case 2: j = 0; break;
-        case 3: j = symmetricIndex(k - 1, L); break;
-        default: j = L - 1 - ((k - 1) % L); break;
+            case 1:
+                return -1;
+            case 2:
+                j = 0;
+                break;
+            case 3:
+                j = symmetricIndex(k - 1, L);
+                break;
+            default:
+                j = L - 1 - ((k - 1) % L);
+                break;
         }
     } else if (o >= keptStart + L) {
         const int64_t k = o - (keptStart + L) + 1;
         switch (method) {
-        case 1: return -1;
-        case 2: j = L - 1; break;
-        case 3: j = L - 1 - symmetricIndex(k - 1, L); break;
-        default: j = (k - 1) % L; break;
+            case 1:
+                return -1;
+            case 2:
+                j = L - 1;
+                break;
+            case 3:
+                j = L - 1 - symmetricIndex(k - 1, L);
+                break;
+            default:
+                j = (k - 1) % L;
+                break;
         }
     } else {
         j = o - keptStart;
@@ -50,8 +62,7 @@ struct PadCase {
     int method = 1;
 };
 
-inline std::vector<int32_t> outputDims(const PadCase& c)
-{
+inline std::vector<int32_t> outputDims(const PadCase& c) {
     std::vector<int32_t> out(c.inDims.size());
     for (size_t k = 0; k < out.size(); ++k) {
         out[k] = c.inDims[k] + c.before[k] + c.after[k];
@@ -63,8 +74,7 @@ inline std::vector<int32_t> outputDims(const PadCase& c)
 // (each element followed by `zero`); padElem: output element bytes of the pad value.
 inline std::vector<uint8_t> referencePad(const PadCase& c, const std::vector<uint8_t>& input, size_t inElem,
                                          bool widen, const std::vector<uint8_t>& padElem,
-                                         const std::vector<uint8_t>& zero)
-{
+                                         const std::vector<uint8_t>& zero) {
     const std::vector<int32_t> out = outputDims(c);
     const size_t n = out.size();
     const size_t outElem = widen ? 2 * inElem : inElem;

@@ -12,8 +12,7 @@ using dravo::host::BlockError;
 namespace {
 
 std::vector<double> runOnce(const std::map<int, Array>& set, const std::vector<int32_t>& dims,
-                            const std::vector<double>& in, double portAngle = NAN)
-{
+                            const std::vector<double>& in, double portAngle = NAN) {
     std::vector<InputSpec> inputs = {image(dims)};
     if (!std::isnan(portAngle)) inputs.push_back(image({1, 1}));
     auto b = makeBlock(set, inputs);
@@ -24,8 +23,7 @@ std::vector<double> runOnce(const std::map<int, Array>& set, const std::vector<i
     return outputOf<double>(*b);
 }
 
-TEST(RotateRun, QuarterTurnsPermuteEveryPlane)
-{
+TEST(RotateRun, QuarterTurnsPermuteEveryPlane) {
     const int32_t R = 6, C = 4, P = 3;
     const std::vector<double> in = rampImage(R * C * P);
     for (int q = 1; q <= 3; ++q) {
@@ -35,26 +33,32 @@ TEST(RotateRun, QuarterTurnsPermuteEveryPlane)
             for (int32_t i = 0; i < R; ++i)
                 for (int32_t j = 0; j < C; ++j) {
                     int32_t oi = R - 1 - i, oj = C - 1 - j;
-                    if (q == 1) { oi = C - 1 - j; oj = i; }
-                    if (q == 3) { oi = j; oj = R - 1 - i; }
+                    if (q == 1) {
+                        oi = C - 1 - j;
+                        oj = i;
+                    }
+                    if (q == 3) {
+                        oi = j;
+                        oj = R - 1 - i;
+                    }
                     EXPECT_EQ(out[size_t(p * R * C + oi + oj * outRows)], in[size_t(p * R * C + i + j * R)]);
                 }
     }
 }
 
-TEST(RotateRun, AngleZeroSameSizeNonSquareReproducesTheInput)
-{
+TEST(RotateRun, AngleZeroSameSizeNonSquareReproducesTheInput) {
     const std::vector<double> in = rampImage(9 * 14);
     for (int method = 1; method <= 3; ++method)
         for (int sine = 1; sine <= 2; ++sine)
-            EXPECT_EQ(runOnce({{0, Array::scalar(2)}, {2, Array::scalar(0)}, {5, Array::scalar(sine)},
+            EXPECT_EQ(runOnce({{0, Array::scalar(2)},
+                               {2, Array::scalar(0)},
+                               {5, Array::scalar(sine)},
                                {7, Array::scalar(method)}},
                               {9, 14}, in),
                       in);
 }
 
-TEST(RotateRun, PortAngleWrapsAndClampsToTheMaximum)
-{
+TEST(RotateRun, PortAngleWrapsAndClampsToTheMaximum) {
     const std::vector<double> in = rampImage(12 * 10);
     auto port = [&](double angle, double maxAngle) {
         return runOnce({{1, Array::scalar(2)}, {3, Array::scalar(maxAngle)}}, {12, 10}, in, angle);
@@ -65,8 +69,7 @@ TEST(RotateRun, PortAngleWrapsAndClampsToTheMaximum)
     EXPECT_EQ(port(0.7, 0.5), port(0.5, 0.5));
 }
 
-TEST(RotateRun, NonFinitePortAngleStopsTheStepWithoutWriting)
-{
+TEST(RotateRun, NonFinitePortAngleStopsTheStepWithoutWriting) {
     auto b = makeBlock({{1, Array::scalar(2)}}, {image({5, 5}), image({1, 1})});
     b->start();
     setInputValues(*b, 0, rampImage(25));
@@ -93,8 +96,7 @@ TEST(RotateRun, NonFinitePortAngleStopsTheStepWithoutWriting)
     }
 }
 
-TEST(RotateRun, PerPlaneFillAndItsTuning)
-{
+TEST(RotateRun, PerPlaneFillAndItsTuning) {
     const int32_t R = 8, C = 8, P = 3;
     auto b = makeBlock({{2, Array::scalar(0.6)}, {6, Array::realVector({10, 20, 30})}}, {image({R, C, P})});
     b->start();
@@ -105,18 +107,18 @@ TEST(RotateRun, PerPlaneFillAndItsTuning)
     std::vector<double> out = outputOf<double>(*b);
     const size_t plane = size_t(outRows) * outCols;
     for (int p = 0; p < P; ++p) {
-        EXPECT_EQ(out[p * plane], 10.0 * (p + 1)) << p;                 // top-left corner
-        EXPECT_EQ(out[p * plane + plane - 1], 10.0 * (p + 1)) << p;     // bottom-right corner
+        EXPECT_EQ(out[p * plane], 10.0 * (p + 1)) << p;              // top-left corner
+        EXPECT_EQ(out[p * plane + plane - 1], 10.0 * (p + 1)) << p;  // bottom-right corner
     }
     b->changeParameter(6, Array::realVector({5, 6, 7}));
     b->step();
     out = outputOf<double>(*b);
-    for (int p = 0; p < P; ++p) EXPECT_EQ(out[p * plane], 5.0 + p) << p;
+    for (int p = 0; p < P; ++p)
+        EXPECT_EQ(out[p * plane], 5.0 + p) << p;
     EXPECT_THROW(b->changeParameter(6, Array::realVector({1, 2})), BlockError);
 }
 
-TEST(RotateRun, VariableSizeStepsMatchFixedSizeRuns)
-{
+TEST(RotateRun, VariableSizeStepsMatchFixedSizeRuns) {
     const double angle = 0.45;
     auto b = makeBlock({{2, Array::scalar(angle)}}, {image({20, 30}, SS_DOUBLE, 1)});
     b->start();
@@ -131,19 +133,18 @@ TEST(RotateRun, VariableSizeStepsMatchFixedSizeRuns)
     }
 }
 
-TEST(RotateRun, VariableSizeSameSizeKeepsTheInputSize)
-{
+TEST(RotateRun, VariableSizeSameSizeKeepsTheInputSize) {
     auto b = makeBlock({{0, Array::scalar(2)}, {2, Array::scalar(-1.1)}}, {image({12, 12, 2}, SS_DOUBLE, 1)});
     b->start();
     const std::vector<double> in = rampImage(6 * 9 * 2);
     setInputValues(*b, 0, in, {6, 9, 2});
     b->step();
     EXPECT_EQ(b->currentOutputDims(0), (std::vector<int32_t>{6, 9, 2}));
-    EXPECT_EQ(outputOf<double>(*b), runOnce({{0, Array::scalar(2)}, {2, Array::scalar(-1.1)}}, {6, 9, 2}, in));
+    EXPECT_EQ(outputOf<double>(*b),
+              runOnce({{0, Array::scalar(2)}, {2, Array::scalar(-1.1)}}, {6, 9, 2}, in));
 }
 
-TEST(RotateRun, OnePixelSameSizeWithPortAngleStaysInsideTheOutput)
-{
+TEST(RotateRun, OnePixelSameSizeWithPortAngleStaysInsideTheOutput) {
     // The full size of a 1 x 1 image at a port angle is 3 x 3; the output is 1 x 1 per plane.
     auto b = makeBlock({{0, Array::scalar(2)}, {1, Array::scalar(2)}}, {image({1, 1, 3}), image({1, 1})});
     b->start();
@@ -153,8 +154,7 @@ TEST(RotateRun, OnePixelSameSizeWithPortAngleStaysInsideTheOutput)
     EXPECT_EQ(outputOf<double>(*b), (std::vector<double>{4, 5, 6}));
 }
 
-TEST(RotateRun, OnePixelExpandedPutsEachPlaneAtItsStart)
-{
+TEST(RotateRun, OnePixelExpandedPutsEachPlaneAtItsStart) {
     auto b = makeBlock({{1, Array::scalar(2)}}, {image({1, 1, 2}), image({1, 1})});
     b->start();
     EXPECT_EQ(b->outputPort(0).dims, (std::vector<int32_t>{3, 3, 2}));
@@ -168,8 +168,7 @@ TEST(RotateRun, OnePixelExpandedPutsEachPlaneAtItsStart)
     EXPECT_EQ(out, expected);
 }
 
-TEST(RotateRun, SingleImageFollowsTheDoubleOne)
-{
+TEST(RotateRun, SingleImageFollowsTheDoubleOne) {
     const std::vector<double> in = rampImage(15 * 11);
     const std::vector<double> d = runOnce({{2, Array::scalar(2.4)}, {7, Array::scalar(3)}}, {15, 11}, in);
     auto b = makeBlock({{2, Array::scalar(2.4)}, {7, Array::scalar(3)}}, {image({15, 11}, SS_SINGLE)});
@@ -179,11 +178,11 @@ TEST(RotateRun, SingleImageFollowsTheDoubleOne)
     b->step();
     const std::vector<float> f = outputOf<float>(*b);
     ASSERT_EQ(f.size(), d.size());
-    for (size_t k = 0; k < f.size(); ++k) EXPECT_NEAR(f[k], d[k], 1e-3 * (1 + std::fabs(d[k])));
+    for (size_t k = 0; k < f.size(); ++k)
+        EXPECT_NEAR(f[k], d[k], 1e-3 * (1 + std::fabs(d[k])));
 }
 
-TEST(RotateRun, CentredPlacementCentresThePortRotation)
-{
+TEST(RotateRun, CentredPlacementCentresThePortRotation) {
     const std::vector<double> in(6 * 6, 1.0);
     const std::vector<double> topLeft =
         runOnce({{1, Array::scalar(2)}, {4, Array::scalar(1)}}, {6, 6}, in, 0.0);
@@ -204,8 +203,7 @@ TEST(RotateRun, CentredPlacementCentresThePortRotation)
 
 namespace {
 
-TEST(RotateRun, SineTableFollowsTheTrigonometricFunctions)
-{
+TEST(RotateRun, SineTableFollowsTheTrigonometricFunctions) {
     const std::vector<double> in = rampImage(21 * 17);
     for (double angle : {0.7, -2.2, 3.0}) {
         const std::vector<double> byFunctions = runOnce({{2, Array::scalar(angle)}}, {21, 17}, in);
@@ -213,7 +211,8 @@ TEST(RotateRun, SineTableFollowsTheTrigonometricFunctions)
             runOnce({{2, Array::scalar(angle)}, {5, Array::scalar(2)}}, {21, 17}, in);
         ASSERT_EQ(byFunctions.size(), byTable.size());
         double worst = 0;
-        for (size_t k = 0; k < byTable.size(); ++k) worst = std::max(worst, std::fabs(byTable[k] - byFunctions[k]));
+        for (size_t k = 0; k < byTable.size(); ++k)
+            worst = std::max(worst, std::fabs(byTable[k] - byFunctions[k]));
         EXPECT_LT(worst, 0.05) << angle;  // pixel values up to 100; the table is good to about 2e-6
         EXPECT_NE(byTable, byFunctions) << "the table was not used at " << angle;
     }

@@ -14,22 +14,19 @@ using dravo::host::BlockError;
 
 namespace {
 
-int32_t dworkWidth(const Block& b, const std::string& name)
-{
+int32_t dworkWidth(const Block& b, const std::string& name) {
     for (const auto& w : b.dworks())
         if (w.name == name) return w.width;
     return -1;
 }
 
-const dravo::host::RtpInfo* rtp(const std::vector<dravo::host::RtpInfo>& all, const std::string& name)
-{
+const dravo::host::RtpInfo* rtp(const std::vector<dravo::host::RtpInfo>& all, const std::string& name) {
     for (const auto& r : all)
         if (r.name == name) return &r;
     return nullptr;
 }
 
-TEST(RotateSetup, ExpandedSizeAndWorkVectorsOfTheExample)
-{
+TEST(RotateSetup, ExpandedSizeAndWorkVectorsOfTheExample) {
     auto b = makeBlock({{2, Array::scalar(0.5)}}, {image({100, 60})});
     EXPECT_EQ(b->outputPort(0).dims, (std::vector<int32_t>{118, 102}));
     b->start();
@@ -45,8 +42,7 @@ TEST(RotateSetup, ExpandedSizeAndWorkVectorsOfTheExample)
     EXPECT_EQ(dworks[1].dataType, SS_DOUBLE);
 }
 
-TEST(RotateSetup, PortAngleOutputIsTheDiagonal)
-{
+TEST(RotateSetup, PortAngleOutputIsTheDiagonal) {
     auto b = makeBlock({{1, Array::scalar(2)}}, {image({3, 4}), image({1, 1})});
     EXPECT_EQ(b->outputPort(0).dims, (std::vector<int32_t>{5, 6}));
     b->start();
@@ -59,24 +55,21 @@ TEST(RotateSetup, PortAngleOutputIsTheDiagonal)
     EXPECT_EQ(rtp(rtps, "Angle"), nullptr);
 }
 
-TEST(RotateSetup, QuarterTurnFromTheDialogSwapsSidesWithoutWorkVectors)
-{
+TEST(RotateSetup, QuarterTurnFromTheDialogSwapsSidesWithoutWorkVectors) {
     auto b = makeBlock({{2, Array::scalar(kPi / 2)}}, {image({7, 4})});
     EXPECT_EQ(b->outputPort(0).dims, (std::vector<int32_t>{4, 7}));
     b->start();
     EXPECT_TRUE(b->dworks().empty());
 }
 
-TEST(RotateSetup, QuarterTurnSameSizeNonSquareTakesTheGeneralPath)
-{
+TEST(RotateSetup, QuarterTurnSameSizeNonSquareTakesTheGeneralPath) {
     auto b = makeBlock({{0, Array::scalar(2)}, {2, Array::scalar(kPi / 2)}}, {image({7, 4})});
     EXPECT_EQ(b->outputPort(0).dims, (std::vector<int32_t>{7, 4}));
     b->start();
     EXPECT_EQ(b->dworks().size(), 2u);
 }
 
-TEST(RotateSetup, OnePixelImageNeverDeclaresWorkVectors)
-{
+TEST(RotateSetup, OnePixelImageNeverDeclaresWorkVectors) {
     for (double angle : {0.3, 1.0, -2.0}) {
         auto b = makeBlock({{2, Array::scalar(angle)}}, {image({1, 1, 3})});
         b->start();
@@ -84,8 +77,7 @@ TEST(RotateSetup, OnePixelImageNeverDeclaresWorkVectors)
     }
 }
 
-TEST(RotateSetup, RunTimeParametersHoldTheDialogValuesAndTheSineTable)
-{
+TEST(RotateSetup, RunTimeParametersHoldTheDialogValuesAndTheSineTable) {
     auto b = makeBlock({{2, Array::scalar(0.25)}, {5, Array::scalar(2)}, {6, Array::realVector({1, 2, 3})}},
                        {image({8, 9, 3}, SS_SINGLE)});
     b->start();
@@ -109,24 +101,22 @@ TEST(RotateSetup, RunTimeParametersHoldTheDialogValuesAndTheSineTable)
     EXPECT_NEAR(last, std::sin(361 * kPi / 720), 1e-6);
 }
 
-TEST(RotateSetup, TrigonometricFunctionsNeedNoTable)
-{
+TEST(RotateSetup, TrigonometricFunctionsNeedNoTable) {
     auto b = makeBlock({}, {image({8, 9})});
     b->start();
     EXPECT_EQ(b->runTimeParams().size(), 2u);
 }
 
-TEST(RotateSetup, FillValueIsTheOnlyTunableParameter)
-{
+TEST(RotateSetup, FillValueIsTheOnlyTunableParameter) {
     auto b = makeBlock({}, {image({8, 9})});
-    for (int i = 0; i < 22; ++i) EXPECT_EQ(b->isParamTunable(i), i == 6) << i;
+    for (int i = 0; i < 22; ++i)
+        EXPECT_EQ(b->isParamTunable(i), i == 6) << i;
 }
 
 // Single images reduce the single angle with single constants: at 3*pi/2 the single reduction lands just
 // below a quarter-turn boundary (a shear of nearly pi/2) where the double one takes out a quarter turn.
 // The work vectors must hold the single kernel's geometry.
-TEST(RotateSetup, SingleImageWorkVectorsHoldTheSingleGeometry)
-{
+TEST(RotateSetup, SingleImageWorkVectorsHoldTheSingleGeometry) {
     int crossings = 0;
     for (double angle : {3 * kPi / 2, 5 * kPi / 2, 3 * kPi, 7 * kPi / 2}) {
         pellor::ReducedAngle dHow, fHow;
@@ -147,8 +137,7 @@ TEST(RotateSetup, SingleImageWorkVectorsHoldTheSingleGeometry)
     EXPECT_GT(crossings, 0) << "no angle lands on different sides in single and double precision";
 }
 
-TEST(RotateStart, IntegerImageWithTrigonometricSineFails)
-{
+TEST(RotateStart, IntegerImageWithTrigonometricSineFails) {
     auto b = makeBlock({{5, Array::scalar(1)}}, {image({8, 9}, SS_UINT8)});
     try {
         b->start();
@@ -167,11 +156,11 @@ struct BadSetting {
 
 class RotateChecks : public ::testing::TestWithParam<BadSetting> {};
 
-TEST_P(RotateChecks, RefusedWithItsMessage)
-{
+TEST_P(RotateChecks, RefusedWithItsMessage) {
     const BadSetting c = GetParam();
     std::map<int, Array> set;
-    for (auto [i, v] : c.params) set[i] = Array::scalar(v);
+    for (auto [i, v] : c.params)
+        set[i] = Array::scalar(v);
     try {
         auto b = makeBlock(set, {image(c.dims)});
         b->start();
@@ -196,8 +185,7 @@ INSTANTIATE_TEST_SUITE_P(
                       BadSetting{{{20, 8}}, {4, 4}, "", ""},
                       BadSetting{{}, {4, 4, 2, 2}, "", "more than 3 dimensions"}));
 
-TEST(RotateChecks, FillValuesMustMatchThePlanes)
-{
+TEST(RotateChecks, FillValuesMustMatchThePlanes) {
     try {
         auto b = makeBlock({{6, Array::realVector({1, 2})}}, {image({4, 5, 3})});
         FAIL() << "accepted";
@@ -207,8 +195,7 @@ TEST(RotateChecks, FillValuesMustMatchThePlanes)
     EXPECT_NO_THROW(makeBlock({{6, Array::realVector({1, 2, 3})}}, {image({4, 5, 3})}));
 }
 
-TEST(RotateChecks, AngleInputMustBeScalar)
-{
+TEST(RotateChecks, AngleInputMustBeScalar) {
     try {
         auto b = makeBlock({{1, Array::scalar(2)}}, {image({4, 5}), image({1, 2})});
         FAIL() << "accepted";
@@ -225,8 +212,7 @@ namespace {
 
 // The named helpers the plug-in exports, looked up as another component would.
 template <typename F>
-F* exported(const char* name)
-{
+F* exported(const char* name) {
     void* h = dlopen(plugin()->path().c_str(), RTLD_NOW | RTLD_NOLOAD);
     if (h == nullptr) return nullptr;
     F* f = reinterpret_cast<F*>(dlsym(h, name));
@@ -234,8 +220,7 @@ F* exported(const char* name)
     return f;
 }
 
-TEST(RotateExports, SizingHelpers)
-{
+TEST(RotateExports, SizingHelpers) {
     using MaxW = int32_t(double, int32_t, int32_t);
     using FullDims = void(sysobj::SysObjAdaptorSFun*, int32_t, int32_t, int32_t*, int32_t*);
     using Multiple = bool(sysobj::SysObjAdaptorSFun*, int32_t*);

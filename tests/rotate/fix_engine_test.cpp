@@ -22,23 +22,20 @@ constexpr double kStoredPi = 12868.0 / 4096.0;
 constexpr double kStoredHalfPi = 6434.0 / 4096.0;
 
 // Fixed-point friendly dialog: sine table, products and sums s32.16, output as the input, floor, wrap.
-std::map<int, Array> fixParams(std::map<int, Array> set)
-{
-    const std::map<int, double> base = {{5, 2},  {8, 1},  {9, 16}, {11, 0}, {12, 32}, {13, 16},
-                                        {14, 3}, {17, 2}, {20, 3}, {21, 1}};
+std::map<int, Array> fixParams(std::map<int, Array> set) {
+    const std::map<int, double> base = {{5, 2},   {8, 1},  {9, 16}, {11, 0}, {12, 32},
+                                        {13, 16}, {14, 3}, {17, 2}, {20, 3}, {21, 1}};
     for (const auto& [i, v] : base)
         if (!set.count(i)) set.emplace(i, Array::scalar(v));
     return set;
 }
 
-const pellor::RotateSFcnCacheFix& fixEngine(Block& b)
-{
+const pellor::RotateSFcnCacheFix& fixEngine(Block& b) {
     return *static_cast<const pellor::RotateSFcnCacheFix*>(
         static_cast<const pellor::RotateSFcnCache*>(sysobj::ssGetUserData(b.handle())));
 }
 
-std::vector<uint8_t> smoothUint8(int32_t R, int32_t C, int32_t P = 1)
-{
+std::vector<uint8_t> smoothUint8(int32_t R, int32_t C, int32_t P = 1) {
     std::vector<uint8_t> v(size_t(R) * C * P);
     for (int32_t p = 0; p < P; ++p)
         for (int32_t j = 0; j < C; ++j)
@@ -48,11 +45,13 @@ std::vector<uint8_t> smoothUint8(int32_t R, int32_t C, int32_t P = 1)
 }
 
 // Port angles are signed 32-bit with 24 fraction bits: this is the value a port angle carries.
-double portAngleValue(double angle) { return std::round(angle * 16777216.0) / 16777216.0; }
+double portAngleValue(double angle) {
+    return std::round(angle * 16777216.0) / 16777216.0;
+}
 
 // A port-angle run of a uint8 image; returns the block after one step.
-std::unique_ptr<Block> portAngleRun(double angle, std::map<int, Array> set = {}, int32_t R = 12, int32_t C = 10)
-{
+std::unique_ptr<Block> portAngleRun(double angle, std::map<int, Array> set = {}, int32_t R = 12,
+                                    int32_t C = 10) {
     set.emplace(1, Array::scalar(2));
     InputSpec anglePort = image({1, 1}, dravo::types::registerFixedPoint(true, 32, 24));
     auto b = makeBlock(fixParams(set), {image({R, C}, SS_UINT8), anglePort});
@@ -63,8 +62,7 @@ std::unique_ptr<Block> portAngleRun(double angle, std::map<int, Array> set = {},
     return b;
 }
 
-TEST(RotateFix, PiValueIsTwoPiQuantisedToTwelveFractionBits)
-{
+TEST(RotateFix, PiValueIsTwoPiQuantisedToTwelveFractionBits) {
     auto b = makeBlock(fixParams({}), {image({8, 8}, SS_UINT8)});
     b->start();
     bool found = false;
@@ -80,8 +78,7 @@ TEST(RotateFix, PiValueIsTwoPiQuantisedToTwelveFractionBits)
 }
 
 // Angles between the double constants and the stored ones fall on the stored side.
-TEST(RotateFix, AnglesAreWrappedAndReducedWithTheStoredConstants)
-{
+TEST(RotateFix, AnglesAreWrappedAndReducedWithTheStoredConstants) {
     struct Case {
         double angle, wrapped, reduced;
         pellor::Quadrant quadrant;
@@ -89,7 +86,8 @@ TEST(RotateFix, AnglesAreWrappedAndReducedWithTheStoredConstants)
     const Case cases[] = {
         // Above double 2*pi, below the stored one: one whole turn is not yet taken out, so the wrap
         // goes to a - 2*pi (stored) just below zero: a quarter turn clockwise.
-        {6.2832, 6.2832 - kStoredTwoPi, 6.2832 - kStoredTwoPi + kStoredHalfPi, pellor::Quadrant::QuarterClockwise},
+        {6.2832, 6.2832 - kStoredTwoPi, 6.2832 - kStoredTwoPi + kStoredHalfPi,
+         pellor::Quadrant::QuarterClockwise},
         // Above double pi, below the stored pi: not wrapped, a quarter turn counterclockwise is taken out.
         {3.1416, 3.1416, 3.1416 - kStoredHalfPi, pellor::Quadrant::QuarterCounter},
         // Above double pi/2, below the stored pi/2: no turn taken out.
@@ -114,8 +112,7 @@ TEST(RotateFix, AnglesAreWrappedAndReducedWithTheStoredConstants)
     }
 }
 
-TEST(RotateFix, PortAngleIsClampedToTheMaximumAndToStoredPi)
-{
+TEST(RotateFix, PortAngleIsClampedToTheMaximumAndToStoredPi) {
     auto clampTo = [](double angle, double maxAngle) {
         auto b = portAngleRun(angle, {{3, Array::scalar(maxAngle)}});
         return fixEngine(*b).lastAngle().wrapped;
@@ -132,8 +129,7 @@ TEST(RotateFix, PortAngleIsClampedToTheMaximumAndToStoredPi)
 
 // Just below the stored pi/2, the index rounded up lands on 360: the table's last interval, with
 // sin = T[360] (f = 0) and nothing read past T[361].
-TEST(RotateFix, TableLastIntervalAtIndex360)
-{
+TEST(RotateFix, TableLastIntervalAtIndex360) {
     auto b = portAngleRun(1.5708, {{20, Array::scalar(1)}});  // ceiling
     double t360 = 0;
     int32_t sineFrac = 0;
@@ -157,8 +153,7 @@ TEST(RotateFix, TableLastIntervalAtIndex360)
 }
 
 template <typename T>
-std::vector<double> asDoubles(const std::vector<T>& v)
-{
+std::vector<double> asDoubles(const std::vector<T>& v) {
     return std::vector<double>(v.begin(), v.end());
 }
 
@@ -170,8 +165,7 @@ struct RunResult {
 
 // One step of the double image through the floating-point engine (sine table, no logging). Its geometry
 // comes from the shared header with the block's own table (the engine's accessors live in the plug-in).
-RunResult floatRun(std::map<int, Array> set, int32_t R, int32_t C, const std::vector<double>& in)
-{
+RunResult floatRun(std::map<int, Array> set, int32_t R, int32_t C, const std::vector<double>& in) {
     set.emplace(5, Array::scalar(2));
     auto b = makeBlock(set, {image({R, C})});
     b->start();
@@ -184,14 +178,14 @@ RunResult floatRun(std::map<int, Array> set, int32_t R, int32_t C, const std::ve
         std::memcpy(table.data(), rtp.bytes.data(), rtp.bytes.size());
     }
     pellor::ReducedAngle how;
-    const double theta = pellor::reduceRotationAngle(qzGetRealElementAsDouble(b->parameter(2).get(), 0), &how);
+    const double theta =
+        pellor::reduceRotationAngle(qzGetRealElementAsDouble(b->parameter(2).get(), 0), &how);
     const pellor::ShearGeometry<double> g =
         pellor::computeShearGeometry(theta, how.swap ? C : R, how.swap ? R : C, table.data());
     return {outputOf<double>(*b), b->currentOutputDims(0), g};
 }
 
-RunResult uint8Run(const std::map<int, Array>& set, int32_t R, int32_t C, const std::vector<uint8_t>& in)
-{
+RunResult uint8Run(const std::map<int, Array>& set, int32_t R, int32_t C, const std::vector<uint8_t>& in) {
     auto b = makeBlock(fixParams(set), {image({R, C}, SS_UINT8)});
     b->start();
     setInputValues(*b, 0, in);
@@ -206,8 +200,7 @@ RunResult uint8Run(const std::map<int, Array>& set, int32_t R, int32_t C, const 
 // stored pi move sin and tan(theta/2) by less than 1e-4, which moves a position by less than 1e-4 * 10
 // on these 12 x 10 images, times a slope of at most 3.7 per pixel, per pass: below 0.02 in all.
 // Bicubic weights add up to at most 1.5 in magnitude, so the pass errors grow as 1, 2.5, 4.75.
-TEST(RotateFix, AgreesWithTheFloatingPointEngineWithinTheRoundingOfTheTypes)
-{
+TEST(RotateFix, AgreesWithTheFloatingPointEngineWithinTheRoundingOfTheTypes) {
     const int32_t R = 12, C = 10;
     const std::vector<uint8_t> in8 = smoothUint8(R, C);
     const std::vector<double> in = asDoubles(in8);
@@ -221,8 +214,10 @@ TEST(RotateFix, AgreesWithTheFloatingPointEngineWithinTheRoundingOfTheTypes)
         for (double angle : {0.3, 0.5235987755982988, 1.0, 2.0, -0.7, 3.0}) {
             for (double sizeMode : {1.0, 2.0}) {
                 // A fill value inside the image's range keeps bicubic overshoot off the uint8 ends.
-                const std::map<int, Array> set = {{0, Array::scalar(sizeMode)}, {2, Array::scalar(angle)},
-                                                  {6, Array::scalar(64)}, {7, Array::scalar(m.method)},
+                const std::map<int, Array> set = {{0, Array::scalar(sizeMode)},
+                                                  {2, Array::scalar(angle)},
+                                                  {6, Array::scalar(64)},
+                                                  {7, Array::scalar(m.method)},
                                                   {21, Array::scalar(2)}};
                 const RunResult flt = floatRun(set, R, C, in);
                 const RunResult fix = uint8Run(set, R, C, in8);
@@ -236,8 +231,10 @@ TEST(RotateFix, AgreesWithTheFloatingPointEngineWithinTheRoundingOfTheTypes)
                 ++compared;
                 for (size_t k = 0; k < flt.values.size(); ++k) {
                     const double ref = std::clamp(flt.values[k], 0.0, 255.0);
-                    EXPECT_GE(fix.values[k], ref - m.below) << "method " << m.method << " angle " << angle << " at " << k;
-                    EXPECT_LE(fix.values[k], ref + m.above) << "method " << m.method << " angle " << angle << " at " << k;
+                    EXPECT_GE(fix.values[k], ref - m.below)
+                        << "method " << m.method << " angle " << angle << " at " << k;
+                    EXPECT_LE(fix.values[k], ref + m.above)
+                        << "method " << m.method << " angle " << angle << " at " << k;
                 }
             }
         }
@@ -247,20 +244,20 @@ TEST(RotateFix, AgreesWithTheFloatingPointEngineWithinTheRoundingOfTheTypes)
 
 // Non-negative values: zero and simplest round as floor, round as nearest; ceiling lies above floor
 // and nearest between them, element by element (every operation is monotone).
-TEST(RotateFix, EveryRoundingModeReachesTheOutput)
-{
+TEST(RotateFix, EveryRoundingModeReachesTheOutput) {
     const int32_t R = 12, C = 10;
     const std::vector<uint8_t> in = smoothUint8(R, C);
     std::map<int, std::vector<double>> out;  // by rounding popup
     for (int popup = 1; popup <= 7; ++popup)
-        out[popup] = uint8Run({{2, Array::scalar(0.5235987755982988)}, {20, Array::scalar(popup)}}, R, C, in).values;
+        out[popup] =
+            uint8Run({{2, Array::scalar(0.5235987755982988)}, {20, Array::scalar(popup)}}, R, C, in).values;
     const auto& ceiling = out[1];
     const auto& convergent = out[2];
     const auto& floorOut = out[3];
     const auto& nearest = out[4];
-    EXPECT_EQ(out[7], floorOut);   // zero
-    EXPECT_EQ(out[6], floorOut);   // simplest
-    EXPECT_EQ(out[5], nearest);    // round
+    EXPECT_EQ(out[7], floorOut);  // zero
+    EXPECT_EQ(out[6], floorOut);  // simplest
+    EXPECT_EQ(out[5], nearest);   // round
     EXPECT_NE(ceiling, floorOut);
     EXPECT_NE(nearest, floorOut);
     EXPECT_NE(nearest, ceiling);
@@ -273,14 +270,15 @@ TEST(RotateFix, EveryRoundingModeReachesTheOutput)
 }
 
 // Negative samples of a signed 16-bit fixed-point image: toward zero and floor part.
-TEST(RotateFix, RoundingTowardZeroDiffersFromFloorOnNegativeValues)
-{
+TEST(RotateFix, RoundingTowardZeroDiffersFromFloorOnNegativeValues) {
     const DataTypeId s16_8 = dravo::types::registerFixedPoint(true, 16, 8);
     const int32_t R = 9, C = 11;
     std::vector<int16_t> in(size_t(R) * C);
-    for (size_t k = 0; k < in.size(); ++k) in[k] = int16_t(int(k * 97 % 8000) - 4000);
+    for (size_t k = 0; k < in.size(); ++k)
+        in[k] = int16_t(int(k * 97 % 8000) - 4000);
     auto run = [&](int popup) {
-        auto b = makeBlock(fixParams({{2, Array::scalar(0.4)}, {20, Array::scalar(popup)}}), {image({R, C}, s16_8)});
+        auto b = makeBlock(fixParams({{2, Array::scalar(0.4)}, {20, Array::scalar(popup)}}),
+                           {image({R, C}, s16_8)});
         b->start();
         setInputValues(*b, 0, in);
         b->step();
@@ -296,14 +294,17 @@ TEST(RotateFix, RoundingTowardZeroDiffersFromFloorOnNegativeValues)
 }
 
 // Output u8.1 of a uint8 image from 150 to 209: saturation holds at 127.5, wrapping turns over.
-TEST(RotateFix, OverflowModesReachTheOutput)
-{
+TEST(RotateFix, OverflowModesReachTheOutput) {
     const int32_t R = 12, C = 10;
     std::vector<uint8_t> in = smoothUint8(R, C);
-    for (uint8_t& v : in) v = uint8_t(150 + v % 60);
+    for (uint8_t& v : in)
+        v = uint8_t(150 + v % 60);
     auto run = [&](int overflowPopup) {
-        return uint8Run({{2, Array::scalar(0.5)}, {17, Array::scalar(0)}, {18, Array::scalar(8)},
-                         {19, Array::scalar(1)}, {21, Array::scalar(overflowPopup)}},
+        return uint8Run({{2, Array::scalar(0.5)},
+                         {17, Array::scalar(0)},
+                         {18, Array::scalar(8)},
+                         {19, Array::scalar(1)},
+                         {21, Array::scalar(overflowPopup)}},
                         R, C, in)
             .values;
     };
@@ -312,12 +313,12 @@ TEST(RotateFix, OverflowModesReachTheOutput)
     EXPECT_GE(*std::max_element(saturated.begin(), saturated.end()), 254.0);
     EXPECT_NE(wrapped, saturated);
     size_t turnedOver = 0;
-    for (size_t k = 0; k < wrapped.size(); ++k) turnedOver += (saturated[k] >= 254.0 && wrapped[k] < 200.0) ? 1 : 0;
+    for (size_t k = 0; k < wrapped.size(); ++k)
+        turnedOver += (saturated[k] >= 254.0 && wrapped[k] < 200.0) ? 1 : 0;
     EXPECT_GT(turnedOver, 0u);
 }
 
-TEST(RotateFix, LoggingRunOfADoubleImageTakesTheFixedPointEngine)
-{
+TEST(RotateFix, LoggingRunOfADoubleImageTakesTheFixedPointEngine) {
     const int32_t R = 12, C = 10;
     const std::vector<double> in = asDoubles(smoothUint8(R, C));
     const std::map<int, Array> set = {{2, Array::scalar(0.5235987755982988)}, {5, Array::scalar(2)}};
@@ -336,7 +337,8 @@ TEST(RotateFix, LoggingRunOfADoubleImageTakesTheFixedPointEngine)
     ASSERT_EQ(b->currentOutputDims(0), flt.dims);
     ASSERT_EQ(engine.lastGeometry().rotatedCols, flt.geometry.rotatedCols);
     // Double samples and sums: only the trigonometry differs (below 0.02, as above).
-    for (size_t k = 0; k < out.size(); ++k) EXPECT_NEAR(out[k], flt.values[k], 0.02) << k;
+    for (size_t k = 0; k < out.size(); ++k)
+        EXPECT_NEAR(out[k], flt.values[k], 0.02) << k;
     b.reset();
 
     const auto records = VekDSPFixpt::LogRegistry::instance().mergedByLabel();
@@ -349,8 +351,7 @@ TEST(RotateFix, LoggingRunOfADoubleImageTakesTheFixedPointEngine)
     EXPECT_TRUE(records.count("Angle values"));
 }
 
-TEST(RotateFix, QuarterTurnsPermuteUint8Planes)
-{
+TEST(RotateFix, QuarterTurnsPermuteUint8Planes) {
     const int32_t R = 6, C = 4, P = 2;
     const std::vector<uint8_t> in = smoothUint8(R, C, P);
     for (int q = 0; q <= 3; ++q) {
@@ -365,38 +366,49 @@ TEST(RotateFix, QuarterTurnsPermuteUint8Planes)
             for (int32_t i = 0; i < R; ++i)
                 for (int32_t j = 0; j < C; ++j) {
                     int32_t oi = i, oj = j;
-                    if (q == 1) { oi = C - 1 - j; oj = i; }
-                    if (q == 2) { oi = R - 1 - i; oj = C - 1 - j; }
-                    if (q == 3) { oi = j; oj = R - 1 - i; }
-                    EXPECT_EQ(out[size_t(p * R * C + oi + oj * outRows)], in[size_t(p * R * C + i + j * R)]) << q;
+                    if (q == 1) {
+                        oi = C - 1 - j;
+                        oj = i;
+                    }
+                    if (q == 2) {
+                        oi = R - 1 - i;
+                        oj = C - 1 - j;
+                    }
+                    if (q == 3) {
+                        oi = j;
+                        oj = R - 1 - i;
+                    }
+                    EXPECT_EQ(out[size_t(p * R * C + oi + oj * outRows)], in[size_t(p * R * C + i + j * R)])
+                        << q;
                 }
     }
 }
 
 // A one-pixel image in an expanded 3 x 3 output: each plane cleared, its pixel at the start, nothing
 // written past the output.
-TEST(RotateFix, OnePixelImageFillsOnlyItsOutput)
-{
+TEST(RotateFix, OnePixelImageFillsOnlyItsOutput) {
     auto b = makeBlock(fixParams({{2, Array::scalar(0.5)}}), {image({1, 1, 3}, SS_UINT8)});
     b->start();
     setInputValues(*b, 0, std::vector<uint8_t>{7, 8, 9});
     b->step();
     const std::vector<uint8_t> out = outputOf<uint8_t>(*b);
     ASSERT_EQ(out.size(), 27u);
-    for (size_t k = 0; k < out.size(); ++k) EXPECT_EQ(out[k], k % 9 == 0 ? 7 + k / 9 : 0) << k;
+    for (size_t k = 0; k < out.size(); ++k)
+        EXPECT_EQ(out[k], k % 9 == 0 ? 7 + k / 9 : 0) << k;
 }
 
 // Variable sizes: the rotated size exchanges rows and columns when a quarter turn is taken out, as the
 // floating-point engine does.
-TEST(RotateFix, VariableSizeOutputMatchesTheFloatingPointEngine)
-{
+TEST(RotateFix, VariableSizeOutputMatchesTheFloatingPointEngine) {
     for (double angle : {0.4, 2.0, -1.0, 3.0}) {
         std::vector<std::vector<int32_t>> dims;
         for (DataTypeId type : {DataTypeId(SS_DOUBLE), DataTypeId(SS_UINT8)}) {
             auto b = makeBlock(fixParams({{2, Array::scalar(angle)}}), {image({16, 12}, type, 1)});
             b->start();
-            if (type == SS_DOUBLE) setInputValues(*b, 0, std::vector<double>(9 * 5, 100.0), {9, 5});
-            else setInputValues(*b, 0, std::vector<uint8_t>(9 * 5, 100), {9, 5});
+            if (type == SS_DOUBLE)
+                setInputValues(*b, 0, std::vector<double>(9 * 5, 100.0), {9, 5});
+            else
+                setInputValues(*b, 0, std::vector<uint8_t>(9 * 5, 100), {9, 5});
             b->step();
             dims.push_back(b->currentOutputDims(0));
         }
@@ -404,8 +416,7 @@ TEST(RotateFix, VariableSizeOutputMatchesTheFloatingPointEngine)
     }
 }
 
-TEST(RotateFix, TrigonometricSineMethodIsRefusedForFixedPointWork)
-{
+TEST(RotateFix, TrigonometricSineMethodIsRefusedForFixedPointWork) {
     struct Case {
         DataTypeId type;
         int logging;
@@ -425,12 +436,12 @@ TEST(RotateFix, TrigonometricSineMethodIsRefusedForFixedPointWork)
 
 // A logging run computes every sample through the number objects; a plain run takes the stored-integer
 // interior. Both must give the same bits, for every method, image type and a spread of modes.
-TEST(RotateFix, PlainRunsMatchLoggingRunsBitForBit)
-{
+TEST(RotateFix, PlainRunsMatchLoggingRunsBitForBit) {
     const int32_t R = 13, C = 11;
     const DataTypeId s16_8 = dravo::types::registerFixedPoint(true, 16, 8);
     std::vector<int16_t> in16(size_t(R) * C);
-    for (size_t k = 0; k < in16.size(); ++k) in16[k] = int16_t(int(k * 389 % 30000) - 15000);
+    for (size_t k = 0; k < in16.size(); ++k)
+        in16[k] = int16_t(int(k * 389 % 30000) - 15000);
     const std::vector<uint8_t> in8 = smoothUint8(R, C);
     struct Modes {
         int rounding, overflow, productFL, accumFL, productWL;
@@ -444,24 +455,31 @@ TEST(RotateFix, PlainRunsMatchLoggingRunsBitForBit)
         for (const Modes& m : modes) {
             for (double angle : {0.6, -2.2}) {
                 for (DataTypeId type : {DataTypeId(SS_UINT8), s16_8}) {
-                    const std::map<int, Array> set = fixParams(
-                        {{2, Array::scalar(angle)}, {7, Array::scalar(method)}, {20, Array::scalar(m.rounding)},
-                         {21, Array::scalar(m.overflow)}, {11, Array::scalar(0)}, {12, Array::scalar(m.productWL)},
-                         {13, Array::scalar(m.productFL)},
-                         {14, Array::scalar(0)}, {15, Array::scalar(m.accumFL + 8)}, {16, Array::scalar(m.accumFL)}});
+                    const std::map<int, Array> set = fixParams({{2, Array::scalar(angle)},
+                                                                {7, Array::scalar(method)},
+                                                                {20, Array::scalar(m.rounding)},
+                                                                {21, Array::scalar(m.overflow)},
+                                                                {11, Array::scalar(0)},
+                                                                {12, Array::scalar(m.productWL)},
+                                                                {13, Array::scalar(m.productFL)},
+                                                                {14, Array::scalar(0)},
+                                                                {15, Array::scalar(m.accumFL + 8)},
+                                                                {16, Array::scalar(m.accumFL)}});
                     std::vector<std::vector<uint8_t>> outs;
                     for (int logging : {0, 1}) {
                         Settings s;
                         s.minMaxOverflowLogging = logging;
                         auto b = makeBlock(set, {image({R, C}, type)}, s);
                         b->start();
-                        if (type == SS_UINT8) setInputValues(*b, 0, in8);
-                        else setInputValues(*b, 0, in16);
+                        if (type == SS_UINT8)
+                            setInputValues(*b, 0, in8);
+                        else
+                            setInputValues(*b, 0, in16);
                         b->step();
                         outs.push_back(outputOf<uint8_t>(*b));
                     }
-                    EXPECT_EQ(outs[0], outs[1]) << "method " << method << " rounding " << m.rounding << " angle "
-                                                << angle << " type " << type;
+                    EXPECT_EQ(outs[0], outs[1]) << "method " << method << " rounding " << m.rounding
+                                                << " angle " << angle << " type " << type;
                 }
             }
         }
@@ -470,12 +488,11 @@ TEST(RotateFix, PlainRunsMatchLoggingRunsBitForBit)
 
 // Per-plane fill values: each plane's background is its own value, and a second step (work vectors
 // holding the first step's planes) gives the same output.
-TEST(RotateFix, PerPlaneFillValuesAcrossSteps)
-{
+TEST(RotateFix, PerPlaneFillValuesAcrossSteps) {
     const int32_t R = 12, C = 10, P = 3;
     const std::vector<uint8_t> in8 = smoothUint8(R, C, P);
-    const std::map<int, Array> set = {{2, Array::scalar(0.5)}, {6, Array::realVector({10, 20, 30})},
-                                      {21, Array::scalar(2)}};
+    const std::map<int, Array> set = {
+        {2, Array::scalar(0.5)}, {6, Array::realVector({10, 20, 30})}, {21, Array::scalar(2)}};
     auto flt = makeBlock(fixParams(set), {image({R, C, P})});
     flt->start();
     setInputValues(*flt, 0, asDoubles(in8));

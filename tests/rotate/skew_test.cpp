@@ -15,8 +15,7 @@ using namespace pellor;
 
 namespace {
 
-double cubicRef(double d)
-{
+double cubicRef(double d) {
     d = std::fabs(d);
     if (d < 1) return 1.0 - 2.0 * d * d + d * d * d;
     if (d < 2) return 4.0 - 8.0 * d + 5.0 * d * d - d * d * d;
@@ -24,8 +23,7 @@ double cubicRef(double d)
 }
 
 // The value of destination position p, or nullopt-as-NaN when the position takes the fill value.
-double referenceAt(int method, const std::vector<double>& line, double shift, int p, double fill)
-{
+double referenceAt(int method, const std::vector<double>& line, double shift, int p, double fill) {
     const int n = static_cast<int>(line.size());
     auto at = [&](long k) { return (k >= 0 && k < n) ? line[size_t(k)] : fill; };
     const double x = p - shift;
@@ -59,16 +57,17 @@ struct SkewCase {
 
 class SkewAgainstReference : public ::testing::TestWithParam<SkewCase> {};
 
-TEST_P(SkewAgainstReference, MatchesDefinitionWithStrides)
-{
+TEST_P(SkewAgainstReference, MatchesDefinitionWithStrides) {
     const SkewCase c = GetParam();
     const double fill = -7.25;
     std::vector<double> line(size_t(c.srcLen));
-    for (int k = 0; k < c.srcLen; ++k) line[size_t(k)] = std::sin(0.7 * k) * 10 + k;
+    for (int k = 0; k < c.srcLen; ++k)
+        line[size_t(k)] = std::sin(0.7 * k) * 10 + k;
     // The source lives every 3rd element from offset 2; the destination every 2nd from offset 1.
     const int srcStride = 3, dstStride = 2, srcStart = 2, dstStart = 1;
     std::vector<double> src(size_t(srcStart + 3 * std::max(c.srcLen, 1) + 3), 999.0);
-    for (int k = 0; k < c.srcLen; ++k) src[size_t(srcStart + k * srcStride)] = line[size_t(k)];
+    for (int k = 0; k < c.srcLen; ++k)
+        src[size_t(srcStart + k * srcStride)] = line[size_t(k)];
     const int p0 = std::max(c.firstPos, 0);
     const int written = std::max(c.dstLen - p0, 0);
     std::vector<double> dst(size_t(dstStart + dstStride * written + 2), 555.0);
@@ -89,15 +88,15 @@ TEST_P(SkewAgainstReference, MatchesDefinitionWithStrides)
     }
 }
 
-std::vector<SkewCase> skewCases()
-{
+std::vector<SkewCase> skewCases() {
     std::vector<SkewCase> cases;
-    const double shifts[] = {0.0, -0.0, 0.25, 0.5, 0.75, 1.0, 2.5, -2.5, 3.3, -3.3, -0.4, 0.999, 7.0, -7.0,
-                             11.6, -11.6, 25.0, -25.0};
+    const double shifts[] = {0.0,  -0.0, 0.25,  0.5, 0.75, 1.0,  2.5,   -2.5, 3.3,
+                             -3.3, -0.4, 0.999, 7.0, -7.0, 11.6, -11.6, 25.0, -25.0};
     for (int method = 1; method <= 3; ++method) {
         for (int srcLen : {0, 1, 2, 3, 4, 9}) {
             for (double shift : shifts) {
-                for (int firstPos : {0, 2, -3}) cases.push_back({method, srcLen, 14, shift, firstPos});
+                for (int firstPos : {0, 2, -3})
+                    cases.push_back({method, srcLen, 14, shift, firstPos});
             }
         }
     }
@@ -106,34 +105,34 @@ std::vector<SkewCase> skewCases()
 
 // A line preceded by `offset` fill samples, worked in pieces of a few positions, gives bit for bit the
 // whole-line result with the fill samples written out.
-TEST_P(SkewAgainstReference, PiecesWithAnImpliedOffsetEqualTheWholeLine)
-{
+TEST_P(SkewAgainstReference, PiecesWithAnImpliedOffsetEqualTheWholeLine) {
     const SkewCase c = GetParam();
     const double fill = 2.5;
     const int offset = 3;
     std::vector<double> line(size_t(c.srcLen));
-    for (int k = 0; k < c.srcLen; ++k) line[size_t(k)] = std::cos(0.3 * k) * 5 - k;
+    for (int k = 0; k < c.srcLen; ++k)
+        line[size_t(k)] = std::cos(0.3 * k) * 5 - k;
     std::vector<double> padded(size_t(offset), fill);
     padded.insert(padded.end(), line.begin(), line.end());
     const int ld = c.dstLen + offset;
     std::vector<double> whole(size_t(ld), -1.0), pieces(size_t(ld), -1.0);
-    skewForMethod<double>(c.method)(padded.data(), 0, int(padded.size()), ld, c.shift, 1, 1, whole.data(), 0, 0,
-                                    fill);
+    skewForMethod<double>(c.method)(padded.data(), 0, int(padded.size()), ld, c.shift, 1, 1, whole.data(), 0,
+                                    0, fill);
     const SkewAtFcn<double> at = skewAtForMethod<double>(c.method);
     for (int p0 = 0; p0 < ld; p0 += 4) {
         const int p1 = std::min(ld, p0 + 4);
         // The line read backwards from its last sample exercises a negative step as well.
         std::vector<double> reversed(line.rbegin(), line.rend());
-        at(reversed.data(), std::max(c.srcLen - 1, 0), c.srcLen, p1, c.shift, offset, ld, -1, 1, pieces.data(), p0,
-           p0, fill);
+        at(reversed.data(), std::max(c.srcLen - 1, 0), c.srcLen, p1, c.shift, offset, ld, -1, 1,
+           pieces.data(), p0, p0, fill);
     }
-    for (int p = 0; p < ld; ++p) EXPECT_EQ(std::memcmp(&whole[size_t(p)], &pieces[size_t(p)], sizeof(double)), 0) << p;
+    for (int p = 0; p < ld; ++p)
+        EXPECT_EQ(std::memcmp(&whole[size_t(p)], &pieces[size_t(p)], sizeof(double)), 0) << p;
 }
 
 INSTANTIATE_TEST_SUITE_P(AllMethods, SkewAgainstReference, ::testing::ValuesIn(skewCases()));
 
-TEST(SkewNearest, HalfShiftsRoundUp)
-{
+TEST(SkewNearest, HalfShiftsRoundUp) {
     const std::vector<double> src = {1, 2, 3, 4, 5, 6, 7, 8};
     std::vector<double> dst(8);
     skewNearest<double>(src.data(), 0, 8, 8, 2.5, 1, 1, dst.data(), 0, 0, 0.0);
@@ -142,8 +141,7 @@ TEST(SkewNearest, HalfShiftsRoundUp)
     EXPECT_EQ(dst, (std::vector<double>{3, 4, 5, 6, 7, 8, 0, 0}));  // moved by -2
 }
 
-TEST(SkewBicubic, WeightsAtHalfSumToOne)
-{
+TEST(SkewBicubic, WeightsAtHalfSumToOne) {
     const BicubicTaps<double> t = bicubicTaps(0.5, 100);
     EXPECT_DOUBLE_EQ(t.w[0], -0.125);
     EXPECT_DOUBLE_EQ(t.w[1], 0.625);
@@ -153,8 +151,7 @@ TEST(SkewBicubic, WeightsAtHalfSumToOne)
     EXPECT_NEAR(f.w[0] + f.w[1] + f.w[2] + f.w[3], 1.0f, 1e-6f);
 }
 
-TEST(SkewBilinear, EdgeWeightsFollowTheShiftSign)
-{
+TEST(SkewBilinear, EdgeWeightsFollowTheShiftSign) {
     // Positive shift 1.25: position 1 is the first partly covered one (0.25 on the fill, 0.75 on src[0]).
     const std::vector<float> src = {8, 4};
     std::vector<float> dst(5, -1);
@@ -166,12 +163,12 @@ TEST(SkewBilinear, EdgeWeightsFollowTheShiftSign)
     EXPECT_FLOAT_EQ(dst[4], 100.0f);
 }
 
-TEST(SkewFill, ZeroFillClearsAndNegativeZeroIsKept)
-{
+TEST(SkewFill, ZeroFillClearsAndNegativeZeroIsKept) {
     const std::vector<double> src = {1, 2};
     std::vector<double> dst(6, 9.0);
     skewNearest<double>(src.data(), 0, 2, 6, 10.0, 1, 1, dst.data(), 0, 0, -0.0);
-    for (double v : dst) EXPECT_TRUE(v == 0.0 && std::signbit(v));
+    for (double v : dst)
+        EXPECT_TRUE(v == 0.0 && std::signbit(v));
 }
 
 }  // namespace

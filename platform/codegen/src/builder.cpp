@@ -16,7 +16,8 @@ Var FunctionBuilder::local(const std::string& name, const Type& type, const Expr
         CG_INTERNAL_ASSERT_RET(existing.type().sameAs(type), Var());
         return existing;
     }
-    for (auto& p : fn_->params) CG_INTERNAL_ASSERT_RET(p.name() != name, Var());
+    for (auto& p : fn_->params)
+        CG_INTERNAL_ASSERT_RET(p.name() != name, Var());
     if (init) CG_INTERNAL_ASSERT_RET(init.type().sameAs(type) && init.as<ConstNode>(), Var());
     Var v = Var::make(name, type, VarKind::Local, -1, init);
     if (v) fn_->locals.push_back(v);
@@ -33,9 +34,12 @@ BlockStmt& FunctionBuilder::current() {
     if (stack_.empty()) return *fn_->body;
     Open& o = stack_.back();
     switch (o.kind) {
-        case OpenKind::For: return *o.forStmt->body;
-        case OpenKind::While: return *o.whileStmt->body;
-        case OpenKind::If: return *o.ifStmt->branches.back().body;
+        case OpenKind::For:
+            return *o.forStmt->body;
+        case OpenKind::While:
+            return *o.whileStmt->body;
+        case OpenKind::If:
+            return *o.ifStmt->branches.back().body;
     }
     return *fn_->body;
 }
@@ -64,7 +68,8 @@ void FunctionBuilder::comment(const std::string& text, SrcLoc loc) {
 void FunctionBuilder::beginFor(const Var& v, const Expr& init, const Expr& cond, const Expr& step,
                                const std::string& comment, SrcLoc loc) {
     CG_INTERNAL_ASSERT_RET(v.defined() && init.defined() && cond.defined() && step.defined(), );
-    CG_INTERNAL_ASSERT_RET(v.type().isIntegerLike() && init.type().sameAs(v.type()) && step.type().sameAs(v.type()), );
+    CG_INTERNAL_ASSERT_RET(
+        v.type().isIntegerLike() && init.type().sameAs(v.type()) && step.type().sameAs(v.type()), );
     auto f = std::make_shared<ForStmt>(loc);
     f->var = v;
     f->init = init;

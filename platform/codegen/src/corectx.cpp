@@ -6,7 +6,8 @@ namespace DSPCG {
 
 using namespace CG;
 
-CoreCtx::CoreCtx(TarnCG::CGHandle* cg, int32_t roundingMode, int32_t overflowMode, const Type* type1, const Type* type2)
+CoreCtx::CoreCtx(TarnCG::CGHandle* cg, int32_t roundingMode, int32_t overflowMode, const Type* type1,
+                 const Type* type2)
     : TarnCG::TarnCGCtx(cg, roundingMode, overflowMode) {
     ConstructionFacade::setMathModes(roundingMode, overflowMode);
     ConstructionFacade::setBuilder(currentBuilder());
@@ -28,14 +29,18 @@ NumRef CoreCtx::getInputNumRef(int32_t port) {
     const SignalDesc& s = cgHandle()->unit().desc.inputs[port];
     return scalarOrMatrix(v, s.variableSize ? -1 : s.width);
 }
-NumRef CoreCtx::getInputNumRefAsMatrix(int32_t port) { return NumRef(this, getInputRef(port).ref()); }
+NumRef CoreCtx::getInputNumRefAsMatrix(int32_t port) {
+    return NumRef(this, getInputRef(port).ref());
+}
 NumRef CoreCtx::getOutputNumRef(int32_t port) {
     Var v = getOutputVar(port);
     if (!v) return NumRef();
     const SignalDesc& s = cgHandle()->unit().desc.outputs[port];
     return scalarOrMatrix(v, s.variableSize ? -1 : s.width);
 }
-NumRef CoreCtx::getOutputNumRefAsMatrix(int32_t port) { return NumRef(this, getOutputVar(port).ref()); }
+NumRef CoreCtx::getOutputNumRefAsMatrix(int32_t port) {
+    return NumRef(this, getOutputVar(port).ref());
+}
 NumRef CoreCtx::getParamNumRef(int32_t index) {
     Var v = getParamRef(index);
     if (!v) return NumRef();

@@ -4,7 +4,8 @@ namespace CG {
 
 std::string GenError::message() const {
     if (internal)
-        return "internal code-generation check failed at " + file + ":" + std::to_string(line) + ": " + condition;
+        return "internal code-generation check failed at " + file + ":" + std::to_string(line) + ": " +
+               condition;
     return reason;
 }
 
@@ -19,12 +20,20 @@ thread_local Diagnostics threadDefault;
 thread_local Diagnostics* current = nullptr;
 }  // namespace
 
-Diagnostics& activeDiagnostics() { return current ? *current : threadDefault; }
+Diagnostics& activeDiagnostics() {
+    return current ? *current : threadDefault;
+}
 // Outside a scope nothing is being generated: a stray error there must not silence later generations.
-bool generationFailed() { return current != nullptr && current->failed(); }
+bool generationFailed() {
+    return current != nullptr && current->failed();
+}
 
-DiagnosticsScope::DiagnosticsScope(Diagnostics& d) : previous_(current) { current = &d; }
-DiagnosticsScope::~DiagnosticsScope() { current = previous_; }
+DiagnosticsScope::DiagnosticsScope(Diagnostics& d) : previous_(current) {
+    current = &d;
+}
+DiagnosticsScope::~DiagnosticsScope() {
+    current = previous_;
+}
 
 void userError(const std::string& reason) {
     GenError e;

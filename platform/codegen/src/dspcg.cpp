@@ -8,11 +8,13 @@ namespace DSPCG {
 using namespace CG;
 
 namespace {
-Expr stepConst(int32_t step) { return ConstNode::makeInt(Type::intT(true, 32), step); }
+Expr stepConst(int32_t step) {
+    return ConstNode::makeInt(Type::intT(true, 32), step);
+}
 }  // namespace
 
-void ConstructionFacade::beginCFor(const IdxRef& var, const IdxVal& from, const IdxVal& to, const std::string& comment,
-                                   SrcLoc loc) {
+void ConstructionFacade::beginCFor(const IdxRef& var, const IdxVal& from, const IdxVal& to,
+                                   const std::string& comment, SrcLoc loc) {
     beginCFor(var, from, to, 1, comment, loc);
 }
 
@@ -22,8 +24,8 @@ void ConstructionFacade::beginCFor(const IdxRef& var, const IdxVal& from, const 
     beginCForCond(var, from, cond, step, comment, loc);
 }
 
-void ConstructionFacade::beginCForCond(const IdxRef& var, const IdxVal& from, const IdxVal& cond, int32_t step,
-                                       const std::string& comment, SrcLoc loc) {
+void ConstructionFacade::beginCForCond(const IdxRef& var, const IdxVal& from, const IdxVal& cond,
+                                       int32_t step, const std::string& comment, SrcLoc loc) {
     CG_INTERNAL_ASSERT_RET(builder_ != nullptr, );
     const auto* ref = var.expr().as<VarRefNode>();
     CG_INTERNAL_ASSERT_RET(ref != nullptr, );
@@ -100,13 +102,15 @@ IdxVal ConstructionFacade::nearest(const NumVal& v) {
 NumVal ConstructionFacade::division(const NumVal& a, const NumVal& b, const Type& type) {
     return NumVal(this, BinaryNode::make(BinaryOp::Div, a.expr(), b.expr(), type, modes_));
 }
-NumVal ConstructionFacade::callNumVal(const std::string& name, const std::vector<NumVal>& args, const Type& type) {
+NumVal ConstructionFacade::callNumVal(const std::string& name, const std::vector<NumVal>& args,
+                                      const Type& type) {
     if (!TarnCG::isTargetLibFunction(name)) {
         userError("unknown target function \"" + name + "\"");
         return NumVal();
     }
     std::vector<Expr> a;
-    for (auto& x : args) a.push_back(x.expr());
+    for (auto& x : args)
+        a.push_back(x.expr());
     return NumVal(this, CallNode::makeTargetLib(name, a, type));
 }
 NumRef ConstructionFacade::toStaticSingletonMatrix(const NumRef& v) {
@@ -127,11 +131,13 @@ NumRef ConstructionFacade::toStaticSingletonMatrix(const NumRef& v) {
 }
 Expr ConstructionFacade::incOneE(const Expr& lvalue) const {
     CG_INTERNAL_ASSERT_RET(lvalue.defined(), Expr());
-    return assignE(lvalue, BinaryNode::make(BinaryOp::Add, lvalue, ConstNode::makeInt(lvalue.type(), 1), lvalue.type(), modes_));
+    return assignE(lvalue, BinaryNode::make(BinaryOp::Add, lvalue, ConstNode::makeInt(lvalue.type(), 1),
+                                            lvalue.type(), modes_));
 }
 Expr ConstructionFacade::decOneE(const Expr& lvalue) const {
     CG_INTERNAL_ASSERT_RET(lvalue.defined(), Expr());
-    return assignE(lvalue, BinaryNode::make(BinaryOp::Sub, lvalue, ConstNode::makeInt(lvalue.type(), 1), lvalue.type(), modes_));
+    return assignE(lvalue, BinaryNode::make(BinaryOp::Sub, lvalue, ConstNode::makeInt(lvalue.type(), 1),
+                                            lvalue.type(), modes_));
 }
 
 Expr ConstructionFacade::addE(const Expr& a, const Expr& b, const Type& type, MathModes modes) const {
@@ -166,12 +172,16 @@ void LibGenerator::setOutput(int32_t index, const Type& type, const std::string&
     if (static_cast<int32_t>(outputs_.size()) <= index) outputs_.resize(index + 1);
     outputs_[index] = {type, name};
 }
-Type LibGenerator::inputType(int32_t i) const { return i < static_cast<int32_t>(inputs_.size()) ? inputs_[i].type : Type(); }
+Type LibGenerator::inputType(int32_t i) const {
+    return i < static_cast<int32_t>(inputs_.size()) ? inputs_[i].type : Type();
+}
 std::string LibGenerator::inputName(int32_t i) const {
     std::string n = i < static_cast<int32_t>(inputs_.size()) ? inputs_[i].name : std::string();
     return n.empty() ? "u" + std::to_string(i) : n;
 }
-Type LibGenerator::outputType(int32_t i) const { return i < static_cast<int32_t>(outputs_.size()) ? outputs_[i].type : Type(); }
+Type LibGenerator::outputType(int32_t i) const {
+    return i < static_cast<int32_t>(outputs_.size()) ? outputs_[i].type : Type();
+}
 std::string LibGenerator::outputName(int32_t i) const {
     std::string n = i < static_cast<int32_t>(outputs_.size()) ? outputs_[i].name : std::string();
     return n.empty() ? "y" + std::to_string(i) : n;
@@ -189,7 +199,8 @@ Function* LibGenerator::findOrCreateFcn() {
     FunctionBuilder fb(fn_);
     inVars_.clear();
     outVars_.clear();
-    for (int32_t i = 0; i < numInputs(); ++i) inVars_.push_back(fb.param(inputName(i), inputType(i)));
+    for (int32_t i = 0; i < numInputs(); ++i)
+        inVars_.push_back(fb.param(inputName(i), inputType(i)));
     int32_t nOut = numOutputs();
     bool returnsValue = nOut == 1 && outputType(0).isNumericScalar();
     for (int32_t i = 0; i < nOut; ++i) {
@@ -200,7 +211,8 @@ Function* LibGenerator::findOrCreateFcn() {
             outVars_.push_back(r);
         } else {
             Type t = outputType(i);
-            outVars_.push_back(fb.param(outputName(i), t.isMatrix() || t.isPointer() ? t : Type::pointerT(t)));
+            outVars_.push_back(
+                fb.param(outputName(i), t.isMatrix() || t.isPointer() ? t : Type::pointerT(t)));
         }
     }
     FunctionBuilder* previous = builder_;
@@ -218,8 +230,10 @@ Expr LibGenerator::callE(const std::vector<Expr>& args) {
     for (size_t i = 0; i < args.size(); ++i) {
         Type pt = f->params[i].type();
         Type at = args[i].type();
-        bool ok = at.sameAs(pt) || (pt.isMatrix() && at.isMatrix() && pt.elem().sameAs(at.elem())) ||
-                  (pt.isPointer() && at.isMatrix() && (pt.elem().sameAs(at.elem()) || (pt.elem().isMatrix() && pt.elem().elem().sameAs(at.elem()))));
+        bool ok =
+            at.sameAs(pt) || (pt.isMatrix() && at.isMatrix() && pt.elem().sameAs(at.elem())) ||
+            (pt.isPointer() && at.isMatrix() &&
+             (pt.elem().sameAs(at.elem()) || (pt.elem().isMatrix() && pt.elem().elem().sameAs(at.elem()))));
         CG_INTERNAL_ASSERT_RET(ok, Expr());
     }
     return CallNode::makeUtility(f->name, args, f->returnType);

@@ -18,7 +18,9 @@
 
 namespace CG {
 
-const char* commonUnitName() { return "dravo_common"; }
+const char* commonUnitName() {
+    return "dravo_common";
+}
 
 namespace {
 
@@ -35,9 +37,15 @@ FxInfo fxInfo(const Type& t) {
     return {t.isSigned(), t.bits(), t.kind() == TypeKind::FixedPoint ? t.exponent() : 0};
 }
 
-__int128 pow2(int n) { return static_cast<__int128>(1) << n; }
-__int128 maxOf(const FxInfo& f) { return f.sgn ? pow2(f.wl - 1) - 1 : pow2(f.wl) - 1; }
-__int128 minOf(const FxInfo& f) { return f.sgn ? -pow2(f.wl - 1) : 0; }
+__int128 pow2(int n) {
+    return static_cast<__int128>(1) << n;
+}
+__int128 maxOf(const FxInfo& f) {
+    return f.sgn ? pow2(f.wl - 1) - 1 : pow2(f.wl) - 1;
+}
+__int128 minOf(const FxInfo& f) {
+    return f.sgn ? -pow2(f.wl - 1) : 0;
+}
 
 std::string i128ToString(__int128 v) {
     if (v == 0) return "0";
@@ -53,7 +61,9 @@ std::string i128ToString(__int128 v) {
     return s;
 }
 
-bool isFloatish(const Type& t) { return t.isFloat() || t.isScaledDouble(); }
+bool isFloatish(const Type& t) {
+    return t.isFloat() || t.isScaledDouble();
+}
 
 std::string stripParens(const std::string& s) {
     if (s.size() < 2 || s.front() != '(' || s.back() != ')') return s;
@@ -69,14 +79,16 @@ std::string stripParens(const std::string& s) {
 std::string commentText(const std::string& text) {
     std::string t = text;
     size_t p;
-    while ((p = t.find("*/")) != std::string::npos) t.replace(p, 2, "* /");
-    while ((p = t.find("/*")) != std::string::npos) t.replace(p, 2, "/ *");
+    while ((p = t.find("*/")) != std::string::npos)
+        t.replace(p, 2, "* /");
+    while ((p = t.find("/*")) != std::string::npos)
+        t.replace(p, 2, "/ *");
     return t;
 }
 
 // Collects variables read and written, and utility functions called.
 class UseCollector : public IRVisitor {
-public:
+  public:
     std::set<const VarDecl*> read, written;
     std::vector<Var> order;
     std::set<std::string> utilities;
@@ -89,13 +101,19 @@ public:
         }
     }
 
-protected:
+  protected:
     void visit(const VarRefNode& n) override {
         read.insert(n.var.get());
         note(n.var);
     }
-    void visit(const AssignStmt& s) override { lvalue(s.lhs); visitExpr(s.rhs); }
-    void visit(const AssignNode& n) override { lvalue(n.lhs); visitExpr(n.rhs); }
+    void visit(const AssignStmt& s) override {
+        lvalue(s.lhs);
+        visitExpr(s.rhs);
+    }
+    void visit(const AssignNode& n) override {
+        lvalue(n.lhs);
+        visitExpr(n.rhs);
+    }
     void visit(const ForStmt& s) override {
         written.insert(s.var.get());
         note(s.var);
@@ -115,7 +133,7 @@ protected:
         visitExpr(s.count);
     }
 
-private:
+  private:
     void lvalue(const Expr& e) {
         if (const auto* r = e.as<VarRefNode>()) {
             written.insert(r->var.get());
@@ -147,8 +165,9 @@ private:
 };
 
 class CEmitter {
-public:
-    CEmitter(const Unit* unit, const Pool* pool, EmitOptions options) : unit_(unit), pool_(pool), opt_(options) {
+  public:
+    CEmitter(const Unit* unit, const Pool* pool, EmitOptions options)
+        : unit_(unit), pool_(pool), opt_(options) {
         if (unit_) id_ = cIdentifier(unit_->desc.name);
     }
 
@@ -162,11 +181,12 @@ public:
     std::string valueLiteral(const Type& t, const uint8_t* bytes);
     std::string stepSignature();
     bool rtpTunable(int32_t index) const {
-        return unit_ && index >= 0 && index < static_cast<int32_t>(unit_->desc.rtps.size()) && unit_->desc.rtps[index].tunable;
+        return unit_ && index >= 0 && index < static_cast<int32_t>(unit_->desc.rtps.size()) &&
+               unit_->desc.rtps[index].tunable;
     }
     const std::string& id() const { return id_; }
 
-private:
+  private:
     void stmt(const Stmt& s, int indent, std::string& out);
     void body(const BlockStmt& b, int indent, std::string& out);
     std::string tag(SrcLoc loc) const {
@@ -178,15 +198,17 @@ private:
         return k == 0 ? wide(e) : "dvrt_shl(" + wide(e) + ", " + std::to_string(k) + ")";
     }
     std::string modesArgs(MathModes m, const FxInfo& r) {
-        static const char* rnd[] = {"DVRT_ZERO", "DVRT_NEAREST", "DVRT_CEIL", "DVRT_FLOOR", "DVRT_SIMPLEST", "DVRT_ROUND", "DVRT_CONVERGENT"};
+        static const char* rnd[] = {"DVRT_ZERO",     "DVRT_NEAREST", "DVRT_CEIL",      "DVRT_FLOOR",
+                                    "DVRT_SIMPLEST", "DVRT_ROUND",   "DVRT_CONVERGENT"};
         int rr = (m.rounding >= 0 && m.rounding <= 6) ? m.rounding : 3;
         return std::string(rnd[rr]) + ", " + (m.overflow == OvfSaturate ? "DVRT_SAT" : "DVRT_WRAP") + ", " +
                std::to_string(r.wl) + ", " + (r.sgn ? "1" : "0");
     }
     bool fitsWide(int bits) {
         if (bits <= kWideBits) return true;
-        userError("an intermediate of " + std::to_string(bits) +
-                  " bits (operand words plus binary-point shift) exceeds the 126 bits generated code computes in");
+        userError(
+            "an intermediate of " + std::to_string(bits) +
+            " bits (operand words plus binary-point shift) exceeds the 126 bits generated code computes in");
         return false;
     }
     std::string toDouble(const Expr& e);
@@ -202,16 +224,21 @@ private:
 
 std::string CEmitter::cty(const Type& t) {
     switch (t.kind()) {
-        case TypeKind::Double: return "double";
-        case TypeKind::Single: return "float";
-        case TypeKind::Boolean: return "dv_bool_t";
-        case TypeKind::Integer: return std::string(t.isSigned() ? "int" : "uint") + std::to_string(t.bits()) + "_t";
+        case TypeKind::Double:
+            return "double";
+        case TypeKind::Single:
+            return "float";
+        case TypeKind::Boolean:
+            return "dv_bool_t";
+        case TypeKind::Integer:
+            return std::string(t.isSigned() ? "int" : "uint") + std::to_string(t.bits()) + "_t";
         case TypeKind::FixedPoint: {
             if (t.isScaledDouble()) return "double";
             int wl = t.bits();
             if (wl > 64) {
                 userError("fixed-point word length " + std::to_string(wl) +
-                          " is above 64 bits, which generated code does not support (" + typeDisplayName(t) + ")");
+                          " is above 64 bits, which generated code does not support (" + typeDisplayName(t) +
+                          ")");
                 return "int64_t";
             }
             int c = wl <= 8 ? 8 : wl <= 16 ? 16 : wl <= 32 ? 32 : 64;
@@ -226,8 +253,10 @@ std::string CEmitter::cty(const Type& t) {
             return "dv_complex_" + b;
         }
         case TypeKind::Matrix:
-        case TypeKind::Pointer: return cty(t.elem()) + "*";
-        case TypeKind::Void: return "void";
+        case TypeKind::Pointer:
+            return cty(t.elem()) + "*";
+        case TypeKind::Void:
+            return "void";
         default:
             client_assertion_failed("emit_c", __LINE__, "type is defined");
             return "void";
@@ -236,12 +265,14 @@ std::string CEmitter::cty(const Type& t) {
 
 std::string doubleLiteral(double v, bool single) {
     if (std::isnan(v)) return single ? "((float)NAN)" : "((double)NAN)";
-    if (std::isinf(v)) return v < 0 ? (single ? "(-(float)INFINITY)" : "(-(double)INFINITY)")
-                                    : (single ? "((float)INFINITY)" : "((double)INFINITY)");
+    if (std::isinf(v))
+        return v < 0 ? (single ? "(-(float)INFINITY)" : "(-(double)INFINITY)")
+                     : (single ? "((float)INFINITY)" : "((double)INFINITY)");
     char buf[64];
     for (int prec = 1; prec <= 17; ++prec) {
         std::snprintf(buf, sizeof buf, "%.*g", prec, v);
-        if (single ? (std::strtof(buf, nullptr) == static_cast<float>(v)) : (std::strtod(buf, nullptr) == v)) break;
+        if (single ? (std::strtof(buf, nullptr) == static_cast<float>(v)) : (std::strtod(buf, nullptr) == v))
+            break;
     }
     std::string s = buf;
     if (s.find_first_of(".en") == std::string::npos) s += ".0";
@@ -282,11 +313,16 @@ std::string CEmitter::constant(const ConstNode& c) {
 std::string CEmitter::varName(const Var& v) {
     switch (v->kind) {
         case VarKind::Local:
-        case VarKind::Param: return v.name();
-        case VarKind::Input: return "u" + std::to_string(v->index);
-        case VarKind::Output: return "y" + std::to_string(v->index);
-        case VarKind::InputDims: return "u" + std::to_string(v->index) + "_dims";
-        case VarKind::OutputDims: return "y" + std::to_string(v->index) + "_dims";
+        case VarKind::Param:
+            return v.name();
+        case VarKind::Input:
+            return "u" + std::to_string(v->index);
+        case VarKind::Output:
+            return "y" + std::to_string(v->index);
+        case VarKind::InputDims:
+            return "u" + std::to_string(v->index) + "_dims";
+        case VarKind::OutputDims:
+            return "y" + std::to_string(v->index) + "_dims";
         case VarKind::Rtp:
             if (!unit_) client_assertion_failed("emit_c", __LINE__, "run-time parameters belong to a unit");
             return rtpTunable(v->index) ? id_ + "_" + v.name() : v.name();
@@ -312,7 +348,8 @@ std::string CEmitter::convert(const Expr& a, const Type& T, MathModes m, bool ta
     if (T.isComplex()) {
         Type tb = T.elem();
         if (S.isComplex())
-            return "((" + cty(T) + "){" + stripParens(convert(ComplexPartNode::make(a, 0), tb, m, targetCast)) + ", " +
+            return "((" + cty(T) + "){" +
+                   stripParens(convert(ComplexPartNode::make(a, 0), tb, m, targetCast)) + ", " +
                    stripParens(convert(ComplexPartNode::make(a, 1), tb, m, targetCast)) + "})";
         return "((" + cty(T) + "){" + stripParens(convert(a, tb, m, targetCast)) + ", 0})";
     }
@@ -329,14 +366,15 @@ std::string CEmitter::convert(const Expr& a, const Type& T, MathModes m, bool ta
         return T.kind() == TypeKind::Single ? "(float)" + d : d;
     }
     if (T.kind() == TypeKind::Boolean) {
-        if (const auto* k = a.as<ConstNode>()) return (isFloatish(S) ? k->value != 0.0 : k->stored != 0) ? "1" : "0";
+        if (const auto* k = a.as<ConstNode>())
+            return (isFloatish(S) ? k->value != 0.0 : k->stored != 0) ? "1" : "0";
         return "(" + expr(a) + " != 0)";
     }
     FxInfo r = fxInfo(T);
     std::string ct = cty(T);
     if (isFloatish(S))
-        return "(" + ct + ")dvrt_from_double(" + stripParens(toDouble(a)) + ", " + std::to_string(r.exp) + ", " +
-               modesArgs(m, r) + ")";
+        return "(" + ct + ")dvrt_from_double(" + stripParens(toDouble(a)) + ", " + std::to_string(r.exp) +
+               ", " + modesArgs(m, r) + ")";
     FxInfo s = fxInfo(S);
     int k = s.exp - r.exp;
     if (k >= 0 && k <= 64 && minOf(s) * pow2(k) >= minOf(r) && maxOf(s) * pow2(k) <= maxOf(r)) {
@@ -354,10 +392,14 @@ std::string CEmitter::compare(const BinaryNode& n) {
         Type ct = ta.isComplex() ? ta : tb;
         std::string A = convert(n.a, ct, n.modes, false), B = convert(n.b, ct, n.modes, false);
         Expr ea = n.a, eb = n.b;
-        std::string ar = expr(ComplexPartNode::make(ta.isComplex() ? n.a : CastNode::make(n.a, ct, n.modes), 0));
-        std::string ai = expr(ComplexPartNode::make(ta.isComplex() ? n.a : CastNode::make(n.a, ct, n.modes), 1));
-        std::string br = expr(ComplexPartNode::make(tb.isComplex() ? n.b : CastNode::make(n.b, ct, n.modes), 0));
-        std::string bi = expr(ComplexPartNode::make(tb.isComplex() ? n.b : CastNode::make(n.b, ct, n.modes), 1));
+        std::string ar =
+            expr(ComplexPartNode::make(ta.isComplex() ? n.a : CastNode::make(n.a, ct, n.modes), 0));
+        std::string ai =
+            expr(ComplexPartNode::make(ta.isComplex() ? n.a : CastNode::make(n.a, ct, n.modes), 1));
+        std::string br =
+            expr(ComplexPartNode::make(tb.isComplex() ? n.b : CastNode::make(n.b, ct, n.modes), 0));
+        std::string bi =
+            expr(ComplexPartNode::make(tb.isComplex() ? n.b : CastNode::make(n.b, ct, n.modes), 1));
         if (n.op == BinaryOp::Eq) return "(" + ar + " == " + br + " && " + ai + " == " + bi + ")";
         return "(" + ar + " != " + br + " || " + ai + " != " + bi + ")";
     }
@@ -378,19 +420,40 @@ std::string CEmitter::compare(const BinaryNode& n) {
         __int128 lo = minOf(f), hi = maxOf(f), v = k->stored;
         BinaryOp o = n.op;
         if (!constOnRight) {  // c op x  ->  x op' c
-            if (o == BinaryOp::Lt) o = BinaryOp::Gt;
-            else if (o == BinaryOp::Gt) o = BinaryOp::Lt;
-            else if (o == BinaryOp::Le) o = BinaryOp::Ge;
-            else if (o == BinaryOp::Ge) o = BinaryOp::Le;
+            if (o == BinaryOp::Lt)
+                o = BinaryOp::Gt;
+            else if (o == BinaryOp::Gt)
+                o = BinaryOp::Lt;
+            else if (o == BinaryOp::Le)
+                o = BinaryOp::Ge;
+            else if (o == BinaryOp::Ge)
+                o = BinaryOp::Le;
         }
         switch (o) {
-            case BinaryOp::Lt: if (v <= lo) return "0"; if (v > hi) return "1"; break;
-            case BinaryOp::Le: if (v < lo) return "0"; if (v >= hi) return "1"; break;
-            case BinaryOp::Gt: if (v >= hi) return "0"; if (v < lo) return "1"; break;
-            case BinaryOp::Ge: if (v > hi) return "0"; if (v <= lo) return "1"; break;
-            case BinaryOp::Eq: if (v < lo || v > hi) return "0"; break;
-            case BinaryOp::Ne: if (v < lo || v > hi) return "1"; break;
-            default: break;
+            case BinaryOp::Lt:
+                if (v <= lo) return "0";
+                if (v > hi) return "1";
+                break;
+            case BinaryOp::Le:
+                if (v < lo) return "0";
+                if (v >= hi) return "1";
+                break;
+            case BinaryOp::Gt:
+                if (v >= hi) return "0";
+                if (v < lo) return "1";
+                break;
+            case BinaryOp::Ge:
+                if (v > hi) return "0";
+                if (v <= lo) return "1";
+                break;
+            case BinaryOp::Eq:
+                if (v < lo || v > hi) return "0";
+                break;
+            case BinaryOp::Ne:
+                if (v < lo || v > hi) return "1";
+                break;
+            default:
+                break;
         }
         return "";
     };
@@ -442,20 +505,23 @@ std::string CEmitter::binary(const BinaryNode& n) {
         if (n.op == BinaryOp::Add) return lit + ar + " + " + br + ", " + ai + " + " + bi + "})";
         if (n.op == BinaryOp::Sub) return lit + ar + " - " + br + ", " + ai + " - " + bi + "})";
         if (n.op == BinaryOp::Mul)
-            return lit + ar + " * " + br + " - " + ai + " * " + bi + ", " + ar + " * " + bi + " + " + ai + " * " + br + "})";
+            return lit + ar + " * " + br + " - " + ai + " * " + bi + ", " + ar + " * " + bi + " + " + ai +
+                   " * " + br + "})";
         userError("complex division is not supported in generated code");
         return "0";
     }
     if (isFloatish(R)) {
         Type ft = R.isScaledDouble() ? Type::doubleT() : R;
-        return "(" + convert(n.a, ft, n.modes, false) + " " + op + " " + convert(n.b, ft, n.modes, false) + ")";
+        return "(" + convert(n.a, ft, n.modes, false) + " " + op + " " + convert(n.b, ft, n.modes, false) +
+               ")";
     }
     Type ta = n.a.type(), tb = n.b.type();
     FxInfo r = fxInfo(R);
     std::string ct = cty(R);
     if (isFloatish(ta) || isFloatish(tb)) {
         std::string v = "(" + stripParens(toDouble(n.a)) + " " + op + " " + stripParens(toDouble(n.b)) + ")";
-        return "(" + ct + ")dvrt_from_double(" + v + ", " + std::to_string(r.exp) + ", " + modesArgs(n.modes, r) + ")";
+        return "(" + ct + ")dvrt_from_double(" + v + ", " + std::to_string(r.exp) + ", " +
+               modesArgs(n.modes, r) + ")";
     }
     // Index arithmetic and full-width integer arithmetic of one type map onto C directly.
     if (n.modes.overflow == OvfIndex) return "(" + expr(n.a) + " " + op + " " + expr(n.b) + ")";
@@ -469,7 +535,8 @@ std::string CEmitter::binary(const BinaryNode& n) {
             std::string u = "uint" + std::to_string(R.bits()) + "_t";
             return "(" + ct + ")((" + u + ")" + expr(n.a) + " " + op + " (" + u + ")" + expr(n.b) + ")";
         }
-        bool truncates = n.modes.rounding == RndZero || n.modes.rounding == RndFloor || n.modes.rounding == RndSimplest;
+        bool truncates =
+            n.modes.rounding == RndZero || n.modes.rounding == RndFloor || n.modes.rounding == RndSimplest;
         if (!R.isSigned() && nonzeroConst && ((n.op == BinaryOp::Div && truncates) || n.op == BinaryOp::Mod))
             return "(" + expr(n.a) + " " + op + " " + expr(n.b) + ")";
     }
@@ -481,31 +548,34 @@ std::string CEmitter::binary(const BinaryNode& n) {
             int shift = e - r.exp;
             int bits = std::max(fa.wl + fa.exp - e, fb.wl + fb.exp - e) + 1;
             if (!fitsWide(bits + std::max(shift, 0)) || !fitsWide(-shift)) return "0";
-            return "(" + ct + ")dvrt_quantize(" + shifted(n.a, fa.exp - e) + " " + op + " " + shifted(n.b, fb.exp - e) +
-                   ", " + std::to_string(shift) + ", " + modesArgs(n.modes, r) + ")";
+            return "(" + ct + ")dvrt_quantize(" + shifted(n.a, fa.exp - e) + " " + op + " " +
+                   shifted(n.b, fb.exp - e) + ", " + std::to_string(shift) + ", " + modesArgs(n.modes, r) +
+                   ")";
         }
         case BinaryOp::Mul: {
             int shift = fa.exp + fb.exp - r.exp;
             if (!fitsWide(fa.wl + fb.wl + std::max(shift, 0)) || !fitsWide(-shift)) return "0";
-            return "(" + ct + ")dvrt_quantize(" + wide(n.a) + " * " + wide(n.b) + ", " + std::to_string(shift) + ", " +
-                   modesArgs(n.modes, r) + ")";
+            return "(" + ct + ")dvrt_quantize(" + wide(n.a) + " * " + wide(n.b) + ", " +
+                   std::to_string(shift) + ", " + modesArgs(n.modes, r) + ")";
         }
         case BinaryOp::Div: {
             int shift = fa.exp - fb.exp - r.exp;
             if (!fitsWide(fa.wl + std::max(shift, 0)) || !fitsWide(fb.wl + std::max(-shift, 0))) return "0";
-            return "(" + ct + ")dvrt_divide(" + wide(n.a) + ", " + wide(n.b) + ", " + std::to_string(shift) + ", " +
-                   modesArgs(n.modes, r) + ")";
+            return "(" + ct + ")dvrt_divide(" + wide(n.a) + ", " + wide(n.b) + ", " + std::to_string(shift) +
+                   ", " + modesArgs(n.modes, r) + ")";
         }
         case BinaryOp::Mod: {
             if (fa.exp != 0 || fb.exp != 0 || r.exp != 0) {
-                userError("remainder of fixed-point values with fraction bits is not supported in generated code");
+                userError(
+                    "remainder of fixed-point values with fraction bits is not supported in generated code");
                 return "0";
             }
             return "(" + ct + ")dvrt_overflow(dvrt_rem(" + wide(n.a) + ", " + wide(n.b) + "), " +
-                   (n.modes.overflow == OvfSaturate ? "DVRT_SAT" : "DVRT_WRAP") + ", " + std::to_string(r.wl) + ", " +
-                   (r.sgn ? "1" : "0") + ")";
+                   (n.modes.overflow == OvfSaturate ? "DVRT_SAT" : "DVRT_WRAP") + ", " +
+                   std::to_string(r.wl) + ", " + (r.sgn ? "1" : "0") + ")";
         }
-        default: break;
+        default:
+            break;
     }
     client_assertion_failed("emit_c", __LINE__, "arithmetic operator");
     return "0";
@@ -515,7 +585,8 @@ std::string CEmitter::call(const CallNode& n) {
     const Type& R = n.type;
     if (n.callKind == CallKind::TargetLib) {
         std::vector<std::string> args;
-        for (auto& a : n.args) args.push_back(stripParens(convert(a, R, n.modes, false)));
+        for (auto& a : n.args)
+            args.push_back(stripParens(convert(a, R, n.modes, false)));
         if (R.isFloat()) {
             bool single = R.kind() == TypeKind::Single;
             std::string name = n.name;
@@ -523,7 +594,8 @@ std::string CEmitter::call(const CallNode& n) {
             if (name == "min") name = "fmin";
             if (single) name += "f";
             std::string s = name + "(";
-            for (size_t i = 0; i < args.size(); ++i) s += (i ? ", " : "") + args[i];
+            for (size_t i = 0; i < args.size(); ++i)
+                s += (i ? ", " : "") + args[i];
             return s + ")";
         }
         if ((n.name == "max" || n.name == "min") && args.size() == 2) {
@@ -547,8 +619,8 @@ std::string CEmitter::call(const CallNode& n) {
             FxInfo fa = fxInfo(a.type());
             int k = fa.exp - 2 * r.exp;
             if (!fitsWide(fa.wl + std::max(k, 0) + 1)) return "0";
-            return "(" + cty(R) + ")dvrt_sqrt(" + wide(a) + ", " + std::to_string(fa.exp) + ", " + std::to_string(r.exp) +
-                   ", " + modesArgs(n.modes, r) + ")";
+            return "(" + cty(R) + ")dvrt_sqrt(" + wide(a) + ", " + std::to_string(fa.exp) + ", " +
+                   std::to_string(r.exp) + ", " + modesArgs(n.modes, r) + ")";
         }
         std::string s;
         for (auto& a : n.args) {
@@ -568,9 +640,12 @@ std::string CEmitter::call(const CallNode& n) {
         const Expr& a = n.args[i];
         Type pt = f->params[i].type();
         std::string A;
-        if (pt.isPointer() && !a.type().isMatrix() && !a.type().isPointer()) A = "&" + expr(a);
-        else if (pt.isMatrix() || pt.isPointer()) A = expr(a);
-        else A = stripParens(convert(a, pt, n.modes, false));
+        if (pt.isPointer() && !a.type().isMatrix() && !a.type().isPointer())
+            A = "&" + expr(a);
+        else if (pt.isMatrix() || pt.isPointer())
+            A = expr(a);
+        else
+            A = stripParens(convert(a, pt, n.modes, false));
         s += (i ? ", " : "") + A;
     }
     return s + ")";
@@ -582,8 +657,10 @@ std::string CEmitter::expr(const Expr& e) {
         return "0";
     }
     switch (e->kind) {
-        case ExprKind::Const: return constant(*e.as<ConstNode>());
-        case ExprKind::VarRef: return varName(e.as<VarRefNode>()->var);
+        case ExprKind::Const:
+            return constant(*e.as<ConstNode>());
+        case ExprKind::VarRef:
+            return varName(e.as<VarRefNode>()->var);
         case ExprKind::Element: {
             const auto* n = e.as<ElementNode>();
             return expr(n->base) + "[" + stripParens(expr(n->index)) + "]";
@@ -599,21 +676,25 @@ std::string CEmitter::expr(const Expr& e) {
             const Type& R = n->type;
             if (R.isComplex()) {
                 Expr A = n->a.type().sameAs(R) ? n->a : CastNode::make(n->a, R, n->modes);
-                return "((" + cty(R) + "){-" + expr(ComplexPartNode::make(A, 0)) + ", -" + expr(ComplexPartNode::make(A, 1)) + "})";
+                return "((" + cty(R) + "){-" + expr(ComplexPartNode::make(A, 0)) + ", -" +
+                       expr(ComplexPartNode::make(A, 1)) + "})";
             }
-            if (isFloatish(R)) return "(-" + convert(n->a, R.isScaledDouble() ? Type::doubleT() : R, n->modes, false) + ")";
+            if (isFloatish(R))
+                return "(-" + convert(n->a, R.isScaledDouble() ? Type::doubleT() : R, n->modes, false) + ")";
             if (n->modes.overflow == OvfIndex) return "(-" + expr(n->a) + ")";
             if (isFloatish(n->a.type())) {
                 FxInfo r = fxInfo(R);
-                return "(" + cty(R) + ")dvrt_from_double(-" + toDouble(n->a) + ", " + std::to_string(r.exp) + ", " +
-                       modesArgs(n->modes, r) + ")";
+                return "(" + cty(R) + ")dvrt_from_double(-" + toDouble(n->a) + ", " + std::to_string(r.exp) +
+                       ", " + modesArgs(n->modes, r) + ")";
             }
             FxInfo fa = fxInfo(n->a.type()), r = fxInfo(R);
             int shift = fa.exp - r.exp;
             if (!fitsWide(fa.wl + 1 + std::max(shift, 0)) || !fitsWide(-shift)) return "0";
-            return "(" + cty(R) + ")dvrt_quantize(-" + wide(n->a) + ", " + std::to_string(shift) + ", " + modesArgs(n->modes, r) + ")";
+            return "(" + cty(R) + ")dvrt_quantize(-" + wide(n->a) + ", " + std::to_string(shift) + ", " +
+                   modesArgs(n->modes, r) + ")";
         }
-        case ExprKind::Binary: return binary(*e.as<BinaryNode>());
+        case ExprKind::Binary:
+            return binary(*e.as<BinaryNode>());
         case ExprKind::Cast: {
             const auto* n = e.as<CastNode>();
             return convert(n->a, n->type, n->modes, n->targetCast);
@@ -625,18 +706,20 @@ std::string CEmitter::expr(const Expr& e) {
             // exponent scales the value.
             if (n->type.isScaledDouble() && n->a.type().isScaledDouble() && !n->type.isComplex() &&
                 n->type.exponent() != n->a.type().exponent())
-                return "ldexp(" + expr(n->a) + ", " + std::to_string(n->type.exponent() - n->a.type().exponent()) + ")";
+                return "ldexp(" + expr(n->a) + ", " +
+                       std::to_string(n->type.exponent() - n->a.type().exponent()) + ")";
             if (from == to) return expr(n->a);
             if (n->type.isComplex())
-                return "((" + to + "){(" + cty(n->type.elem()) + ")" + expr(ComplexPartNode::make(n->a, 0)) + ", (" +
-                       cty(n->type.elem()) + ")" + expr(ComplexPartNode::make(n->a, 1)) + "})";
+                return "((" + to + "){(" + cty(n->type.elem()) + ")" + expr(ComplexPartNode::make(n->a, 0)) +
+                       ", (" + cty(n->type.elem()) + ")" + expr(ComplexPartNode::make(n->a, 1)) + "})";
             return "(" + to + ")" + expr(n->a);
         }
         case ExprKind::Select: {
             const auto* n = e.as<SelectNode>();
             return "(" + expr(n->cond) + " ? " + expr(n->a) + " : " + expr(n->b) + ")";
         }
-        case ExprKind::Call: return call(*e.as<CallNode>());
+        case ExprKind::Call:
+            return call(*e.as<CallNode>());
         case ExprKind::Assign: {
             const auto* n = e.as<AssignNode>();
             return "(" + expr(n->lhs) + " = " + stripParens(expr(n->rhs)) + ")";
@@ -646,32 +729,43 @@ std::string CEmitter::expr(const Expr& e) {
 }
 
 void CEmitter::body(const BlockStmt& b, int indent, std::string& out) {
-    for (auto& s : b.body) stmt(s, indent, out);
+    for (auto& s : b.body)
+        stmt(s, indent, out);
 }
 
 void CEmitter::stmt(const Stmt& s, int indent, std::string& out) {
     std::string pad(indent * 4, ' ');
     switch (s->kind) {
-        case StmtKind::Block: body(*s->as<BlockStmt>(), indent, out); break;
+        case StmtKind::Block:
+            body(*s->as<BlockStmt>(), indent, out);
+            break;
         case StmtKind::Assign: {
             const auto* a = s->as<AssignStmt>();
             out += pad + expr(a->lhs) + " = " + stripParens(expr(a->rhs)) + ";" + tag(s->loc) + "\n";
             break;
         }
-        case StmtKind::Eval: out += pad + stripParens(expr(s->as<EvalStmt>()->e)) + ";" + tag(s->loc) + "\n"; break;
-        case StmtKind::Comment: out += pad + "/* " + commentText(s->as<CommentStmt>()->text) + " */" + tag(s->loc) + "\n"; break;
+        case StmtKind::Eval:
+            out += pad + stripParens(expr(s->as<EvalStmt>()->e)) + ";" + tag(s->loc) + "\n";
+            break;
+        case StmtKind::Comment:
+            out += pad + "/* " + commentText(s->as<CommentStmt>()->text) + " */" + tag(s->loc) + "\n";
+            break;
         case StmtKind::For: {
             const auto* f = s->as<ForStmt>();
             if (!f->comment.empty()) out += pad + "/* " + commentText(f->comment) + " */\n";
             std::string v = varName(f->var);
             std::string step;
             const auto* k = f->step.as<ConstNode>();
-            if (k && k->stored == 1) step = v + "++";
-            else if (k && k->stored == -1) step = v + "--";
-            else if (k && k->stored < 0) step = v + " -= " + i128ToString(-k->stored);
-            else step = v + " += " + stripParens(expr(f->step));
-            out += pad + "for (" + v + " = " + stripParens(expr(f->init)) + "; " + stripParens(expr(f->cond)) + "; " + step +
-                   ") {" + tag(s->loc) + "\n";
+            if (k && k->stored == 1)
+                step = v + "++";
+            else if (k && k->stored == -1)
+                step = v + "--";
+            else if (k && k->stored < 0)
+                step = v + " -= " + i128ToString(-k->stored);
+            else
+                step = v + " += " + stripParens(expr(f->step));
+            out += pad + "for (" + v + " = " + stripParens(expr(f->init)) + "; " +
+                   stripParens(expr(f->cond)) + "; " + step + ") {" + tag(s->loc) + "\n";
             body(*f->body, indent + 1, out);
             out += pad + "}  /* for " + v + " */\n";
             break;
@@ -700,14 +794,15 @@ void CEmitter::stmt(const Stmt& s, int indent, std::string& out) {
         case StmtKind::SizeCheck: {
             const auto* c = s->as<SizeCheckStmt>();
             out += pad + "if (" + expr(c->a) + " != " + expr(c->b) + ") {" + tag(s->loc) + "\n";
-            out += pad + "    " + (id_.empty() ? std::string("dravo_common") : id_) + "_sizeCheckFailures++;\n";
+            out +=
+                pad + "    " + (id_.empty() ? std::string("dravo_common") : id_) + "_sizeCheckFailures++;\n";
             out += pad + "}\n";
             break;
         }
         case StmtKind::MatrixCopy: {
             const auto* c = s->as<MatrixCopyStmt>();
-            out += pad + "memcpy(" + expr(c->dst) + ", " + expr(c->src) + ", (size_t)" + expr(c->count) + " * sizeof(" +
-                   cty(c->dst.type().elem()) + "));" + tag(s->loc) + "\n";
+            out += pad + "memcpy(" + expr(c->dst) + ", " + expr(c->src) + ", (size_t)" + expr(c->count) +
+                   " * sizeof(" + cty(c->dst.type().elem()) + "));" + tag(s->loc) + "\n";
             break;
         }
     }
@@ -716,8 +811,8 @@ void CEmitter::stmt(const Stmt& s, int indent, std::string& out) {
 std::string CEmitter::signature(const Function& f, bool isStatic) {
     UseCollector uses;
     uses.visitBody(*f.body);
-    std::string s = std::string(isStatic ? "static " : "") + (f.returnType.defined() ? cty(f.returnType) : "void") + " " +
-                    f.name + "(";
+    std::string s = std::string(isStatic ? "static " : "") +
+                    (f.returnType.defined() ? cty(f.returnType) : "void") + " " + f.name + "(";
     if (f.params.empty()) s += "void";
     for (size_t i = 0; i < f.params.size(); ++i) {
         const Var& p = f.params[i];
@@ -750,7 +845,8 @@ std::string CEmitter::stepSignature() {
         if (d.outputs[i].variableSize) ps.push_back("int32_t* y" + std::to_string(i) + "_dims");
     }
     if (ps.empty()) ps.push_back("void");
-    for (size_t i = 0; i < ps.size(); ++i) s += (i ? ", " : "") + ps[i];
+    for (size_t i = 0; i < ps.size(); ++i)
+        s += (i ? ", " : "") + ps[i];
     return s + ")";
 }
 
@@ -765,7 +861,8 @@ std::string CEmitter::function(const Function& f, const std::string& sig, const 
         std::string init;
         if (l->init) init = stripParens(expr(l->init));
         if (t.isMatrix()) {
-            out += "    " + cty(t.elem()) + " " + l.name() + "[" + std::to_string(std::max<int64_t>(t.length(), 1)) + "] = {" +
+            out += "    " + cty(t.elem()) + " " + l.name() + "[" +
+                   std::to_string(std::max<int64_t>(t.length(), 1)) + "] = {" +
                    (t.elem().isComplex() ? "{0, 0}" : "0") + "};\n";
         } else {
             if (init.empty()) init = t.isComplex() ? "{0, 0}" : "0";
@@ -795,7 +892,12 @@ std::string CEmitter::valueLiteral(const Type& t, const uint8_t* p) {
         size_t sz = 0;
         Type b = t.elem();
         std::string c = cty(b);
-        sz = c == "double" ? 8 : c == "float" ? 4 : (b.bits() <= 8 ? 1 : b.bits() <= 16 ? 2 : b.bits() <= 32 ? 4 : 8);
+        sz = c == "double"  ? 8
+             : c == "float" ? 4
+                            : (b.bits() <= 8    ? 1
+                               : b.bits() <= 16 ? 2
+                               : b.bits() <= 32 ? 4
+                                                : 8);
         return "{" + valueLiteral(b, p) + ", " + valueLiteral(b, p + sz) + "}";
     }
     if (t.kind() == TypeKind::Double || t.isScaledDouble()) {
@@ -811,7 +913,8 @@ std::string CEmitter::valueLiteral(const Type& t, const uint8_t* p) {
     FxInfo f = fxInfo(t);
     int bytes = f.wl <= 8 ? 1 : f.wl <= 16 ? 2 : f.wl <= 32 ? 4 : f.wl <= 64 ? 8 : 16;
     unsigned __int128 u = 0;
-    for (int i = bytes - 1; i >= 0; --i) u = (u << 8) | p[i];
+    for (int i = bytes - 1; i >= 0; --i)
+        u = (u << 8) | p[i];
     __int128 v = static_cast<__int128>(u);
     if (f.sgn && bytes < 16 && (u >> (bytes * 8 - 1)) & 1) v -= pow2(bytes * 8);
     return intLiteral(v, t);
@@ -861,8 +964,9 @@ std::vector<EmittedFile> emitUnit(const Unit& unit, const EmitOptions& options) 
             std::string vals;
             size_t n = static_cast<size_t>(std::max(r.width, 1));
             for (size_t i = 0; i < n; ++i) {
-                std::string lit = (i + 1) * sz <= r.bytes.size() ? em.valueLiteral(r.elemType, r.bytes.data() + i * sz)
-                                                                  : (r.elemType.isComplex() ? "{0, 0}" : "0");
+                std::string lit = (i + 1) * sz <= r.bytes.size()
+                                      ? em.valueLiteral(r.elemType, r.bytes.data() + i * sz)
+                                      : (r.elemType.isComplex() ? "{0, 0}" : "0");
                 vals += (i ? (i % 8 == 0 ? ",\n    " : ", ") : "") + lit;
             }
             std::string ty = em.cty(r.elemType);
@@ -871,14 +975,15 @@ std::vector<EmittedFile> emitUnit(const Unit& unit, const EmitOptions& options) 
             rtps += "/* \"" + commentText(r.name) + "\" */\n";
             if (r.tunable) {
                 rtps += ty + " " + arr + " = {\n    " + vals + "\n};\n";
-                hdrTunables += "extern " + ty + " " + arr + ";  /* \"" + commentText(r.name) + "\", tunable */\n";
+                hdrTunables +=
+                    "extern " + ty + " " + arr + ";  /* \"" + commentText(r.name) + "\", tunable */\n";
             } else {
                 rtps += "static const " + ty + " " + arr + " = {\n    " + vals + "\n};\n";
             }
         } else if (v->kind == VarKind::DWork) {
             const DataDesc& w = d.dworks[v->index];
-            dws += "static " + em.cty(w.elemType) + " " + em.varName(v) + "[" + std::to_string(std::max(w.width, 1)) +
-                   "];  /* \"" + commentText(w.name) + "\" */\n";
+            dws += "static " + em.cty(w.elemType) + " " + em.varName(v) + "[" +
+                   std::to_string(std::max(w.width, 1)) + "];  /* \"" + commentText(w.name) + "\" */\n";
         }
     }
     if (!rtps.empty()) c += "/* Run-time parameters, with the values the simulation used. */\n" + rtps + "\n";
@@ -897,15 +1002,19 @@ std::vector<EmittedFile> emitUnit(const Unit& unit, const EmitOptions& options) 
     c += fn(unit.terminate, "void " + id + "_terminate(void)");
 
     std::string guard = id;
-    for (auto& ch : guard) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+    for (auto& ch : guard)
+        ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
     std::string h;
     h += "/* Generated code for block instance \"" + commentText(d.name) + "\". */\n";
-    h += "#ifndef " + guard + "_H\n#define " + guard + "_H\n\n#include <stdint.h>\n\n#include \"dravo_rt.h\"\n\n";
+    h += "#ifndef " + guard + "_H\n#define " + guard +
+         "_H\n\n#include <stdint.h>\n\n#include \"dravo_rt.h\"\n\n";
     h += "void " + id + "_start(void);\n";
     h += em.stepSignature() + ";\n";
     h += "void " + id + "_terminate(void);\n\n";
-    h += "/* Number of failed run-time size checks since load. */\nextern int32_t " + id + "_sizeCheckFailures;\n";
-    if (!hdrTunables.empty()) h += "\n/* Tunable run-time parameters: the caller may change them between steps. */\n" + hdrTunables;
+    h += "/* Number of failed run-time size checks since load. */\nextern int32_t " + id +
+         "_sizeCheckFailures;\n";
+    if (!hdrTunables.empty())
+        h += "\n/* Tunable run-time parameters: the caller may change them between steps. */\n" + hdrTunables;
     h += "\n#endif /* " + guard + "_H */\n";
 
     if (generationFailed()) return {};
@@ -914,9 +1023,13 @@ std::vector<EmittedFile> emitUnit(const Unit& unit, const EmitOptions& options) 
 
 std::vector<EmittedFile> emitCommon(const Pool& pool, const EmitOptions& options) {
     CEmitter em(nullptr, &pool, options);
-    std::string h = "/* Utility functions shared by the generated units. */\n#ifndef DRAVO_COMMON_H\n#define DRAVO_COMMON_H\n\n"
-                    "#include <stdint.h>\n\n#include \"dravo_rt.h\"\n\n";
-    std::string c = "/* Utility functions shared by the generated units. */\n#include \"dravo_common.h\"\n\n#include <math.h>\n#include <string.h>\n\n";
+    std::string h =
+        "/* Utility functions shared by the generated units. */\n#ifndef DRAVO_COMMON_H\n#define "
+        "DRAVO_COMMON_H\n\n"
+        "#include <stdint.h>\n\n#include \"dravo_rt.h\"\n\n";
+    std::string c =
+        "/* Utility functions shared by the generated units. */\n#include \"dravo_common.h\"\n\n#include "
+        "<math.h>\n#include <string.h>\n\n";
     for (auto& f : pool.functions()) {
         std::string sig = em.signature(*f, false);
         h += sig + ";\n";

@@ -31,7 +31,8 @@ Expr SimpleConstructionFacade::logicalAndE(const Expr& a, const Expr& b) const {
 Expr SimpleConstructionFacade::logicalOrE(const Expr& a, const Expr& b) const {
     return BinaryNode::make(BinaryOp::Or, a, b, {}, modes_);
 }
-Expr SimpleConstructionFacade::logicalConditionE(const Expr& cond, const Expr& whenTrue, const Expr& whenFalse) const {
+Expr SimpleConstructionFacade::logicalConditionE(const Expr& cond, const Expr& whenTrue,
+                                                 const Expr& whenFalse) const {
     return SelectNode::make(cond, whenTrue, whenFalse);
 }
 
@@ -48,9 +49,13 @@ Expr SimpleConstructionFacade::castE(const Expr& a, const Type& type) const {
     return CastNode::make(a, type, modes_);
 }
 
-Expr SimpleConstructionFacade::constE(const Type& type, double value) const { return ConstNode::makeValue(type, value); }
+Expr SimpleConstructionFacade::constE(const Type& type, double value) const {
+    return ConstNode::makeValue(type, value);
+}
 
-Expr SimpleConstructionFacade::derefE(const Expr& pointer) const { return ElementNode::make(pointer, sint32C(0)); }
+Expr SimpleConstructionFacade::derefE(const Expr& pointer) const {
+    return ElementNode::make(pointer, sint32C(0));
+}
 Expr SimpleConstructionFacade::elementE(const Expr& matrix, const Expr& index) const {
     return ElementNode::make(matrix, index);
 }

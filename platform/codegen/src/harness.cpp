@@ -22,7 +22,8 @@ namespace {
 
 std::string shellQuote(const std::string& s) {
     std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    for (char c : s)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return q + "'";
 }
 
@@ -65,20 +66,24 @@ std::string mainProgram(const Unit& u) {
         "/* Test driver: reads the inputs, runs the unit, writes the outputs. */\n"
         "#define _POSIX_C_SOURCE 199309L\n"
         "#include <stdio.h>\n#include <stdlib.h>\n#include <string.h>\n#include <time.h>\n\n"
-        "#include \"" + id + ".h\"\n\n"
+        "#include \"" +
+        id +
+        ".h\"\n\n"
         "static void* readAll(const char* path, size_t minBytes)\n{\n"
         "    FILE* f = fopen(path, \"rb\");\n    long n;\n    void* p;\n"
         "    if (!f) { perror(path); exit(3); }\n"
         "    fseek(f, 0, SEEK_END);\n    n = ftell(f);\n    fseek(f, 0, SEEK_SET);\n"
         "    p = calloc(1, (size_t)n > minBytes ? (size_t)n + 1 : minBytes + 1);\n"
-        "    if (!p || fread(p, 1, (size_t)n, f) != (size_t)n) { fprintf(stderr, \"cannot read %s\\n\", path); exit(3); }\n"
+        "    if (!p || fread(p, 1, (size_t)n, f) != (size_t)n) { fprintf(stderr, \"cannot read %s\\n\", "
+        "path); exit(3); }\n"
         "    fclose(f);\n    return p;\n}\n\n"
         "static void writeAll(const char* path, const void* p, size_t n)\n{\n"
         "    FILE* f = fopen(path, \"wb\");\n"
         "    if (!f || fwrite(p, 1, n, f) != n) { fprintf(stderr, \"cannot write %s\\n\", path); exit(3); }\n"
         "    fclose(f);\n}\n\n"
         "int main(int argc, char** argv)\n{\n"
-        "    int arg = 2;\n    long repeat, r;\n    struct timespec t0, t1;\n    double dt, total = 0.0, best = 0.0;\n"
+        "    int arg = 2;\n    long repeat, r;\n    struct timespec t0, t1;\n    double dt, total = 0.0, "
+        "best = 0.0;\n"
         "    FILE* stats;\n";
     int nargs = 2;
     for (size_t i = 0; i < d.inputs.size(); ++i) {
@@ -90,24 +95,29 @@ std::string mainProgram(const Unit& u) {
     for (size_t i = 0; i < d.outputs.size(); ++i) {
         std::string ct = cTypeName(d.outputs[i].elemType);
         s += "    " + ct + "* y" + std::to_string(i) + ";\n";
-        s += "    int32_t y" + std::to_string(i) + "_dims[" + std::to_string(std::max<size_t>(d.outputs[i].dims.size(), 1)) + "] = {0};\n";
+        s += "    int32_t y" + std::to_string(i) + "_dims[" +
+             std::to_string(std::max<size_t>(d.outputs[i].dims.size(), 1)) + "] = {0};\n";
         nargs += 2;
     }
-    s += "    if (argc != " + std::to_string(nargs + 1) + ") { fprintf(stderr, \"usage: wrong argument count\\n\"); return 2; }\n";
+    s += "    if (argc != " + std::to_string(nargs + 1) +
+         ") { fprintf(stderr, \"usage: wrong argument count\\n\"); return 2; }\n";
     s += "    repeat = atol(argv[1]);\n";
     for (size_t i = 0; i < d.inputs.size(); ++i) {
         std::string n = std::to_string(i);
         std::string ct = cTypeName(d.inputs[i].elemType);
-        s += "    u" + n + " = (" + ct + "*)readAll(argv[arg++], " + std::to_string(std::max(d.inputs[i].width, 1)) + " * sizeof(" + ct + "));\n";
+        s += "    u" + n + " = (" + ct + "*)readAll(argv[arg++], " +
+             std::to_string(std::max(d.inputs[i].width, 1)) + " * sizeof(" + ct + "));\n";
         if (d.inputs[i].variableSize) s += "    u" + n + "_dims = (int32_t*)readAll(argv[arg++], 64);\n";
     }
     for (size_t i = 0; i < d.outputs.size(); ++i) {
         std::string n = std::to_string(i);
         std::string ct = cTypeName(d.outputs[i].elemType);
-        s += "    y" + n + " = (" + ct + "*)calloc((size_t)" + std::to_string(std::max(d.outputs[i].width, 1)) + ", sizeof(" + ct + "));\n";
+        s += "    y" + n + " = (" + ct + "*)calloc((size_t)" +
+             std::to_string(std::max(d.outputs[i].width, 1)) + ", sizeof(" + ct + "));\n";
         s += "    if (!y" + n + ") return 3;\n";
         for (size_t k = 0; k < d.outputs[i].dims.size(); ++k)
-            s += "    y" + n + "_dims[" + std::to_string(k) + "] = " + std::to_string(d.outputs[i].dims[k]) + ";\n";
+            s += "    y" + n + "_dims[" + std::to_string(k) + "] = " + std::to_string(d.outputs[i].dims[k]) +
+                 ";\n";
     }
     std::string call = id + "_step(";
     std::vector<std::string> args;
@@ -119,7 +129,8 @@ std::string mainProgram(const Unit& u) {
         args.push_back("y" + std::to_string(i));
         if (d.outputs[i].variableSize) args.push_back("y" + std::to_string(i) + "_dims");
     }
-    for (size_t i = 0; i < args.size(); ++i) call += (i ? ", " : "") + args[i];
+    for (size_t i = 0; i < args.size(); ++i)
+        call += (i ? ", " : "") + args[i];
     call += ")";
     s += "    " + id + "_start();\n";
     // One step outside the timing when timing several: page faults of fresh buffers are not the code.
@@ -134,14 +145,16 @@ std::string mainProgram(const Unit& u) {
         std::string n = std::to_string(i);
         std::string ct = cTypeName(d.outputs[i].elemType);
         std::string count = "1";
-        for (size_t k = 0; k < d.outputs[i].dims.size(); ++k) count += " * (size_t)y" + n + "_dims[" + std::to_string(k) + "]";
+        for (size_t k = 0; k < d.outputs[i].dims.size(); ++k)
+            count += " * (size_t)y" + n + "_dims[" + std::to_string(k) + "]";
         if (d.outputs[i].dims.empty()) count = std::to_string(d.outputs[i].width);
         s += "    writeAll(argv[arg++], y" + n + ", " + count + " * sizeof(" + ct + "));\n";
         s += "    writeAll(argv[arg++], y" + n + "_dims, sizeof y" + n + "_dims);\n";
     }
     s += "    " + id + "_terminate();\n";
     s += "    stats = fopen(argv[arg], \"w\");\n    if (!stats) return 3;\n";
-    s += "    fprintf(stats, \"%.9f %ld %.9f\\n\", total / (double)repeat, (long)" + id + "_sizeCheckFailures, best);\n";
+    s += "    fprintf(stats, \"%.9f %ld %.9f\\n\", total / (double)repeat, (long)" + id +
+         "_sizeCheckFailures, best);\n";
     s += "    fclose(stats);\n    return 0;\n}\n";
     return s;
 }
@@ -156,17 +169,20 @@ std::string findCCompiler(const std::string& preferred) {
     return "";
 }
 
-HarnessResult buildAndRun(const Unit& unit, const std::vector<HarnessInput>& inputs, const HarnessOptions& options) {
+HarnessResult buildAndRun(const Unit& unit, const std::vector<HarnessInput>& inputs,
+                          const HarnessOptions& options) {
     HarnessResult res;
     const BlockDesc& d = unit.desc;
     if (inputs.size() != d.inputs.size()) {
-        res.error = "the block has " + std::to_string(d.inputs.size()) + " input(s), " + std::to_string(inputs.size()) + " given";
+        res.error = "the block has " + std::to_string(d.inputs.size()) + " input(s), " +
+                    std::to_string(inputs.size()) + " given";
         return res;
     }
     std::string cc = findCCompiler(options.compiler);
     if (cc.empty()) {
         res.compilerMissing = true;
-        res.error = "no C compiler found (tried " + (options.compiler.empty() ? std::string("$CC, cc") : options.compiler) + ")";
+        res.error = "no C compiler found (tried " +
+                    (options.compiler.empty() ? std::string("$CC, cc") : options.compiler) + ")";
         return res;
     }
     Diagnostics diag;
@@ -183,7 +199,8 @@ HarnessResult buildAndRun(const Unit& unit, const std::vector<HarnessInput>& inp
     }
     std::string id = cIdentifier(d.name);
     files.push_back({"main.c", mainProgram(unit)});
-    fs::path dir = options.workDir.empty() ? fs::temp_directory_path() / ("dravo-harness-" + id) : fs::path(options.workDir);
+    fs::path dir = options.workDir.empty() ? fs::temp_directory_path() / ("dravo-harness-" + id)
+                                           : fs::path(options.workDir);
     std::string werr;
     if (!writeFilesAtomically(dir.string(), files, &werr)) {
         res.error = werr;
@@ -191,10 +208,11 @@ HarnessResult buildAndRun(const Unit& unit, const std::vector<HarnessInput>& inp
     }
     std::string cmd = shellQuote(cc) + " -std=c99 -Wall -Wextra -Werror -O2 -ffp-contract=off";
     if (options.sanitize) cmd += " -fsanitize=undefined -fno-sanitize-recover=undefined";
-    for (auto& f : options.extraFlags) cmd += " " + f;
+    for (auto& f : options.extraFlags)
+        cmd += " " + f;
     cmd += " -o " + shellQuote((dir / "prog").string()) + " " + shellQuote((dir / "main.c").string()) + " " +
-           shellQuote((dir / (id + ".c")).string()) + " " + shellQuote((dir / "dravo_common.c").string()) + " -lm > " +
-           shellQuote((dir / "build.log").string()) + " 2>&1";
+           shellQuote((dir / (id + ".c")).string()) + " " + shellQuote((dir / "dravo_common.c").string()) +
+           " -lm > " + shellQuote((dir / "build.log").string()) + " 2>&1";
     int rc = std::system(cmd.c_str());
     res.buildLog = readText(dir / "build.log");
     if (rc != 0) {
@@ -217,10 +235,12 @@ HarnessResult buildAndRun(const Unit& unit, const std::vector<HarnessInput>& inp
         run += " " + shellQuote((dir / ("out" + std::to_string(i) + ".bin")).string());
         run += " " + shellQuote((dir / ("out" + std::to_string(i) + "_dims.bin")).string());
     }
-    run += " " + shellQuote((dir / "stats.txt").string()) + " > " + shellQuote((dir / "run.log").string()) + " 2>&1";
+    run += " " + shellQuote((dir / "stats.txt").string()) + " > " + shellQuote((dir / "run.log").string()) +
+           " 2>&1";
     rc = std::system(run.c_str());
     if (rc != 0) {
-        res.error = "the generated program failed (status " + std::to_string(rc) + "):\n" + readText(dir / "run.log");
+        res.error =
+            "the generated program failed (status " + std::to_string(rc) + "):\n" + readText(dir / "run.log");
         return res;
     }
     for (size_t i = 0; i < d.outputs.size(); ++i) {

@@ -11,11 +11,14 @@ CG::Type typeFromHostId(int32_t id) {
     const auto& info = dravo::types::info(id);
     using K = dravo::types::Kind;
     if (info.kind == K::FixedPoint) return CG::Type::fixedT(info.isSigned, info.wordLength, -info.fracLength);
-    if (info.kind == K::ScaledDouble) return CG::Type::fixedT(info.isSigned, info.wordLength, -info.fracLength, true);
+    if (info.kind == K::ScaledDouble)
+        return CG::Type::fixedT(info.isSigned, info.wordLength, -info.fracLength, true);
     return CG::Type();
 }
 
-CG::DataTypeResolver hostTypeResolver() { return [](int32_t id) { return typeFromHostId(id); }; }
+CG::DataTypeResolver hostTypeResolver() {
+    return [](int32_t id) { return typeFromHostId(id); };
+}
 
 namespace {
 
@@ -37,18 +40,22 @@ CG::SignalDesc signal(const dravo::host::PortInfo& p) {
 
 int32_t product(const std::vector<int32_t>& d) {
     int64_t n = 1;
-    for (int32_t x : d) n *= x;
+    for (int32_t x : d)
+        n *= x;
     return static_cast<int32_t>(n);
 }
 
 }  // namespace
 
-CG::BlockDesc describeBlock(dravo::host::Block& block, const std::string& instanceName, const std::string& blockType) {
+CG::BlockDesc describeBlock(dravo::host::Block& block, const std::string& instanceName,
+                            const std::string& blockType) {
     CG::BlockDesc d;
     d.name = instanceName;
     d.blockType = blockType;
-    for (int32_t i = 0; i < block.numInputPorts(); ++i) d.inputs.push_back(signal(block.inputPort(i)));
-    for (int32_t i = 0; i < block.numOutputPorts(); ++i) d.outputs.push_back(signal(block.outputPort(i)));
+    for (int32_t i = 0; i < block.numInputPorts(); ++i)
+        d.inputs.push_back(signal(block.inputPort(i)));
+    for (int32_t i = 0; i < block.numOutputPorts(); ++i)
+        d.outputs.push_back(signal(block.outputPort(i)));
     for (const auto& w : block.dworks()) {
         CG::DataDesc x;
         x.name = w.name;
@@ -74,7 +81,8 @@ CG::BlockDesc describeBlock(dravo::host::Block& block, const std::string& instan
 
 std::unique_ptr<CGHandle> makeHandle(dravo::host::Block& block, const std::string& instanceName,
                                      const std::string& blockType, std::shared_ptr<CG::Pool> pool) {
-    auto h = std::make_unique<CGHandle>(describeBlock(block, instanceName, blockType), std::move(pool), hostTypeResolver());
+    auto h = std::make_unique<CGHandle>(describeBlock(block, instanceName, blockType), std::move(pool),
+                                        hostTypeResolver());
     h->setBlockHandle(block.handle());
     return h;
 }

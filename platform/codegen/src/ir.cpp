@@ -7,18 +7,23 @@
 
 namespace CG {
 
-Type Expr::type() const { return node_ ? node_->type : Type(); }
+Type Expr::type() const {
+    return node_ ? node_->type : Type();
+}
 
 bool Expr::isLValue() const {
     if (!node_) return false;
     switch (node_->kind) {
-        case ExprKind::VarRef: return true;
+        case ExprKind::VarRef:
+            return true;
         case ExprKind::Element: {
             const auto* e = as<ElementNode>();
             return e->base.type().isPointer() || e->base.isLValue();
         }
-        case ExprKind::ComplexPart: return as<ComplexPartNode>()->a.isLValue();
-        default: return false;
+        case ExprKind::ComplexPart:
+            return as<ComplexPartNode>()->a.isLValue();
+        default:
+            return false;
     }
 }
 
@@ -36,8 +41,12 @@ const std::string& Var::name() const {
     static const std::string none;
     return decl_ ? decl_->name : none;
 }
-Type Var::type() const { return decl_ ? decl_->type : Type(); }
-Expr Var::ref() const { return VarRefNode::make(*this); }
+Type Var::type() const {
+    return decl_ ? decl_->type : Type();
+}
+Expr Var::ref() const {
+    return VarRefNode::make(*this);
+}
 
 // ---- Constants --------------------------------------------------------------------------------------------
 namespace {
@@ -130,16 +139,24 @@ Expr UnaryNode::make(UnaryOp op, const Expr& a, const Type& resultType, MathMode
     CG_INTERNAL_ASSERT_RET(a.defined(), Expr());
     Type t = resultType.defined() ? resultType : a.type();
     if (op == UnaryOp::Not) t = Type::boolT();
-    CG_INTERNAL_ASSERT_RET(a.type().isNumericScalar() || (op == UnaryOp::Neg && a.type().isComplex()), Expr());
+    CG_INTERNAL_ASSERT_RET(a.type().isNumericScalar() || (op == UnaryOp::Neg && a.type().isComplex()),
+                           Expr());
     if (op == UnaryOp::BitNot) CG_INTERNAL_ASSERT_RET(a.type().isIntegerLike(), Expr());
     return Expr(std::make_shared<UnaryNode>(t, op, a, modes));
 }
 
-bool isComparison(BinaryOp op) { return op >= BinaryOp::Eq && op <= BinaryOp::Ge; }
-bool isLogical(BinaryOp op) { return op == BinaryOp::And || op == BinaryOp::Or; }
-bool isBitwise(BinaryOp op) { return op >= BinaryOp::BitAnd; }
+bool isComparison(BinaryOp op) {
+    return op >= BinaryOp::Eq && op <= BinaryOp::Ge;
+}
+bool isLogical(BinaryOp op) {
+    return op == BinaryOp::And || op == BinaryOp::Or;
+}
+bool isBitwise(BinaryOp op) {
+    return op >= BinaryOp::BitAnd;
+}
 const char* binaryOpSymbol(BinaryOp op) {
-    static const char* s[] = {"+", "-", "*", "/", "%", "==", "!=", "<", "<=", ">", ">=", "&&", "||", "&", "|", "^", "<<", ">>"};
+    static const char* s[] = {
+        "+", "-", "*", "/", "%", "==", "!=", "<", "<=", ">", ">=", "&&", "||", "&", "|", "^", "<<", ">>"};
     return s[static_cast<int>(op)];
 }
 
@@ -174,8 +191,8 @@ Type naturalArithmeticType(BinaryOp op, const Type& a, const Type& b) {
 Expr BinaryNode::make(BinaryOp op, const Expr& a, const Expr& b, const Type& resultType, MathModes modes) {
     CG_INTERNAL_ASSERT_RET(a.defined() && b.defined(), Expr());
     Type ta = a.type(), tb = b.type();
-    bool complexOk = (op == BinaryOp::Add || op == BinaryOp::Sub || op == BinaryOp::Mul || op == BinaryOp::Eq ||
-                      op == BinaryOp::Ne);
+    bool complexOk = (op == BinaryOp::Add || op == BinaryOp::Sub || op == BinaryOp::Mul ||
+                      op == BinaryOp::Eq || op == BinaryOp::Ne);
     CG_INTERNAL_ASSERT_RET((ta.isNumericScalar() || (complexOk && ta.isComplex())) &&
                                (tb.isNumericScalar() || (complexOk && tb.isComplex())),
                            Expr());
@@ -201,8 +218,8 @@ Expr BinaryNode::make(BinaryOp op, const Expr& a, const Expr& b, const Type& res
 Expr CastNode::make(const Expr& a, const Type& type, MathModes modes, bool targetCast) {
     CG_INTERNAL_ASSERT_RET(a.defined() && type.defined(), Expr());
     Type ta = a.type();
-    CG_INTERNAL_ASSERT_RET((ta.isNumericScalar() || ta.isComplex()) && (type.isNumericScalar() || type.isComplex()),
-                           Expr());
+    CG_INTERNAL_ASSERT_RET(
+        (ta.isNumericScalar() || ta.isComplex()) && (type.isNumericScalar() || type.isComplex()), Expr());
     return Expr(std::make_shared<CastNode>(type, a, modes, targetCast));
 }
 
@@ -213,10 +230,12 @@ Expr ReinterpretNode::make(const Expr& a, const Type& type, bool containerChange
     Type ba = cg_type_complex_base_any(ta), bt = cg_type_complex_base_any(type);
     // Stored integers move between integer-like types; a scaled double is its own container (double).
     bool intLike = ba.isIntegerLike() && bt.isIntegerLike();
-    bool dbl = (ba.isScaledDouble() || ba.kind() == TypeKind::Double) && (bt.isScaledDouble() || bt.kind() == TypeKind::Double);
+    bool dbl = (ba.isScaledDouble() || ba.kind() == TypeKind::Double) &&
+               (bt.isScaledDouble() || bt.kind() == TypeKind::Double);
     bool same = ba.sameAs(bt);
     CG_INTERNAL_ASSERT_RET(intLike || dbl || same, Expr());
-    if (!containerChange && intLike) CG_INTERNAL_ASSERT_RET(ba.bits() == bt.bits() && ba.isSigned() == bt.isSigned(), Expr());
+    if (!containerChange && intLike)
+        CG_INTERNAL_ASSERT_RET(ba.bits() == bt.bits() && ba.isSigned() == bt.isSigned(), Expr());
     return Expr(std::make_shared<ReinterpretNode>(type, a, containerChange));
 }
 
@@ -227,7 +246,8 @@ Expr SelectNode::make(const Expr& cond, const Expr& a, const Expr& b) {
 }
 
 Expr CallNode::makeTargetLib(const std::string& name, std::vector<Expr> args, const Type& resultType) {
-    for (auto& x : args) CG_INTERNAL_ASSERT_RET(x.defined(), Expr());
+    for (auto& x : args)
+        CG_INTERNAL_ASSERT_RET(x.defined(), Expr());
     CG_INTERNAL_ASSERT_RET(resultType.defined(), Expr());
     auto n = std::make_shared<CallNode>(resultType, CallKind::TargetLib);
     n->name = name;
@@ -236,7 +256,8 @@ Expr CallNode::makeTargetLib(const std::string& name, std::vector<Expr> args, co
 }
 
 Expr CallNode::makeIntrinsic(int32_t id, std::vector<Expr> args, const Type& resultType, MathModes modes) {
-    for (auto& x : args) CG_INTERNAL_ASSERT_RET(x.defined(), Expr());
+    for (auto& x : args)
+        CG_INTERNAL_ASSERT_RET(x.defined(), Expr());
     CG_INTERNAL_ASSERT_RET(id == kIntrinsicSqrt || id == kIntrinsicIsInfAny, Expr());
     CG_INTERNAL_ASSERT_RET(resultType.defined(), Expr());
     if (id == kIntrinsicSqrt) CG_INTERNAL_ASSERT_RET(args.size() == 1, Expr());
@@ -249,7 +270,8 @@ Expr CallNode::makeIntrinsic(int32_t id, std::vector<Expr> args, const Type& res
 }
 
 Expr CallNode::makeUtility(const std::string& name, std::vector<Expr> args, const Type& resultType) {
-    for (auto& x : args) CG_INTERNAL_ASSERT_RET(x.defined(), Expr());
+    for (auto& x : args)
+        CG_INTERNAL_ASSERT_RET(x.defined(), Expr());
     auto n = std::make_shared<CallNode>(resultType.defined() ? resultType : Type::voidT(), CallKind::Utility);
     n->name = name;
     n->args = std::move(args);
@@ -279,37 +301,78 @@ Stmt AssignStmt::make(const Expr& lhs, const Expr& rhs, SrcLoc loc) {
 void IRVisitor::visitExpr(const Expr& e) {
     if (!e) return;
     switch (e->kind) {
-        case ExprKind::Const: visit(*e.as<ConstNode>()); break;
-        case ExprKind::VarRef: visit(*e.as<VarRefNode>()); break;
-        case ExprKind::Element: visit(*e.as<ElementNode>()); break;
-        case ExprKind::Unary: visit(*e.as<UnaryNode>()); break;
-        case ExprKind::Binary: visit(*e.as<BinaryNode>()); break;
-        case ExprKind::Cast: visit(*e.as<CastNode>()); break;
-        case ExprKind::Reinterpret: visit(*e.as<ReinterpretNode>()); break;
-        case ExprKind::Select: visit(*e.as<SelectNode>()); break;
-        case ExprKind::Call: visit(*e.as<CallNode>()); break;
-        case ExprKind::ComplexPart: visit(*e.as<ComplexPartNode>()); break;
-        case ExprKind::Assign: visit(*e.as<AssignNode>()); break;
+        case ExprKind::Const:
+            visit(*e.as<ConstNode>());
+            break;
+        case ExprKind::VarRef:
+            visit(*e.as<VarRefNode>());
+            break;
+        case ExprKind::Element:
+            visit(*e.as<ElementNode>());
+            break;
+        case ExprKind::Unary:
+            visit(*e.as<UnaryNode>());
+            break;
+        case ExprKind::Binary:
+            visit(*e.as<BinaryNode>());
+            break;
+        case ExprKind::Cast:
+            visit(*e.as<CastNode>());
+            break;
+        case ExprKind::Reinterpret:
+            visit(*e.as<ReinterpretNode>());
+            break;
+        case ExprKind::Select:
+            visit(*e.as<SelectNode>());
+            break;
+        case ExprKind::Call:
+            visit(*e.as<CallNode>());
+            break;
+        case ExprKind::ComplexPart:
+            visit(*e.as<ComplexPartNode>());
+            break;
+        case ExprKind::Assign:
+            visit(*e.as<AssignNode>());
+            break;
     }
 }
 
 void IRVisitor::visitStmt(const Stmt& s) {
     if (!s) return;
     switch (s->kind) {
-        case StmtKind::Block: visitBody(*s->as<BlockStmt>()); break;
-        case StmtKind::Assign: visit(*s->as<AssignStmt>()); break;
-        case StmtKind::Eval: visit(*s->as<EvalStmt>()); break;
-        case StmtKind::For: visit(*s->as<ForStmt>()); break;
-        case StmtKind::While: visit(*s->as<WhileStmt>()); break;
-        case StmtKind::If: visit(*s->as<IfStmt>()); break;
-        case StmtKind::Comment: visit(*s->as<CommentStmt>()); break;
-        case StmtKind::SizeCheck: visit(*s->as<SizeCheckStmt>()); break;
-        case StmtKind::MatrixCopy: visit(*s->as<MatrixCopyStmt>()); break;
+        case StmtKind::Block:
+            visitBody(*s->as<BlockStmt>());
+            break;
+        case StmtKind::Assign:
+            visit(*s->as<AssignStmt>());
+            break;
+        case StmtKind::Eval:
+            visit(*s->as<EvalStmt>());
+            break;
+        case StmtKind::For:
+            visit(*s->as<ForStmt>());
+            break;
+        case StmtKind::While:
+            visit(*s->as<WhileStmt>());
+            break;
+        case StmtKind::If:
+            visit(*s->as<IfStmt>());
+            break;
+        case StmtKind::Comment:
+            visit(*s->as<CommentStmt>());
+            break;
+        case StmtKind::SizeCheck:
+            visit(*s->as<SizeCheckStmt>());
+            break;
+        case StmtKind::MatrixCopy:
+            visit(*s->as<MatrixCopyStmt>());
+            break;
     }
 }
 
 void IRVisitor::visitBody(const BlockStmt& b) {
-    for (auto& s : b.body) visitStmt(s);
+    for (auto& s : b.body)
+        visitStmt(s);
 }
 
 void IRVisitor::visit(const ForStmt& s) {

@@ -4,7 +4,9 @@
 
 namespace CG {
 
-const char* runtimeHeaderName() { return "dravo_rt.h"; }
+const char* runtimeHeaderName() {
+    return "dravo_rt.h";
+}
 
 const char* runtimeHeaderText() {
     return R"RT(/* Runtime support for generated dravo code: types and fixed-point helpers. */

@@ -13,8 +13,10 @@ std::string SilResult::verdict() const {
     if (identical) return "identical: generated code and simulation agree bit for bit";
     std::ostringstream os;
     os << "different: output " << port;
-    if (element < 0) os << " sizes differ (" << detail << ")";
-    else os << " element " << element << " (" << detail << ")";
+    if (element < 0)
+        os << " sizes differ (" << detail << ")";
+    else
+        os << " element " << element << " (" << detail << ")";
     return os.str();
 }
 
@@ -60,8 +62,10 @@ std::string elementText(const CG::Type& t, const uint8_t* p) {
             std::memcpy(&u, q, sz);
             if (b.isSigned() && sz < 8 && (u >> (sz * 8 - 1)) & 1) u |= ~((uint64_t(1) << (sz * 8)) - 1);
             v = static_cast<int64_t>(u);
-            if (b.isSigned()) os << v;
-            else os << u;
+            if (b.isSigned())
+                os << v;
+            else
+                os << u;
         }
     };
     one(p);
@@ -93,7 +97,8 @@ SilResult runSil(dravo::host::Block& block, const std::string& instanceName, con
     res.generatedSecondsPerStep = gen.secondsPerStep;
     try {
         for (size_t i = 0; i < inputs.size(); ++i)
-            block.setInput(static_cast<int32_t>(i), inputs[i].bytes.data(), inputs[i].bytes.size(), inputs[i].dims);
+            block.setInput(static_cast<int32_t>(i), inputs[i].bytes.data(), inputs[i].bytes.size(),
+                           inputs[i].dims);
         block.step();
     } catch (const dravo::host::BlockError& e) {
         res.error = "simulation: " + e.text();
@@ -111,7 +116,8 @@ SilResult runSil(dravo::host::Block& block, const std::string& instanceName, con
         if (g.bytes.size() != n || (varSize && simDims != g.dims)) {
             res.identical = false;
             res.port = p;
-            res.detail = "simulation " + std::to_string(n) + " bytes, generated " + std::to_string(g.bytes.size());
+            res.detail =
+                "simulation " + std::to_string(n) + " bytes, generated " + std::to_string(g.bytes.size());
             return res;
         }
         size_t es = CG::storageBytes(d.outputs[p].elemType);

@@ -16,10 +16,18 @@ const Type& int32T() {
 }  // namespace
 
 // ---- TarnBlock ---------------------------------------------------------------------------------------------
-Expr TarnBlock::CreateConst(int32_t v) const { return ConstNode::makeInt(int32T(), v); }
-Expr TarnBlock::CreateConst(float v) const { return ConstNode::makeValue(Type::singleT(), v); }
-Expr TarnBlock::CreateConst(double v) const { return ConstNode::makeValue(Type::doubleT(), v); }
-Type TarnBlock::CGTypeFromDtProp(int32_t dataTypeId) const { return cg_->typeFromId(dataTypeId); }
+Expr TarnBlock::CreateConst(int32_t v) const {
+    return ConstNode::makeInt(int32T(), v);
+}
+Expr TarnBlock::CreateConst(float v) const {
+    return ConstNode::makeValue(Type::singleT(), v);
+}
+Expr TarnBlock::CreateConst(double v) const {
+    return ConstNode::makeValue(Type::doubleT(), v);
+}
+Type TarnBlock::CGTypeFromDtProp(int32_t dataTypeId) const {
+    return cg_->typeFromId(dataTypeId);
+}
 Type TarnBlock::CGTypeFromDtProp(const fxpDataTypeProp& p) const {
     CG_INTERNAL_ASSERT_RET(p.dataTypeClass == 0 && p.slopeAdjustmentFactor == 1.0 && p.bias == 0.0, Type());
     return Type::fixedT(p.isSigned != 0, p.wordLength, p.fixedExponent);
@@ -52,16 +60,18 @@ void TargetLibFcnCall::setInput(int32_t oneBasedIndex, const Expr& e) {
 }
 
 Expr TargetLibFcnCall::expr() const {
-    for (auto& i : inputs_) CG_INTERNAL_ASSERT_RET(i.defined(), Expr());
+    for (auto& i : inputs_)
+        CG_INTERNAL_ASSERT_RET(i.defined(), Expr());
     // Arguments take the function's type (a single sqrt takes a single argument).
     std::vector<Expr> args;
-    for (auto& i : inputs_) args.push_back(i.type().sameAs(type_) ? i : CastNode::make(i, type_, {}, false));
+    for (auto& i : inputs_)
+        args.push_back(i.type().sameAs(type_) ? i : CastNode::make(i, type_, {}, false));
     return CallNode::makeTargetLib(name_, args, type_);
 }
 
 bool isTargetLibFunction(const std::string& name) {
-    static const std::set<std::string> known = {"sin",  "cos",  "tan", "atan", "sqrt", "ceil", "floor",
-                                                "fmod", "exp",  "log", "fabs", "max",  "min"};
+    static const std::set<std::string> known = {"sin",  "cos", "tan", "atan", "sqrt", "ceil", "floor",
+                                                "fmod", "exp", "log", "fabs", "max",  "min"};
     return known.count(name) != 0;
 }
 
@@ -108,12 +118,16 @@ bool TarnCGCtx::constructCode() {
         const char* name;
         void (TarnCGCtx::*fn)();
     };
-    static const Phase unsupported[] = {
-        {"virtual outport start", &TarnCGCtx::virtualOutportStart}, {"derivative", &TarnCGCtx::derivative},
-        {"projection", &TarnCGCtx::projection}, {"forcing function", &TarnCGCtx::forcingFunction},
-        {"mass matrix", &TarnCGCtx::massMatrix}, {"zero crossings", &TarnCGCtx::zerocrossings},
-        {"enable", &TarnCGCtx::enable}, {"disable", &TarnCGCtx::disable}, {"set dims", &TarnCGCtx::setDims},
-        {"test interface", &TarnCGCtx::testInterface}};
+    static const Phase unsupported[] = {{"virtual outport start", &TarnCGCtx::virtualOutportStart},
+                                        {"derivative", &TarnCGCtx::derivative},
+                                        {"projection", &TarnCGCtx::projection},
+                                        {"forcing function", &TarnCGCtx::forcingFunction},
+                                        {"mass matrix", &TarnCGCtx::massMatrix},
+                                        {"zero crossings", &TarnCGCtx::zerocrossings},
+                                        {"enable", &TarnCGCtx::enable},
+                                        {"disable", &TarnCGCtx::disable},
+                                        {"set dims", &TarnCGCtx::setDims},
+                                        {"test interface", &TarnCGCtx::testInterface}};
     switchTo(&scratchB_);
     for (const Phase& p : unsupported) {
         (this->*p.fn)();
@@ -123,7 +137,8 @@ bool TarnCGCtx::constructCode() {
         }
     }
     switchTo(&stepB_);
-    if (!generationFailed() && !(startB_.balanced() && stepB_.balanced() && termB_.balanced() && scratchB_.balanced()))
+    if (!generationFailed() &&
+        !(startB_.balanced() && stepB_.balanced() && termB_.balanced() && scratchB_.balanced()))
         client_assertion_failed("codegen", __LINE__, "every begin has its end");
     return !cg_->diagnostics().failed();
 }
@@ -143,7 +158,9 @@ void TarnCGCtx::setAllDims() {
 TargetLibFcnCallPtr TarnCGCtx::getTargetLibFcnCallCGNode(const std::string& name, int32_t numInputs,
                                                          int32_t numOutputs, const Type& type) {
     auto p = getTargetLibFcnCallCGNodeIfExist(name, numInputs, numOutputs, type);
-    if (!p) userError("the C target has no function \"" + name + "\" with " + std::to_string(numInputs) + " input(s)");
+    if (!p)
+        userError("the C target has no function \"" + name + "\" with " + std::to_string(numInputs) +
+                  " input(s)");
     return p;
 }
 
@@ -152,12 +169,13 @@ TargetLibFcnCallPtr TarnCGCtx::getTargetLibFcnCallCGNodeIfExist(const std::strin
     if (!isTargetLibFunction(name) || numOutputs != 1 || numInputs < 1 || numInputs > 2) return nullptr;
     bool twoInputs = name == "fmod" || name == "max" || name == "min";
     if (twoInputs != (numInputs == 2)) return nullptr;
-    if (!(type.isFloat() || (type.kind() == TypeKind::Integer && (name == "max" || name == "min")))) return nullptr;
+    if (!(type.isFloat() || (type.kind() == TypeKind::Integer && (name == "max" || name == "min"))))
+        return nullptr;
     return std::make_shared<TargetLibFcnCall>(name, numInputs, type);
 }
 
-TargetLibFcnCallPtr TarnCGCtx::getTargetLibFcnCall(const std::string& name, int32_t numInputs, int32_t numOutputs,
-                                                   const Type& type) {
+TargetLibFcnCallPtr TarnCGCtx::getTargetLibFcnCall(const std::string& name, int32_t numInputs,
+                                                   int32_t numOutputs, const Type& type) {
     return getTargetLibFcnCallCGNode(name, numInputs, numOutputs, type);
 }
 
@@ -186,8 +204,12 @@ Var TarnCGCtx::portVar(bool input, int32_t port) {
     return cache[port];
 }
 
-Var TarnCGCtx::getInputRef(int32_t port) { return portVar(true, port); }
-Var TarnCGCtx::getOutputVar(int32_t port) { return portVar(false, port); }
+Var TarnCGCtx::getInputRef(int32_t port) {
+    return portVar(true, port);
+}
+Var TarnCGCtx::getOutputVar(int32_t port) {
+    return portVar(false, port);
+}
 
 Var TarnCGCtx::getInputDims(int32_t port) {
     auto& sigs = cg_->unit().desc.inputs;
@@ -219,16 +241,23 @@ Var TarnCGCtx::dataVar(bool rtp, int32_t index) {
     if (cache.size() < data.size()) cache.resize(data.size());
     if (!cache[index]) {
         const DataDesc& d = data[index];
-        cache[index] = Var::make((rtp ? "rtp_" : "dw_") + cIdentifier(d.name), Type::matrixT(d.elemType, d.width),
-                                 rtp ? VarKind::Rtp : VarKind::DWork, index);
+        cache[index] =
+            Var::make((rtp ? "rtp_" : "dw_") + cIdentifier(d.name), Type::matrixT(d.elemType, d.width),
+                      rtp ? VarKind::Rtp : VarKind::DWork, index);
     }
     return cache[index];
 }
 
-Var TarnCGCtx::getDWorkRef(int32_t index) { return dataVar(false, index); }
-Var TarnCGCtx::getParamRef(int32_t index) { return dataVar(true, index); }
+Var TarnCGCtx::getDWorkRef(int32_t index) {
+    return dataVar(false, index);
+}
+Var TarnCGCtx::getParamRef(int32_t index) {
+    return dataVar(true, index);
+}
 
-Expr TarnCGCtx::getIndexedVar(const Expr& matrix, const Expr& index) { return ElementNode::make(matrix, index); }
+Expr TarnCGCtx::getIndexedVar(const Expr& matrix, const Expr& index) {
+    return ElementNode::make(matrix, index);
+}
 Expr TarnCGCtx::getIndexedVar(const Expr& matrix, int32_t index) {
     return ElementNode::make(matrix, ConstNode::makeInt(int32T(), index));
 }
@@ -237,7 +266,9 @@ Var TarnCGCtx::getConst(const std::string& name, double value, const Type& type)
     return cur_->local(name, type, ConstNode::makeValue(type, value));
 }
 
-Pool& TarnCGCtx::getPool() { return *cg_->unit().pool; }
+Pool& TarnCGCtx::getPool() {
+    return *cg_->unit().pool;
+}
 
 void TarnCGCtx::beginFor(const Var& var, const Expr& start, const Expr& end, int32_t step) {
     CG_INTERNAL_ASSERT_RET(var.defined() && start.defined() && end.defined(), );
@@ -250,20 +281,40 @@ void TarnCGCtx::beginFor(const Var& var, int32_t start, const Expr& end, int32_t
     CG_INTERNAL_ASSERT_RET(var.defined(), );
     beginFor(var, ConstNode::makeInt(var.type(), start), end, step);
 }
-void TarnCGCtx::endFor() { cur_->endFor(); }
-void TarnCGCtx::beginWhile() { cur_->beginWhile(); }
-void TarnCGCtx::whileExpr(const Expr& cond) { cur_->whileCond(cond); }
-void TarnCGCtx::endWhile() { cur_->endWhile(); }
-void TarnCGCtx::If(const Expr& cond) { cur_->beginIf(cond); }
-void TarnCGCtx::ElseIf(const Expr& cond) { cur_->elseIf(cond); }
-void TarnCGCtx::Else() { cur_->elseBranch(); }
-void TarnCGCtx::EndIf() { cur_->endIf(); }
-void TarnCGCtx::comment(const std::string& text) { cur_->comment(text); }
+void TarnCGCtx::endFor() {
+    cur_->endFor();
+}
+void TarnCGCtx::beginWhile() {
+    cur_->beginWhile();
+}
+void TarnCGCtx::whileExpr(const Expr& cond) {
+    cur_->whileCond(cond);
+}
+void TarnCGCtx::endWhile() {
+    cur_->endWhile();
+}
+void TarnCGCtx::If(const Expr& cond) {
+    cur_->beginIf(cond);
+}
+void TarnCGCtx::ElseIf(const Expr& cond) {
+    cur_->elseIf(cond);
+}
+void TarnCGCtx::Else() {
+    cur_->elseBranch();
+}
+void TarnCGCtx::EndIf() {
+    cur_->endIf();
+}
+void TarnCGCtx::comment(const std::string& text) {
+    cur_->comment(text);
+}
 void TarnCGCtx::appendNode(const Stmt& s) {
     CG_INTERNAL_ASSERT_RET(s != nullptr, );
     cur_->append(s);
 }
-void TarnCGCtx::appendExpr(const Expr& e) { cur_->appendExpr(e); }
+void TarnCGCtx::appendExpr(const Expr& e) {
+    cur_->appendExpr(e);
+}
 
 Expr TarnCGCtx::castNode(const Expr& e, const Type& type) {
     CG_INTERNAL_ASSERT_RET(e.defined(), Expr());
@@ -283,11 +334,21 @@ void TarnCGCtx::castAssign(const Expr& dst, double constant) {
     appendNode(AssignStmt::make(dst, ConstNode::makeValue(dst.type(), constant)));
 }
 
-Expr TarnCGCtx::plus(const Expr& a, const Expr& b, const Type& type) { return BinaryNode::make(BinaryOp::Add, a, b, type, modes_); }
-Expr TarnCGCtx::minus(const Expr& a, const Expr& b, const Type& type) { return BinaryNode::make(BinaryOp::Sub, a, b, type, modes_); }
-Expr TarnCGCtx::multiply(const Expr& a, const Expr& b, const Type& type) { return BinaryNode::make(BinaryOp::Mul, a, b, type, modes_); }
-Expr TarnCGCtx::divide(const Expr& a, const Expr& b, const Type& type) { return BinaryNode::make(BinaryOp::Div, a, b, type, modes_); }
-Expr TarnCGCtx::unaryMinus(const Expr& a, const Type& type) { return UnaryNode::make(UnaryOp::Neg, a, type, modes_); }
+Expr TarnCGCtx::plus(const Expr& a, const Expr& b, const Type& type) {
+    return BinaryNode::make(BinaryOp::Add, a, b, type, modes_);
+}
+Expr TarnCGCtx::minus(const Expr& a, const Expr& b, const Type& type) {
+    return BinaryNode::make(BinaryOp::Sub, a, b, type, modes_);
+}
+Expr TarnCGCtx::multiply(const Expr& a, const Expr& b, const Type& type) {
+    return BinaryNode::make(BinaryOp::Mul, a, b, type, modes_);
+}
+Expr TarnCGCtx::divide(const Expr& a, const Expr& b, const Type& type) {
+    return BinaryNode::make(BinaryOp::Div, a, b, type, modes_);
+}
+Expr TarnCGCtx::unaryMinus(const Expr& a, const Type& type) {
+    return UnaryNode::make(UnaryOp::Neg, a, type, modes_);
+}
 
 void TarnCGCtx::plusEq(const Expr& dst, const Expr& e) {
     CG_INTERNAL_ASSERT_RET(dst.defined(), );
@@ -311,16 +372,17 @@ void TarnCGCtx::insertSizeEqCheck1D(const Expr& a, const Expr& b) {
     appendNode(std::make_shared<SizeCheckStmt>(a, b, SrcLoc{}));
 }
 
-Expr TarnCGCtx::getIntrinsicFcnExpr(int32_t id, const std::vector<Type>& inputTypes, const std::vector<Type>& outputTypes,
-                                    const std::vector<Expr>& inputs, const Expr& inputRef,
-                                    const IntrinsicAlgorithm& algorithm) {
+Expr TarnCGCtx::getIntrinsicFcnExpr(int32_t id, const std::vector<Type>& inputTypes,
+                                    const std::vector<Type>& outputTypes, const std::vector<Expr>& inputs,
+                                    const Expr& inputRef, const IntrinsicAlgorithm& algorithm) {
     (void)inputRef;
     (void)algorithm;
     CG_INTERNAL_ASSERT_RET(outputTypes.size() == 1 && inputTypes.size() == inputs.size(), Expr());
     std::vector<Expr> args;
     for (size_t i = 0; i < inputs.size(); ++i) {
         CG_INTERNAL_ASSERT_RET(inputs[i].defined(), Expr());
-        args.push_back(inputs[i].type().sameAs(inputTypes[i]) ? inputs[i] : castNode(inputs[i], inputTypes[i]));
+        args.push_back(inputs[i].type().sameAs(inputTypes[i]) ? inputs[i]
+                                                              : castNode(inputs[i], inputTypes[i]));
     }
     return CallNode::makeIntrinsic(id, args, outputTypes[0], modes_);
 }
@@ -328,6 +390,8 @@ Expr TarnCGCtx::getIntrinsicFcnExpr(int32_t id, const std::vector<Type>& inputTy
 Expr TarnCGCtx::reInterpretWithContainerChange(const Expr& e, const Type& type) {
     return ReinterpretNode::make(e, type, true);
 }
-Expr TarnCGCtx::reInterpret(const Expr& e, const Type& type) { return ReinterpretNode::make(e, type, false); }
+Expr TarnCGCtx::reInterpret(const Expr& e, const Type& type) {
+    return ReinterpretNode::make(e, type, false);
+}
 
 }  // namespace TarnCG

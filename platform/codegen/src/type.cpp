@@ -5,24 +5,41 @@
 namespace CG {
 
 namespace {
-Type makeRep(TypeRep r) { return Type(std::make_shared<const TypeRep>(std::move(r))); }
+Type makeRep(TypeRep r) {
+    return Type(std::make_shared<const TypeRep>(std::move(r)));
+}
 }  // namespace
 
-TypeKind Type::kind() const { return rep_ ? rep_->kind : TypeKind::Invalid; }
-bool Type::isFloat() const { return kind() == TypeKind::Double || kind() == TypeKind::Single; }
+TypeKind Type::kind() const {
+    return rep_ ? rep_->kind : TypeKind::Invalid;
+}
+bool Type::isFloat() const {
+    return kind() == TypeKind::Double || kind() == TypeKind::Single;
+}
 bool Type::isIntegerLike() const {
     auto k = kind();
-    return k == TypeKind::Integer || k == TypeKind::Boolean || (k == TypeKind::FixedPoint && !rep_->scaledDouble);
+    return k == TypeKind::Integer || k == TypeKind::Boolean ||
+           (k == TypeKind::FixedPoint && !rep_->scaledDouble);
 }
 bool Type::isNumericScalar() const {
     auto k = kind();
     return isFloat() || k == TypeKind::Integer || k == TypeKind::Boolean || k == TypeKind::FixedPoint;
 }
-bool Type::isComplex() const { return kind() == TypeKind::Complex; }
-bool Type::isMatrix() const { return kind() == TypeKind::Matrix; }
-bool Type::isPointer() const { return kind() == TypeKind::Pointer; }
-Type Type::elem() const { return rep_ ? rep_->elem : Type(); }
-int64_t Type::length() const { return rep_ ? rep_->length : -1; }
+bool Type::isComplex() const {
+    return kind() == TypeKind::Complex;
+}
+bool Type::isMatrix() const {
+    return kind() == TypeKind::Matrix;
+}
+bool Type::isPointer() const {
+    return kind() == TypeKind::Pointer;
+}
+Type Type::elem() const {
+    return rep_ ? rep_->elem : Type();
+}
+int64_t Type::length() const {
+    return rep_ ? rep_->length : -1;
+}
 
 bool Type::sameAs(const Type& o) const {
     if (!rep_ || !o.rep_) return rep_ == o.rep_;
@@ -78,7 +95,9 @@ const std::string& Type::name() const {
     return rep_ ? rep_->name : none;
 }
 
-Type Type::voidT() { return makeRep({TypeKind::Void, false, 0, 0, false, {}, -1, ""}); }
+Type Type::voidT() {
+    return makeRep({TypeKind::Void, false, 0, 0, false, {}, -1, ""});
+}
 Type Type::doubleT() {
     static const Type t = makeRep({TypeKind::Double, true, 64, 0, false, {}, -1, ""});
     return t;
@@ -101,7 +120,8 @@ Type Type::fixedT(bool isSigned, int32_t wordLength, int32_t exponent, bool scal
 }
 Type Type::complexT(const Type& base) {
     CG_INTERNAL_ASSERT_RET(base.isNumericScalar(), Type());
-    return makeRep({TypeKind::Complex, base.isSigned(), base.bits(), base.exponent(), base.isScaledDouble(), base, -1, ""});
+    return makeRep({TypeKind::Complex, base.isSigned(), base.bits(), base.exponent(), base.isScaledDouble(),
+                    base, -1, ""});
 }
 Type Type::pointerT(const Type& elem) {
     CG_INTERNAL_ASSERT_RET(elem.defined(), Type());
@@ -116,18 +136,27 @@ std::string typeDisplayName(const Type& t) {
     if (!t.defined()) return "undefined";
     const TypeRep& r = *t.get();
     switch (r.kind) {
-        case TypeKind::Void: return "void";
-        case TypeKind::Double: return "double";
-        case TypeKind::Single: return "single";
-        case TypeKind::Boolean: return "boolean";
-        case TypeKind::Integer: return std::string(r.isSigned ? "int" : "uint") + std::to_string(r.bits);
+        case TypeKind::Void:
+            return "void";
+        case TypeKind::Double:
+            return "double";
+        case TypeKind::Single:
+            return "single";
+        case TypeKind::Boolean:
+            return "boolean";
+        case TypeKind::Integer:
+            return std::string(r.isSigned ? "int" : "uint") + std::to_string(r.bits);
         case TypeKind::FixedPoint:
             return std::string(r.scaledDouble ? "scaled:" : "fixed:") + (r.isSigned ? "s" : "u") +
                    std::to_string(r.bits) + ":" + std::to_string(-r.exponent);
-        case TypeKind::Complex: return "complex " + typeDisplayName(r.elem);
-        case TypeKind::Pointer: return typeDisplayName(r.elem) + "*";
-        case TypeKind::Matrix: return typeDisplayName(r.elem) + "[]";
-        default: return "invalid";
+        case TypeKind::Complex:
+            return "complex " + typeDisplayName(r.elem);
+        case TypeKind::Pointer:
+            return typeDisplayName(r.elem) + "*";
+        case TypeKind::Matrix:
+            return typeDisplayName(r.elem) + "[]";
+        default:
+            return "invalid";
     }
 }
 
@@ -136,24 +165,47 @@ std::string typeDisplayName(const Type& t) {
 using CG::Type;
 using CG::TypeKind;
 
-bool cg_type_is_double(const Type& t) { return t.kind() == TypeKind::Double; }
-bool cg_type_is_single(const Type& t) { return t.kind() == TypeKind::Single; }
-int32_t cg_type_numeric_nbits(const Type& t) { return t.bits(); }
-bool cg_type_numeric_issigned(const Type& t) { return t.isSigned(); }
-int32_t cg_type_constr_enum_value(const Type& t) { return static_cast<int32_t>(t.kind()); }
-int32_t cg_type_fixed_point_exponent(const Type& t) { return t.kind() == TypeKind::FixedPoint ? t.exponent() : 0; }
-bool cg_type_fixed_point_isscaleddouble(const Type& t) { return t.kind() == TypeKind::FixedPoint && t.isScaledDouble(); }
-bool cg_type_is_complex_any(const Type& t) { return t.isComplex(); }
-Type cg_type_complex_base_any(const Type& t) { return t.isComplex() ? t.elem() : t; }
-Type cg_type_complex_create(const Type& base) { return Type::complexT(base); }
+bool cg_type_is_double(const Type& t) {
+    return t.kind() == TypeKind::Double;
+}
+bool cg_type_is_single(const Type& t) {
+    return t.kind() == TypeKind::Single;
+}
+int32_t cg_type_numeric_nbits(const Type& t) {
+    return t.bits();
+}
+bool cg_type_numeric_issigned(const Type& t) {
+    return t.isSigned();
+}
+int32_t cg_type_constr_enum_value(const Type& t) {
+    return static_cast<int32_t>(t.kind());
+}
+int32_t cg_type_fixed_point_exponent(const Type& t) {
+    return t.kind() == TypeKind::FixedPoint ? t.exponent() : 0;
+}
+bool cg_type_fixed_point_isscaleddouble(const Type& t) {
+    return t.kind() == TypeKind::FixedPoint && t.isScaledDouble();
+}
+bool cg_type_is_complex_any(const Type& t) {
+    return t.isComplex();
+}
+Type cg_type_complex_base_any(const Type& t) {
+    return t.isComplex() ? t.elem() : t;
+}
+Type cg_type_complex_create(const Type& base) {
+    return Type::complexT(base);
+}
 Type cg_type_fixed_point_create(bool isSigned, int32_t nbits, int32_t exponent, double slope, double bias,
                                 bool isScaledDouble) {
     CG_INTERNAL_ASSERT_RET(slope == 1.0 && bias == 0.0, Type());
     return Type::fixedT(isSigned, nbits, exponent, isScaledDouble);
 }
-std::string cg_type_name(const Type& t) { return t.name().empty() ? CG::typeDisplayName(t) : t.name(); }
+std::string cg_type_name(const Type& t) {
+    return t.name().empty() ? CG::typeDisplayName(t) : t.name();
+}
 Type base_type(const Type& t) {
     Type b = t;
-    while (b.isMatrix() || b.isPointer() || b.isComplex()) b = b.elem();
+    while (b.isMatrix() || b.isPointer() || b.isComplex())
+        b = b.elem();
     return b;
 }

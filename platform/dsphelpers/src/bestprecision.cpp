@@ -8,8 +8,7 @@ namespace VekSimCommon {
 namespace {
 
 // Whether value, scaled by 2^fracLength and rounded to nearest, is a stored integer of the word.
-bool fits(double value, int32_t fracLength, int32_t wordLength, bool isSigned)
-{
+bool fits(double value, int32_t fracLength, int32_t wordLength, bool isSigned) {
     const double stored = std::round(std::ldexp(value, fracLength));
     const double lo = isSigned ? -std::ldexp(1.0, wordLength - 1) : 0.0;
     const double hiExclusive = std::ldexp(1.0, isSigned ? wordLength - 1 : wordLength);
@@ -18,8 +17,7 @@ bool fits(double value, int32_t fracLength, int32_t wordLength, bool isSigned)
 
 }  // namespace
 
-int32_t dspComputeBestPrecFracLength(double value, int32_t wordLength, int32_t isSigned)
-{
+int32_t dspComputeBestPrecFracLength(double value, int32_t wordLength, int32_t isSigned) {
     const bool sign = isSigned != 0;
     if (wordLength <= 0 || !std::isfinite(value)) return 0;
     if (value == 0.0) return sign ? wordLength - 1 : wordLength;
@@ -31,7 +29,8 @@ int32_t dspComputeBestPrecFracLength(double value, int32_t wordLength, int32_t i
     // At this fraction length |value| * 2^fl lies in [2^(WL-2), 2^(WL-1)) (signed); one more bit can
     // still fit a negative power of two, rounding can push one bit out: search down from there.
     int32_t fracLength = (sign ? wordLength - 1 : wordLength) - exponent + 1;
-    while (!fits(value, fracLength, wordLength, sign)) --fracLength;
+    while (!fits(value, fracLength, wordLength, sign))
+        --fracLength;
     return fracLength;
 }
 

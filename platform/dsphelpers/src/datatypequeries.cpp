@@ -13,20 +13,17 @@ namespace msg = dravo::dsphelpers;
 
 namespace {
 
-const types::TypeInfo* lookup(DataTypeId id)
-{
+const types::TypeInfo* lookup(DataTypeId id) {
     return types::isKnown(id) ? &types::info(id) : nullptr;
 }
 
-bool isFixedShape(const types::TypeInfo* t)
-{
+bool isFixedShape(const types::TypeInfo* t) {
     return t != nullptr && (t->kind == types::Kind::FixedPoint || t->kind == types::Kind::ScaledDouble);
 }
 
 // overrideArg 1 or 2 asks for the scaled double of the type when the data-type override is on.
 DataTypeId fixedPointId(SysObjAdaptorSFun* S, bool overrideOn, int32_t isSigned, int32_t wordLength,
-                        int32_t fracLength, int32_t overrideArg)
-{
+                        int32_t fracLength, int32_t overrideArg) {
     if (wordLength < types::kMinFixedWordLength || wordLength > types::kMaxFixedWordLength) {
         dspError(S, msg::kFixptAttribsInvalid, {std::to_string(wordLength)});
         return -1;
@@ -40,69 +37,57 @@ DataTypeId fixedPointId(SysObjAdaptorSFun* S, bool overrideOn, int32_t isSigned,
 
 }  // namespace
 
-int32_t dspGetDataTypeWordLength(SysObjAdaptorSFun*, DataTypeId id)
-{
+int32_t dspGetDataTypeWordLength(SysObjAdaptorSFun*, DataTypeId id) {
     const types::TypeInfo* t = lookup(id);
     return t != nullptr ? t->wordLength : 0;
 }
 
-int32_t dspGetDataTypeFracLength(SysObjAdaptorSFun*, DataTypeId id)
-{
+int32_t dspGetDataTypeFracLength(SysObjAdaptorSFun*, DataTypeId id) {
     const types::TypeInfo* t = lookup(id);
     return isFixedShape(t) ? t->fracLength : 0;
 }
 
-int32_t dspGetDataTypeSignedStatus(SysObjAdaptorSFun*, DataTypeId id)
-{
+int32_t dspGetDataTypeSignedStatus(SysObjAdaptorSFun*, DataTypeId id) {
     const types::TypeInfo* t = lookup(id);
     return t != nullptr && t->isSigned ? 1 : 0;
 }
 
-bool isDataTypeSigned(SysObjAdaptorSFun* S, DataTypeId id)
-{
+bool isDataTypeSigned(SysObjAdaptorSFun* S, DataTypeId id) {
     return dspGetDataTypeSignedStatus(S, id) != 0;
 }
 
-int32_t dspGetDataTypeFxpWordLength(SysObjAdaptorSFun* S, DataTypeId id)
-{
+int32_t dspGetDataTypeFxpWordLength(SysObjAdaptorSFun* S, DataTypeId id) {
     return dspIsDataTypeFloat(S, id) ? 0 : dspGetDataTypeWordLength(S, id);
 }
 
-int32_t dspGetDataTypeFxpFracLength(SysObjAdaptorSFun* S, DataTypeId id)
-{
+int32_t dspGetDataTypeFxpFracLength(SysObjAdaptorSFun* S, DataTypeId id) {
     return dspGetDataTypeFracLength(S, id);
 }
 
-bool dspGetDataTypeFxpIsSigned(SysObjAdaptorSFun* S, DataTypeId id)
-{
+bool dspGetDataTypeFxpIsSigned(SysObjAdaptorSFun* S, DataTypeId id) {
     return !dspIsDataTypeFloat(S, id) && isDataTypeSigned(S, id);
 }
 
-bool dspIsDataTypeFixedPoint(SysObjAdaptorSFun*, DataTypeId id)
-{
+bool dspIsDataTypeFixedPoint(SysObjAdaptorSFun*, DataTypeId id) {
     const types::TypeInfo* t = lookup(id);
     return t != nullptr && t->kind == types::Kind::FixedPoint;
 }
 
-bool dspIsDataTypeScaledDouble(SysObjAdaptorSFun*, DataTypeId id)
-{
+bool dspIsDataTypeScaledDouble(SysObjAdaptorSFun*, DataTypeId id) {
     const types::TypeInfo* t = lookup(id);
     return t != nullptr && t->kind == types::Kind::ScaledDouble;
 }
 
-bool dspIsDataTypeFloat(SysObjAdaptorSFun*, DataTypeId id)
-{
+bool dspIsDataTypeFloat(SysObjAdaptorSFun*, DataTypeId id) {
     return id == SS_DOUBLE || id == SS_SINGLE;
 }
 
 DataTypeId dspGetFixPtDataTypeIDFromAttribs(SysObjAdaptorSFun* S, int32_t isSigned, int32_t wordLength,
-                                            int32_t fracLength, int32_t overrideArg)
-{
+                                            int32_t fracLength, int32_t overrideArg) {
     return fixedPointId(S, ssGetDataTypeOverride(S) == 1, isSigned, wordLength, fracLength, overrideArg);
 }
 
-void dspFxpBlockProp_SetSFunOrTuk(SysObjAdaptorSFun* S, fxpBlockProperties* props)
-{
+void dspFxpBlockProp_SetSFunOrTuk(SysObjAdaptorSFun* S, fxpBlockProperties* props) {
     if (props == nullptr) return;
     props->isTuk = 1;
     props->simMode = ssGetSimMode(S);
@@ -112,15 +97,13 @@ void dspFxpBlockProp_SetSFunOrTuk(SysObjAdaptorSFun* S, fxpBlockProperties* prop
 
 DataTypeId dspGetFixPtDataTypeIDFromAttribsLocal(SysObjAdaptorSFun* S, const fxpBlockProperties* props,
                                                  int32_t isSigned, int32_t wordLength, int32_t fracLength,
-                                                 int32_t arg0, int32_t /*arg5: kept for the callers*/)
-{
+                                                 int32_t arg0, int32_t /*arg5: kept for the callers*/) {
     // The settings captured in props, not the host's current ones, decide the override.
     const int32_t dtOverride = props != nullptr ? props->dtOverride : ssGetDataTypeOverride(S);
     return fixedPointId(S, dtOverride == 1, isSigned, wordLength, fracLength, arg0);
 }
 
-DataTypeId dspGetScaledDoubleDTypeIdFromNonOverrideDTypeId(SysObjAdaptorSFun* S, DataTypeId id)
-{
+DataTypeId dspGetScaledDoubleDTypeIdFromNonOverrideDTypeId(SysObjAdaptorSFun* S, DataTypeId id) {
     const types::TypeInfo* t = lookup(id);
     if (t == nullptr) return id;
     if (t->kind == types::Kind::Integer || t->kind == types::Kind::FixedPoint) {
@@ -132,27 +115,23 @@ DataTypeId dspGetScaledDoubleDTypeIdFromNonOverrideDTypeId(SysObjAdaptorSFun* S,
 }
 
 bool dspSetInputPortFixpt(SysObjAdaptorSFun* S, int32_t port, int32_t wordLength, int32_t fracLength,
-                          bool isSigned, bool allowOverride)
-{
+                          bool isSigned, bool allowOverride) {
     const DataTypeId id =
         dspGetFixPtDataTypeIDFromAttribs(S, isSigned ? 1 : 0, wordLength, fracLength, allowOverride ? 2 : 0);
     return id >= 0 && ssSetInputPortDataType(S, port, id);
 }
 
 bool dspSetOutputPortFixpt(SysObjAdaptorSFun* S, int32_t port, int32_t wordLength, int32_t fracLength,
-                           bool isSigned)
-{
+                           bool isSigned) {
     const DataTypeId id = dspGetFixPtDataTypeIDFromAttribs(S, isSigned ? 1 : 0, wordLength, fracLength, 2);
     return id >= 0 && ssSetOutputPortDataType(S, port, id);
 }
 
-bool isInputComplex(SysObjAdaptorSFun* S, int32_t port)
-{
+bool isInputComplex(SysObjAdaptorSFun* S, int32_t port) {
     return ssGetInputPortComplexSignal(S, port) == 1;
 }
 
-bool isOutputComplex(SysObjAdaptorSFun* S, int32_t port)
-{
+bool isOutputComplex(SysObjAdaptorSFun* S, int32_t port) {
     return ssGetOutputPortComplexSignal(S, port) == 1;
 }
 

@@ -15,13 +15,13 @@ namespace {
 
 constexpr int32_t kNarrowFixedWordLength = 32;
 
-bool maskAllows(DataTypeId id, uint32_t mask)
-{
+bool maskAllows(DataTypeId id, uint32_t mask) {
     if (id >= SS_DOUBLE && id <= SS_BOOLEAN) return (mask & (1u << id)) != 0;
     if (!types::isKnown(id)) return false;
     const types::TypeInfo& t = types::info(id);
     if (t.kind != types::Kind::FixedPoint && t.kind != types::Kind::ScaledDouble) return false;
-    if (t.wordLength > kNarrowFixedWordLength && (mask & DSP_DT_SUPPORT_FIXPT_WIDER_THAN_32) == 0) return false;
+    if (t.wordLength > kNarrowFixedWordLength && (mask & DSP_DT_SUPPORT_FIXPT_WIDER_THAN_32) == 0)
+        return false;
     if (t.kind == types::Kind::ScaledDouble) return (mask & DSP_DT_SUPPORT_SCALED_DOUBLE) != 0;
     return (mask & (t.isSigned ? DSP_DT_SUPPORT_SIGNED_FIXPT : DSP_DT_SUPPORT_UNSIGNED_FIXPT)) != 0;
 }
@@ -29,8 +29,8 @@ bool maskAllows(DataTypeId id, uint32_t mask)
 }  // namespace
 
 bool dspIsDataTypeSupported(SysObjAdaptorSFun* S, DataTypeId id, int32_t /*productPrefix*/,
-                            DspPortDirection direction, const char* portName, uint32_t mask, int32_t /*flags*/)
-{
+                            DspPortDirection direction, const char* portName, uint32_t mask,
+                            int32_t /*flags*/) {
     if (maskAllows(id, mask)) return true;
     std::string port;
     if (portName != nullptr && portName[0] != '\0') {
@@ -42,8 +42,7 @@ bool dspIsDataTypeSupported(SysObjAdaptorSFun* S, DataTypeId id, int32_t /*produ
     return false;
 }
 
-bool checkAndSetAllPortsToDblOrSngl(SysObjAdaptorSFun* S, DataTypeId id)
-{
+bool checkAndSetAllPortsToDblOrSngl(SysObjAdaptorSFun* S, DataTypeId id) {
     if (id != SS_DOUBLE && id != SS_SINGLE) {
         dspError(S, msg::kPortTypeNotFloat, {types::typeName(id)});
         return false;

@@ -12,8 +12,7 @@ namespace VekSimCommon {
 namespace {
 
 // Fills %s placeholders in order; a placeholder without an argument is dropped.
-std::string fillPlaceholders(const std::string& text, std::initializer_list<std::string> args)
-{
+std::string fillPlaceholders(const std::string& text, std::initializer_list<std::string> args) {
     std::string out;
     auto arg = args.begin();
     for (size_t i = 0; i < text.size(); ++i) {
@@ -27,8 +26,7 @@ std::string fillPlaceholders(const std::string& text, std::initializer_list<std:
     return out;
 }
 
-std::string textOrClassName(const char* messageClass, std::initializer_list<std::string> args)
-{
+std::string textOrClassName(const char* messageClass, std::initializer_list<std::string> args) {
     if (messageClass == nullptr) return "Unknown error.";
     const std::string known = dspMessageText(messageClass, args);
     if (!known.empty()) return known;
@@ -38,14 +36,12 @@ std::string textOrClassName(const char* messageClass, std::initializer_list<std:
 
 // The host may keep the text pointer until the callback returns, so the texts live in library storage:
 // one slot for the error (a later error replaces it) and a ring for the warnings of one callback.
-std::string& errorTextSlot()
-{
+std::string& errorTextSlot() {
     static std::string slot;
     return slot;
 }
 
-std::string& nextWarningTextSlot()
-{
+std::string& nextWarningTextSlot() {
     static std::string ring[16];
     static size_t next = 0;
     std::string& slot = ring[next];
@@ -55,8 +51,7 @@ std::string& nextWarningTextSlot()
 
 }  // namespace
 
-std::string dspMessageText(const char* messageClass, std::initializer_list<std::string> args)
-{
+std::string dspMessageText(const char* messageClass, std::initializer_list<std::string> args) {
     if (messageClass == nullptr) return "";
     if (dravo::messages::isKnown(messageClass))
         return dravo::messages::text(messageClass, std::vector<std::string>(args));
@@ -64,15 +59,13 @@ std::string dspMessageText(const char* messageClass, std::initializer_list<std::
     return own.empty() ? std::string() : fillPlaceholders(own, args);
 }
 
-void dspError(SysObjAdaptorSFun* S, const char* messageClass, std::initializer_list<std::string> args)
-{
+void dspError(SysObjAdaptorSFun* S, const char* messageClass, std::initializer_list<std::string> args) {
     std::string& text = errorTextSlot();
     text = textOrClassName(messageClass, args);
     sysobj::ssSetErrorStatusWithClass(S, messageClass != nullptr ? messageClass : "", text.c_str());
 }
 
-void dspWarning(SysObjAdaptorSFun* S, const char* messageClass, std::initializer_list<std::string> args)
-{
+void dspWarning(SysObjAdaptorSFun* S, const char* messageClass, std::initializer_list<std::string> args) {
     std::string& text = nextWarningTextSlot();
     text = textOrClassName(messageClass, args);
     sysobj::ssWarning(S, messageClass != nullptr ? messageClass : "", text.c_str());

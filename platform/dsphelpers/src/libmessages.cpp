@@ -35,8 +35,7 @@ constexpr MessageTemplate kTemplates[] = {
 
 }  // namespace
 
-const char* libraryMessageTemplate(const std::string& messageClass)
-{
+const char* libraryMessageTemplate(const std::string& messageClass) {
     for (const MessageTemplate& t : kTemplates)
         if (messageClass == t.messageClass) return t.text;
     return "";

@@ -21,8 +21,7 @@ using Bits128 = unsigned __int128;
 
 // Round to nearest (ties away from zero) and saturate into the word's range; NaN becomes 0. The result is
 // the two's-complement bit pattern of the stored integer, so 128-bit words need no special case.
-Bits128 roundSaturate(double v, int32_t wordLength, bool isSigned)
-{
+Bits128 roundSaturate(double v, int32_t wordLength, bool isSigned) {
     if (v != v) return 0;
     const double r = std::round(v);
     const int32_t magnitudeBits = isSigned ? wordLength - 1 : wordLength;
@@ -38,31 +37,35 @@ Bits128 roundSaturate(double v, int32_t wordLength, bool isSigned)
 }
 
 // Stores the low bytes of a two's-complement value (little endian), sign- or zero-extended by construction.
-void storeInteger(Bits128 v, uint8_t* out, int32_t bytes)
-{
+void storeInteger(Bits128 v, uint8_t* out, int32_t bytes) {
     std::memcpy(out, &v, static_cast<size_t>(bytes));
 }
 
-bool convertElement(const types::TypeInfo& t, double v, uint8_t* out)
-{
+bool convertElement(const types::TypeInfo& t, double v, uint8_t* out) {
     switch (t.kind) {
-    case types::Kind::Double: std::memcpy(out, &v, sizeof v); return true;
-    case types::Kind::Single: {
-        const float f = static_cast<float>(v);
-        std::memcpy(out, &f, sizeof f);
-        return true;
-    }
-    case types::Kind::Boolean: *out = (v != 0.0 && v == v) ? 1 : 0; return true;
-    case types::Kind::Integer: storeInteger(roundSaturate(v, t.wordLength, t.isSigned), out, t.containerBytes); return true;
-    case types::Kind::FixedPoint: {
-        const double scaled = std::ldexp(v, t.fracLength);
-        storeInteger(roundSaturate(scaled, t.wordLength, t.isSigned), out, t.containerBytes);
-        return true;
-    }
-    case types::Kind::ScaledDouble:
-        // A scaled double is the value itself in double, as the host stores dialog parameters of that type.
-        std::memcpy(out, &v, sizeof v);
-        return true;
+        case types::Kind::Double:
+            std::memcpy(out, &v, sizeof v);
+            return true;
+        case types::Kind::Single: {
+            const float f = static_cast<float>(v);
+            std::memcpy(out, &f, sizeof f);
+            return true;
+        }
+        case types::Kind::Boolean:
+            *out = (v != 0.0 && v == v) ? 1 : 0;
+            return true;
+        case types::Kind::Integer:
+            storeInteger(roundSaturate(v, t.wordLength, t.isSigned), out, t.containerBytes);
+            return true;
+        case types::Kind::FixedPoint: {
+            const double scaled = std::ldexp(v, t.fracLength);
+            storeInteger(roundSaturate(scaled, t.wordLength, t.isSigned), out, t.containerBytes);
+            return true;
+        }
+        case types::Kind::ScaledDouble:
+            // A scaled double is the value itself in double, as the host stores dialog parameters of that type.
+            std::memcpy(out, &v, sizeof v);
+            return true;
     }
     return false;
 }
@@ -70,8 +73,7 @@ bool convertElement(const types::TypeInfo& t, double v, uint8_t* out)
 }  // namespace
 
 bool ConvertDTypeAndCreateRTP(SysObjAdaptorSFun* S, const double* data, int32_t nDims, const int32_t* dims,
-                              DataTypeId dataTypeId, int32_t rtpIndex, const char* name)
-{
+                              DataTypeId dataTypeId, int32_t rtpIndex, const char* name) {
     const char* label = name != nullptr ? name : "";
     if (!types::isKnown(dataTypeId) || nDims < 0 || (nDims > 0 && dims == nullptr)) {
         dspError(S, msg::kRtpDataInvalid, {label});
@@ -95,12 +97,12 @@ bool ConvertDTypeAndCreateRTP(SysObjAdaptorSFun* S, const double* data, int32_t 
     }
     const types::TypeInfo& t = types::info(dataTypeId);
     std::vector<uint8_t> stored(static_cast<size_t>(count) * static_cast<size_t>(t.containerBytes));
-    for (int64_t i = 0; i < count; ++i) convertElement(t, data[i], stored.data() + i * t.containerBytes);
+    for (int64_t i = 0; i < count; ++i)
+        convertElement(t, data[i], stored.data() + i * t.containerBytes);
     return ssCreateRunTimeParamFromData(S, rtpIndex, name, dataTypeId, 0, nDims, dims, stored.data());
 }
 
-void* GetRTPDataPtr(SysObjAdaptorSFun* S, int32_t rtpIndex)
-{
+void* GetRTPDataPtr(SysObjAdaptorSFun* S, int32_t rtpIndex) {
     const ssParamRec* rec = ssGetRunTimeParamInfo(S, rtpIndex);
     return rec != nullptr ? rec->data : nullptr;
 }

@@ -8,14 +8,17 @@ namespace VekDSPFixpt {
 
 namespace {
 
-std::string textOrEmpty(const char* s) { return s ? std::string(s) : std::string(); }
+std::string textOrEmpty(const char* s) {
+    return s ? std::string(s) : std::string();
+}
 
 }  // namespace
 
 DSPDataAttributesHandle::DSPDataAttributesHandle(const NumType& value, const NumType& product,
                                                  const NumType& accumulator, int32_t roundingCode,
-                                                 int32_t overflowCode, std::string label, std::string productLabel,
-                                                 std::string accumulatorLabel, bool isComplex)
+                                                 int32_t overflowCode, std::string label,
+                                                 std::string productLabel, std::string accumulatorLabel,
+                                                 bool isComplex)
     : value_(value),
       product_(product),
       accumulator_(accumulator),
@@ -28,11 +31,12 @@ DSPDataAttributesHandle::DSPDataAttributesHandle(const NumType& value, const Num
     validate();
 }
 
-DSPDataAttributesHandle::DSPDataAttributesHandle(int32_t wordLength, int32_t fracLength, int32_t accWordLength,
-                                                 int32_t accFracLength, int32_t prodWordLength,
-                                                 int32_t prodFracLength, sysobj::SysObjAdaptorSFun* S,
-                                                 int32_t overflowCode, int32_t roundingCode, bool isComplex,
-                                                 bool isSigned, const char* label, const char* productLabel,
+DSPDataAttributesHandle::DSPDataAttributesHandle(int32_t wordLength, int32_t fracLength,
+                                                 int32_t accWordLength, int32_t accFracLength,
+                                                 int32_t prodWordLength, int32_t prodFracLength,
+                                                 sysobj::SysObjAdaptorSFun* S, int32_t overflowCode,
+                                                 int32_t roundingCode, bool isComplex, bool isSigned,
+                                                 const char* label, const char* productLabel,
                                                  const char* accumulatorLabel, int32_t /*overrideArg*/)
     : value_(NumType::fixed(isSigned, wordLength, fracLength)),
       product_(NumType::fixed(true, prodWordLength, prodFracLength)),
@@ -49,8 +53,8 @@ DSPDataAttributesHandle::DSPDataAttributesHandle(int32_t wordLength, int32_t fra
 
 DSPDataAttributesHandle::DSPDataAttributesHandle(DataTypeId id, int32_t complexSignal, const NumType& product,
                                                  const NumType& accumulator, int32_t roundingCode,
-                                                 int32_t overflowCode, std::string label, std::string productLabel,
-                                                 std::string accumulatorLabel)
+                                                 int32_t overflowCode, std::string label,
+                                                 std::string productLabel, std::string accumulatorLabel)
     : product_(product),
       accumulator_(accumulator),
       rounding_(roundingCode),
@@ -72,12 +76,13 @@ std::string DSPDataAttributesHandle::checkType(const NumType& t, const char* rol
                " is not supported (2 to 128 bits)";
     }
     if (t.fracLength < -kMaxFracLengthMagnitude || t.fracLength > kMaxFracLengthMagnitude) {
-        return std::string("Fixed-point library: ") + role + " fraction length " + std::to_string(t.fracLength) +
-               " is not supported (-512 to 512)";
+        return std::string("Fixed-point library: ") + role + " fraction length " +
+               std::to_string(t.fracLength) + " is not supported (-512 to 512)";
     }
     if (t.containerBytes != NumType::containerFor(t.wordLength)) {
-        return std::string("Fixed-point library: ") + role + " container of " + std::to_string(t.containerBytes) +
-               " bytes does not match word length " + std::to_string(t.wordLength);
+        return std::string("Fixed-point library: ") + role + " container of " +
+               std::to_string(t.containerBytes) + " bytes does not match word length " +
+               std::to_string(t.wordLength);
     }
     return "";
 }
@@ -95,7 +100,8 @@ void DSPDataAttributesHandle::validate() {
     for (const auto& [type, role] : roles) {
         std::string why = checkType(*type, role);
         if (type != &value_ && type->kind == NumKind::Fixed && type->wordLength == 1) {
-            why = std::string("Fixed-point library: ") + role + " word length 1 is not supported (2 to 128 bits)";
+            why = std::string("Fixed-point library: ") + role +
+                  " word length 1 is not supported (2 to 128 bits)";
         }
         if (!why.empty()) {
             error_ = why;
@@ -105,7 +111,8 @@ void DSPDataAttributesHandle::validate() {
     if (rounding_ < kRoundZero || rounding_ > kRoundConvergent) {
         error_ = "Fixed-point library: rounding code " + std::to_string(rounding_) + " is not one of 0 to 6";
     } else if (overflow_ != kOverflowWrap && overflow_ != kOverflowSaturate) {
-        error_ = "Fixed-point library: overflow code " + std::to_string(overflow_) + " is not 0 (wrap) or 1 (saturate)";
+        error_ = "Fixed-point library: overflow code " + std::to_string(overflow_) +
+                 " is not 0 (wrap) or 1 (saturate)";
     }
 }
 

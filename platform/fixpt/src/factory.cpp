@@ -35,17 +35,21 @@ size_t FixptFactory::elementBytes(const DSPDataAttributesHandle& attrs) {
     return size_t(attrs.valueType().containerBytes) * (attrs.isComplex() ? 2 : 1);
 }
 
-const char* FixptFactory::lastError() { return errorBuffer; }
+const char* FixptFactory::lastError() {
+    return errorBuffer;
+}
 
-bool FixptFactory::isLoggingOn(sysobj::SysObjAdaptorSFun* S) { return detail::hostLoggingOn(S); }
+bool FixptFactory::isLoggingOn(sysobj::SysObjAdaptorSFun* S) {
+    return detail::hostLoggingOn(S);
+}
 
 const char* FixptFactory::check(const DSPDataAttributesHandle* attrs, const void* data, int32_t numElements,
                                 size_t availableBytes) {
     if (attrs == nullptr) return remember("Fixed-point library: no data attributes handle given");
     if (!attrs->isValid()) return remember(attrs->errorMessage());
     if (numElements < 1) {
-        return remember("Fixed-point library: element count " + std::to_string(numElements) +
-                        " for \"" + attrs->getLabel() + "\" must be at least 1");
+        return remember("Fixed-point library: element count " + std::to_string(numElements) + " for \"" +
+                        attrs->getLabel() + "\" must be at least 1");
     }
     const int64_t parts = int64_t(numElements) * (attrs->isComplex() ? 2 : 1);
     if (parts > std::numeric_limits<int32_t>::max()) {
@@ -65,19 +69,20 @@ const char* FixptFactory::check(const DSPDataAttributesHandle* attrs, const void
     return "";
 }
 
-Fixpt* FixptFactory::make(const DSPDataAttributesHandle* attrs, void* data, int32_t numElements, bool logging) {
+Fixpt* FixptFactory::make(const DSPDataAttributesHandle* attrs, void* data, int32_t numElements,
+                          bool logging) {
     ObjectLog* logs = logging ? newObjectLog(*attrs) : nullptr;
     const int32_t parts = numElements * (attrs->isComplex() ? 2 : 1);
     return new Fixpt(attrs, data, parts, logs);
 }
 
-Fixpt* FixptFactory::createFixpt(sysobj::SysObjAdaptorSFun* S, const DSPDataAttributesHandle* attrs, void* data,
-                                 int32_t numElements) {
+Fixpt* FixptFactory::createFixpt(sysobj::SysObjAdaptorSFun* S, const DSPDataAttributesHandle* attrs,
+                                 void* data, int32_t numElements) {
     return createFixpt(S, attrs, data, numElements, std::numeric_limits<size_t>::max());
 }
 
-Fixpt* FixptFactory::createFixpt(sysobj::SysObjAdaptorSFun* S, const DSPDataAttributesHandle* attrs, void* data,
-                                 int32_t numElements, size_t availableBytes) {
+Fixpt* FixptFactory::createFixpt(sysobj::SysObjAdaptorSFun* S, const DSPDataAttributesHandle* attrs,
+                                 void* data, int32_t numElements, size_t availableBytes) {
     const char* why = check(attrs, data, numElements, availableBytes);
     if (*why) {
         detail::hostSetError(S, why);

@@ -41,7 +41,9 @@ struct FixptAccess {
 namespace {
 
 // Exact (Big) quantisation of m x 2^e into d.
-Fit quantiseBig(const Big& m, int32_t e, const QuantDest& d) { return detail::quantise(m, e, d); }
+Fit quantiseBig(const Big& m, int32_t e, const QuantDest& d) {
+    return detail::quantise(m, e, d);
+}
 
 // Both operands inside one 2048-bit window once aligned?
 bool fitsWindow(const Exact& a, const Exact& b) {
@@ -73,19 +75,33 @@ int32_t roundDoubleToInt32(double v, int32_t rounding) {
     double r;
     const double f = std::floor(v);
     switch (rounding) {
-        case kRoundZero: r = std::trunc(v); break;
-        case kRoundNearest: r = (v - f >= 0.5) ? f + 1.0 : f; break;
-        case kRoundCeiling: r = std::ceil(v); break;
-        case kRoundRound: r = std::round(v); break;
-        case kRoundConvergent: r = std::nearbyint(v); break;  // default environment: ties to even
-        default: r = f; break;
+        case kRoundZero:
+            r = std::trunc(v);
+            break;
+        case kRoundNearest:
+            r = (v - f >= 0.5) ? f + 1.0 : f;
+            break;
+        case kRoundCeiling:
+            r = std::ceil(v);
+            break;
+        case kRoundRound:
+            r = std::round(v);
+            break;
+        case kRoundConvergent:
+            r = std::nearbyint(v);
+            break;  // default environment: ties to even
+        default:
+            r = f;
+            break;
     }
     if (r >= 2147483647.0) return std::numeric_limits<int32_t>::max();
     if (r <= -2147483648.0) return std::numeric_limits<int32_t>::min();
     return int32_t(r);
 }
 
-double largestFinite(const NumType& t) { return t.kind == NumKind::Single ? double(FLT_MAX) : DBL_MAX; }
+double largestFinite(const NumType& t) {
+    return t.kind == NumKind::Single ? double(FLT_MAX) : DBL_MAX;
+}
 
 }  // namespace
 
@@ -135,10 +151,13 @@ void Fixpt::logProduct(u128 bits, uint8_t flags) const {
     LogRecord& r = logs_->records[int32_t(ObjectRecord::Product)];
     r.noteFlags(flags);
     const NumType& t = attrs_->productType();
-    r.noteValue(t.isSigned ? std::ldexp(double(i128(bits)), -t.fracLength) : std::ldexp(double(bits), -t.fracLength));
+    r.noteValue(t.isSigned ? std::ldexp(double(i128(bits)), -t.fracLength)
+                           : std::ldexp(double(bits), -t.fracLength));
 }
 
-Fixpt Fixpt::square() const { return *this * *this; }
+Fixpt Fixpt::square() const {
+    return *this * *this;
+}
 
 u128 FixptProduct::computeSlow(const Fixpt& a, const Fixpt& b) {
     Fixpt t(a, a.attrs_->productDest(), Fixpt::ObjectRecord::Product);
@@ -148,7 +167,9 @@ u128 FixptProduct::computeSlow(const Fixpt& a, const Fixpt& b) {
     return bytes;
 }
 
-i128 FixptProduct::exactWide(const Fixpt& a, const Fixpt& b) { return a.loadFast() * b.loadFast(); }
+i128 FixptProduct::exactWide(const Fixpt& a, const Fixpt& b) {
+    return a.loadFast() * b.loadFast();
+}
 
 void Fixpt::addStoredProduct(const Fixpt& a, u128 bits, bool subtract) {
     const QuantDest& pd = *a.productDest_;
@@ -189,7 +210,8 @@ double FixptProduct::toDouble() const {
     const detail::Fit f = small_ ? detail::quantiseFast<int64_t>(exact64_, exp_, pd)
                                  : detail::quantiseFast<i128>(exact_, exp_, pd);
     const NumType& t = a_->attrs_->productType();
-    return t.isSigned ? std::ldexp(double(i128(f.bits)), -t.fracLength) : std::ldexp(double(f.bits), -t.fracLength);
+    return t.isSigned ? std::ldexp(double(i128(f.bits)), -t.fracLength)
+                      : std::ldexp(double(f.bits), -t.fracLength);
 }
 
 void Fixpt::logStore(uint8_t flags) {
@@ -213,18 +235,24 @@ void Fixpt::storeFloating(double v, uint8_t flags) {
     if (log_) logStore(flags);
 }
 
-u128 Fixpt::getStoredBits() const { return FixptAccess::read(*this).bits; }
+u128 Fixpt::getStoredBits() const {
+    return FixptAccess::read(*this).bits;
+}
 
 void Fixpt::setStoredBits(u128 bits) {
     if (qd_.type.isFloating()) return;
     storeFit(Fit{detail::extendWord(bits, qd_.type.wordLength, qd_.type.isSigned), 0});
 }
 
-double Fixpt::toDouble() const { return FixptAccess::read(*this).toDouble(); }
+double Fixpt::toDouble() const {
+    return FixptAccess::read(*this).toDouble();
+}
 
 void Fixpt::reset() {
-    if (qd_.type.isFloating()) storeFloating(0.0, 0);
-    else storeFit(Fit{0, 0});
+    if (qd_.type.isFloating())
+        storeFloating(0.0, 0);
+    else
+        storeFit(Fit{0, 0});
 }
 
 // ---- Assignment ---------------------------------------------------------------------------------------
@@ -316,7 +344,8 @@ Fixpt Fixpt::operator-(const Fixpt& b) const {
 
 Fixpt Fixpt::operator-() const {
     NumType t = qd_.type;
-    if (!t.isFloating()) t = NumType::fixed(true, std::min(qd_.type.wordLength + 1, kMaxWordLength), qd_.type.fracLength);
+    if (!t.isFloating())
+        t = NumType::fixed(true, std::min(qd_.type.wordLength + 1, kMaxWordLength), qd_.type.fracLength);
     Fixpt r(*this, QuantDest::make(t, qd_.rounding, qd_.overflow), ObjectRecord::Value);
     r.log_ = nullptr;  // a sign change is not a store into this object
     const Value v = FixptAccess::read(*this);
@@ -351,9 +380,11 @@ void Fixpt::divide(const Fixpt& x, const Fixpt& y) {
     if (sb == 0 && !b.isNaN()) {
         // Division by zero: the end of the range on the numerator's side, 0 for 0/0; counted.
         if (qd_.type.isFloating()) {
-            storeFloating(sa == 0 ? 0.0 : (sa > 0 ? largestFinite(qd_.type) : -largestFinite(qd_.type)), kQuantDivByZero);
+            storeFloating(sa == 0 ? 0.0 : (sa > 0 ? largestFinite(qd_.type) : -largestFinite(qd_.type)),
+                          kQuantDivByZero);
         } else {
-            const u128 bits = sa == 0 ? 0 : (sa > 0 ? detail::maxStored(qd_.type) : detail::minStored(qd_.type));
+            const u128 bits =
+                sa == 0 ? 0 : (sa > 0 ? detail::maxStored(qd_.type) : detail::minStored(qd_.type));
             storeFit(Fit{bits, kQuantDivByZero});
         }
         return;
@@ -385,8 +416,10 @@ void Fixpt::divide(const Fixpt& x, const Fixpt& y) {
         const u128 q = num / den, r = num % den;
         i128 t = i128(2 * q + (r != 0 ? 1 : 0));
         if (negative) t = -t;
-        if (fast_) commitFast(detail::quantise(I128{t}, resultExp, d));
-        else storeFit(quantiseBig(Big::fromI128(t), resultExp, d));
+        if (fast_)
+            commitFast(detail::quantise(I128{t}, resultExp, d));
+        else
+            storeFit(quantiseBig(Big::fromI128(t), resultExp, d));
         return;
     }
     Big num = ea.m, den = eb.m;
@@ -447,8 +480,10 @@ void Fixpt::sqrt(Fixpt& result) const {
     }
     bool exact = true;
     Big root;
-    if (n.fitsU128()) root = Big::fromU128(detail::isqrtU128(n.low128(), exact));
-    else root = detail::isqrtMag(n, exact);
+    if (n.fitsU128())
+        root = Big::fromU128(detail::isqrtU128(n.low128(), exact));
+    else
+        root = detail::isqrtMag(n, exact);
     root.shl(1);
     if (sticky || !exact) root.inc();
     result.storeFit(quantiseBig(root, resultExp, d));
@@ -466,7 +501,9 @@ Fixpt::Order Fixpt::compareSlow(const Fixpt& other) const {
     return s < 0 ? Order::Less : (s == 0 ? Order::Equal : Order::Greater);
 }
 
-int32_t Fixpt::signSlow() const { return FixptAccess::read(*this).sign(); }
+int32_t Fixpt::signSlow() const {
+    return FixptAccess::read(*this).sign();
+}
 
 int32_t Fixpt::toInt32(int32_t rounding) const {
     const Value v = FixptAccess::read(*this);

@@ -22,9 +22,15 @@ bool hostTypeOf(DataTypeId id, NumType& type, std::string& error) {
     const dravo::types::TypeInfo& info = dravo::types::info(id);
     switch (info.kind) {
         case dravo::types::Kind::Double:
-        case dravo::types::Kind::ScaledDouble: type = NumType::doubleType(); break;
-        case dravo::types::Kind::Single: type = NumType::singleType(); break;
-        case dravo::types::Kind::Boolean: type = NumType{NumKind::Fixed, false, 1, 0, 1}; break;
+        case dravo::types::Kind::ScaledDouble:
+            type = NumType::doubleType();
+            break;
+        case dravo::types::Kind::Single:
+            type = NumType::singleType();
+            break;
+        case dravo::types::Kind::Boolean:
+            type = NumType{NumKind::Fixed, false, 1, 0, 1};
+            break;
         case dravo::types::Kind::Integer:
         case dravo::types::Kind::FixedPoint:
             type = NumType::fixed(info.isSigned, info.wordLength, info.fracLength);

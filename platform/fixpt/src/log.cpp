@@ -54,7 +54,8 @@ void LogRegistry::detachAndMerge(const ObjectLog* log) {
 std::map<std::string, LogRecord> LogRegistry::mergedByLabel() const {
     std::lock_guard<std::mutex> lock(mutex_);
     std::map<std::string, LogRecord> merged = totals_;
-    for (const ObjectLog* log : live_) mergeInto(merged, *log);
+    for (const ObjectLog* log : live_)
+        mergeInto(merged, *log);
     return merged;
 }
 
@@ -77,7 +78,8 @@ std::string LogRegistry::formatReport() const {
     const std::map<std::string, LogRecord> merged = mergedByLabel();
     if (merged.empty()) return "Min/max/overflow log: nothing logged\n";
     std::string text = "Min/max/overflow log:\n";
-    for (const auto& [label, record] : merged) text += "  " + formatRecord(label, record) + "\n";
+    for (const auto& [label, record] : merged)
+        text += "  " + formatRecord(label, record) + "\n";
     return text;
 }
 

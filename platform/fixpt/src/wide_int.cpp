@@ -27,7 +27,8 @@ void divModMag(const Big& n, const Big& d, Big& q, Big& r) {
     r = Big::zero();
     const int32_t nBits = n.bitLength();
     // The running remainder stays below 2d, so it needs one bit more than d.
-    const int32_t limbs = (d.bitLength() + 1 + 63) / 64 < Big::kLimbs ? (d.bitLength() + 1 + 63) / 64 : Big::kLimbs;
+    const int32_t limbs =
+        (d.bitLength() + 1 + 63) / 64 < Big::kLimbs ? (d.bitLength() + 1 + 63) / 64 : Big::kLimbs;
     for (int32_t i = nBits - 1; i >= 0; --i) {
         uint64_t carry = n.testBit(i) ? 1 : 0;
         for (int32_t j = 0; j < limbs; ++j) {

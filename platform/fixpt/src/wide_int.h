@@ -77,7 +77,8 @@ struct Big {
     void sar(int64_t k) {
         const uint64_t fill = isNeg() ? ~uint64_t(0) : 0;
         if (k >= kBits) {
-            for (uint64_t& x : w) x = fill;
+            for (uint64_t& x : w)
+                x = fill;
             return;
         }
         const int32_t limbs = int32_t(k >> 6), bits = int32_t(k & 63);
@@ -122,7 +123,8 @@ struct Big {
             if (++w[i] != 0) break;
     }
     void negate() {
-        for (uint64_t& x : w) x = ~x;
+        for (uint64_t& x : w)
+            x = ~x;
         inc();
     }
     // Position of the highest set bit + 1, for a non-negative value.
@@ -135,7 +137,8 @@ struct Big {
     int32_t signedBits() const {
         if (!isNeg()) return bitLength() + 1;
         Big inv = *this;
-        for (uint64_t& x : inv.w) x = ~x;
+        for (uint64_t& x : inv.w)
+            x = ~x;
         return inv.bitLength() + 1;
     }
     bool fitsSignedBits(int32_t n) const { return signedBits() <= n; }

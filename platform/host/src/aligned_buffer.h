@@ -10,7 +10,7 @@
 namespace dravo::host::detail {
 
 class AlignedBuffer {
-public:
+  public:
     AlignedBuffer() = default;
     explicit AlignedBuffer(size_t bytes) { resize(bytes); }
     AlignedBuffer(const AlignedBuffer&) = delete;
@@ -50,7 +50,7 @@ public:
     size_t size() const { return size_; }
     bool allocated() const { return data_ != nullptr; }
 
-private:
+  private:
     unsigned char* data_ = nullptr;
     size_t size_ = 0;
 };

@@ -30,7 +30,9 @@ BlockError::BlockError(std::string phase, std::string block, std::string message
       messageClass_(std::move(messageClass)),
       text_(std::move(text)) {}
 
-Array Array::scalar(double v) { return Array(checked(qzCreateDoubleScalar(v))); }
+Array Array::scalar(double v) {
+    return Array(checked(qzCreateDoubleScalar(v)));
+}
 
 Array Array::realVector(const std::vector<double>& v) {
     Array a(checked(qzCreateDoubleMatrix(1, v.size(), qzREAL)));
@@ -47,15 +49,18 @@ Array Array::complexScalar(double re, double im) {
 
 Array Array::matrix(size_t rows, size_t cols, const std::vector<double>& columnMajor) {
     if (columnMajor.size() != rows * cols)
-        throw std::invalid_argument("Array::matrix: " + std::to_string(columnMajor.size()) + " values for a " +
-                                    std::to_string(rows) + " x " + std::to_string(cols) + " matrix");
+        throw std::invalid_argument("Array::matrix: " + std::to_string(columnMajor.size()) +
+                                    " values for a " + std::to_string(rows) + " x " + std::to_string(cols) +
+                                    " matrix");
     Array a(checked(qzCreateDoubleMatrix(rows, cols, qzREAL)));
     if (!columnMajor.empty())
         std::memcpy(qzGetDataMutable(a.get()), columnMajor.data(), columnMajor.size() * sizeof(double));
     return a;
 }
 
-Array Array::empty() { return Array(checked(qzCreateDoubleMatrix(0, 0, qzREAL))); }
+Array Array::empty() {
+    return Array(checked(qzCreateDoubleMatrix(0, 0, qzREAL)));
+}
 
 Array::Array(const Array& o) : a_(o.a_ ? checked(qzDuplicateArray(o.a_)) : nullptr) {}
 
@@ -68,7 +73,9 @@ Array& Array::operator=(const Array& o) {
     return *this;
 }
 
-Array::Array(Array&& o) noexcept : a_(o.a_) { o.a_ = nullptr; }
+Array::Array(Array&& o) noexcept : a_(o.a_) {
+    o.a_ = nullptr;
+}
 
 Array& Array::operator=(Array&& o) noexcept {
     if (this != &o) {
@@ -79,6 +86,8 @@ Array& Array::operator=(Array&& o) noexcept {
     return *this;
 }
 
-Array::~Array() { qzDestroyArray(a_); }
+Array::~Array() {
+    qzDestroyArray(a_);
+}
 
 }  // namespace dravo::host

@@ -31,14 +31,23 @@ Block::~Block() {
     }
 }
 
-const std::string& Block::name() const { return impl_->name; }
-const Settings& Block::settings() const { return impl_->settings; }
-Plugin& Block::plugin() { return *impl_->plugin; }
-sysobj::SysObjAdaptorSFun* Block::handle() { return impl_.get(); }
+const std::string& Block::name() const {
+    return impl_->name;
+}
+const Settings& Block::settings() const {
+    return impl_->settings;
+}
+Plugin& Block::plugin() {
+    return *impl_->plugin;
+}
+sysobj::SysObjAdaptorSFun* Block::handle() {
+    return impl_.get();
+}
 
 void Block::setParameters(std::vector<Array> params) {
     SysObjAdaptorSFun& s = *impl_;
-    if (s.stage != Stage::Created) hostError(s, "parameters", "dialog parameters are set before initialize()");
+    if (s.stage != Stage::Created)
+        hostError(s, "parameters", "dialog parameters are set before initialize()");
     s.params = std::move(params);
 }
 
@@ -106,12 +115,14 @@ void allocateMemory(SysObjAdaptorSFun& s) {
         std::string label = "DWork " + std::to_string(k) + (w.name.empty() ? "" : " (\"" + w.name + "\")");
         if (w.width < 0) hostError(s, phase, label + " has no width");
         if (!types::isKnown(w.dataType)) hostError(s, phase, label + " has an unknown data type");
-        w.data.resize(static_cast<size_t>(w.width) * static_cast<size_t>(types::info(w.dataType).containerBytes) *
+        w.data.resize(static_cast<size_t>(w.width) *
+                      static_cast<size_t>(types::info(w.dataType).containerBytes) *
                       (w.complexSignal ? 2 : 1));
     }
     for (size_t k = 0; k < s.rtps.size(); ++k)
         if (!s.rtps[k]->defined)
-            hostError(s, phase, "run-time parameter " + std::to_string(k) + " was declared but never created");
+            hostError(s, phase,
+                      "run-time parameter " + std::to_string(k) + " was declared but never created");
     for (auto* ports : {&s.inputs, &s.outputs}) {
         for (Port& p : *ports) {
             p.buffer.resize(static_cast<size_t>(p.width) * elementBytes(p));
@@ -153,8 +164,12 @@ void Block::start() {
 
 // ---- ports ----------------------------------------------------------------------------------------------
 
-int32_t Block::numInputPorts() const { return static_cast<int32_t>(impl_->inputs.size()); }
-int32_t Block::numOutputPorts() const { return static_cast<int32_t>(impl_->outputs.size()); }
+int32_t Block::numInputPorts() const {
+    return static_cast<int32_t>(impl_->inputs.size());
+}
+int32_t Block::numOutputPorts() const {
+    return static_cast<int32_t>(impl_->outputs.size());
+}
 
 namespace {
 
@@ -179,13 +194,18 @@ const Port& portAt(const SysObjAdaptorSFun& s, bool input, int32_t port, const c
 
 void requireRunning(const SysObjAdaptorSFun& s, const char* phase) {
     if (s.stage != Stage::Running)
-        throw BlockError(phase, s.name, "", "the block is not running (it is " + detail::stageName(s.stage) + ")");
+        throw BlockError(phase, s.name, "",
+                         "the block is not running (it is " + detail::stageName(s.stage) + ")");
 }
 
 }  // namespace
 
-PortInfo Block::inputPort(int32_t port) const { return infoOf(portAt(*impl_, true, port, "query")); }
-PortInfo Block::outputPort(int32_t port) const { return infoOf(portAt(*impl_, false, port, "query")); }
+PortInfo Block::inputPort(int32_t port) const {
+    return infoOf(portAt(*impl_, true, port, "query"));
+}
+PortInfo Block::outputPort(int32_t port) const {
+    return infoOf(portAt(*impl_, false, port, "query"));
+}
 
 // ---- step -----------------------------------------------------------------------------------------------
 
@@ -197,23 +217,27 @@ void Block::setInput(int32_t port, const void* data, size_t bytes, const std::ve
     std::vector<int32_t> cur = p.dims;
     if (p.dimsMode == 1) {
         if (currentDims.empty())
-            hostError(s, phase, portName(true, port) + " is variable-size: the current dimensions are required");
+            hostError(s, phase,
+                      portName(true, port) + " is variable-size: the current dimensions are required");
         if (currentDims.size() > p.dims.size())
-            hostError(s, phase, portName(true, port) + ": current dimensions " + detail::dimsText(currentDims) +
-                                    " have more dimensions than the declared " + detail::dimsText(p.dims));
+            hostError(s, phase,
+                      portName(true, port) + ": current dimensions " + detail::dimsText(currentDims) +
+                          " have more dimensions than the declared " + detail::dimsText(p.dims));
         cur.assign(p.dims.size(), 1);
         for (size_t k = 0; k < currentDims.size(); ++k) {
             if (currentDims[k] < 0 || currentDims[k] > p.dims[k])
-                hostError(s, phase, portName(true, port) + ": current dimensions " + detail::dimsText(currentDims) +
-                                        " exceed the declared maximum " + detail::dimsText(p.dims));
+                hostError(s, phase,
+                          portName(true, port) + ": current dimensions " + detail::dimsText(currentDims) +
+                              " exceed the declared maximum " + detail::dimsText(p.dims));
             cur[k] = currentDims[k];
         }
     }
     size_t expected = static_cast<size_t>(product(cur)) * elementBytes(p);
     if (bytes != expected)
-        hostError(s, phase, portName(true, port) + " takes " + std::to_string(expected) + " bytes (" +
-                                detail::dimsText(cur) + " of " + types::typeName(p.dataType) +
-                                (p.complexSignal == 1 ? ", complex" : "") + "), not " + std::to_string(bytes));
+        hostError(s, phase,
+                  portName(true, port) + " takes " + std::to_string(expected) + " bytes (" +
+                      detail::dimsText(cur) + " of " + types::typeName(p.dataType) +
+                      (p.complexSignal == 1 ? ", complex" : "") + "), not " + std::to_string(bytes));
     if (bytes && !data) hostError(s, phase, portName(true, port) + ": no data");
     if (bytes) std::memcpy(p.buffer.data(), data, bytes);
     p.currentDims = std::move(cur);
@@ -229,7 +253,8 @@ void Block::step() {
         Port& po = s.outputs[static_cast<size_t>(out)];
         if (po.dimsMode != 1 || pi.currentDims.size() != po.dims.size()) continue;
         bool fits = true;
-        for (size_t k = 0; k < po.dims.size(); ++k) fits = fits && pi.currentDims[k] <= po.dims[k];
+        for (size_t k = 0; k < po.dims.size(); ++k)
+            fits = fits && pi.currentDims[k] <= po.dims[k];
         if (fits) po.currentDims = pi.currentDims;
     }
     DRAVO_INVOKE(s, phase, static_cast<uint32_t>(Stage::Running), mdlOutputs, 0);
@@ -264,22 +289,25 @@ void Block::changeParameter(int32_t index, Array value) {
     if (s.stage == Stage::Terminated || s.stage == Stage::Failed)
         hostError(s, phase, "the block is " + detail::stageName(s.stage));
     if (index < 0 || static_cast<size_t>(index) >= s.params.size())
-        hostError(s, phase, "parameter " + std::to_string(index) + " does not exist (the block has " +
-                                std::to_string(s.params.size()) + ")");
+        hostError(s, phase,
+                  "parameter " + std::to_string(index) + " does not exist (the block has " +
+                      std::to_string(s.params.size()) + ")");
     if (!value.get()) value = Array::empty();
     size_t k = static_cast<size_t>(index);
     // Once propagation has fixed the ports, only tunable parameters may change.
     bool fixedByPropagation = s.stage != Stage::Initialized;
     if (fixedByPropagation && !s.tunable[k])
-        hostError(s, phase, "parameter " + std::to_string(index) +
-                                " is not tunable: it cannot change once the simulation is set up");
+        hostError(s, phase,
+                  "parameter " + std::to_string(index) +
+                      " is not tunable: it cannot change once the simulation is set up");
     bool running = s.stage == Stage::Running;
     if (running) {
         for (const auto& r : s.rtps) {
             if (r->defined && r->dlgParamIndex == index &&
                 qzGetNumberOfElements(value.get()) != qzGetNumberOfElements(s.params[k].get()))
-                hostError(s, phase, "parameter " + std::to_string(index) + " backs run-time parameter \"" + r->name +
-                                        "\" and cannot change its number of elements while running");
+                hostError(s, phase,
+                          "parameter " + std::to_string(index) + " backs run-time parameter \"" + r->name +
+                              "\" and cannot change its number of elements while running");
         }
     }
     Array old = std::move(s.params[k]);
@@ -331,7 +359,8 @@ void Block::terminate() {
 
 std::vector<DWorkInfo> Block::dworks() const {
     std::vector<DWorkInfo> out;
-    for (const detail::DWork& w : impl_->dworks) out.push_back({w.name, w.width, w.dataType, w.complexSignal, w.usageType});
+    for (const detail::DWork& w : impl_->dworks)
+        out.push_back({w.name, w.width, w.dataType, w.complexSignal, w.usageType});
     return out;
 }
 
@@ -352,8 +381,12 @@ std::vector<RtpInfo> Block::runTimeParams() const {
     return out;
 }
 
-const std::vector<NameValuePair>& Block::nameValuePairs() const { return impl_->nameValuePairs; }
-const std::vector<Warning>& Block::warnings() const { return impl_->warnings; }
+const std::vector<NameValuePair>& Block::nameValuePairs() const {
+    return impl_->nameValuePairs;
+}
+const std::vector<Warning>& Block::warnings() const {
+    return impl_->warnings;
+}
 
 void Block::generateCode(TarnCG::CGHandle* cg) {
     SysObjAdaptorSFun& s = *impl_;

@@ -38,8 +38,9 @@ template <typename Fn, typename... Args>
 void invoke(SysObjAdaptorSFun& s, const char* phase, const char* callbackName, uint32_t allowed, Fn fn,
             Args... args) {
     if (!s.stageIn(allowed))
-        hostError(s, phase,
-                  std::string(callbackName) + " cannot be called while the block is " + detail::stageName(s.stage));
+        hostError(
+            s, phase,
+            std::string(callbackName) + " cannot be called while the block is " + detail::stageName(s.stage));
     s.callback = callbackName;
     try {
         fn(&s, args...);
@@ -57,12 +58,15 @@ void invoke(SysObjAdaptorSFun& s, const char* phase, const char* callbackName, u
 #define DRAVO_INVOKE(s, phase, mask, cb, ...) invoke(s, phase, #cb, mask, s.plugin->cb, ##__VA_ARGS__)
 
 inline std::vector<int32_t> pruned(std::vector<int32_t> d) {
-    while (d.size() > 2 && d.back() == 1) d.pop_back();
+    while (d.size() > 2 && d.back() == 1)
+        d.pop_back();
     if (d.size() == 1) d.push_back(1);  // a vector [n] and a column [n 1] hold the same elements
     return d;
 }
 
-inline bool sameDims(const std::vector<int32_t>& a, const std::vector<int32_t>& b) { return pruned(a) == pruned(b); }
+inline bool sameDims(const std::vector<int32_t>& a, const std::vector<int32_t>& b) {
+    return pruned(a) == pruned(b);
+}
 
 inline std::string portName(bool input, int32_t port) {
     return std::string(input ? "input" : "output") + " port " + std::to_string(port);
@@ -70,7 +74,8 @@ inline std::string portName(bool input, int32_t port) {
 
 inline int64_t product(const std::vector<int32_t>& d) {
     int64_t n = 1;
-    for (int32_t x : d) n *= x;
+    for (int32_t x : d)
+        n *= x;
     return n;
 }
 

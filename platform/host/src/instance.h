@@ -20,16 +20,20 @@ enum class Stage : uint32_t {
     Initialized = 1u << 2,
     Propagating = 1u << 3,
     Propagated = 1u << 4,
-    SampleTimes = 1u << 5,        // inside mdlInitializeSampleTimes
-    WorkWidths = 1u << 6,         // inside mdlSetWorkWidths
-    Starting = 1u << 7,           // memory allocated, inside mdlStart
+    SampleTimes = 1u << 5,  // inside mdlInitializeSampleTimes
+    WorkWidths = 1u << 6,   // inside mdlSetWorkWidths
+    Starting = 1u << 7,     // memory allocated, inside mdlStart
     Running = 1u << 8,
     Terminated = 1u << 9,
     Failed = 1u << 10,
 };
 
-constexpr uint32_t operator|(Stage a, Stage b) { return static_cast<uint32_t>(a) | static_cast<uint32_t>(b); }
-constexpr uint32_t operator|(uint32_t a, Stage b) { return a | static_cast<uint32_t>(b); }
+constexpr uint32_t operator|(Stage a, Stage b) {
+    return static_cast<uint32_t>(a) | static_cast<uint32_t>(b);
+}
+constexpr uint32_t operator|(uint32_t a, Stage b) {
+    return a | static_cast<uint32_t>(b);
+}
 
 struct Port {
     std::vector<int32_t> dims;  // empty while unset; may hold -1 entries for sizes still free
@@ -76,14 +80,14 @@ struct Rtp {
 namespace sysobj {
 
 class SysObjAdaptorSFun {
-public:
+  public:
     using Stage = dravo::host::detail::Stage;
 
     std::string name;
     dravo::host::Settings settings;
     std::shared_ptr<dravo::host::Plugin> plugin;
     Stage stage = Stage::Created;
-    bool sizesCalled = false;     // mdlInitializeSizes was entered: mdlTerminate is owed
+    bool sizesCalled = false;        // mdlInitializeSizes was entered: mdlTerminate is owed
     const char* callback = nullptr;  // the callback running now, for messages
 
     // Dialog parameters.

@@ -127,7 +127,8 @@ constexpr Entry kCatalogue[] = {
 const std::map<std::string, const char*>& catalogue() {
     static const std::map<std::string, const char*> m = [] {
         std::map<std::string, const char*> out;
-        for (const Entry& e : kCatalogue) out.emplace(e.messageClass, e.text);
+        for (const Entry& e : kCatalogue)
+            out.emplace(e.messageClass, e.text);
         return out;
     }();
     return m;
@@ -135,7 +136,9 @@ const std::map<std::string, const char*>& catalogue() {
 
 }  // namespace
 
-bool isKnown(const std::string& messageClass) { return catalogue().count(messageClass) != 0; }
+bool isKnown(const std::string& messageClass) {
+    return catalogue().count(messageClass) != 0;
+}
 
 std::string text(const std::string& messageClass, const std::vector<std::string>& args) {
     auto it = catalogue().find(messageClass);
@@ -144,7 +147,8 @@ std::string text(const std::string& messageClass, const std::vector<std::string>
         std::string s = messageClass;
         if (!args.empty()) {
             s += " (";
-            for (size_t k = 0; k < args.size(); ++k) s += (k ? ", " : "") + args[k];
+            for (size_t k = 0; k < args.size(); ++k)
+                s += (k ? ", " : "") + args[k];
             s += ")";
         }
         return s;
@@ -166,7 +170,8 @@ std::string text(const std::string& messageClass, const std::vector<std::string>
 std::vector<std::string> allClasses() {
     std::vector<std::string> out;
     out.reserve(catalogue().size());
-    for (const auto& [cls, txt] : catalogue()) out.push_back(cls);
+    for (const auto& [cls, txt] : catalogue())
+        out.push_back(cls);
     return out;
 }
 

@@ -18,7 +18,8 @@ namespace {
 namespace fs = std::filesystem;
 
 // The callbacks without which the host cannot run a block at all.
-#define DRAVO_REQUIRED_CALLBACKS(X) X(mdlInitializeSizes) X(mdlInitializeSampleTimes) X(mdlOutputs) X(mdlTerminate)
+#define DRAVO_REQUIRED_CALLBACKS(X) \
+    X(mdlInitializeSizes) X(mdlInitializeSampleTimes) X(mdlOutputs) X(mdlTerminate)
 
 // The first required callback the library lacks, or null.
 const char* firstMissingRequired(void* handle) {
@@ -74,7 +75,8 @@ std::string pluginNameFor(const std::string& name) {
 }
 
 bool looksLikePath(const std::string& name) {
-    return name.find('/') != std::string::npos || (name.size() > 3 && name.compare(name.size() - 3, 3, ".so") == 0);
+    return name.find('/') != std::string::npos ||
+           (name.size() > 3 && name.compare(name.size() - 3, 3, ".so") == 0);
 }
 
 }  // namespace
@@ -96,14 +98,17 @@ std::shared_ptr<Plugin> Plugin::load(const std::string& name) {
             }
         }
         if (path.empty())
-            throw BlockError("load", name, "", "plug-in " + pluginName + ".so not found (searched DRAVO_PLUGIN_PATH "
-                                                                        "and the host's own folders)");
+            throw BlockError("load", name, "",
+                             "plug-in " + pluginName +
+                                 ".so not found (searched DRAVO_PLUGIN_PATH "
+                                 "and the host's own folders)");
     }
 
     void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
         const char* why = dlerror();
-        throw BlockError("load", name, "", "cannot load plug-in " + path + ": " + (why ? why : "unknown reason"));
+        throw BlockError("load", name, "",
+                         "cannot load plug-in " + path + ": " + (why ? why : "unknown reason"));
     }
     std::shared_ptr<Plugin> p(new Plugin());
     p->handle_ = handle;
@@ -114,7 +119,8 @@ std::shared_ptr<Plugin> Plugin::load(const std::string& name) {
 #undef DRAVO_LOOKUP_CALLBACK
 
     if (const char* missing = firstMissingRequired(handle))
-        throw BlockError("load", name, "", std::string("symbol ") + missing + " is missing in plug-in " + path);
+        throw BlockError("load", name, "",
+                         std::string("symbol ") + missing + " is missing in plug-in " + path);
     return p;
 }
 

@@ -15,7 +15,8 @@ namespace {
 
 std::string triName(const char* what, int32_t v) {
     if (std::strcmp(what, "complexity") == 0) return v == 1 ? "complex" : v == 0 ? "real" : "unset";
-    if (std::strcmp(what, "dimensions mode") == 0) return v == 1 ? "variable-size" : v == 0 ? "fixed-size" : "unset";
+    if (std::strcmp(what, "dimensions mode") == 0)
+        return v == 1 ? "variable-size" : v == 0 ? "fixed-size" : "unset";
     return std::to_string(v);
 }
 
@@ -24,18 +25,19 @@ void requireAgreement(SysObjAdaptorSFun& s, const char* phase, bool input, int32
                       int32_t offered, int32_t held) {
     if (held == offered) return;
     hostError(s, phase,
-              portName(input, port) + ": " + triName(what, offered) + " " + what + " was offered, but the block " +
+              portName(input, port) + ": " + triName(what, offered) + " " + what +
+                  " was offered, but the block " +
                   (held == -1 ? "left it unset" : "requires " + triName(what, held)));
 }
 
-void requireTypeAgreement(SysObjAdaptorSFun& s, const char* phase, bool input, int32_t port, DataTypeId offered,
-                          DataTypeId held) {
+void requireTypeAgreement(SysObjAdaptorSFun& s, const char* phase, bool input, int32_t port,
+                          DataTypeId offered, DataTypeId held) {
     if (held == offered) return;
     hostError(s, phase,
-              portName(input, port) + ": data type " + types::typeName(offered) + " was offered, but the block " +
+              portName(input, port) + ": data type " + types::typeName(offered) +
+                  " was offered, but the block " +
                   (held == DYNAMICALLY_TYPED ? "left it unset" : "requires " + types::typeName(held)));
 }
-
 
 void validateOffer(SysObjAdaptorSFun& s, int32_t port, const InputSpec& in) {
     const char* phase = "propagate";
@@ -43,10 +45,12 @@ void validateOffer(SysObjAdaptorSFun& s, int32_t port, const InputSpec& in) {
     if (in.dims.empty()) hostError(s, phase, where + "no dimensions offered");
     for (int32_t d : in.dims)
         if (d < 0) hostError(s, phase, where + "invalid dimensions " + detail::dimsText(in.dims));
-    if (product(in.dims) > INT32_MAX) hostError(s, phase, where + "dimensions " + detail::dimsText(in.dims) + " too large");
+    if (product(in.dims) > INT32_MAX)
+        hostError(s, phase, where + "dimensions " + detail::dimsText(in.dims) + " too large");
     if (in.dataType != DYNAMICALLY_TYPED && !types::isKnown(in.dataType))
         hostError(s, phase, where + "unknown data type id " + std::to_string(in.dataType));
-    if (in.complexSignal != 0 && in.complexSignal != 1) hostError(s, phase, where + "complexity must be 0 or 1");
+    if (in.complexSignal != 0 && in.complexSignal != 1)
+        hostError(s, phase, where + "complexity must be 0 or 1");
     if (in.dimsMode != 0 && in.dimsMode != 1) hostError(s, phase, where + "dimensions mode must be 0 or 1");
     if (in.frameData != 0 && in.frameData != 1) hostError(s, phase, where + "frame data must be 0 or 1");
 }
@@ -70,11 +74,13 @@ void offerInputDims(SysObjAdaptorSFun& s, int32_t port, const std::vector<int32_
         }
     }
     if (!p.dimsKnown())
-        hostError(s, phase, portName(true, port) + ": dimensions " + detail::dimsText(dims) +
-                                " were offered, but the block left them unset");
+        hostError(s, phase,
+                  portName(true, port) + ": dimensions " + detail::dimsText(dims) +
+                      " were offered, but the block left them unset");
     if (!sameDims(p.dims, dims))
-        hostError(s, phase, portName(true, port) + ": dimensions " + detail::dimsText(dims) +
-                                " were offered, but the block requires " + detail::dimsText(p.dims));
+        hostError(s, phase,
+                  portName(true, port) + ": dimensions " + detail::dimsText(dims) +
+                      " were offered, but the block requires " + detail::dimsText(p.dims));
 }
 
 void offerDimsMode(SysObjAdaptorSFun& s, int32_t port, int32_t mode) {
@@ -94,7 +100,8 @@ void offerDimsMode(SysObjAdaptorSFun& s, int32_t port, int32_t mode) {
 void offerFrameData(SysObjAdaptorSFun& s, int32_t port, int32_t frame) {
     const char* phase = "propagate";
     Port& p = s.inputs[static_cast<size_t>(port)];
-    if (s.plugin->mdlSetInputPortFrameData) DRAVO_INVOKE(s, phase, kProp, mdlSetInputPortFrameData, port, frame);
+    if (s.plugin->mdlSetInputPortFrameData)
+        DRAVO_INVOKE(s, phase, kProp, mdlSetInputPortFrameData, port, frame);
     if (p.frameData == -1) p.frameData = frame;
     requireAgreement(s, phase, true, port, "frame data", frame, p.frameData);
 }
@@ -128,7 +135,8 @@ void requestOutput(SysObjAdaptorSFun& s, int32_t port, const OutputRequest& r) {
         std::vector<int32_t> d = *r.dims;
         if (d.empty()) hostError(s, phase, portName(false, port) + ": no dimensions requested");
         for (int32_t x : d)
-            if (x < 0) hostError(s, phase, portName(false, port) + ": invalid dimensions " + detail::dimsText(d));
+            if (x < 0)
+                hostError(s, phase, portName(false, port) + ": invalid dimensions " + detail::dimsText(d));
         DimsInfo_tag di{static_cast<int32_t>(product(d)), static_cast<int32_t>(d.size()), d.data(), nullptr};
         if (s.plugin->mdlSetOutputPortDimensionInfo) {
             DRAVO_INVOKE(s, phase, kProp, mdlSetOutputPortDimensionInfo, port, &di);
@@ -137,9 +145,10 @@ void requestOutput(SysObjAdaptorSFun& s, int32_t port, const OutputRequest& r) {
             checkStatus(s, phase);
         }
         if (!p.dimsKnown() || !sameDims(p.dims, *r.dims))
-            hostError(s, phase, portName(false, port) + ": dimensions " + detail::dimsText(*r.dims) +
-                                    " were requested, but the block " +
-                                    (p.dimsKnown() ? "produces " + detail::dimsText(p.dims) : "left them unset"));
+            hostError(s, phase,
+                      portName(false, port) + ": dimensions " + detail::dimsText(*r.dims) +
+                          " were requested, but the block " +
+                          (p.dimsKnown() ? "produces " + detail::dimsText(p.dims) : "left them unset"));
     }
     if (r.complexSignal) {
         int32_t c = *r.complexSignal;
@@ -218,21 +227,25 @@ void requireOffersHeld(SysObjAdaptorSFun& s, const std::vector<InputSpec>& input
         const Port& p = s.inputs[k];
         const int32_t port = static_cast<int32_t>(k);
         if (!p.dimsKnown() || !sameDims(p.dims, in.dims))
-            hostError(s, phase, portName(true, port) + ": dimensions " + detail::dimsText(in.dims) +
-                                    " were offered, but the block changed them to " + detail::dimsText(p.dims));
+            hostError(s, phase,
+                      portName(true, port) + ": dimensions " + detail::dimsText(in.dims) +
+                          " were offered, but the block changed them to " + detail::dimsText(p.dims));
         requireAgreement(s, phase, true, port, "dimensions mode", in.dimsMode, p.dimsMode);
         requireAgreement(s, phase, true, port, "frame data", in.frameData, p.frameData);
         requireAgreement(s, phase, true, port, "complexity", in.complexSignal, p.complexSignal);
-        if (in.dataType != DYNAMICALLY_TYPED) requireTypeAgreement(s, phase, true, port, in.dataType, p.dataType);
+        if (in.dataType != DYNAMICALLY_TYPED)
+            requireTypeAgreement(s, phase, true, port, in.dataType, p.dataType);
     }
     for (size_t k = 0; k < outputs.size(); ++k) {
         const OutputRequest& r = outputs[k];
         const Port& p = s.outputs[k];
         const int32_t port = static_cast<int32_t>(k);
         if (r.dims && (!p.dimsKnown() || !sameDims(p.dims, *r.dims)))
-            hostError(s, phase, portName(false, port) + ": dimensions " + detail::dimsText(*r.dims) +
-                                    " were requested, but the block changed them to " + detail::dimsText(p.dims));
-        if (r.complexSignal) requireAgreement(s, phase, false, port, "complexity", *r.complexSignal, p.complexSignal);
+            hostError(s, phase,
+                      portName(false, port) + ": dimensions " + detail::dimsText(*r.dims) +
+                          " were requested, but the block changed them to " + detail::dimsText(p.dims));
+        if (r.complexSignal)
+            requireAgreement(s, phase, false, port, "complexity", *r.complexSignal, p.complexSignal);
         if (r.dataType) requireTypeAgreement(s, phase, false, port, *r.dataType, p.dataType);
     }
 }
@@ -241,7 +254,8 @@ void requireOffersHeld(SysObjAdaptorSFun& s, const std::vector<InputSpec>& input
 void requireResolved(SysObjAdaptorSFun& s) {
     std::string missing;
     auto note = [&](bool input, size_t k, const char* what) {
-        missing += (missing.empty() ? "" : "; ") + portName(input, static_cast<int32_t>(k)) + ": " + what + " unset";
+        missing +=
+            (missing.empty() ? "" : "; ") + portName(input, static_cast<int32_t>(k)) + ": " + what + " unset";
     };
     for (int side = 0; side < 2; ++side) {
         const std::vector<Port>& ports = side == 0 ? s.inputs : s.outputs;
@@ -261,31 +275,41 @@ void Block::propagate(const std::vector<InputSpec>& inputs, const std::vector<Ou
     const char* phase = "propagate";
     if (s.stage == Stage::Created) initialize();
     if (s.stage != Stage::Initialized)
-        hostError(s, phase, "propagation needs an initialized block (it is " + detail::stageName(s.stage) + ")");
+        hostError(s, phase,
+                  "propagation needs an initialized block (it is " + detail::stageName(s.stage) + ")");
     if (inputs.size() > s.inputs.size())
-        hostError(s, phase, std::to_string(inputs.size()) + " inputs offered, but the block has " +
-                                std::to_string(s.inputs.size()) + " input port" + (s.inputs.size() == 1 ? "" : "s"));
+        hostError(s, phase,
+                  std::to_string(inputs.size()) + " inputs offered, but the block has " +
+                      std::to_string(s.inputs.size()) + " input port" + (s.inputs.size() == 1 ? "" : "s"));
     if (outputs.size() > s.outputs.size())
-        hostError(s, phase, std::to_string(outputs.size()) + " output requests, but the block has " +
-                                std::to_string(s.outputs.size()) + " output port" + (s.outputs.size() == 1 ? "" : "s"));
-    for (size_t k = 0; k < inputs.size(); ++k) validateOffer(s, static_cast<int32_t>(k), inputs[k]);
+        hostError(s, phase,
+                  std::to_string(outputs.size()) + " output requests, but the block has " +
+                      std::to_string(s.outputs.size()) + " output port" + (s.outputs.size() == 1 ? "" : "s"));
+    for (size_t k = 0; k < inputs.size(); ++k)
+        validateOffer(s, static_cast<int32_t>(k), inputs[k]);
 
     try {
         s.stage = Stage::Propagating;
-        for (size_t k = 0; k < s.inputs.size(); ++k) s.inputs[k].connected = k < inputs.size() ? 1 : 0;
+        for (size_t k = 0; k < s.inputs.size(); ++k)
+            s.inputs[k].connected = k < inputs.size() ? 1 : 0;
         const int32_t n = static_cast<int32_t>(inputs.size());
         if (s.plugin->mdlSetInputPortNumberOfDimensions)
             for (int32_t k = 0; k < n; ++k)
                 DRAVO_INVOKE(s, phase, kProp, mdlSetInputPortNumberOfDimensions, k,
                              static_cast<int32_t>(inputs[static_cast<size_t>(k)].dims.size()));
-        for (int32_t k = 0; k < n; ++k) offerInputDims(s, k, inputs[static_cast<size_t>(k)].dims);
-        for (int32_t k = 0; k < n; ++k) offerDimsMode(s, k, inputs[static_cast<size_t>(k)].dimsMode);
-        for (int32_t k = 0; k < n; ++k) offerFrameData(s, k, inputs[static_cast<size_t>(k)].frameData);
-        for (int32_t k = 0; k < n; ++k) offerComplexity(s, k, inputs[static_cast<size_t>(k)].complexSignal);
+        for (int32_t k = 0; k < n; ++k)
+            offerInputDims(s, k, inputs[static_cast<size_t>(k)].dims);
+        for (int32_t k = 0; k < n; ++k)
+            offerDimsMode(s, k, inputs[static_cast<size_t>(k)].dimsMode);
+        for (int32_t k = 0; k < n; ++k)
+            offerFrameData(s, k, inputs[static_cast<size_t>(k)].frameData);
+        for (int32_t k = 0; k < n; ++k)
+            offerComplexity(s, k, inputs[static_cast<size_t>(k)].complexSignal);
         for (int32_t k = 0; k < n; ++k)
             if (inputs[static_cast<size_t>(k)].dataType != DYNAMICALLY_TYPED)
                 offerDataType(s, k, inputs[static_cast<size_t>(k)].dataType);
-        for (size_t k = 0; k < outputs.size(); ++k) requestOutput(s, static_cast<int32_t>(k), outputs[k]);
+        for (size_t k = 0; k < outputs.size(); ++k)
+            requestOutput(s, static_cast<int32_t>(k), outputs[k]);
         applyDefaults(s);
         requireResolved(s);
         requireOffersHeld(s, inputs, outputs);

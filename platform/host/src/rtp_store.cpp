@@ -10,8 +10,8 @@ std::string fillRtpFromDialog(sysobj::SysObjAdaptorSFun* S, int32_t dlgIndex, Rt
         return "dialog parameter " + std::to_string(dlgIndex) + " does not exist";
     const qzArray_tag* a = S->params[static_cast<size_t>(dlgIndex)].get();
     if (qzIsComplex(a) && !rtp.complexSignal)
-        return "dialog parameter " + std::to_string(dlgIndex) + " is complex but run-time parameter \"" + rtp.name +
-               "\" is real";
+        return "dialog parameter " + std::to_string(dlgIndex) + " is complex but run-time parameter \"" +
+               rtp.name + "\" is real";
     if (qzGetClassID(a) == qzCHAR_CLASS)
         return "dialog parameter " + std::to_string(dlgIndex) + " is text, not a number";
     size_t n = qzGetNumberOfElements(a);

@@ -5,8 +5,9 @@ namespace {
 
 Port* portAt(SysObjAdaptorSFun* S, std::vector<Port>& ports, int32_t port, const char* fn, const char* kind) {
     if (port >= 0 && static_cast<size_t>(port) < ports.size()) return &ports[static_cast<size_t>(port)];
-    S->refuse(std::string(fn) + ": " + kind + " port " + std::to_string(port) + " does not exist (the block has " +
-              std::to_string(ports.size()) + " " + kind + " port" + (ports.size() == 1 ? "" : "s") + ")");
+    S->refuse(std::string(fn) + ": " + kind + " port " + std::to_string(port) +
+              " does not exist (the block has " + std::to_string(ports.size()) + " " + kind + " port" +
+              (ports.size() == 1 ? "" : "s") + ")");
     return nullptr;
 }
 
@@ -38,17 +39,28 @@ bool allowedIn(SysObjAdaptorSFun* S, uint32_t mask, const char* fn, const char* 
 
 std::string stageName(Stage s) {
     switch (s) {
-        case Stage::Created: return "created";
-        case Stage::InitializingSizes: return "initializing sizes";
-        case Stage::Initialized: return "initialized";
-        case Stage::Propagating: return "propagating";
-        case Stage::Propagated: return "propagated";
-        case Stage::SampleTimes: return "initializing sample times";
-        case Stage::WorkWidths: return "setting work widths";
-        case Stage::Starting: return "starting";
-        case Stage::Running: return "running";
-        case Stage::Terminated: return "terminated";
-        case Stage::Failed: return "failed";
+        case Stage::Created:
+            return "created";
+        case Stage::InitializingSizes:
+            return "initializing sizes";
+        case Stage::Initialized:
+            return "initialized";
+        case Stage::Propagating:
+            return "propagating";
+        case Stage::Propagated:
+            return "propagated";
+        case Stage::SampleTimes:
+            return "initializing sample times";
+        case Stage::WorkWidths:
+            return "setting work widths";
+        case Stage::Starting:
+            return "starting";
+        case Stage::Running:
+            return "running";
+        case Stage::Terminated:
+            return "terminated";
+        case Stage::Failed:
+            return "failed";
     }
     return "unknown";
 }

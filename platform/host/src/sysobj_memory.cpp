@@ -13,14 +13,15 @@ namespace {
 Rtp* rtpSlot(SysObjAdaptorSFun* S, int32_t i, const char* fn) {
     if (!S) return nullptr;
     if (i >= 0 && static_cast<size_t>(i) < S->rtps.size()) return S->rtps[static_cast<size_t>(i)].get();
-    S->refuse(std::string(fn) + ": run-time parameter " + std::to_string(i) + " does not exist (the block declared " +
-              std::to_string(S->rtps.size()) + ")");
+    S->refuse(std::string(fn) + ": run-time parameter " + std::to_string(i) +
+              " does not exist (the block declared " + std::to_string(S->rtps.size()) + ")");
     return nullptr;
 }
 
 // A DWork the block may still declare: the right stage and an existing index.
 DWork* dworkToDeclare(SysObjAdaptorSFun* S, int32_t i, const char* fn) {
-    if (!allowedIn(S, kDWorkSetStages, fn, "work vectors are declared in mdlInitializeSizes or mdlSetWorkWidths"))
+    if (!allowedIn(S, kDWorkSetStages, fn,
+                   "work vectors are declared in mdlInitializeSizes or mdlSetWorkWidths"))
         return nullptr;
     return dwork(S, i, fn);
 }
@@ -39,7 +40,8 @@ bool nonNullName(SysObjAdaptorSFun* S, const char* name, const char* fn) {
 
 bool regDlgParam(SysObjAdaptorSFun* S, int32_t dlgIndex, int32_t rtpIndex, const char* name, DataTypeId id,
                  int32_t complexSignal, const char* fn) {
-    if (!allowedIn(S, kRtpCreateStages, fn, "run-time parameters are created in mdlSetWorkWidths")) return false;
+    if (!allowedIn(S, kRtpCreateStages, fn, "run-time parameters are created in mdlSetWorkWidths"))
+        return false;
     Rtp* slot = rtpSlot(S, rtpIndex, fn);
     if (!slot || !nonNullName(S, name, fn) || !knownType(S, id, fn)) return false;
     if (complexSignal < 0)
@@ -84,8 +86,12 @@ bool ssSetNumSFcnParams(SysObjAdaptorSFun* S, int32_t n) {
     return true;
 }
 
-int32_t ssGetNumSFcnParams(SysObjAdaptorSFun* S) { return S ? S->declaredNumParams : -1; }
-int32_t ssGetSFcnParamsCount(SysObjAdaptorSFun* S) { return S ? static_cast<int32_t>(S->params.size()) : 0; }
+int32_t ssGetNumSFcnParams(SysObjAdaptorSFun* S) {
+    return S ? S->declaredNumParams : -1;
+}
+int32_t ssGetSFcnParamsCount(SysObjAdaptorSFun* S) {
+    return S ? static_cast<int32_t>(S->params.size()) : 0;
+}
 
 const qzArray_tag* ssGetSFcnParam(SysObjAdaptorSFun* S, int32_t index) {
     if (!S || index < 0 || static_cast<size_t>(index) >= S->params.size()) return nullptr;
@@ -105,12 +111,15 @@ void ssSetSFcnParamTunable(SysObjAdaptorSFun* S, int32_t index, int32_t tunable)
     S->tunable[static_cast<size_t>(index)] = tunable ? 1 : 0;
 }
 
-void ssSetSFcnParamNotTunable(SysObjAdaptorSFun* S, int32_t index) { ssSetSFcnParamTunable(S, index, 0); }
+void ssSetSFcnParamNotTunable(SysObjAdaptorSFun* S, int32_t index) {
+    ssSetSFcnParamTunable(S, index, 0);
+}
 
 // ---- Work vectors ----
 
 bool ssSetNumDWork(SysObjAdaptorSFun* S, int32_t n) {
-    if (!allowedIn(S, kDWorkSetStages, __func__, "work vectors are declared in mdlInitializeSizes or mdlSetWorkWidths"))
+    if (!allowedIn(S, kDWorkSetStages, __func__,
+                   "work vectors are declared in mdlInitializeSizes or mdlSetWorkWidths"))
         return false;
     if (n < 0) {
         S->refuse(std::string(__func__) + ": a negative number of work vectors");
@@ -120,7 +129,9 @@ bool ssSetNumDWork(SysObjAdaptorSFun* S, int32_t n) {
     return true;
 }
 
-int32_t ssGetNumDWork(SysObjAdaptorSFun* S) { return S ? static_cast<int32_t>(S->dworks.size()) : 0; }
+int32_t ssGetNumDWork(SysObjAdaptorSFun* S) {
+    return S ? static_cast<int32_t>(S->dworks.size()) : 0;
+}
 
 bool ssSetDWorkWidth(SysObjAdaptorSFun* S, int32_t i, int32_t width) {
     DWork* w = dworkToDeclare(S, i, __func__);
@@ -195,18 +206,22 @@ const char* ssGetDWorkName(SysObjAdaptorSFun* S, int32_t i) {
 // ---- Run-time parameters ----
 
 bool ssSetNumRunTimeParams(SysObjAdaptorSFun* S, int32_t n) {
-    if (!allowedIn(S, kRtpCreateStages, __func__, "run-time parameters are declared in mdlSetWorkWidths")) return false;
+    if (!allowedIn(S, kRtpCreateStages, __func__, "run-time parameters are declared in mdlSetWorkWidths"))
+        return false;
     if (n < 0) {
         S->refuse(std::string(__func__) + ": a negative number of run-time parameters");
         return false;
     }
     size_t old = S->rtps.size();
     S->rtps.resize(static_cast<size_t>(n));
-    for (size_t k = old; k < S->rtps.size(); ++k) S->rtps[k] = std::make_unique<Rtp>();
+    for (size_t k = old; k < S->rtps.size(); ++k)
+        S->rtps[k] = std::make_unique<Rtp>();
     return true;
 }
 
-int32_t ssGetNumRunTimeParams(SysObjAdaptorSFun* S) { return S ? static_cast<int32_t>(S->rtps.size()) : 0; }
+int32_t ssGetNumRunTimeParams(SysObjAdaptorSFun* S) {
+    return S ? static_cast<int32_t>(S->rtps.size()) : 0;
+}
 
 bool ssRegDlgParamAsRunTimeParam(SysObjAdaptorSFun* S, int32_t dlgIndex, int32_t rtpIndex, const char* name,
                                  DataTypeId dataTypeId) {
@@ -214,8 +229,8 @@ bool ssRegDlgParamAsRunTimeParam(SysObjAdaptorSFun* S, int32_t dlgIndex, int32_t
     return S && regDlgParam(S, dlgIndex, rtpIndex, name, dataTypeId, -1, __func__);
 }
 
-bool ssRegDlgParamAsRunTimeParamFull(SysObjAdaptorSFun* S, int32_t dlgIndex, int32_t rtpIndex, const char* name,
-                                     DataTypeId dataTypeId, int32_t complexSignal) {
+bool ssRegDlgParamAsRunTimeParamFull(SysObjAdaptorSFun* S, int32_t dlgIndex, int32_t rtpIndex,
+                                     const char* name, DataTypeId dataTypeId, int32_t complexSignal) {
     if (!S) return false;
     if (complexSignal != 0 && complexSignal != 1) {
         S->refuse(std::string(__func__) + ": invalid complexity " + std::to_string(complexSignal));
@@ -224,13 +239,16 @@ bool ssRegDlgParamAsRunTimeParamFull(SysObjAdaptorSFun* S, int32_t dlgIndex, int
     return regDlgParam(S, dlgIndex, rtpIndex, name, dataTypeId, complexSignal, __func__);
 }
 
-bool ssCreateRunTimeParamFromData(SysObjAdaptorSFun* S, int32_t rtpIndex, const char* name, DataTypeId dataTypeId,
-                                  int32_t complexSignal, int32_t nDims, const int32_t* dims, const void* data) {
-    if (!allowedIn(S, kRtpCreateStages, __func__, "run-time parameters are created in mdlSetWorkWidths")) return false;
+bool ssCreateRunTimeParamFromData(SysObjAdaptorSFun* S, int32_t rtpIndex, const char* name,
+                                  DataTypeId dataTypeId, int32_t complexSignal, int32_t nDims,
+                                  const int32_t* dims, const void* data) {
+    if (!allowedIn(S, kRtpCreateStages, __func__, "run-time parameters are created in mdlSetWorkWidths"))
+        return false;
     Rtp* slot = rtpSlot(S, rtpIndex, __func__);
     if (!slot || !nonNullName(S, name, __func__) || !knownType(S, dataTypeId, __func__)) return false;
     if (nDims < 1 || !dims) {
-        S->refuse(std::string(__func__) + ": run-time parameter \"" + name + "\" needs at least one dimension");
+        S->refuse(std::string(__func__) + ": run-time parameter \"" + name +
+                  "\" needs at least one dimension");
         return false;
     }
     size_t n = 1;
@@ -241,7 +259,8 @@ bool ssCreateRunTimeParamFromData(SysObjAdaptorSFun* S, int32_t rtpIndex, const 
         }
         n *= static_cast<size_t>(dims[k]);
     }
-    size_t bytes = n * static_cast<size_t>(dravo::types::info(dataTypeId).containerBytes) * (complexSignal ? 2 : 1);
+    size_t bytes =
+        n * static_cast<size_t>(dravo::types::info(dataTypeId).containerBytes) * (complexSignal ? 2 : 1);
     if (bytes && !data) {
         S->refuse(std::string(__func__) + ": null data for run-time parameter \"" + name + "\"");
         return false;
@@ -289,7 +308,8 @@ const ssParamRec* ssGetRunTimeParamInfo(SysObjAdaptorSFun* S, int32_t rtpIndex) 
     Rtp* slot = rtpSlot(S, rtpIndex, __func__);
     if (!slot) return nullptr;
     if (!slot->defined) {
-        S->refuse(std::string(__func__) + ": run-time parameter " + std::to_string(rtpIndex) + " was never created");
+        S->refuse(std::string(__func__) + ": run-time parameter " + std::to_string(rtpIndex) +
+                  " was never created");
         return nullptr;
     }
     return &slot->rec;

@@ -25,7 +25,8 @@ bool setNumPorts(SysObjAdaptorSFun* S, std::vector<Port>& ports, int32_t n, cons
 }
 
 bool setDims(SysObjAdaptorSFun* S, Port* p, const DimsInfo_tag* di, const char* fn) {
-    if (!p || !allowedIn(S, kPortSetStages, fn, "port dimensions are fixed once propagation is over")) return false;
+    if (!p || !allowedIn(S, kPortSetStages, fn, "port dimensions are fixed once propagation is over"))
+        return false;
     if (!di) {
         S->refuse(std::string(fn) + ": null dimension record");
         return false;
@@ -61,8 +62,10 @@ bool setDims(SysObjAdaptorSFun* S, Port* p, const DimsInfo_tag* di, const char* 
             S->refuse(std::string(fn) + ": invalid size " + std::to_string(d) + " in " + dimsText(dims));
             return false;
         }
-        if (d < 0) known = false;
-        else width *= d;
+        if (d < 0)
+            known = false;
+        else
+            width *= d;
         if (width > INT32_MAX) {
             S->refuse(std::string(fn) + ": dimensions " + dimsText(dims) + " exceed the largest signal");
             return false;
@@ -86,7 +89,8 @@ bool setMatrix(SysObjAdaptorSFun* S, Port* p, int32_t rows, int32_t cols, const 
 
 bool setTriState(SysObjAdaptorSFun* S, Port* p, int32_t Port::*field, int32_t v, const char* fn,
                  const char* what) {
-    if (!p || !allowedIn(S, kPortSetStages, fn, "port attributes are fixed once propagation is over")) return false;
+    if (!p || !allowedIn(S, kPortSetStages, fn, "port attributes are fixed once propagation is over"))
+        return false;
     if (v < -1 || v > 1) {
         S->refuse(std::string(fn) + ": invalid " + what + " " + std::to_string(v) + " (expected -1, 0 or 1)");
         return false;
@@ -96,7 +100,8 @@ bool setTriState(SysObjAdaptorSFun* S, Port* p, int32_t Port::*field, int32_t v,
 }
 
 bool setType(SysObjAdaptorSFun* S, Port* p, DataTypeId id, const char* fn) {
-    if (!p || !allowedIn(S, kPortSetStages, fn, "port data types are fixed once propagation is over")) return false;
+    if (!p || !allowedIn(S, kPortSetStages, fn, "port data types are fixed once propagation is over"))
+        return false;
     if (id != DYNAMICALLY_TYPED && !dravo::types::isKnown(id)) {
         S->refuse(std::string(fn) + ": unknown data type id " + std::to_string(id));
         return false;
@@ -105,8 +110,12 @@ bool setType(SysObjAdaptorSFun* S, Port* p, DataTypeId id, const char* fn) {
     return true;
 }
 
-const int32_t* dimsOf(const Port* p) { return p && !p->dims.empty() ? p->dims.data() : (p ? kUnsetDims : nullptr); }
-int32_t numDimsOf(const Port* p) { return p ? (p->dims.empty() ? -1 : static_cast<int32_t>(p->dims.size())) : -1; }
+const int32_t* dimsOf(const Port* p) {
+    return p && !p->dims.empty() ? p->dims.data() : (p ? kUnsetDims : nullptr);
+}
+int32_t numDimsOf(const Port* p) {
+    return p ? (p->dims.empty() ? -1 : static_cast<int32_t>(p->dims.size())) : -1;
+}
 
 int32_t currentDim(const Port* p, int32_t dimIndex) {
     const std::vector<int32_t>& d = p->currentDims.empty() ? p->dims : p->currentDims;
@@ -128,12 +137,22 @@ bool signalsReady(SysObjAdaptorSFun* S, const char* fn) {
 
 }  // namespace
 
-DimsInfo_tag getDefaultDimensionInfo() { return DimsInfo_tag{-1, -1, nullptr, nullptr}; }
+DimsInfo_tag getDefaultDimensionInfo() {
+    return DimsInfo_tag{-1, -1, nullptr, nullptr};
+}
 
-bool ssSetNumInputPorts(SysObjAdaptorSFun* S, int32_t n) { return S && setNumPorts(S, S->inputs, n, __func__); }
-bool ssSetNumOutputPorts(SysObjAdaptorSFun* S, int32_t n) { return S && setNumPorts(S, S->outputs, n, __func__); }
-int32_t ssGetNumInputPorts(SysObjAdaptorSFun* S) { return S ? static_cast<int32_t>(S->inputs.size()) : 0; }
-int32_t ssGetNumOutputPorts(SysObjAdaptorSFun* S) { return S ? static_cast<int32_t>(S->outputs.size()) : 0; }
+bool ssSetNumInputPorts(SysObjAdaptorSFun* S, int32_t n) {
+    return S && setNumPorts(S, S->inputs, n, __func__);
+}
+bool ssSetNumOutputPorts(SysObjAdaptorSFun* S, int32_t n) {
+    return S && setNumPorts(S, S->outputs, n, __func__);
+}
+int32_t ssGetNumInputPorts(SysObjAdaptorSFun* S) {
+    return S ? static_cast<int32_t>(S->inputs.size()) : 0;
+}
+int32_t ssGetNumOutputPorts(SysObjAdaptorSFun* S) {
+    return S ? static_cast<int32_t>(S->outputs.size()) : 0;
+}
 
 bool ssSetInputPortDimensionInfo(SysObjAdaptorSFun* S, int32_t port, const DimsInfo_tag* di) {
     return setDims(S, inputPort(S, port, __func__), di, __func__);
@@ -170,7 +189,8 @@ int32_t ssGetOutputPortWidth(SysObjAdaptorSFun* S, int32_t port) {
 
 void ssPruneNDMatrixSingletonDims(SysObjAdaptorSFun*, DimsInfo_tag* di) {
     if (!di || !di->dims) return;
-    while (di->numDims > 2 && di->dims[di->numDims - 1] == 1) --di->numDims;
+    while (di->numDims > 2 && di->dims[di->numDims - 1] == 1)
+        --di->numDims;
 }
 
 void ssAllowSignalsWithMoreThan2D(SysObjAdaptorSFun* S) {
@@ -271,7 +291,8 @@ int32_t ssGetCurrentInputPortWidth(SysObjAdaptorSFun* S, int32_t port) {
     if (!p) return -1;
     if (p->currentDims.empty()) return p->width;
     int32_t w = 1;
-    for (int32_t d : p->currentDims) w *= d;
+    for (int32_t d : p->currentDims)
+        w *= d;
     return w;
 }
 
@@ -318,8 +339,12 @@ void ssSetInputPortOptimOpts(SysObjAdaptorSFun* S, int32_t port, int32_t opts) {
 void ssSetOutputPortOptimOpts(SysObjAdaptorSFun* S, int32_t port, int32_t opts) {
     if (Port* p = outputPort(S, port, __func__)) p->optimOpts = opts;
 }
-void ssSetInputPortSampleTime(SysObjAdaptorSFun* S, int32_t port, double) { inputPort(S, port, __func__); }
-void ssSetInputPortOffsetTime(SysObjAdaptorSFun* S, int32_t port, double) { inputPort(S, port, __func__); }
+void ssSetInputPortSampleTime(SysObjAdaptorSFun* S, int32_t port, double) {
+    inputPort(S, port, __func__);
+}
+void ssSetInputPortOffsetTime(SysObjAdaptorSFun* S, int32_t port, double) {
+    inputPort(S, port, __func__);
+}
 void ssSetBusSourcePort(SysObjAdaptorSFun* S, int32_t port) {
     if (S) S->busSourcePort = port;
 }
@@ -343,7 +368,9 @@ int32_t ssGetDataTypeSize(SysObjAdaptorSFun*, DataTypeId id) {
     return dravo::types::isKnown(id) ? dravo::types::info(id).containerBytes : 0;
 }
 
-const void* ssGetDataTypeZero(SysObjAdaptorSFun*, DataTypeId id) { return dravo::types::zeroValue(id); }
+const void* ssGetDataTypeZero(SysObjAdaptorSFun*, DataTypeId id) {
+    return dravo::types::zeroValue(id);
+}
 
 const char* ssGetDataTypeName(SysObjAdaptorSFun*, DataTypeId id) {
     if (id == DYNAMICALLY_TYPED) return "unset";

@@ -9,14 +9,21 @@ using namespace dravo::host::detail;
 
 namespace sysobj {
 
-int32_t ssGetSimMode(SysObjAdaptorSFun* S) { return S ? S->settings.simMode : 0; }
-int32_t ssGetDataTypeOverride(SysObjAdaptorSFun* S) { return S ? S->settings.dataTypeOverride : 0; }
-int32_t ssGetMinMaxOverflowLogging(SysObjAdaptorSFun* S) { return S ? S->settings.minMaxOverflowLogging : 0; }
+int32_t ssGetSimMode(SysObjAdaptorSFun* S) {
+    return S ? S->settings.simMode : 0;
+}
+int32_t ssGetDataTypeOverride(SysObjAdaptorSFun* S) {
+    return S ? S->settings.dataTypeOverride : 0;
+}
+int32_t ssGetMinMaxOverflowLogging(SysObjAdaptorSFun* S) {
+    return S ? S->settings.minMaxOverflowLogging : 0;
+}
 
 bool ssSetNumSampleTimes(SysObjAdaptorSFun* S, int32_t n) {
     if (!S) return false;
     if (n < 1) {
-        S->refuse(std::string(__func__) + ": a block needs at least one sample time, not " + std::to_string(n));
+        S->refuse(std::string(__func__) + ": a block needs at least one sample time, not " +
+                  std::to_string(n));
         return false;
     }
     S->numSampleTimes = n;
@@ -89,7 +96,9 @@ void ssSetErrorStatusWithClass(SysObjAdaptorSFun* S, const char* messageClass, c
     S->errorText = textFor(messageClass, text);
 }
 
-const char* ssGetErrorStatus(SysObjAdaptorSFun* S) { return S && S->hasError ? S->errorText.c_str() : nullptr; }
+const char* ssGetErrorStatus(SysObjAdaptorSFun* S) {
+    return S && S->hasError ? S->errorText.c_str() : nullptr;
+}
 
 void ssWarning(SysObjAdaptorSFun* S, const char* messageClass, const char* text) {
     if (!S) return;
@@ -99,13 +108,19 @@ void ssWarning(SysObjAdaptorSFun* S, const char* messageClass, const char* text)
 void ssSetUserData(SysObjAdaptorSFun* S, void* data) {
     if (S) S->userData = data;
 }
-void* ssGetUserData(SysObjAdaptorSFun* S) { return S ? S->userData : nullptr; }
-const char* ssGetPath(SysObjAdaptorSFun* S) { return S ? S->name.c_str() : ""; }
+void* ssGetUserData(SysObjAdaptorSFun* S) {
+    return S ? S->userData : nullptr;
+}
+const char* ssGetPath(SysObjAdaptorSFun* S) {
+    return S ? S->name.c_str() : "";
+}
 
 void* utCalloc(size_t n, size_t size) {
     if (size != 0 && n > SIZE_MAX / size) return nullptr;  // the byte count would not fit
     return std::calloc(n, size);
 }
-void utFree(void* p) { std::free(p); }
+void utFree(void* p) {
+    std::free(p);
+}
 
 }  // namespace sysobj

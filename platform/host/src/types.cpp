@@ -87,7 +87,9 @@ DataTypeId registerScaledDouble(bool isSigned, int32_t wordLength, int32_t fracL
     return registry().findOrAdd(Kind::ScaledDouble, isSigned, wordLength, fracLength);
 }
 
-bool isKnown(DataTypeId id) { return id >= 0 && static_cast<size_t>(id) < registry().byId.size(); }
+bool isKnown(DataTypeId id) {
+    return id >= 0 && static_cast<size_t>(id) < registry().byId.size();
+}
 
 const TypeInfo& info(DataTypeId id) {
     if (!isKnown(id)) throw std::out_of_range("unknown data type id " + std::to_string(id));

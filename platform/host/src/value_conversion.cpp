@@ -58,18 +58,37 @@ bool storeAsType(double value, DataTypeId id, void* dst) {
     const types::TypeInfo& t = types::info(id);
     switch (t.kind) {
         case Kind::Double:
-        case Kind::ScaledDouble: put(dst, value); return true;
-        case Kind::Single: put(dst, static_cast<float>(value)); return true;
-        case Kind::Boolean: put<uint8_t>(dst, (value != 0.0 && !std::isnan(value)) ? 1 : 0); return true;
+        case Kind::ScaledDouble:
+            put(dst, value);
+            return true;
+        case Kind::Single:
+            put(dst, static_cast<float>(value));
+            return true;
+        case Kind::Boolean:
+            put<uint8_t>(dst, (value != 0.0 && !std::isnan(value)) ? 1 : 0);
+            return true;
         case Kind::Integer:
             switch (id) {
-                case SS_INT8: put(dst, roundSaturate<int8_t>(value)); return true;
-                case SS_UINT8: put(dst, roundSaturate<uint8_t>(value)); return true;
-                case SS_INT16: put(dst, roundSaturate<int16_t>(value)); return true;
-                case SS_UINT16: put(dst, roundSaturate<uint16_t>(value)); return true;
-                case SS_INT32: put(dst, roundSaturate<int32_t>(value)); return true;
-                case SS_UINT32: put(dst, roundSaturate<uint32_t>(value)); return true;
-                default: return false;
+                case SS_INT8:
+                    put(dst, roundSaturate<int8_t>(value));
+                    return true;
+                case SS_UINT8:
+                    put(dst, roundSaturate<uint8_t>(value));
+                    return true;
+                case SS_INT16:
+                    put(dst, roundSaturate<int16_t>(value));
+                    return true;
+                case SS_UINT16:
+                    put(dst, roundSaturate<uint16_t>(value));
+                    return true;
+                case SS_INT32:
+                    put(dst, roundSaturate<int32_t>(value));
+                    return true;
+                case SS_UINT32:
+                    put(dst, roundSaturate<uint32_t>(value));
+                    return true;
+                default:
+                    return false;
             }
         case Kind::FixedPoint: {
             __int128 stored = fixedStoredInteger(value, t.isSigned, t.wordLength, t.fracLength);
@@ -88,18 +107,28 @@ double loadAsDouble(DataTypeId id, const void* src) {
     const types::TypeInfo& t = types::info(id);
     switch (t.kind) {
         case Kind::Double:
-        case Kind::ScaledDouble: return get<double>(src);
-        case Kind::Single: return get<float>(src);
-        case Kind::Boolean: return get<uint8_t>(src) ? 1.0 : 0.0;
+        case Kind::ScaledDouble:
+            return get<double>(src);
+        case Kind::Single:
+            return get<float>(src);
+        case Kind::Boolean:
+            return get<uint8_t>(src) ? 1.0 : 0.0;
         case Kind::Integer:
             switch (id) {
-                case SS_INT8: return get<int8_t>(src);
-                case SS_UINT8: return get<uint8_t>(src);
-                case SS_INT16: return get<int16_t>(src);
-                case SS_UINT16: return get<uint16_t>(src);
-                case SS_INT32: return get<int32_t>(src);
-                case SS_UINT32: return get<uint32_t>(src);
-                default: return 0.0;
+                case SS_INT8:
+                    return get<int8_t>(src);
+                case SS_UINT8:
+                    return get<uint8_t>(src);
+                case SS_INT16:
+                    return get<int16_t>(src);
+                case SS_UINT16:
+                    return get<uint16_t>(src);
+                case SS_INT32:
+                    return get<int32_t>(src);
+                case SS_UINT32:
+                    return get<uint32_t>(src);
+                default:
+                    return 0.0;
             }
         case Kind::FixedPoint: {
             unsigned char bytes[16] = {};

@@ -13,7 +13,8 @@ struct ProbeHooks {
     // Each hook is optional; without one the callback does the obvious default.
     void (*initializeSizes)(BlockHandle* S, void* ctx) = nullptr;  // after the default set-up
     void (*checkParameters)(BlockHandle* S, void* ctx) = nullptr;
-    void (*setInputPortDimensionInfo)(BlockHandle* S, int32_t port, const DimsInfo_tag* di, void* ctx) = nullptr;
+    void (*setInputPortDimensionInfo)(BlockHandle* S, int32_t port, const DimsInfo_tag* di,
+                                      void* ctx) = nullptr;
     void (*setInputPortDataType)(BlockHandle* S, int32_t port, DataTypeId id, void* ctx) = nullptr;
     void (*setOutputPortDataType)(BlockHandle* S, int32_t port, DataTypeId id, void* ctx) = nullptr;
     void (*setWorkWidths)(BlockHandle* S, void* ctx) = nullptr;

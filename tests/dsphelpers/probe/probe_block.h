@@ -28,20 +28,17 @@ struct Hooks {
     std::function<void(Handle*)> start;
 };
 
-inline std::shared_ptr<dravo::host::Plugin> plugin()
-{
+inline std::shared_ptr<dravo::host::Plugin> plugin() {
     static std::shared_ptr<dravo::host::Plugin> p = dravo::host::Plugin::load(DRAVO_PROBE_PATH);
     return p;
 }
 
-inline Hooks& H(void* ctx)
-{
+inline Hooks& H(void* ctx) {
     return *static_cast<Hooks*>(ctx);
 }
 
 // Installs the hooks for the next blocks; the Hooks object must outlive them.
-inline void install(Hooks& h)
-{
+inline void install(Hooks& h) {
     plugin();
     void* lib = dlopen(DRAVO_PROBE_PATH, RTLD_NOW | RTLD_NOLOAD);
     if (lib == nullptr) throw std::runtime_error("probe plug-in not loaded");
@@ -59,7 +56,9 @@ inline void install(Hooks& h)
             H(c).setInputPortDimensionInfo(S, p, d);
         };
     if (h.setInputPortDataType)
-        raw.setInputPortDataType = [](Handle* S, int32_t p, DataTypeId id, void* c) { H(c).setInputPortDataType(S, p, id); };
+        raw.setInputPortDataType = [](Handle* S, int32_t p, DataTypeId id, void* c) {
+            H(c).setInputPortDataType(S, p, id);
+        };
     if (h.setOutputPortDataType)
         raw.setOutputPortDataType = [](Handle* S, int32_t p, DataTypeId id, void* c) {
             H(c).setOutputPortDataType(S, p, id);
@@ -71,9 +70,8 @@ inline void install(Hooks& h)
 
 // A probe block with the given hooks, dialog parameters and host settings.
 class Block {
-public:
-    Block(Hooks& hooks, std::vector<dravo::host::Array> params = {}, dravo::host::Settings settings = {})
-    {
+  public:
+    Block(Hooks& hooks, std::vector<dravo::host::Array> params = {}, dravo::host::Settings settings = {}) {
         install(hooks);
         block_ = std::make_unique<dravo::host::Block>(plugin(), "probe", settings);
         block_->setParameters(std::move(params));
@@ -81,7 +79,7 @@ public:
     dravo::host::Block* operator->() { return block_.get(); }
     dravo::host::Block& get() { return *block_; }
 
-private:
+  private:
     std::unique_ptr<dravo::host::Block> block_;
 };
 
@@ -92,9 +90,9 @@ struct CallResult {
     std::string text;
 };
 
-inline CallResult inCheckParameters(std::function<void(Handle*)> fn, std::vector<dravo::host::Array> params = {},
-                                    dravo::host::Settings settings = {})
-{
+inline CallResult inCheckParameters(std::function<void(Handle*)> fn,
+                                    std::vector<dravo::host::Array> params = {},
+                                    dravo::host::Settings settings = {}) {
     Hooks hooks;
     hooks.checkParameters = std::move(fn);
     Block b(hooks, std::move(params), settings);

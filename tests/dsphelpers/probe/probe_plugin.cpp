@@ -12,13 +12,11 @@ ProbeHooks hooks;
 
 }  // namespace
 
-DRAVO_CALLBACK void dravoProbeSetHooks(const ProbeHooks* h)
-{
+DRAVO_CALLBACK void dravoProbeSetHooks(const ProbeHooks* h) {
     hooks = h != nullptr ? *h : ProbeHooks{};
 }
 
-DRAVO_CALLBACK void mdlInitializeSizes(BlockHandle* S)
-{
+DRAVO_CALLBACK void mdlInitializeSizes(BlockHandle* S) {
     if (!ssSetNumSFcnParams(S, ssGetSFcnParamsCount(S))) return;
     ssAllowSignalsWithMoreThan2D(S);
     if (!ssSetNumInputPorts(S, hooks.numInputs) || !ssSetNumOutputPorts(S, hooks.numOutputs)) return;
@@ -30,13 +28,11 @@ DRAVO_CALLBACK void mdlInitializeSizes(BlockHandle* S)
     if (hooks.initializeSizes) hooks.initializeSizes(S, hooks.ctx);
 }
 
-DRAVO_CALLBACK void mdlCheckParameters(BlockHandle* S)
-{
+DRAVO_CALLBACK void mdlCheckParameters(BlockHandle* S) {
     if (hooks.checkParameters) hooks.checkParameters(S, hooks.ctx);
 }
 
-DRAVO_CALLBACK void mdlSetInputPortDimensionInfo(BlockHandle* S, int32_t port, const DimsInfo_tag* di)
-{
+DRAVO_CALLBACK void mdlSetInputPortDimensionInfo(BlockHandle* S, int32_t port, const DimsInfo_tag* di) {
     if (hooks.setInputPortDimensionInfo) {
         hooks.setInputPortDimensionInfo(S, port, di, hooks.ctx);
         return;
@@ -46,8 +42,7 @@ DRAVO_CALLBACK void mdlSetInputPortDimensionInfo(BlockHandle* S, int32_t port, c
         ssSetOutputPortDimensionInfo(S, 0, di);
 }
 
-DRAVO_CALLBACK void mdlSetInputPortDataType(BlockHandle* S, int32_t port, DataTypeId id)
-{
+DRAVO_CALLBACK void mdlSetInputPortDataType(BlockHandle* S, int32_t port, DataTypeId id) {
     if (hooks.setInputPortDataType) {
         hooks.setInputPortDataType(S, port, id, hooks.ctx);
         return;
@@ -57,8 +52,7 @@ DRAVO_CALLBACK void mdlSetInputPortDataType(BlockHandle* S, int32_t port, DataTy
         ssSetOutputPortDataType(S, 0, id);
 }
 
-DRAVO_CALLBACK void mdlSetOutputPortDataType(BlockHandle* S, int32_t port, DataTypeId id)
-{
+DRAVO_CALLBACK void mdlSetOutputPortDataType(BlockHandle* S, int32_t port, DataTypeId id) {
     if (hooks.setOutputPortDataType) {
         hooks.setOutputPortDataType(S, port, id, hooks.ctx);
         return;
@@ -66,13 +60,11 @@ DRAVO_CALLBACK void mdlSetOutputPortDataType(BlockHandle* S, int32_t port, DataT
     ssSetOutputPortDataType(S, port, id);
 }
 
-DRAVO_CALLBACK void mdlSetWorkWidths(BlockHandle* S)
-{
+DRAVO_CALLBACK void mdlSetWorkWidths(BlockHandle* S) {
     if (hooks.setWorkWidths) hooks.setWorkWidths(S, hooks.ctx);
 }
 
-DRAVO_CALLBACK void mdlStart(BlockHandle* S)
-{
+DRAVO_CALLBACK void mdlStart(BlockHandle* S) {
     if (hooks.start) hooks.start(S, hooks.ctx);
 }
 

@@ -29,8 +29,7 @@ void freeState(ProbeState* st) {
 
 }  // namespace
 
-DRAVO_CALLBACK void mdlInitializeSizes(BlockHandle* S)
-{
+DRAVO_CALLBACK void mdlInitializeSizes(BlockHandle* S) {
     if (!ssSetNumSFcnParams(S, 1)) return;
     if (!ssSetNumInputPorts(S, 1) || !ssSetNumOutputPorts(S, 1)) return;
     ssSetOutputPortComplexSignal(S, 0, 0);
@@ -39,23 +38,21 @@ DRAVO_CALLBACK void mdlInitializeSizes(BlockHandle* S)
     ssSetUserData(S, nullptr);
 }
 
-DRAVO_CALLBACK void mdlSetInputPortDataType(BlockHandle* S, int32_t port, DataTypeId id)
-{
+DRAVO_CALLBACK void mdlSetInputPortDataType(BlockHandle* S, int32_t port, DataTypeId id) {
     if (!ssSetInputPortDataType(S, port, id)) return;
     if (ssGetOutputPortDataType(S, 0) == DYNAMICALLY_TYPED) ssSetOutputPortDataType(S, 0, id);
 }
 
-DRAVO_CALLBACK void mdlStart(BlockHandle* S)
-{
+DRAVO_CALLBACK void mdlStart(BlockHandle* S) {
     const int32_t fault = int32_t(qzGetScalar(ssGetSFcnParam(S, 0)));
     const NumType acc = NumType::fixed(true, 32, 0);
     ProbeState* st = new ProbeState;
     const DataTypeId inType = ssGetInputPortDataType(S, 0), outType = ssGetOutputPortDataType(S, 0);
     st->inAttrs = new DSPDataAttributesHandle(inType, 0, acc, acc, kRoundNearest, kOverflowSaturate, "Input");
-    st->outAttrs = fault == 1 ? new DSPDataAttributesHandle(NumType::fixed(true, 200, 0), acc, acc, kRoundNearest,
-                                                            kOverflowSaturate, "Output")
-                              : new DSPDataAttributesHandle(outType, 0, acc, acc, kRoundNearest, kOverflowSaturate,
-                                                            "Output");
+    st->outAttrs = fault == 1 ? new DSPDataAttributesHandle(NumType::fixed(true, 200, 0), acc, acc,
+                                                            kRoundNearest, kOverflowSaturate, "Output")
+                              : new DSPDataAttributesHandle(outType, 0, acc, acc, kRoundNearest,
+                                                            kOverflowSaturate, "Output");
     st->width = ssGetInputPortWidth(S, 0);
     const int32_t count = fault == 2 ? st->width + 1 : st->width;
     st->in = FixptFactory::createFixpt(S, st->inAttrs, const_cast<void*>(ssGetInputPortSignal(S, 0)), count,
@@ -73,8 +70,7 @@ DRAVO_CALLBACK void mdlStart(BlockHandle* S)
     ssSetUserData(S, st);
 }
 
-DRAVO_CALLBACK void mdlOutputs(BlockHandle* S, int32_t)
-{
+DRAVO_CALLBACK void mdlOutputs(BlockHandle* S, int32_t) {
     ProbeState* st = static_cast<ProbeState*>(ssGetUserData(S));
     for (int32_t i = 0; i < st->width; ++i) {
         (*st->out)[i] = (*st->in)[i];
@@ -82,8 +78,7 @@ DRAVO_CALLBACK void mdlOutputs(BlockHandle* S, int32_t)
     }
 }
 
-DRAVO_CALLBACK void mdlTerminate(BlockHandle* S)
-{
+DRAVO_CALLBACK void mdlTerminate(BlockHandle* S) {
     ProbeState* st = static_cast<ProbeState*>(ssGetUserData(S));
     if (st != nullptr) freeState(st);
     ssSetUserData(S, nullptr);

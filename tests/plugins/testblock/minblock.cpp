@@ -17,10 +17,12 @@ DRAVO_CALLBACK void mdlInitializeSizes(BlockHandle* S) {
 }
 
 DRAVO_CALLBACK void mdlOutputs(BlockHandle* S, int32_t) {
-    size_t bytes = static_cast<size_t>(ssGetInputPortWidth(S, 0)) * ssGetDataTypeSize(S, ssGetInputPortDataType(S, 0)) *
+    size_t bytes = static_cast<size_t>(ssGetInputPortWidth(S, 0)) *
+                   ssGetDataTypeSize(S, ssGetInputPortDataType(S, 0)) *
                    (ssGetInputPortComplexSignal(S, 0) == 1 ? 2 : 1);
     size_t room = static_cast<size_t>(ssGetOutputPortWidth(S, 0)) *
-                  ssGetDataTypeSize(S, ssGetOutputPortDataType(S, 0)) * (ssGetOutputPortComplexSignal(S, 0) == 1 ? 2 : 1);
+                  ssGetDataTypeSize(S, ssGetOutputPortDataType(S, 0)) *
+                  (ssGetOutputPortComplexSignal(S, 0) == 1 ? 2 : 1);
     std::memcpy(ssGetOutputPortSignal(S, 0), ssGetInputPortSignal(S, 0), bytes < room ? bytes : room);
 }
 

@@ -29,11 +29,17 @@ namespace {
 enum Param { kGain = 0, kOffset = 1, kMode = 2, kRtpType = 3, kNumParams = 4 };
 enum Mode { kAffine = 1, kCopy = 2, kFail = 3 };
 
-double paramValue(BlockHandle* S, int32_t i) { return qzGetScalar(ssGetSFcnParam(S, i)); }
+double paramValue(BlockHandle* S, int32_t i) {
+    return qzGetScalar(ssGetSFcnParam(S, i));
+}
 
-int32_t modeOf(BlockHandle* S) { return static_cast<int32_t>(paramValue(S, kMode)); }
+int32_t modeOf(BlockHandle* S) {
+    return static_cast<int32_t>(paramValue(S, kMode));
+}
 
-bool isScalar(const qzArray_tag* a) { return qzGetNumberOfElements(a) == 1; }
+bool isScalar(const qzArray_tag* a) {
+    return qzGetNumberOfElements(a) == 1;
+}
 
 void errorWithClass(BlockHandle* S, const char* cls) {
     static std::string text;  // the host copies the text once the callback returns
@@ -50,7 +56,8 @@ template <typename T>
 void affine(const T* u, T* y, int32_t n, bool inComplex, bool outComplex, double gain, double offRe,
             double offIm) {
     if (!outComplex) {
-        for (int32_t i = 0; i < n; ++i) y[i] = static_cast<T>(gain * u[i] + offRe);
+        for (int32_t i = 0; i < n; ++i)
+            y[i] = static_cast<T>(gain * u[i] + offRe);
         return;
     }
     // A real input under a complex offset gives a complex output whose imaginary part is the offset's.
@@ -155,11 +162,13 @@ DRAVO_CALLBACK void mdlSetDefaultPortDataTypes(BlockHandle* S) {
 DRAVO_CALLBACK void mdlSetWorkWidths(BlockHandle* S) {
     if (paramValue(S, kGain) == 0.0) ssWarning(S, "", "Gain is zero: the output is the offset alone.");
     if (!ssSetNumRunTimeParams(S, 2)) return;
-    if (!ssRegDlgParamAsRunTimeParam(S, kOffset, 0, "Offset", static_cast<DataTypeId>(paramValue(S, kRtpType))))
+    if (!ssRegDlgParamAsRunTimeParam(S, kOffset, 0, "Offset",
+                                     static_cast<DataTypeId>(paramValue(S, kRtpType))))
         return;
     const int32_t numDims = ssGetInputPortNumDimensions(S, 0);
     const int32_t rtpDims[2] = {1, numDims};
-    if (!ssCreateRunTimeParamFromData(S, 1, "InputDims", SS_INT32, 0, 2, rtpDims, ssGetInputPortDimensions(S, 0)))
+    if (!ssCreateRunTimeParamFromData(S, 1, "InputDims", SS_INT32, 0, 2, rtpDims,
+                                      ssGetInputPortDimensions(S, 0)))
         return;
     if (!ssSetNumDWork(S, 2)) return;
     ssSetDWorkName(S, 0, "StepCount");
@@ -184,7 +193,9 @@ DRAVO_CALLBACK void mdlStart(BlockHandle* S) {
 
 // Built a second time without it (dravo_testblock_noproc), to show the host refreshing RTPs itself.
 #ifndef TESTBLOCK_WITHOUT_PROCESS_PARAMETERS
-DRAVO_CALLBACK void mdlProcessParameters(BlockHandle* S) { ssUpdateDlgParamAsRunTimeParam(S, 0); }
+DRAVO_CALLBACK void mdlProcessParameters(BlockHandle* S) {
+    ssUpdateDlgParamAsRunTimeParam(S, 0);
+}
 #endif
 
 DRAVO_CALLBACK void mdlOutputs(BlockHandle* S, int32_t) {
@@ -222,9 +233,11 @@ DRAVO_CALLBACK void mdlOutputs(BlockHandle* S, int32_t) {
     double gain = paramValue(S, kGain);
     const bool outComplex = ssGetOutputPortComplexSignal(S, 0) == 1;
     if (t == SS_DOUBLE)
-        affine(static_cast<const double*>(u), static_cast<double*>(y), n, complex, outComplex, gain, offRe, offIm);
+        affine(static_cast<const double*>(u), static_cast<double*>(y), n, complex, outComplex, gain, offRe,
+               offIm);
     else
-        affine(static_cast<const float*>(u), static_cast<float*>(y), n, complex, outComplex, gain, offRe, offIm);
+        affine(static_cast<const float*>(u), static_cast<float*>(y), n, complex, outComplex, gain, offRe,
+               offIm);
 }
 
 DRAVO_CALLBACK void mdlTerminate(BlockHandle* S) {

@@ -39,13 +39,16 @@ struct ReducedAngle {
     bool swap = false;
 };
 
-inline float mathFmod(float a, float b) { return std::fmod(a, b); }
-inline double mathFmod(double a, double b) { return std::fmod(a, b); }
+inline float mathFmod(float a, float b) {
+    return std::fmod(a, b);
+}
+inline double mathFmod(double a, double b) {
+    return std::fmod(a, b);
+}
 
 // fmod by 2*pi, then into [-pi, pi).
 template <typename T>
-T wrapAngle(T angle)
-{
+T wrapAngle(T angle) {
     using K = AngleConstants<T>;
     T a = mathFmod(angle, K::twoPi);
     if (a >= K::pi) a -= K::twoPi;
@@ -55,8 +58,7 @@ T wrapAngle(T angle)
 
 // The angle of one step: wrapped, and for a port angle clamped to +-min(maxAngle, pi).
 template <typename T>
-T currentAngle(T angle, bool fromPort, T maxAngle)
-{
+T currentAngle(T angle, bool fromPort, T maxAngle) {
     using K = AngleConstants<T>;
     T a = wrapAngle(angle);
     if (fromPort) {
@@ -68,8 +70,7 @@ T currentAngle(T angle, bool fromPort, T maxAngle)
 
 // reduceRotationAngle: the angle in [0, pi/2) left after taking out a quarter or half turn.
 template <typename T>
-T reduceRotationAngle(T angle, ReducedAngle* how)
-{
+T reduceRotationAngle(T angle, ReducedAngle* how) {
     using K = AngleConstants<T>;
     const T a = wrapAngle(angle);
     ReducedAngle r;
@@ -91,15 +92,18 @@ T reduceRotationAngle(T angle, ReducedAngle* how)
 // Ceiling (or truncation) of a finite value to int32; NaN gives 0 and out-of-range values saturate, so a
 // bad angle can never turn into undefined behaviour in the size arithmetic.
 template <typename T>
-int32_t saturatingTrunc(T v)
-{
+int32_t saturatingTrunc(T v) {
     if (!(v == v)) return 0;
     if (v >= T(2147483520.0)) return 2147483520;
     if (v <= T(-2147483520.0)) return -2147483520;
     return static_cast<int32_t>(v);
 }
 
-inline float mathCeil(float v) { return std::ceil(v); }
-inline double mathCeil(double v) { return std::ceil(v); }
+inline float mathCeil(float v) {
+    return std::ceil(v);
+}
+inline double mathCeil(double v) {
+    return std::ceil(v);
+}
 
 }  // namespace pellor

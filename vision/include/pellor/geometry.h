@@ -18,9 +18,9 @@ template <typename T>
 struct ShearGeometry {
     T sinTheta = T(0);
     T tanHalfTheta = T(0);
-    int32_t rotatedRows = 0;    // H
-    int32_t rotatedCols = 0;    // W
-    int32_t shearedWidth = 0;   // S
+    int32_t rotatedRows = 0;   // H
+    int32_t rotatedCols = 0;   // W
+    int32_t shearedWidth = 0;  // S
 };
 
 template <typename T>
@@ -30,8 +30,7 @@ struct Trig {
 
 // sin, cos and tan(theta/2) of a reduced angle in [0, pi/2), from the math library or the sine table.
 template <typename T>
-Trig<T> shearTrig(T theta, const std::type_identity_t<T>* sineTable)
-{
+Trig<T> shearTrig(T theta, const std::type_identity_t<T>* sineTable) {
     if (sineTable == nullptr) {
         return {std::sin(theta), std::cos(theta), std::tan(theta * T(0.5))};
     }
@@ -52,8 +51,7 @@ Trig<T> shearTrig(T theta, const std::type_identity_t<T>* sineTable)
 // computeShearGeometry: rotated size H x W and sheared width S of a pre-rotated R' x C' image.
 template <typename T>
 ShearGeometry<T> computeShearGeometry(T theta, int32_t rowsPre, int32_t colsPre,
-                                      const std::type_identity_t<T>* sineTable)
-{
+                                      const std::type_identity_t<T>* sineTable) {
     const Trig<T> t = shearTrig(theta, sineTable);
     const T r = T(rowsPre), c = T(colsPre);
     ShearGeometry<T> g;
@@ -69,26 +67,22 @@ ShearGeometry<T> computeShearGeometry(T theta, int32_t rowsPre, int32_t colsPre,
 }
 
 // One side of the full (expanded) output: keeps the parity of the input side.
-inline int32_t fullRotatedSide(int32_t side, double x)
-{
+inline int32_t fullRotatedSide(int32_t side, double x) {
     if (side % 2 != 0) return 2 * saturatingTrunc(std::ceil(x - 0.5)) + 1;
     return 2 * saturatingTrunc(std::ceil(x));
 }
 
-inline int32_t fullRotatedRows(int32_t rows, int32_t cols, double a)
-{
+inline int32_t fullRotatedRows(int32_t rows, int32_t cols, double a) {
     return fullRotatedSide(rows, (std::fabs(std::cos(a)) * rows + std::fabs(std::sin(a)) * cols) * 0.5);
 }
 
-inline int32_t fullRotatedCols(int32_t rows, int32_t cols, double a)
-{
+inline int32_t fullRotatedCols(int32_t rows, int32_t cols, double a) {
     return fullRotatedSide(cols, (std::fabs(std::sin(a)) * rows + std::fabs(std::cos(a)) * cols) * 0.5);
 }
 
 // Whole quarter turns of an angle: truncation toward zero (not rounding), tolerance 1e-5, count 0..3,
 // -1 when the angle is not a multiple.
-inline bool quarterTurnsOf(double angle, int32_t* quarterTurns)
-{
+inline bool quarterTurnsOf(double angle, int32_t* quarterTurns) {
     const double q = angle / 1.5707963267948966;
     const double k = std::trunc(q);
     if (std::isfinite(q) && std::fabs(k - q) < 1e-5) {

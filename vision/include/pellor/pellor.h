@@ -11,15 +11,15 @@ namespace pellor {
 using sysobj::SysObjAdaptorSFun;
 
 enum Param : int32_t {
-    kOutputSizeMode = 0,     // 1 expanded, 2 same as input
-    kAngleSource = 1,        // 1 dialog, 2 input port
-    kAngle = 2,              // radians
-    kMaxAngle = 3,           // radians, bounds a port angle
-    kPlacement = 4,          // 1 top-left, 2 centred (port angle, expanded output)
-    kSineMethod = 5,         // 1 trigonometric functions, 2 table lookup
-    kFillValues = 6,         // one value, or one per plane; tunable
-    kInterpolation = 7,      // 1 nearest, 2 bilinear, 3 bicubic
-    kFirstCoeffMode = 8,     // data type groups: mode, word length, fraction length
+    kOutputSizeMode = 0,  // 1 expanded, 2 same as input
+    kAngleSource = 1,     // 1 dialog, 2 input port
+    kAngle = 2,           // radians
+    kMaxAngle = 3,        // radians, bounds a port angle
+    kPlacement = 4,       // 1 top-left, 2 centred (port angle, expanded output)
+    kSineMethod = 5,      // 1 trigonometric functions, 2 table lookup
+    kFillValues = 6,      // one value, or one per plane; tunable
+    kInterpolation = 7,   // 1 nearest, 2 bilinear, 3 bicubic
+    kFirstCoeffMode = 8,  // data type groups: mode, word length, fraction length
     kProductMode = 11,
     kAccumMode = 14,
     kOutputMode = 17,
@@ -56,13 +56,13 @@ void groupWordAndFracLength(SysObjAdaptorSFun* S, int32_t modeIndex, double valu
 }  // namespace pellor
 
 // Named helpers other components may call.
-DRAVO_CALLBACK void getFullOutputDimsForRotation(BlockHandle* S, int32_t rowsIn, int32_t colsIn, int32_t* rowsOut,
-                                                 int32_t* colsOut);
+DRAVO_CALLBACK void getFullOutputDimsForRotation(BlockHandle* S, int32_t rowsIn, int32_t colsIn,
+                                                 int32_t* rowsOut, int32_t* colsOut);
 DRAVO_CALLBACK bool isAngleMultipleOfPiB2(BlockHandle* S, int32_t* quarterTurns);
 DRAVO_CALLBACK int32_t maxPossibleWmaxSize_D(double angle, int32_t a, int32_t b);
 DRAVO_CALLBACK void getDWorksSize(BlockHandle* S, int32_t* lineLength, int32_t* shearedSize);
 DRAVO_CALLBACK void mdlSetInputPortDimsMode(BlockHandle* S, int32_t port, int32_t dimsMode);
-DRAVO_CALLBACK void ondCreateSineTableRTP(BlockHandle* S, double angleStep, int32_t rtpIndex, DataTypeId dataType,
-                                          const char* name);
+DRAVO_CALLBACK void ondCreateSineTableRTP(BlockHandle* S, double angleStep, int32_t rtpIndex,
+                                          DataTypeId dataType, const char* name);
 DRAVO_CALLBACK void mdlStartFltPt(BlockHandle* S);
 DRAVO_CALLBACK void mdlStartFixPt(BlockHandle* S);

@@ -12,7 +12,7 @@
 namespace pellor {
 
 class RotateSFcnCache {
-public:
+  public:
     virtual ~RotateSFcnCache() = default;
     // One step: reads the inputs and writes the whole output.
     virtual void output() = 0;
@@ -42,8 +42,7 @@ bool gatherKernelShape(sysobj::SysObjAdaptorSFun* S, RotateKernelShape& shape);
 
 // The sizes a shear set-up takes from the shape; again after every size change.
 template <typename T>
-void setSetupSizes(ShearSetup<T>& setup, const RotateKernelShape& shape)
-{
+void setSetupSizes(ShearSetup<T>& setup, const RotateKernelShape& shape) {
     setup.rows = shape.rows;
     setup.cols = shape.cols;
     setup.fullRows = shape.fullRows;
@@ -54,8 +53,7 @@ void setSetupSizes(ShearSetup<T>& setup, const RotateKernelShape& shape)
 
 // Everything else a shear set-up takes from the shape, the same for both engines.
 template <typename T>
-void setSetupFromShape(ShearSetup<T>& setup, const RotateKernelShape& shape, bool centred)
-{
+void setSetupFromShape(ShearSetup<T>& setup, const RotateKernelShape& shape, bool centred) {
     setup.sameSize = shape.sameSize;
     setup.centred = centred;
     setup.planes = shape.planes;
@@ -84,7 +82,7 @@ struct FltKernelConfig : RotateKernelShape {
 
 template <typename T>
 class RotateSFcnCacheFlt final : public RotateSFcnCache {
-public:
+  public:
     explicit RotateSFcnCacheFlt(const FltKernelConfig<T>& config);
     ~RotateSFcnCacheFlt() override = default;
     void output() override;
@@ -95,7 +93,7 @@ public:
     // The geometry of the last step (for tests and tools).
     const ShearGeometry<T>& lastGeometry() const { return geometry_; }
 
-private:
+  private:
     T stepAngle() const;
     void quarterTurnOutput();
     void shearOutput();

@@ -55,7 +55,7 @@ struct FixStepAngle {
 };
 
 class RotateSFcnCacheFix final : public RotateSFcnCache {
-public:
+  public:
     // Builds the handles and number objects; null (and the host's error status set) when one is refused.
     static std::unique_ptr<RotateSFcnCacheFix> create(const FixKernelConfig& config);
     ~RotateSFcnCacheFix() override;
@@ -69,7 +69,7 @@ public:
     const ShearGeometry<double>& lastGeometry() const { return geometry_; }
     const FixStepAngle& lastAngle() const { return angle_; }
 
-private:
+  private:
     explicit RotateSFcnCacheFix(const FixKernelConfig& config);
     bool build();
 
@@ -96,8 +96,8 @@ private:
     std::unique_ptr<DSPDataAttributesHandle> outputAttrs_, inputAttrs_, scaleAttrs_, sineAttrs_, angleAttrs_,
         angleWorkAttrs_, workingAttrs_, integerAttrs_;
 
-    std::unique_ptr<Fixpt> input_, output_, sheared_, line_, fill_, sineTable_, twoPi_, pi_, halfPi_, angle_in_,
-        maxAngle_;
+    std::unique_ptr<Fixpt> input_, output_, sheared_, line_, fill_, sineTable_, twoPi_, pi_, halfPi_,
+        angle_in_, maxAngle_;
     std::unique_ptr<Fixpt> wrapped_, reduced_, angleScratch_, maxWork_;
     std::unique_ptr<Fixpt> index_, frac_, sin_, cos_, tanHalf_, term_, shift_, centre_, integer_, count360_;
     std::unique_ptr<FixSkewEngine> skew_;

@@ -23,24 +23,21 @@ namespace skewdetail {
 
 // A shift far beyond any line moves everything out; bounding it keeps the index arithmetic exact.
 template <typename T>
-T boundShift(T shift)
-{
+T boundShift(T shift) {
     const T limit = T(1 << 30);
     if (!(shift == shift)) return T(0);
     return shift > limit ? limit : (shift < -limit ? -limit : shift);
 }
 
 template <typename T>
-bool isZeroBits(T v)
-{
+bool isZeroBits(T v) {
     T zero = T(0);
     return std::memcmp(&v, &zero, sizeof(T)) == 0;
 }
 
 // dst[start + n*stride] = v for n in [0, count).
 template <typename T>
-void fillPositions(T* dst, int64_t start, int64_t count, int32_t stride, T v)
-{
+void fillPositions(T* dst, int64_t start, int64_t count, int32_t stride, T v) {
     if (count <= 0) return;
     T* d = dst + start;
     if (stride == 1) {
@@ -58,12 +55,12 @@ void fillPositions(T* dst, int64_t start, int64_t count, int32_t stride, T v)
         d[(n + 2) * stride] = v;
         d[(n + 3) * stride] = v;
     }
-    for (; n < count; ++n) d[n * stride] = v;
+    for (; n < count; ++n)
+        d[n * stride] = v;
 }
 
 template <typename T>
-void copyPositions(const T* src, int32_t srcStride, T* dst, int32_t dstStride, int64_t count)
-{
+void copyPositions(const T* src, int32_t srcStride, T* dst, int32_t dstStride, int64_t count) {
     if (count <= 0) return;
     if (srcStride == 1 && dstStride == 1) {
         std::memcpy(dst, src, static_cast<size_t>(count) * sizeof(T));
@@ -76,7 +73,8 @@ void copyPositions(const T* src, int32_t srcStride, T* dst, int32_t dstStride, i
         dst[(n + 2) * dstStride] = src[(n + 2) * srcStride];
         dst[(n + 3) * dstStride] = src[(n + 3) * srcStride];
     }
-    for (; n < count; ++n) dst[n * dstStride] = src[n * srcStride];
+    for (; n < count; ++n)
+        dst[n * dstStride] = src[n * srcStride];
 }
 
 // Destination positions [p0, Ld) split into: fill before the line, positions computed with taps partly
@@ -87,8 +85,7 @@ struct Regions {
 
 // Tap base a = p - offset; a position is computed for a in [aMin, aMax], interior for a in [iMin, iMax].
 inline Regions splitRegions(int64_t p0, int64_t end, int64_t offset, int64_t aMin, int64_t aMax, int64_t iMin,
-                            int64_t iMax)
-{
+                            int64_t iMax) {
     Regions r;
     r.p0 = p0;
     r.end = std::max(end, p0);
@@ -113,8 +110,7 @@ struct LineReader {
 // Moves the line by a whole number of positions s.
 template <typename T>
 void moveLine(const T* src, int32_t srcStart, int32_t srcLen, int32_t dstLen, int64_t s, int32_t srcStride,
-              int32_t dstStride, T* dst, int32_t dstStart, int32_t firstPos, T fill)
-{
+              int32_t dstStride, T* dst, int32_t dstStart, int32_t firstPos, T fill) {
     using namespace skewdetail;
     const int64_t p0 = std::max<int32_t>(firstPos, 0);
     const Regions r = splitRegions(p0, dstLen, s, 0, int64_t(srcLen) - 1, 0, int64_t(srcLen) - 1);
@@ -128,10 +124,9 @@ void moveLine(const T* src, int32_t srcStart, int32_t srcLen, int32_t dstLen, in
 
 // Nearest neighbour: the shift rounded once, halves up.
 template <typename T>
-void skewNearestAt(const T* src, int32_t srcStart, int32_t srcLen, int32_t dstLen, T shift, int64_t lineOffset,
-                   int32_t /*fullDstLen*/, int32_t srcStride, int32_t dstStride, T* dst, int32_t dstStart,
-                   int32_t firstPos, T fill)
-{
+void skewNearestAt(const T* src, int32_t srcStart, int32_t srcLen, int32_t dstLen, T shift,
+                   int64_t lineOffset, int32_t /*fullDstLen*/, int32_t srcStride, int32_t dstStride, T* dst,
+                   int32_t dstStart, int32_t firstPos, T fill) {
     const int64_t s = static_cast<int64_t>(std::floor(skewdetail::boundShift(shift) + T(0.5))) + lineOffset;
     moveLine(src, srcStart, srcLen, dstLen, s, srcStride, dstStride, dst, dstStart, firstPos, fill);
 }
@@ -146,8 +141,7 @@ struct BilinearTaps {
 };
 
 template <typename T>
-BilinearTaps<T> bilinearTaps(T shift)
-{
+BilinearTaps<T> bilinearTaps(T shift) {
     shift = skewdetail::boundShift(shift);
     BilinearTaps<T> t;
     t.shiftInt = static_cast<int64_t>(shift);
@@ -166,10 +160,9 @@ BilinearTaps<T> bilinearTaps(T shift)
 }
 
 template <typename T>
-void skewBilinearAt(const T* src, int32_t srcStart, int32_t srcLen, int32_t dstLen, T shift, int64_t lineOffset,
-                    int32_t /*fullDstLen*/, int32_t srcStride, int32_t dstStride, T* dst, int32_t dstStart,
-                    int32_t firstPos, T fill)
-{
+void skewBilinearAt(const T* src, int32_t srcStart, int32_t srcLen, int32_t dstLen, T shift,
+                    int64_t lineOffset, int32_t /*fullDstLen*/, int32_t srcStride, int32_t dstStride, T* dst,
+                    int32_t dstStart, int32_t firstPos, T fill) {
     using namespace skewdetail;
     BilinearTaps<T> t = bilinearTaps(shift);
     if (t.integral) {
@@ -197,13 +190,15 @@ void skewBilinearAt(const T* src, int32_t srcStart, int32_t srcLen, int32_t dstL
         const T* s = src + srcStart + (r.ilo - t.offset) * srcStride;
         T* d = dst + dstStart + (r.ilo - p0) * dstStride;
         if (srcStride == 1 && dstStride == 1) {
-            for (int64_t n = 0; n < count; ++n) d[n] = w0 * s[n] + w1 * s[n + 1];
+            for (int64_t n = 0; n < count; ++n)
+                d[n] = w0 * s[n] + w1 * s[n + 1];
         } else {
             const int64_t ss = srcStride, ds = dstStride;
             int64_t n = 0;
             T left = s[0];
             for (; n + 4 <= count; n += 4) {
-                const T a1 = s[(n + 1) * ss], a2 = s[(n + 2) * ss], a3 = s[(n + 3) * ss], a4 = s[(n + 4) * ss];
+                const T a1 = s[(n + 1) * ss], a2 = s[(n + 2) * ss], a3 = s[(n + 3) * ss],
+                        a4 = s[(n + 4) * ss];
                 d[n * ds] = w0 * left + w1 * a1;
                 d[(n + 1) * ds] = w0 * a1 + w1 * a2;
                 d[(n + 2) * ds] = w0 * a2 + w1 * a3;
@@ -223,8 +218,7 @@ void skewBilinearAt(const T* src, int32_t srcStart, int32_t srcLen, int32_t dstL
 
 // Cubic convolution kernel with a = -1.
 template <typename T>
-T cubicKernel(T d)
-{
+T cubicKernel(T d) {
     const T d2 = d * d;
     const T d3 = d2 * d;
     if (d < T(1)) return d3 - T(2) * d2 + T(1);
@@ -241,8 +235,7 @@ struct BicubicTaps {
 };
 
 template <typename T>
-BicubicTaps<T> bicubicTaps(T shift, int32_t dstLen)
-{
+BicubicTaps<T> bicubicTaps(T shift, int32_t dstLen) {
     shift = skewdetail::boundShift(shift);
     BicubicTaps<T> t;
     t.shiftInt = static_cast<int64_t>(shift);
@@ -264,10 +257,9 @@ BicubicTaps<T> bicubicTaps(T shift, int32_t dstLen)
 }
 
 template <typename T>
-void skewBicubicAt(const T* src, int32_t srcStart, int32_t srcLen, int32_t dstLen, T shift, int64_t lineOffset,
-                   int32_t fullDstLen, int32_t srcStride, int32_t dstStride, T* dst, int32_t dstStart,
-                   int32_t firstPos, T fill)
-{
+void skewBicubicAt(const T* src, int32_t srcStart, int32_t srcLen, int32_t dstLen, T shift,
+                   int64_t lineOffset, int32_t fullDstLen, int32_t srcStride, int32_t dstStride, T* dst,
+                   int32_t dstStart, int32_t firstPos, T fill) {
     using namespace skewdetail;
     BicubicTaps<T> t = bicubicTaps(shift, fullDstLen);
     if (t.integral) {
@@ -280,8 +272,9 @@ void skewBicubicAt(const T* src, int32_t srcStart, int32_t srcLen, int32_t dstLe
     const int64_t ls = srcLen;
     // At least two of the four taps in the line, the implied samples before it included:
     // a in [-1-lineOffset, Ls-1] (none for a line of one sample).
-    const Regions r = ls + lineOffset >= 2 ? splitRegions(p0, dstLen, t.offset, -1 - lineOffset, ls - 1, 1, ls - 3)
-                                           : splitRegions(p0, dstLen, t.offset, 1, 0, 1, 0);
+    const Regions r = ls + lineOffset >= 2
+                          ? splitRegions(p0, dstLen, t.offset, -1 - lineOffset, ls - 1, 1, ls - 3)
+                          : splitRegions(p0, dstLen, t.offset, 1, 0, 1, 0);
     const LineReader<T> in{src, srcStart, ls, srcStride, fill};
     const T w0 = t.w[0], w1 = t.w[1], w2 = t.w[2], w3 = t.w[3];
     auto edge = [&](int64_t from, int64_t to) {
@@ -298,7 +291,8 @@ void skewBicubicAt(const T* src, int32_t srcStart, int32_t srcLen, int32_t dstLe
         const T* s = src + srcStart + (r.ilo - t.offset - 1) * srcStride;
         T* d = dst + dstStart + (r.ilo - p0) * dstStride;
         if (srcStride == 1 && dstStride == 1) {
-            for (int64_t n = 0; n < count; ++n) d[n] = w0 * s[n] + w1 * s[n + 1] + w2 * s[n + 2] + w3 * s[n + 3];
+            for (int64_t n = 0; n < count; ++n)
+                d[n] = w0 * s[n] + w1 * s[n + 1] + w2 * s[n + 2] + w3 * s[n + 3];
         } else {
             const int64_t ss = srcStride, ds = dstStride;
             T a0 = s[0], a1 = s[ss], a2 = s[2 * ss];
@@ -318,32 +312,28 @@ void skewBicubicAt(const T* src, int32_t srcStart, int32_t srcLen, int32_t dstLe
 // The skew routines themselves: the line starts at position 0 and the whole destination is [F, Ld).
 template <typename T>
 void skewNearest(const T* src, int32_t srcStart, int32_t srcLen, int32_t dstLen, T shift, int32_t srcStride,
-                 int32_t dstStride, T* dst, int32_t dstStart, int32_t firstPos, T fill)
-{
-    skewNearestAt(src, srcStart, srcLen, dstLen, shift, 0, dstLen, srcStride, dstStride, dst, dstStart, firstPos,
-                  fill);
+                 int32_t dstStride, T* dst, int32_t dstStart, int32_t firstPos, T fill) {
+    skewNearestAt(src, srcStart, srcLen, dstLen, shift, 0, dstLen, srcStride, dstStride, dst, dstStart,
+                  firstPos, fill);
 }
 
 template <typename T>
 void skewBilinear(const T* src, int32_t srcStart, int32_t srcLen, int32_t dstLen, T shift, int32_t srcStride,
-                  int32_t dstStride, T* dst, int32_t dstStart, int32_t firstPos, T fill)
-{
-    skewBilinearAt(src, srcStart, srcLen, dstLen, shift, 0, dstLen, srcStride, dstStride, dst, dstStart, firstPos,
-                   fill);
+                  int32_t dstStride, T* dst, int32_t dstStart, int32_t firstPos, T fill) {
+    skewBilinearAt(src, srcStart, srcLen, dstLen, shift, 0, dstLen, srcStride, dstStride, dst, dstStart,
+                   firstPos, fill);
 }
 
 template <typename T>
 void skewBicubic(const T* src, int32_t srcStart, int32_t srcLen, int32_t dstLen, T shift, int32_t srcStride,
-                 int32_t dstStride, T* dst, int32_t dstStart, int32_t firstPos, T fill)
-{
-    skewBicubicAt(src, srcStart, srcLen, dstLen, shift, 0, dstLen, srcStride, dstStride, dst, dstStart, firstPos,
-                  fill);
+                 int32_t dstStride, T* dst, int32_t dstStart, int32_t firstPos, T fill) {
+    skewBicubicAt(src, srcStart, srcLen, dstLen, shift, 0, dstLen, srcStride, dstStride, dst, dstStart,
+                  firstPos, fill);
 }
 
 // The routine for an interpolation method: 1 nearest, 2 bilinear, anything else bicubic.
 template <typename T>
-SkewFcn<T> skewForMethod(int32_t method)
-{
+SkewFcn<T> skewForMethod(int32_t method) {
     if (method == 1) return &skewNearest<T>;
     if (method == 2) return &skewBilinear<T>;
     return &skewBicubic<T>;
@@ -352,8 +342,7 @@ SkewFcn<T> skewForMethod(int32_t method)
 // Whether the method's routine moves the line by a whole number of positions for this shift (no
 // interpolation), and by how many: what a caller needs to move the line in place instead.
 template <typename T>
-bool lineMoveOf(int32_t method, T shift, int32_t dstLen, int64_t* move)
-{
+bool lineMoveOf(int32_t method, T shift, int32_t dstLen, int64_t* move) {
     if (method == 1) {
         *move = static_cast<int64_t>(std::floor(skewdetail::boundShift(shift) + T(0.5)));
         return true;
@@ -373,12 +362,11 @@ bool lineMoveOf(int32_t method, T shift, int32_t dstLen, int64_t* move)
 // destination of fullDstLen positions. Each position gets exactly the value the whole-line call gives it.
 template <typename T>
 using SkewAtFcn = void (*)(const T* src, int32_t srcStart, int32_t srcLen, int32_t dstLen, T shift,
-                           int64_t lineOffset, int32_t fullDstLen, int32_t srcStride, int32_t dstStride, T* dst,
-                           int32_t dstStart, int32_t firstPos, T fill);
+                           int64_t lineOffset, int32_t fullDstLen, int32_t srcStride, int32_t dstStride,
+                           T* dst, int32_t dstStart, int32_t firstPos, T fill);
 
 template <typename T>
-SkewAtFcn<T> skewAtForMethod(int32_t method)
-{
+SkewAtFcn<T> skewAtForMethod(int32_t method) {
     if (method == 1) return &skewNearestAt<T>;
     if (method == 2) return &skewBilinearAt<T>;
     return &skewBicubicAt<T>;

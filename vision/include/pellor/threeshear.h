@@ -27,8 +27,8 @@ struct ShearSetup {
     int32_t outRows = 0, outCols = 0;        // one output plane
     bool sameSize = false;
     bool centred = false;
-    SkewAtFcn<T> skew = nullptr;  // skewAtForMethod(method)
-    int32_t method = 0;           // 1 nearest, 2 bilinear, 3 bicubic; 0: always through the line buffer
+    SkewAtFcn<T> skew = nullptr;   // skewAtForMethod(method)
+    int32_t method = 0;            // 1 nearest, 2 bilinear, 3 bicubic; 0: always through the line buffer
     const T* sineTable = nullptr;  // null: trigonometric functions
     T* sheared = nullptr;
     int32_t shearedLen = 0;
@@ -45,8 +45,7 @@ struct ShearLayout {
 };
 
 template <typename T>
-ShearLayout shearLayout(const ShearSetup<T>& s, const ShearGeometry<T>& g, bool swap)
-{
+ShearLayout shearLayout(const ShearSetup<T>& s, const ShearGeometry<T>& g, bool swap) {
     ShearLayout l{};
     l.rowsPre = swap ? s.cols : s.rows;
     l.colsPre = swap ? s.rows : s.cols;
@@ -69,16 +68,14 @@ ShearLayout shearLayout(const ShearSetup<T>& s, const ShearGeometry<T>& g, bool 
 namespace sheardetail {
 
 template <typename T>
-void fillRange(T* d, int64_t count, T v)
-{
+void fillRange(T* d, int64_t count, T v) {
     skewdetail::fillPositions(d, 0, count, 1, v);
 }
 
 // The fill value in the sheared buffer wherever pass 2 reads what pass 1 does not write: above and below
 // the image rows in every column in use.
 template <typename T>
-void fillAroundImageRows(const ShearSetup<T>& s, const ShearLayout& l, T v)
-{
+void fillAroundImageRows(const ShearSetup<T>& s, const ShearLayout& l, T v) {
     const int64_t stride = l.stride;
     for (int64_t c = 0; c < l.usedCols; ++c) {
         T* col = s.sheared + c * stride;
@@ -90,8 +87,7 @@ void fillAroundImageRows(const ShearSetup<T>& s, const ShearLayout& l, T v)
 // A column moved by a whole number of positions without the line buffer: the same values as skewing it
 // into the line buffer and copying `copied` samples back after `bufShift` fill values.
 template <typename T>
-void moveColumnInPlace(T* col, int32_t len, int64_t move, int32_t bufShift, int32_t copied, T v)
-{
+void moveColumnInPlace(T* col, int32_t len, int64_t move, int32_t bufShift, int32_t copied, T v) {
     // Destination position p (0 <= p < copied) takes sample p - move when that lies in [0, len).
     const int64_t lo = std::clamp<int64_t>(move, 0, copied);
     const int64_t hi = std::clamp<int64_t>(move + len, lo, copied);
@@ -106,13 +102,16 @@ struct TurnedRow {
     int32_t start, step;
 };
 
-inline TurnedRow turnedRow(Quadrant turn, int32_t rows, int32_t cols, int32_t r)
-{
+inline TurnedRow turnedRow(Quadrant turn, int32_t rows, int32_t cols, int32_t r) {
     switch (turn) {
-    case Quadrant::QuarterCounter: return {(cols - 1 - r) * rows, 1};          // input column C-1-r
-    case Quadrant::Half: return {(rows - 1 - r) + (cols - 1) * rows, -rows};   // input row R-1-r, reversed
-    case Quadrant::QuarterClockwise: return {(rows - 1) + r * rows, -1};       // input column r, reversed
-    default: return {r, rows};                                                 // input row r
+        case Quadrant::QuarterCounter:
+            return {(cols - 1 - r) * rows, 1};  // input column C-1-r
+        case Quadrant::Half:
+            return {(rows - 1 - r) + (cols - 1) * rows, -rows};  // input row R-1-r, reversed
+        case Quadrant::QuarterClockwise:
+            return {(rows - 1) + r * rows, -1};  // input column r, reversed
+        default:
+            return {r, rows};  // input row r
     }
 }
 
@@ -134,8 +133,7 @@ struct OutputWindow {
 };
 
 template <typename T>
-OutputWindow outputWindow(const ShearSetup<T>& s, const ShearGeometry<T>& g, const ShearLayout& l)
-{
+OutputWindow outputWindow(const ShearSetup<T>& s, const ShearGeometry<T>& g, const ShearLayout& l) {
     OutputWindow w{};
     const int32_t Rp = l.rowsPre, H = g.rotatedRows, W = g.rotatedCols;
     w.N = l.colsPre + 2 * l.colPad;
@@ -173,8 +171,7 @@ OutputWindow outputWindow(const ShearSetup<T>& s, const ShearGeometry<T>& g, con
 
 // The fill value everywhere pass 3 does not write.
 template <typename T>
-void fillOutsideWindow(T* out, int32_t outRows, int32_t outCols, const OutputWindow& w, T v)
-{
+void fillOutsideWindow(T* out, int32_t outRows, int32_t outCols, const OutputWindow& w, T v) {
     using sheardetail::fillRange;
     if (w.empty()) {
         fillRange(out, int64_t(outRows) * outCols, v);
@@ -193,8 +190,7 @@ void fillOutsideWindow(T* out, int32_t outRows, int32_t outCols, const OutputWin
 // One output plane's worth of three shears.
 template <typename T>
 void shearPlane(const ShearSetup<T>& s, const ShearGeometry<T>& g, const ShearLayout& l, Quadrant turn,
-                const T* plane, T* out, T v)
-{
+                const T* plane, T* out, T v) {
     using sheardetail::fillRange;
     using sheardetail::kBandLines;
     using sheardetail::kBandWidth;
@@ -248,8 +244,8 @@ void shearPlane(const ShearSetup<T>& s, const ShearGeometry<T>& g, const ShearLa
             for (int32_t k = k0; k < k1; ++k) {
                 const int32_t b = k + w.rowFromOut;
                 const T shift = (T(b) - lineCentre) * g.tanHalfTheta;
-                s.skew(buf, b + w.bufShift, w.N, p1, shift, 0, w.endPos, stride, s.outRows, out, k + col * s.outRows,
-                       p0, v);
+                s.skew(buf, b + w.bufShift, w.N, p1, shift, 0, w.endPos, stride, s.outRows, out,
+                       k + col * s.outRows, p0, v);
             }
         }
     }
@@ -259,8 +255,7 @@ void shearPlane(const ShearSetup<T>& s, const ShearGeometry<T>& g, const ShearLa
 // at the fill values.
 template <typename T>
 ShearGeometry<T> rotateByShears(const ShearSetup<T>& s, T angle, const T* input, T* output, const T* fill,
-                                bool singleFill, bool* fits = nullptr)
-{
+                                bool singleFill, bool* fits = nullptr) {
     ReducedAngle how;
     const T theta = reduceRotationAngle(angle, &how);
     const int32_t Rp = how.swap ? s.cols : s.rows;

@@ -21,15 +21,13 @@ struct RescaleMultiplier {
 };
 
 // The literal rounding rule: floor(p / q) + 1 when 2 * (p mod q) >= q, else floor(p / q).
-constexpr uint32_t roundHalfUp(uint32_t p, uint32_t q)
-{
+constexpr uint32_t roundHalfUp(uint32_t p, uint32_t q) {
     const uint32_t quotient = p / q;
     const uint32_t remainder = p % q;
     return quotient + ((remainder << 1) >= q ? 1u : 0u);
 }
 
-constexpr RescaleMultiplier findRescaleMultiplier(uint32_t inMax, uint32_t outMax)
-{
+constexpr RescaleMultiplier findRescaleMultiplier(uint32_t inMax, uint32_t outMax) {
     if (inMax == 0 || inMax > 0xFFFFu || outMax > 0xFFFFu) return {0, 0, false};
     for (int32_t k = 1; k <= 47; ++k) {
         const uint64_t scaled = static_cast<uint64_t>(outMax) << k;

@@ -29,24 +29,22 @@ inline namespace UBRIN_KERNEL_VARIANT {
 // as the wrap-around of the subtraction requires. Only and, xor and subtract, so the loops stay in the
 // storage width when vectorised.
 template <typename Storage>
-inline Storage signExtendStored(int32_t v, std::make_unsigned_t<Storage> mask, std::make_unsigned_t<Storage> half)
-{
+inline Storage signExtendStored(int32_t v, std::make_unsigned_t<Storage> mask,
+                                std::make_unsigned_t<Storage> half) {
     using U = std::make_unsigned_t<Storage>;
     return static_cast<Storage>(static_cast<U>(((static_cast<U>(v) & mask) ^ half) - half));
 }
 
 // (u * multiplier + 2^(shift-1)) >> shift in Wide arithmetic (uint32_t when the product fits).
 template <typename Wide>
-inline uint32_t rescaleWord(uint32_t u, uint32_t multiplier, int32_t shift)
-{
+inline uint32_t rescaleWord(uint32_t u, uint32_t multiplier, int32_t shift) {
     const Wide half = Wide{1} << (shift - 1);
     return static_cast<uint32_t>((static_cast<Wide>(u) * static_cast<Wide>(multiplier) + half) >> shift);
 }
 
 // F->F: clamp to [0, 1]; a NaN passes through. The tests are made in the input type.
 template <typename In, typename Out>
-void floatToFloat(const ScaleConvertState* st)
-{
+void floatToFloat(const ScaleConvertState* st) {
     const In* __restrict x = static_cast<const In*>(st->input);
     Out* __restrict y = static_cast<Out*>(st->output);
     const int32_t n = st->numElements;
@@ -62,8 +60,7 @@ void floatToFloat(const ScaleConvertState* st)
 // truncated. The lower clamp is written so that a NaN also lands on 0: converting a NaN (or any value
 // outside the target's range) to an integer is undefined, so nothing unclamped reaches the cast.
 template <typename In, typename Out>
-void floatToUnsigned(const ScaleConvertState* st)
-{
+void floatToUnsigned(const ScaleConvertState* st) {
     static_assert(std::is_floating_point_v<In> && std::is_unsigned_v<Out>);
     const In* __restrict x = static_cast<const In*>(st->input);
     Out* __restrict y = static_cast<Out*>(st->output);
@@ -79,33 +76,32 @@ void floatToUnsigned(const ScaleConvertState* st)
 
 // Second pass of F->S and of U->S by rescaling, in place: y = y - outOffset, then sign extension.
 template <typename Storage>
-void subtractOutputOffset(const ScaleConvertState* st)
-{
+void subtractOutputOffset(const ScaleConvertState* st) {
     using U = std::make_unsigned_t<Storage>;
     U* __restrict y = static_cast<U*>(st->output);
     const int32_t n = st->numElements;
     const U outMask = static_cast<U>(st->outMax);
     const U outOffset = static_cast<U>(st->outOffset);
     for (int32_t i = 0; i < n; ++i)
-        y[i] = static_cast<U>(signExtendStored<Storage>(static_cast<U>(y[i] - outOffset), outMask, outOffset));
+        y[i] =
+            static_cast<U>(signExtendStored<Storage>(static_cast<U>(y[i] - outOffset), outMask, outOffset));
 }
 
 // U->F: u / inMax, divided in the output type.
 template <typename In, typename Out>
-void unsignedToFloat(const ScaleConvertState* st)
-{
+void unsignedToFloat(const ScaleConvertState* st) {
     const In* __restrict x = static_cast<const In*>(st->input);
     Out* __restrict y = static_cast<Out*>(st->output);
     const int32_t n = st->numElements;
     const In inMask = static_cast<In>(st->inMax);
     const Out inMax = static_cast<Out>(st->inMax);
-    for (int32_t i = 0; i < n; ++i) y[i] = static_cast<Out>(static_cast<In>(x[i] & inMask)) / inMax;
+    for (int32_t i = 0; i < n; ++i)
+        y[i] = static_cast<Out>(static_cast<In>(x[i] & inMask)) / inMax;
 }
 
 // S->F: (s + inOffset) / inMax, the sum and the division in the output type.
 template <typename In, typename Out>
-void signedToFloat(const ScaleConvertState* st)
-{
+void signedToFloat(const ScaleConvertState* st) {
     const In* __restrict x = static_cast<const In*>(st->input);
     Out* __restrict y = static_cast<Out*>(st->output);
     const int32_t n = st->numElements;
@@ -120,8 +116,7 @@ void signedToFloat(const ScaleConvertState* st)
 
 // U->U (also the first pass of U->S by rescaling): roundHalfUp(u * outMax, inMax).
 template <typename In, typename Out, typename Wide>
-void unsignedToUnsigned(const ScaleConvertState* st)
-{
+void unsignedToUnsigned(const ScaleConvertState* st) {
     const In* __restrict x = static_cast<const In*>(st->input);
     Out* __restrict y = static_cast<Out*>(st->output);
     const int32_t n = st->numElements;
@@ -134,8 +129,7 @@ void unsignedToUnsigned(const ScaleConvertState* st)
 
 // S->U by rescaling: roundHalfUp((s + inOffset) * outMax, inMax).
 template <typename In, typename Out, typename Wide>
-void signedToUnsignedByRescaling(const ScaleConvertState* st)
-{
+void signedToUnsignedByRescaling(const ScaleConvertState* st) {
     const In* __restrict x = static_cast<const In*>(st->input);
     Out* __restrict y = static_cast<Out*>(st->output);
     const int32_t n = st->numElements;
@@ -153,8 +147,7 @@ void signedToUnsignedByRescaling(const ScaleConvertState* st)
 
 // S->S: roundHalfUp((s + inOffset) * outMax, inMax) - outOffset, then sign extension.
 template <typename In, typename Out, typename Wide>
-void signedToSigned(const ScaleConvertState* st)
-{
+void signedToSigned(const ScaleConvertState* st) {
     const In* __restrict x = static_cast<const In*>(st->input);
     Out* __restrict y = static_cast<Out*>(st->output);
     const int32_t n = st->numElements;
@@ -177,8 +170,7 @@ void signedToSigned(const ScaleConvertState* st)
 
 // S->U, same word length: s + inOffset in the storage width.
 template <typename Storage>
-void signedToUnsignedByOffset(const ScaleConvertState* st)
-{
+void signedToUnsignedByOffset(const ScaleConvertState* st) {
     using U = std::make_unsigned_t<Storage>;
     const Storage* __restrict x = static_cast<const Storage*>(st->input);
     U* __restrict y = static_cast<U*>(st->output);
@@ -191,8 +183,7 @@ void signedToUnsignedByOffset(const ScaleConvertState* st)
 
 // U->S, same word length: u - outOffset, then sign extension.
 template <typename Storage>
-void unsignedToSignedByOffset(const ScaleConvertState* st)
-{
+void unsignedToSignedByOffset(const ScaleConvertState* st) {
     using U = std::make_unsigned_t<Storage>;
     const U* __restrict x = static_cast<const U*>(st->input);
     Storage* __restrict y = static_cast<Storage*>(st->output);
@@ -206,28 +197,27 @@ void unsignedToSignedByOffset(const ScaleConvertState* st)
 
 // B->any: trueValue for a non-zero input, else 0.
 template <typename Out>
-void fromBoolean(const ScaleConvertState* st)
-{
+void fromBoolean(const ScaleConvertState* st) {
     const uint8_t* __restrict x = static_cast<const uint8_t*>(st->input);
     Out* __restrict y = static_cast<Out*>(st->output);
     const int32_t n = st->numElements;
     const Out trueValue = static_cast<Out>(st->trueValue);
-    for (int32_t i = 0; i < n; ++i) y[i] = x[i] != 0 ? trueValue : Out(0);
+    for (int32_t i = 0; i < n; ++i)
+        y[i] = x[i] != 0 ? trueValue : Out(0);
 }
 
 // any->B: 1 for a non-zero input (a NaN included), else 0.
 template <typename In>
-void toBoolean(const ScaleConvertState* st)
-{
+void toBoolean(const ScaleConvertState* st) {
     const In* __restrict x = static_cast<const In*>(st->input);
     uint8_t* __restrict y = static_cast<uint8_t*>(st->output);
     const int32_t n = st->numElements;
-    for (int32_t i = 0; i < n; ++i) y[i] = x[i] != In(0) ? 1 : 0;
+    for (int32_t i = 0; i < n; ++i)
+        y[i] = x[i] != In(0) ? 1 : 0;
 }
 
 // Equal integer, fixed-point or boolean types: the stored bytes unchanged.
-inline void copyBytes(const ScaleConvertState* st)
-{
+inline void copyBytes(const ScaleConvertState* st) {
     if (st->numElements > 0)
         std::memcpy(st->output, st->input,
                     static_cast<size_t>(st->numElements) * static_cast<size_t>(st->inElemSize));

@@ -28,8 +28,8 @@ struct ScaleConvertState {
     // output, outMax for an unsigned one; 0 unless the input is boolean and the output is not.
     uint16_t trueValue;
 
-    int32_t inElemSize;   // bytes
-    int32_t outElemSize;  // bytes
+    int32_t inElemSize;    // bytes
+    int32_t outElemSize;   // bytes
     int32_t inWordLength;  // 0 for double and single
     int32_t inFracLength;
     int32_t outWordLength;

@@ -10,7 +10,7 @@
 namespace CG {
 
 class FunctionBuilder {
-public:
+  public:
     explicit FunctionBuilder(Function* fn) : fn_(fn) {}
     Function& function() { return *fn_; }
 
@@ -24,8 +24,8 @@ public:
     void appendExpr(const Expr& e, SrcLoc loc = {});  // an assignment expression or a call
     void comment(const std::string& text, SrcLoc loc = {});
 
-    void beginFor(const Var& v, const Expr& init, const Expr& cond, const Expr& step, const std::string& comment = {},
-                  SrcLoc loc = {});
+    void beginFor(const Var& v, const Expr& init, const Expr& cond, const Expr& step,
+                  const std::string& comment = {}, SrcLoc loc = {});
     void endFor();
     void beginWhile(const std::string& comment = {}, SrcLoc loc = {});
     void whileCond(const Expr& cond);
@@ -36,7 +36,7 @@ public:
     void endIf();
     bool balanced() const { return stack_.empty(); }
 
-private:
+  private:
     enum class OpenKind { For, While, If };
     struct Open {
         OpenKind kind;

@@ -8,7 +8,7 @@
 namespace DSPCG {
 
 class CoreCtx : public TarnCG::TarnCGCtx, public ConstructionFacade {
-public:
+  public:
     CoreCtx(TarnCG::CGHandle* cg, int32_t roundingMode, int32_t overflowMode, const CG::Type* type1 = nullptr,
             const CG::Type* type2 = nullptr);
     ~CoreCtx() override;
@@ -45,7 +45,7 @@ public:
     using ConstructionFacade::setMathModes;
     CG::MathModes mathModes() const { return ConstructionFacade::mathModes(); }
 
-    CG::NumRef getInputNumRef(int32_t port);          // a one-element port: the element itself
+    CG::NumRef getInputNumRef(int32_t port);  // a one-element port: the element itself
     CG::NumRef getInputNumRefAsMatrix(int32_t port);
     CG::NumRef getOutputNumRef(int32_t port);
     CG::NumRef getOutputNumRefAsMatrix(int32_t port);
@@ -58,10 +58,10 @@ public:
     const CG::Type* type1() const { return type1_.defined() ? &type1_ : nullptr; }
     const CG::Type* type2() const { return type2_.defined() ? &type2_ : nullptr; }
 
-protected:
+  protected:
     void onBuilderChanged(CG::FunctionBuilder* b) override { ConstructionFacade::setBuilder(b); }
 
-private:
+  private:
     CG::NumRef scalarOrMatrix(const CG::Var& v, int32_t width);
     CG::Type type1_, type2_;
 };

@@ -12,7 +12,7 @@ namespace CG {
 
 struct GenError {
     bool internal = false;
-    std::string file;       // source tag of an internal check, e.g. "dspcgctx"
+    std::string file;  // source tag of an internal check, e.g. "dspcgctx"
     int line = 0;
     std::string condition;  // condition text of an internal check
     std::string reason;     // user error text
@@ -20,14 +20,17 @@ struct GenError {
 };
 
 class Diagnostics {
-public:
+  public:
     bool failed() const { return failed_; }
     const GenError& error() const { return error_; }
     // Keeps only the first error: later ones are consequences.
     void report(GenError e);
-    void clear() { failed_ = false; error_ = {}; }
+    void clear() {
+        failed_ = false;
+        error_ = {};
+    }
 
-private:
+  private:
     bool failed_ = false;
     GenError error_;
 };
@@ -37,13 +40,13 @@ Diagnostics& activeDiagnostics();
 bool generationFailed();
 
 class DiagnosticsScope {
-public:
+  public:
     explicit DiagnosticsScope(Diagnostics& d);
     ~DiagnosticsScope();
     DiagnosticsScope(const DiagnosticsScope&) = delete;
     DiagnosticsScope& operator=(const DiagnosticsScope&) = delete;
 
-private:
+  private:
     Diagnostics* previous_;
 };
 
@@ -55,10 +58,10 @@ void userError(const std::string& reason);
 void client_assertion_failed(const char* file, int line, const char* condition);
 
 // Internal check inside the library; records the failure and makes the enclosing function return `ret`.
-#define CG_INTERNAL_ASSERT_RET(cond, ret)                                  \
-    do {                                                                   \
-        if (!(cond)) {                                                     \
-            client_assertion_failed("codegen/" __FILE_NAME__, __LINE__, #cond);           \
-            return ret;                                                    \
-        }                                                                  \
+#define CG_INTERNAL_ASSERT_RET(cond, ret)                                       \
+    do {                                                                        \
+        if (!(cond)) {                                                          \
+            client_assertion_failed("codegen/" __FILE_NAME__, __LINE__, #cond); \
+            return ret;                                                         \
+        }                                                                       \
     } while (0)

@@ -13,14 +13,14 @@
 namespace DSPCG {
 
 class ConstructionFacade : public CG::SimpleConstructionFacade {
-public:
+  public:
     using CG::SimpleConstructionFacade::addE;
     using CG::SimpleConstructionFacade::minusE;
     using CG::SimpleConstructionFacade::multiplyE;
 
     // for (var = from; var < to; var += step), with a comment above the loop.
-    void beginCFor(const CG::IdxRef& var, const CG::IdxVal& from, const CG::IdxVal& to, const std::string& comment = {},
-                   CG::SrcLoc loc = {});
+    void beginCFor(const CG::IdxRef& var, const CG::IdxVal& from, const CG::IdxVal& to,
+                   const std::string& comment = {}, CG::SrcLoc loc = {});
     void beginCFor(const CG::IdxRef& var, const CG::IdxVal& from, const CG::IdxVal& to, int32_t step,
                    const std::string& comment, CG::SrcLoc loc = {});
     // for (var = from; cond; var += step): loops counting down or with a compound condition.
@@ -74,7 +74,7 @@ public:
 // implements generateBody(). An input's C parameter is its given name or "u<index>"; one scalar output is
 // the return value, several outputs are pointer parameters after the inputs.
 class LibGenerator : public ConstructionFacade {
-public:
+  public:
     explicit LibGenerator(std::shared_ptr<CG::Pool> pool);
     ~LibGenerator() override = default;
 
@@ -94,7 +94,7 @@ public:
     static std::string floatTypeSymbol(const CG::Type& t);     // "D" double, "S" single
     static std::string mathModeString(CG::MathModes m);        // "Floor_Wrap", ...
 
-protected:
+  protected:
     virtual int32_t numInputs() const { return static_cast<int32_t>(inputs_.size()); }
     virtual CG::Type inputType(int32_t i) const;
     virtual std::string inputName(int32_t i) const;
@@ -104,7 +104,7 @@ protected:
     virtual std::string fcnName() const { return name_; }
     virtual void generateBody() = 0;
 
-private:
+  private:
     struct Slot {
         CG::Type type;
         std::string name;

@@ -11,7 +11,7 @@
 namespace CG {
 
 class SimpleConstructionFacade {
-public:
+  public:
     SimpleConstructionFacade() = default;
     virtual ~SimpleConstructionFacade() = default;
 
@@ -50,7 +50,7 @@ public:
     static Type staticUnknownMatrixT(const Type& elem) { return Type::matrixT(elem, -1); }
     static Expr sint32C(int32_t v) { return ConstNode::makeInt(sint32T(), v); }
 
-protected:
+  protected:
     FunctionBuilder* builder_ = nullptr;
     MathModes modes_;
 };

@@ -20,7 +20,7 @@ namespace CG {
 class IdxVal;
 
 class NumVal {
-public:
+  public:
     NumVal() = default;
     NumVal(DSPCG::ConstructionFacade* f, Expr e) : f_(f), e_(std::move(e)) {}
     NumVal(const IdxVal& i);  // an index used as data
@@ -31,14 +31,14 @@ public:
     bool isUntypedConstant() const { return untyped_.has_value(); }
     double untypedValue() const { return untyped_.value_or(0.0); }
 
-protected:
+  protected:
     DSPCG::ConstructionFacade* f_ = nullptr;
     Expr e_;
     std::optional<double> untyped_;
 };
 
 class NumRef : public NumVal {
-public:
+  public:
     NumRef() = default;
     NumRef(DSPCG::ConstructionFacade* f, Expr e) : NumVal(f, std::move(e)) {}
     NumRef(const NumRef&) = default;
@@ -52,13 +52,16 @@ public:
     NumRef operator()(const IdxVal& index) const;  // element of a matrix
     NumRef operator[](int32_t index) const;
     // Re-seats this handle to refer to what `other` refers to (emits nothing).
-    void rebind(const NumRef& other) { f_ = other.f_; e_ = other.e_; }
+    void rebind(const NumRef& other) {
+        f_ = other.f_;
+        e_ = other.e_;
+    }
     NumRef re() const;
     NumRef im() const;
 };
 
 class IdxVal {
-public:
+  public:
     IdxVal() = default;
     IdxVal(DSPCG::ConstructionFacade* f, Expr e) : f_(f), e_(std::move(e)) {}
     IdxVal(int32_t constant);
@@ -66,13 +69,13 @@ public:
     Type type() const { return e_.type(); }
     DSPCG::ConstructionFacade* facade() const { return f_; }
 
-protected:
+  protected:
     DSPCG::ConstructionFacade* f_ = nullptr;
     Expr e_;
 };
 
 class IdxRef : public IdxVal {
-public:
+  public:
     IdxRef() = default;
     IdxRef(DSPCG::ConstructionFacade* f, Expr e) : IdxVal(f, std::move(e)) {}
     IdxRef(const IdxRef&) = default;
@@ -87,7 +90,10 @@ public:
     IdxRef operator()(const IdxVal& index) const;  // element of an index matrix
     IdxRef operator[](int32_t index) const;
     // Re-seats this handle to refer to what `other` refers to (emits nothing).
-    void rebind(const IdxRef& other) { f_ = other.f_; e_ = other.e_; }
+    void rebind(const IdxRef& other) {
+        f_ = other.f_;
+        e_ = other.e_;
+    }
 };
 
 // Numeric operators: natural result type (see BinaryNode), the facade's math modes.
@@ -123,12 +129,12 @@ IdxVal operator!(const IdxVal& a);
 // Holder of a handle that is set once and read later (a handle itself is not re-seatable by =).
 template <typename H>
 class ExprHFactory {
-public:
+  public:
     void set(const H& h) { h_.emplace(h); }
     bool isSet() const { return h_.has_value(); }
     H operator()() const { return h_.value_or(H()); }
 
-private:
+  private:
     std::optional<H> h_;
 };
 

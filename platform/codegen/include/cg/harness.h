@@ -22,17 +22,17 @@ struct HarnessOutput {
 };
 
 struct HarnessOptions {
-    std::string workDir;          // created if missing; the files stay there for inspection
-    std::string compiler;         // empty: $CC, else cc, else the compiler the project was built with
-    bool sanitize = false;        // -fsanitize=undefined, aborting on the first report
+    std::string workDir;    // created if missing; the files stay there for inspection
+    std::string compiler;   // empty: $CC, else cc, else the compiler the project was built with
+    bool sanitize = false;  // -fsanitize=undefined, aborting on the first report
     std::vector<std::string> extraFlags;
-    int32_t repeat = 1;           // steps to run (timing); outputs are those of the last step
+    int32_t repeat = 1;  // steps to run (timing); outputs are those of the last step
 };
 
 struct HarnessResult {
     bool ok = false;
     bool compilerMissing = false;
-    std::string error;            // what went wrong (generation, build, run)
+    std::string error;  // what went wrong (generation, build, run)
     std::string buildLog;
     std::vector<HarnessOutput> outputs;
     double secondsPerStep = 0.0;      // mean over the timed steps
@@ -44,6 +44,7 @@ struct HarnessResult {
 std::string findCCompiler(const std::string& preferred = {});
 
 // The unit must be complete (generation succeeded). Inputs in port order.
-HarnessResult buildAndRun(const Unit& unit, const std::vector<HarnessInput>& inputs, const HarnessOptions& options);
+HarnessResult buildAndRun(const Unit& unit, const std::vector<HarnessInput>& inputs,
+                          const HarnessOptions& options);
 
 }  // namespace CG

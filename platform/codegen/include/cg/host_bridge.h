@@ -13,7 +13,8 @@ namespace TarnCG {
 CG::Type typeFromHostId(int32_t dataTypeId);
 CG::DataTypeResolver hostTypeResolver();
 // The block must have been started (DWorks and RTPs exist). instanceName names the unit.
-CG::BlockDesc describeBlock(dravo::host::Block& block, const std::string& instanceName, const std::string& blockType);
+CG::BlockDesc describeBlock(dravo::host::Block& block, const std::string& instanceName,
+                            const std::string& blockType);
 std::unique_ptr<CGHandle> makeHandle(dravo::host::Block& block, const std::string& instanceName,
                                      const std::string& blockType, std::shared_ptr<CG::Pool> pool = nullptr);
 

@@ -15,8 +15,15 @@ namespace CG {
 
 // Rounding codes (as blocks pass them): 0 toward zero, 1 nearest (ties toward +inf), 2 ceiling, 3 floor,
 // 4 simplest, 5 round (ties away from zero), 6 convergent. Overflow: 0 wrap, 1 saturate.
-enum RoundingMode : int32_t { RndZero = 0, RndNearest = 1, RndCeil = 2, RndFloor = 3, RndSimplest = 4,
-                              RndRound = 5, RndConvergent = 6 };
+enum RoundingMode : int32_t {
+    RndZero = 0,
+    RndNearest = 1,
+    RndCeil = 2,
+    RndFloor = 3,
+    RndSimplest = 4,
+    RndRound = 5,
+    RndConvergent = 6
+};
 enum OverflowMode : int32_t { OvfWrap = 0, OvfSaturate = 1, OvfIndex = -1 };
 // OvfIndex marks int32 index arithmetic: plain C arithmetic, overflow is a fault of the generated
 // algorithm (caught by the sanitizer in tests), not a mode.
@@ -32,12 +39,24 @@ struct SrcLoc {
     int line = 0;
 };
 
-enum class ExprKind { Const, VarRef, Element, Unary, Binary, Cast, Reinterpret, Select, Call, ComplexPart, Assign };
+enum class ExprKind {
+    Const,
+    VarRef,
+    Element,
+    Unary,
+    Binary,
+    Cast,
+    Reinterpret,
+    Select,
+    Call,
+    ComplexPart,
+    Assign
+};
 enum class VarKind { Local, Param, Input, Output, DWork, Rtp, InputDims, OutputDims };
 
 struct ExprNode;
 class Expr {
-public:
+  public:
     Expr() = default;
     explicit Expr(std::shared_ptr<const ExprNode> n) : node_(std::move(n)) {}
     bool defined() const { return node_ != nullptr; }
@@ -49,7 +68,7 @@ public:
     const T* as() const;
     bool isLValue() const;
 
-private:
+  private:
     std::shared_ptr<const ExprNode> node_;
 };
 
@@ -63,7 +82,7 @@ struct VarDecl {
 
 // A named variable: local, function parameter, port signal, work vector or run-time parameter.
 class Var {
-public:
+  public:
     Var() = default;
     explicit Var(std::shared_ptr<const VarDecl> d) : decl_(std::move(d)) {}
     static Var make(std::string name, Type type, VarKind kind, int32_t index = -1, Expr init = {});
@@ -77,7 +96,7 @@ public:
     operator Expr() const { return ref(); }
     bool operator==(const Var& o) const { return decl_ == o.decl_; }
 
-private:
+  private:
     std::shared_ptr<const VarDecl> decl_;
 };
 
@@ -97,14 +116,14 @@ const T* Expr::as() const {
 // value, complex types both parts.
 struct ConstNode : ExprNode {
     static constexpr ExprKind kKind = ExprKind::Const;
-    __int128 stored = 0;   // integer, boolean, fixed point
-    double value = 0.0;    // floats, scaled doubles
+    __int128 stored = 0;  // integer, boolean, fixed point
+    double value = 0.0;   // floats, scaled doubles
     double imagValue = 0.0;
     __int128 imagStored = 0;
     ConstNode(Type t) : ExprNode(kKind, std::move(t)) {}
     // Real-world value of an integer-like or float constant.
-    static Expr makeInt(const Type& t, int64_t v);            // stored integer
-    static Expr makeValue(const Type& t, double v);           // real-world value, quantised (nearest, saturate)
+    static Expr makeInt(const Type& t, int64_t v);   // stored integer
+    static Expr makeValue(const Type& t, double v);  // real-world value, quantised (nearest, saturate)
     static Expr makeComplex(const Type& t, double re, double im);
     double realWorld() const;
 };
@@ -120,7 +139,8 @@ struct VarRefNode : ExprNode {
 struct ElementNode : ExprNode {
     static constexpr ExprKind kKind = ExprKind::Element;
     Expr base, index;
-    ElementNode(Type t, Expr b, Expr i) : ExprNode(kKind, std::move(t)), base(std::move(b)), index(std::move(i)) {}
+    ElementNode(Type t, Expr b, Expr i)
+        : ExprNode(kKind, std::move(t)), base(std::move(b)), index(std::move(i)) {}
     static Expr make(const Expr& base, const Expr& index);
 };
 
@@ -130,11 +150,31 @@ struct UnaryNode : ExprNode {
     UnaryOp op;
     Expr a;
     MathModes modes;
-    UnaryNode(Type t, UnaryOp o, Expr x, MathModes m) : ExprNode(kKind, std::move(t)), op(o), a(std::move(x)), modes(m) {}
+    UnaryNode(Type t, UnaryOp o, Expr x, MathModes m)
+        : ExprNode(kKind, std::move(t)), op(o), a(std::move(x)), modes(m) {}
     static Expr make(UnaryOp op, const Expr& a, const Type& resultType, MathModes modes);
 };
 
-enum class BinaryOp { Add, Sub, Mul, Div, Mod, Eq, Ne, Lt, Le, Gt, Ge, And, Or, BitAnd, BitOr, BitXor, Shl, Shr };
+enum class BinaryOp {
+    Add,
+    Sub,
+    Mul,
+    Div,
+    Mod,
+    Eq,
+    Ne,
+    Lt,
+    Le,
+    Gt,
+    Ge,
+    And,
+    Or,
+    BitAnd,
+    BitOr,
+    BitXor,
+    Shl,
+    Shr
+};
 bool isComparison(BinaryOp op);
 bool isLogical(BinaryOp op);
 bool isBitwise(BinaryOp op);
@@ -160,7 +200,8 @@ struct CastNode : ExprNode {
     Expr a;
     MathModes modes;
     bool targetCast = false;
-    CastNode(Type t, Expr x, MathModes m, bool tc) : ExprNode(kKind, std::move(t)), a(std::move(x)), modes(m), targetCast(tc) {}
+    CastNode(Type t, Expr x, MathModes m, bool tc)
+        : ExprNode(kKind, std::move(t)), a(std::move(x)), modes(m), targetCast(tc) {}
     static Expr make(const Expr& a, const Type& type, MathModes modes, bool targetCast = false);
 };
 
@@ -171,7 +212,8 @@ struct ReinterpretNode : ExprNode {
     static constexpr ExprKind kKind = ExprKind::Reinterpret;
     Expr a;
     bool containerChange = false;
-    ReinterpretNode(Type t, Expr x, bool cc) : ExprNode(kKind, std::move(t)), a(std::move(x)), containerChange(cc) {}
+    ReinterpretNode(Type t, Expr x, bool cc)
+        : ExprNode(kKind, std::move(t)), a(std::move(x)), containerChange(cc) {}
     static Expr make(const Expr& a, const Type& type, bool containerChange);
 };
 
@@ -214,7 +256,8 @@ struct ComplexPartNode : ExprNode {
 struct AssignNode : ExprNode {
     static constexpr ExprKind kKind = ExprKind::Assign;
     Expr lhs, rhs;
-    AssignNode(Type t, Expr l, Expr r) : ExprNode(kKind, std::move(t)), lhs(std::move(l)), rhs(std::move(r)) {}
+    AssignNode(Type t, Expr l, Expr r)
+        : ExprNode(kKind, std::move(t)), lhs(std::move(l)), rhs(std::move(r)) {}
     static Expr make(const Expr& lhs, const Expr& rhs);
 };
 
@@ -230,7 +273,9 @@ struct StmtNode {
     explicit StmtNode(StmtKind k, SrcLoc l = {}) : kind(k), loc(l) {}
     virtual ~StmtNode() = default;
     template <typename T>
-    const T* as() const { return kind == T::kKind ? static_cast<const T*>(this) : nullptr; }
+    const T* as() const {
+        return kind == T::kKind ? static_cast<const T*>(this) : nullptr;
+    }
 };
 
 struct BlockStmt : StmtNode {
@@ -308,43 +353,69 @@ struct MatrixCopyStmt : StmtNode {
 struct Function {
     std::string name;
     std::string comment;
-    std::vector<Var> params;   // inputs, then outputs (pointers) in declaration order
-    Type returnType;           // undefined: void
+    std::vector<Var> params;  // inputs, then outputs (pointers) in declaration order
+    Type returnType;          // undefined: void
     std::vector<Var> locals;
     std::shared_ptr<BlockStmt> body = std::make_shared<BlockStmt>();
-    Var returnVar;             // utility functions with one scalar output return it
+    Var returnVar;  // utility functions with one scalar output return it
     bool empty() const { return body->body.empty(); }
 };
 
 // ---- Visitor -----------------------------------------------------------------------------------------------
 class IRVisitor {
-public:
+  public:
     virtual ~IRVisitor() = default;
     void visitExpr(const Expr& e);
     void visitStmt(const Stmt& s);
     void visitBody(const BlockStmt& b);
 
-protected:
+  protected:
     virtual void visit(const ConstNode&) {}
     virtual void visit(const VarRefNode&) {}
-    virtual void visit(const ElementNode& n) { visitExpr(n.base); visitExpr(n.index); }
+    virtual void visit(const ElementNode& n) {
+        visitExpr(n.base);
+        visitExpr(n.index);
+    }
     virtual void visit(const UnaryNode& n) { visitExpr(n.a); }
-    virtual void visit(const BinaryNode& n) { visitExpr(n.a); visitExpr(n.b); }
+    virtual void visit(const BinaryNode& n) {
+        visitExpr(n.a);
+        visitExpr(n.b);
+    }
     virtual void visit(const CastNode& n) { visitExpr(n.a); }
     virtual void visit(const ReinterpretNode& n) { visitExpr(n.a); }
-    virtual void visit(const SelectNode& n) { visitExpr(n.cond); visitExpr(n.a); visitExpr(n.b); }
-    virtual void visit(const CallNode& n) { for (auto& a : n.args) visitExpr(a); }
+    virtual void visit(const SelectNode& n) {
+        visitExpr(n.cond);
+        visitExpr(n.a);
+        visitExpr(n.b);
+    }
+    virtual void visit(const CallNode& n) {
+        for (auto& a : n.args)
+            visitExpr(a);
+    }
     virtual void visit(const ComplexPartNode& n) { visitExpr(n.a); }
-    virtual void visit(const AssignNode& n) { visitExpr(n.lhs); visitExpr(n.rhs); }
+    virtual void visit(const AssignNode& n) {
+        visitExpr(n.lhs);
+        visitExpr(n.rhs);
+    }
 
-    virtual void visit(const AssignStmt& s) { visitExpr(s.lhs); visitExpr(s.rhs); }
+    virtual void visit(const AssignStmt& s) {
+        visitExpr(s.lhs);
+        visitExpr(s.rhs);
+    }
     virtual void visit(const EvalStmt& s) { visitExpr(s.e); }
     virtual void visit(const ForStmt& s);
     virtual void visit(const WhileStmt& s);
     virtual void visit(const IfStmt& s);
     virtual void visit(const CommentStmt&) {}
-    virtual void visit(const SizeCheckStmt& s) { visitExpr(s.a); visitExpr(s.b); }
-    virtual void visit(const MatrixCopyStmt& s) { visitExpr(s.dst); visitExpr(s.src); visitExpr(s.count); }
+    virtual void visit(const SizeCheckStmt& s) {
+        visitExpr(s.a);
+        visitExpr(s.b);
+    }
+    virtual void visit(const MatrixCopyStmt& s) {
+        visitExpr(s.dst);
+        visitExpr(s.src);
+        visitExpr(s.count);
+    }
 };
 
 }  // namespace CG

@@ -13,15 +13,15 @@
 namespace TarnCG {
 
 struct SilResult {
-    bool ran = false;              // both sides produced outputs
+    bool ran = false;  // both sides produced outputs
     bool identical = false;
     bool compilerMissing = false;
-    std::string error;             // generation, build or run failure
-    int32_t port = -1;             // first differing output port
-    int64_t element = -1;          // first differing element (-1: the sizes differ)
-    std::string detail;            // the two values (or sizes) at the difference
+    std::string error;     // generation, build or run failure
+    int32_t port = -1;     // first differing output port
+    int64_t element = -1;  // first differing element (-1: the sizes differ)
+    std::string detail;    // the two values (or sizes) at the difference
     double generatedSecondsPerStep = 0.0;
-    std::string verdict() const;   // the one-line verdict
+    std::string verdict() const;  // the one-line verdict
 };
 
 // Generates the unit for the block (started; not yet stepped on these inputs), runs it, steps the

@@ -26,7 +26,7 @@ class CGHandle;
 
 // The block as the code generator sees it: constants and host data types as IR types.
 class TarnBlock {
-public:
+  public:
     explicit TarnBlock(CGHandle* cg) : cg_(cg) {}
     CG::Expr CreateConst(int32_t v) const;
     CG::Expr CreateConst(float v) const;
@@ -34,12 +34,12 @@ public:
     CG::Type CGTypeFromDtProp(int32_t dataTypeId) const;
     CG::Type CGTypeFromDtProp(const fxpDataTypeProp& props) const;
 
-private:
+  private:
     CGHandle* cg_;
 };
 
 class CGHandle {
-public:
+  public:
     explicit CGHandle(CG::BlockDesc desc, std::shared_ptr<CG::Pool> pool = nullptr,
                       CG::DataTypeResolver resolver = {});
     CG::Unit& unit() { return unit_; }
@@ -54,7 +54,7 @@ public:
     bool constructed() const { return constructed_; }
     void markConstructed() { constructed_ = true; }
 
-private:
+  private:
     CG::Unit unit_;
     CG::Diagnostics diag_;
     CG::DataTypeResolver resolver_;
@@ -65,14 +65,14 @@ private:
 
 // A call of a target math function whose inputs are set one by one (counting from 1).
 class TargetLibFcnCall {
-public:
+  public:
     TargetLibFcnCall(std::string name, int32_t numInputs, CG::Type type)
         : name_(std::move(name)), inputs_(numInputs), type_(std::move(type)) {}
     void setInput(int32_t oneBasedIndex, const CG::Expr& e);
     CG::Expr expr() const;  // undefined (and an error) while an input is missing
     const std::string& name() const { return name_; }
 
-private:
+  private:
     std::string name_;
     std::vector<CG::Expr> inputs_;
     CG::Type type_;
@@ -85,7 +85,7 @@ struct IntrinsicAlgorithm {
 
 // A context builds into its handle's unit: it must not outlive the handle.
 class TarnCGCtx {
-public:
+  public:
     TarnCGCtx(CGHandle* cg, int32_t roundingMode, int32_t overflowMode);
 
     // Phases, in slot order.
@@ -125,11 +125,11 @@ public:
     // ---- Variables ------------------------------------------------------------------------------------------
     CG::Var createLocal(const std::string& name, int32_t dataTypeId);
     CG::Var createLocal(const std::string& name, const CG::Type& type, int32_t width = 1);
-    CG::Var getInputRef(int32_t port);    // the port's elements as a matrix
+    CG::Var getInputRef(int32_t port);  // the port's elements as a matrix
     CG::Var getOutputVar(int32_t port);
     CG::Var getDWorkRef(int32_t index);
-    CG::Var getParamRef(int32_t index);   // run-time parameter by index
-    CG::Var getInputDims(int32_t port);   // current dimensions of a variable-size input (int32 matrix)
+    CG::Var getParamRef(int32_t index);  // run-time parameter by index
+    CG::Var getInputDims(int32_t port);  // current dimensions of a variable-size input (int32 matrix)
     CG::Var getOutputDims(int32_t port);
     CG::Expr getIndexedVar(const CG::Expr& matrix, const CG::Expr& index);
     CG::Expr getIndexedVar(const CG::Expr& matrix, int32_t index);
@@ -173,13 +173,14 @@ public:
     TargetLibFcnCallPtr getTargetLibFcnCall(const std::string& name, int32_t numInputs, int32_t numOutputs,
                                             const CG::Type& type);
     CG::Expr getIntrinsicFcnExpr(int32_t id, const std::vector<CG::Type>& inputTypes,
-                                 const std::vector<CG::Type>& outputTypes, const std::vector<CG::Expr>& inputs,
-                                 const CG::Expr& inputRef, const IntrinsicAlgorithm& algorithm);
+                                 const std::vector<CG::Type>& outputTypes,
+                                 const std::vector<CG::Expr>& inputs, const CG::Expr& inputRef,
+                                 const IntrinsicAlgorithm& algorithm);
     // The stored bits of e read as `type`, moving between containers (sign/zero extension by e's type).
     CG::Expr reInterpretWithContainerChange(const CG::Expr& e, const CG::Type& type);
     CG::Expr reInterpret(const CG::Expr& e, const CG::Type& type);
 
-protected:
+  protected:
     void setIRSupported() { irSupported_ = 1; }
     CG::FunctionBuilder* currentBuilder() const { return cur_; }
     // Called when constructCode() moves to another function (CoreCtx points its facade there).
@@ -187,7 +188,7 @@ protected:
     // Pure slot bodies run through this (so derived contexts need not repeat the flag logic).
     int32_t irSupported_ = 0;
 
-private:
+  private:
     void switchTo(CG::FunctionBuilder* b);
     CG::Var portVar(bool input, int32_t port);
     CG::Var dataVar(bool rtp, int32_t index);

@@ -25,7 +25,7 @@ enum class TypeKind : int32_t {
 struct TypeRep;
 
 class Type {
-public:
+  public:
     Type() = default;  // invalid (an unset type)
     explicit Type(std::shared_ptr<const TypeRep> r) : rep_(std::move(r)) {}
 
@@ -35,14 +35,14 @@ public:
     const TypeRep* operator->() const { return rep_.get(); }
 
     TypeKind kind() const;
-    bool isFloat() const;    // double or single (real)
+    bool isFloat() const;        // double or single (real)
     bool isIntegerLike() const;  // integer, boolean or fixed point (not scaled double), real
     bool isNumericScalar() const;
     bool isComplex() const;
     bool isMatrix() const;
     bool isPointer() const;
-    Type elem() const;      // element of a matrix or pointer; base of a complex
-    int64_t length() const; // matrix length; -1 when unknown at generation
+    Type elem() const;                 // element of a matrix or pointer; base of a complex
+    int64_t length() const;            // matrix length; -1 when unknown at generation
     bool sameAs(const Type& o) const;  // structural equality, ignoring names
     bool operator==(const Type& o) const { return sameAs(o); }
     bool operator!=(const Type& o) const { return !sameAs(o); }
@@ -68,7 +68,7 @@ public:
     static Type pointerT(const Type& elem);
     static Type matrixT(const Type& elem, int64_t length);  // length -1: unknown at generation
 
-private:
+  private:
     std::shared_ptr<const TypeRep> rep_;
 };
 
@@ -78,9 +78,9 @@ struct TypeRep {
     int32_t bits = 0;
     int32_t exponent = 0;
     bool scaledDouble = false;
-    Type elem;           // pointer/matrix element, complex base
+    Type elem;  // pointer/matrix element, complex base
     int64_t length = -1;
-    std::string name;    // display name; empty: derived
+    std::string name;  // display name; empty: derived
 };
 
 // Human-readable name: "double", "single", "int16", "uint8", "boolean", "fixed:s16:12", "scaled:s16:12",

@@ -17,11 +17,11 @@
 namespace CG {
 
 struct SignalDesc {
-    Type elemType;                // element type, complex when the signal is
-    std::vector<int32_t> dims;    // declared (maximum) dimensions, rows first
-    int32_t width = 0;            // product of dims
+    Type elemType;              // element type, complex when the signal is
+    std::vector<int32_t> dims;  // declared (maximum) dimensions, rows first
+    int32_t width = 0;          // product of dims
     bool variableSize = false;
-    int32_t dataTypeId = -1;      // the host's id, for reference
+    int32_t dataTypeId = -1;  // the host's id, for reference
 };
 
 struct DataDesc {
@@ -29,26 +29,26 @@ struct DataDesc {
     Type elemType;
     std::vector<int32_t> dims;
     int32_t width = 0;
-    std::vector<uint8_t> bytes;   // RTPs: the values the simulation used (stored, interleaved)
+    std::vector<uint8_t> bytes;  // RTPs: the values the simulation used (stored, interleaved)
     bool tunable = false;
     int32_t dataTypeId = -1;
 };
 
 struct BlockDesc {
-    std::string name;             // instance name; becomes the unit's C identifier prefix
-    std::string blockType;        // e.g. "pad"
+    std::string name;       // instance name; becomes the unit's C identifier prefix
+    std::string blockType;  // e.g. "pad"
     std::vector<SignalDesc> inputs, outputs;
     std::vector<DataDesc> dworks, rtps;
 };
 
 // Shared utility functions of one generation, by name, in creation order.
 class Pool {
-public:
+  public:
     Function* find(const std::string& name);
     Function* create(const std::string& name);
     const std::vector<std::unique_ptr<Function>>& functions() const { return functions_; }
 
-private:
+  private:
     std::vector<std::unique_ptr<Function>> functions_;
     std::map<std::string, Function*> byName_;
 };

@@ -7,8 +7,7 @@ using namespace sysobj;
 
 namespace pellor {
 
-bool gatherKernelShape(SysObjAdaptorSFun* S, RotateKernelShape& c)
-{
+bool gatherKernelShape(SysObjAdaptorSFun* S, RotateKernelShape& c) {
     c.S = S;
     blockutils::getInputPortMatrixDims(S, kImagePort, &c.rows, &c.cols, &c.planes);
     c.sameSize = !isExpandedOutput(S);

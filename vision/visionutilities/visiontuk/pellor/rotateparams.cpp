@@ -21,24 +21,27 @@ constexpr const char* kFragWordLength = "dspshared::systemmessagefragment::mapBl
 constexpr const char* kFragFracLength = "dspshared::systemmessagefragment::mapBlkFractionLength";
 }  // namespace
 
-double paramDouble(SysObjAdaptorSFun* S, int32_t index)
-{
+double paramDouble(SysObjAdaptorSFun* S, int32_t index) {
     return qzGetRealElementAsDouble(ssGetSFcnParam(S, index), 0);
 }
 
-int32_t paramInt(SysObjAdaptorSFun* S, int32_t index)
-{
+int32_t paramInt(SysObjAdaptorSFun* S, int32_t index) {
     const double v = paramDouble(S, index);
     if (!std::isfinite(v) || std::fabs(v) > 2.0e9) return 0;
     return static_cast<int32_t>(v);
 }
 
-bool isExpandedOutput(SysObjAdaptorSFun* S) { return paramInt(S, kOutputSizeMode) == 1; }
-bool isAngleFromPort(SysObjAdaptorSFun* S) { return paramInt(S, kAngleSource) != 1; }
-bool isSineByTable(SysObjAdaptorSFun* S) { return paramInt(S, kSineMethod) == 2; }
+bool isExpandedOutput(SysObjAdaptorSFun* S) {
+    return paramInt(S, kOutputSizeMode) == 1;
+}
+bool isAngleFromPort(SysObjAdaptorSFun* S) {
+    return paramInt(S, kAngleSource) != 1;
+}
+bool isSineByTable(SysObjAdaptorSFun* S) {
+    return paramInt(S, kSineMethod) == 2;
+}
 
-bool isQuarterTurnOnly(SysObjAdaptorSFun* S, int32_t* quarterTurns)
-{
+bool isQuarterTurnOnly(SysObjAdaptorSFun* S, int32_t* quarterTurns) {
     int32_t rows = 0, cols = 0;
     blockutils::getInputPortMatrixDims(S, kImagePort, &rows, &cols);
     *quarterTurns = -1;
@@ -51,19 +54,16 @@ bool isQuarterTurnOnly(SysObjAdaptorSFun* S, int32_t* quarterTurns)
     return isAngleMultipleOfPiB2(S, quarterTurns);
 }
 
-bool isCenteredPlacement(SysObjAdaptorSFun* S)
-{
+bool isCenteredPlacement(SysObjAdaptorSFun* S) {
     if (!isAngleFromPort(S) || ssGetInputPortDimensionsMode(S, kImagePort) == 1) return false;
     return isExpandedOutput(S) && paramInt(S, kPlacement) == 2;
 }
 
-int32_t getFillValueCount(SysObjAdaptorSFun* S)
-{
+int32_t getFillValueCount(SysObjAdaptorSFun* S) {
     return static_cast<int32_t>(qzGetNumberOfElements(ssGetSFcnParam(S, kFillValues)));
 }
 
-bool checkFillValueCount(SysObjAdaptorSFun* S, int32_t planes)
-{
+bool checkFillValueCount(SysObjAdaptorSFun* S, int32_t planes) {
     const int32_t count = getFillValueCount(S);
     if (count == 1 || count == planes) return true;
     dspError(S, "vision::system::backgroundWrongDim");
@@ -71,25 +71,24 @@ bool checkFillValueCount(SysObjAdaptorSFun* S, int32_t planes)
 }
 
 void groupWordAndFracLength(SysObjAdaptorSFun* S, int32_t modeIndex, double value, int32_t* wordLength,
-                            int32_t* fracLength)
-{
+                            int32_t* fracLength) {
     *wordLength = 0;
     *fracLength = 0;
     switch (paramInt(S, modeIndex)) {
-    case 0:
-        *wordLength = paramInt(S, modeIndex + 1);
-        *fracLength = paramInt(S, modeIndex + 2);
-        break;
-    case 1:
-        *wordLength = paramInt(S, modeIndex + 1);
-        *fracLength = dspComputeBestPrecFracLength(value, *wordLength, 1);
-        break;
-    case 2:
-        *wordLength = dspGetDataTypeWordLength(S, ssGetInputPortDataType(S, kImagePort));
-        *fracLength = dspComputeBestPrecFracLength(value, *wordLength, 1);
-        break;
-    default:
-        break;
+        case 0:
+            *wordLength = paramInt(S, modeIndex + 1);
+            *fracLength = paramInt(S, modeIndex + 2);
+            break;
+        case 1:
+            *wordLength = paramInt(S, modeIndex + 1);
+            *fracLength = dspComputeBestPrecFracLength(value, *wordLength, 1);
+            break;
+        case 2:
+            *wordLength = dspGetDataTypeWordLength(S, ssGetInputPortDataType(S, kImagePort));
+            *fracLength = dspComputeBestPrecFracLength(value, *wordLength, 1);
+            break;
+        default:
+            break;
     }
 }
 
@@ -106,8 +105,7 @@ constexpr TypeGroup kTypeGroups[] = {
     {kOutputMode, "output"},
 };
 
-bool checkTypeGroup(SysObjAdaptorSFun* S, const TypeGroup& g)
-{
+bool checkTypeGroup(SysObjAdaptorSFun* S, const TypeGroup& g) {
     if (!dspIsPopupParamValid(S, g.modeIndex, -2, 5)) return false;
     const int32_t mode = paramInt(S, g.modeIndex);
     if (mode >= 0 && mode <= 1) {
@@ -135,8 +133,7 @@ bool checkTypeGroup(SysObjAdaptorSFun* S, const TypeGroup& g)
 
 using namespace pellor;
 
-DRAVO_CALLBACK bool isAngleMultipleOfPiB2(BlockHandle* S, int32_t* quarterTurns)
-{
+DRAVO_CALLBACK bool isAngleMultipleOfPiB2(BlockHandle* S, int32_t* quarterTurns) {
     dspParam angle(S, kAngle, kFragAngle);
     if (angle.isEmpty()) {
         *quarterTurns = -1;
@@ -145,8 +142,7 @@ DRAVO_CALLBACK bool isAngleMultipleOfPiB2(BlockHandle* S, int32_t* quarterTurns)
     return quarterTurnsOf(angle.getRealValueAsDouble(0), quarterTurns);
 }
 
-DRAVO_CALLBACK void mdlCheckParameters(BlockHandle* S)
-{
+DRAVO_CALLBACK void mdlCheckParameters(BlockHandle* S) {
     if (!dspIsPopupParamValid(S, kOutputSizeMode, 1, 2)) return;
     if (!dspIsPopupParamValid(S, kAngleSource, 1, 2)) return;
     if (!dspIsPopupParamValid(S, kSineMethod, 1, 2)) return;

@@ -21,8 +21,7 @@ struct Shape {
     int32_t numDims = 0, rows = 0, cols = 1, planes = 1;
 };
 
-Shape shapeOf(const DimsInfo_tag* di)
-{
+Shape shapeOf(const DimsInfo_tag* di) {
     Shape s;
     s.numDims = di->numDims;
     s.rows = di->numDims >= 1 ? di->dims[0] : 1;
@@ -31,27 +30,26 @@ Shape shapeOf(const DimsInfo_tag* di)
     return s;
 }
 
-Shape inputShape(SysObjAdaptorSFun* S)
-{
+Shape inputShape(SysObjAdaptorSFun* S) {
     Shape s;
     s.numDims = ssGetInputPortNumDimensions(S, kImagePort);
     blockutils::getInputPortMatrixDims(S, kImagePort, &s.rows, &s.cols, &s.planes);
     return s;
 }
 
-Shape outputShape(SysObjAdaptorSFun* S)
-{
+Shape outputShape(SysObjAdaptorSFun* S) {
     Shape s;
     s.numDims = ssGetOutputPortNumDimensions(S, 0);
     blockutils::getOutputPortMatrixDims(S, 0, &s.rows, &s.cols, &s.planes);
     return s;
 }
 
-bool is2D(int32_t numDims) { return numDims == 1 || numDims == 2; }
+bool is2D(int32_t numDims) {
+    return numDims == 1 || numDims == 2;
+}
 
 // A 1-D or 2-D signal as a 2-D matrix, a 3-D one with its planes.
-bool setPortShape(SysObjAdaptorSFun* S, bool output, const Shape& s, int32_t numDims)
-{
+bool setPortShape(SysObjAdaptorSFun* S, bool output, const Shape& s, int32_t numDims) {
     int32_t dims[3] = {s.rows, s.cols, s.planes};
     const int32_t n = numDims == 3 ? 3 : 2;
     return output ? blockutils::setOutputPortDimsFromArray(S, 0, dims, n)
@@ -59,28 +57,26 @@ bool setPortShape(SysObjAdaptorSFun* S, bool output, const Shape& s, int32_t num
 }
 
 // The output type of a fixed-point (or integer) image: from the output group (parameters 17 to 19).
-void setOutputTypeFromInput(SysObjAdaptorSFun* S)
-{
+void setOutputTypeFromInput(SysObjAdaptorSFun* S) {
     if (ssGetOutputPortDataType(S, 0) != DYNAMICALLY_TYPED) return;
     const DataTypeId in = ssGetInputPortDataType(S, kImagePort);
     int32_t wl = 0, fl = 0;
     switch (paramInt(S, kOutputMode)) {
-    case 0:
-        wl = paramInt(S, kOutputMode + 1);
-        fl = paramInt(S, kOutputMode + 2);
-        break;
-    case 2:
-        wl = dspGetDataTypeWordLength(S, in);
-        fl = dspGetDataTypeFracLength(S, in);
-        break;
-    default:
-        break;
+        case 0:
+            wl = paramInt(S, kOutputMode + 1);
+            fl = paramInt(S, kOutputMode + 2);
+            break;
+        case 2:
+            wl = dspGetDataTypeWordLength(S, in);
+            fl = dspGetDataTypeFracLength(S, in);
+            break;
+        default:
+            break;
     }
     dspSetOutputPortFixpt(S, 0, wl, fl, dspGetDataTypeSignedStatus(S, in) != 0);
 }
 
-void checkScaledDoubleAgreement(SysObjAdaptorSFun* S)
-{
+void checkScaledDoubleAgreement(SysObjAdaptorSFun* S) {
     if (ssGetNumInputPorts(S) < 2) return;
     const DataTypeId image = ssGetInputPortDataType(S, kImagePort);
     const DataTypeId angle = ssGetInputPortDataType(S, kAnglePort);
@@ -90,12 +86,13 @@ void checkScaledDoubleAgreement(SysObjAdaptorSFun* S)
     }
 }
 
-bool isFloat(DataTypeId id) { return id == SS_DOUBLE || id == SS_SINGLE; }
+bool isFloat(DataTypeId id) {
+    return id == SS_DOUBLE || id == SS_SINGLE;
+}
 
 }  // namespace
 
-DRAVO_CALLBACK void mdlSetInputPortNumberOfDimensions(BlockHandle* S, int32_t port, int32_t numDims)
-{
+DRAVO_CALLBACK void mdlSetInputPortNumberOfDimensions(BlockHandle* S, int32_t port, int32_t numDims) {
     if (port != kImagePort || !ssGetInputPortConnected(S, kImagePort)) return;
     if (numDims > 3) {
         ssSetErrorStatus(S, kTooManyInputDims);
@@ -111,8 +108,7 @@ DRAVO_CALLBACK void mdlSetInputPortNumberOfDimensions(BlockHandle* S, int32_t po
     }
 }
 
-DRAVO_CALLBACK void mdlSetInputPortDimensionInfo(BlockHandle* S, int32_t port, const DimsInfo_tag* di)
-{
+DRAVO_CALLBACK void mdlSetInputPortDimensionInfo(BlockHandle* S, int32_t port, const DimsInfo_tag* di) {
     if (port == kAnglePort) {
         if (di->width != 1) {
             dspError(S, "vision::system::angleNotScalar");
@@ -159,8 +155,7 @@ DRAVO_CALLBACK void mdlSetInputPortDimensionInfo(BlockHandle* S, int32_t port, c
     }
 }
 
-DRAVO_CALLBACK void mdlSetOutputPortDimensionInfo(BlockHandle* S, int32_t port, const DimsInfo_tag* di)
-{
+DRAVO_CALLBACK void mdlSetOutputPortDimensionInfo(BlockHandle* S, int32_t port, const DimsInfo_tag* di) {
     if (di->numDims > 3) {
         ssSetErrorStatus(S, kTooManyOutputDims);
         return;
@@ -196,16 +191,14 @@ DRAVO_CALLBACK void mdlSetOutputPortDimensionInfo(BlockHandle* S, int32_t port, 
     }
 }
 
-DRAVO_CALLBACK void mdlSetDefaultPortDimensionInfo(BlockHandle* S)
-{
+DRAVO_CALLBACK void mdlSetDefaultPortDimensionInfo(BlockHandle* S) {
     for (int32_t port = 0; port < ssGetNumInputPorts(S); ++port) {
         if (ssGetInputPortWidth(S, port) == -1 && !ssSetInputPortMatrixDimensions(S, port, 1, 1)) return;
     }
     if (ssGetOutputPortWidth(S, 0) == -1 && !ssSetOutputPortMatrixDimensions(S, 0, 1, 1)) return;
 }
 
-DRAVO_CALLBACK void mdlSetInputPortDimsMode(BlockHandle* S, int32_t port, int32_t dimsMode)
-{
+DRAVO_CALLBACK void mdlSetInputPortDimsMode(BlockHandle* S, int32_t port, int32_t dimsMode) {
     if (port != kImagePort) {
         ssSetInputPortDimensionsMode(S, port, dimsMode);
         return;
@@ -214,8 +207,7 @@ DRAVO_CALLBACK void mdlSetInputPortDimsMode(BlockHandle* S, int32_t port, int32_
     ssSetOutputPortDimensionsMode(S, 0, dimsMode);
 }
 
-DRAVO_CALLBACK void mdlSetInputPortDataType(BlockHandle* S, int32_t port, DataTypeId id)
-{
+DRAVO_CALLBACK void mdlSetInputPortDataType(BlockHandle* S, int32_t port, DataTypeId id) {
     const bool image = port == kImagePort;
     if (!dspIsDataTypeSupported(S, id, 1, DSP_INPUT_PORT, image ? nullptr : "Angle",
                                 image ? kImageTypeMask : kAngleTypeMask)) {
@@ -231,8 +223,7 @@ DRAVO_CALLBACK void mdlSetInputPortDataType(BlockHandle* S, int32_t port, DataTy
     checkScaledDoubleAgreement(S);
 }
 
-DRAVO_CALLBACK void mdlSetOutputPortDataType(BlockHandle* S, int32_t port, DataTypeId id)
-{
+DRAVO_CALLBACK void mdlSetOutputPortDataType(BlockHandle* S, int32_t port, DataTypeId id) {
     if (!dspIsDataTypeSupported(S, id, 1, DSP_OUTPUT_PORT, nullptr, kImageTypeMask)) return;
     if (isFloat(id)) {
         checkAndSetAllPortsToDblOrSngl(S, id);
@@ -254,8 +245,7 @@ DRAVO_CALLBACK void mdlSetOutputPortDataType(BlockHandle* S, int32_t port, DataT
     if (ssGetInputPortDataType(S, kImagePort) == DYNAMICALLY_TYPED) ssSetInputPortDataType(S, kImagePort, id);
 }
 
-DRAVO_CALLBACK void mdlSetDefaultPortDataTypes(BlockHandle* S)
-{
+DRAVO_CALLBACK void mdlSetDefaultPortDataTypes(BlockHandle* S) {
     const bool fromPort = isAngleFromPort(S) && ssGetNumInputPorts(S) > 1;
     if (ssGetInputPortDataType(S, kImagePort) == DYNAMICALLY_TYPED &&
         ssGetOutputPortDataType(S, 0) == DYNAMICALLY_TYPED) {

@@ -16,10 +16,11 @@ namespace {
 
 constexpr uint32_t kOptions = 0x23280002;
 
-RotateSFcnCache* cacheOf(SysObjAdaptorSFun* S) { return static_cast<RotateSFcnCache*>(ssGetUserData(S)); }
+RotateSFcnCache* cacheOf(SysObjAdaptorSFun* S) {
+    return static_cast<RotateSFcnCache*>(ssGetUserData(S));
+}
 
-bool declareInputPort(SysObjAdaptorSFun* S, int32_t port, int32_t dimsMode)
-{
+bool declareInputPort(SysObjAdaptorSFun* S, int32_t port, int32_t dimsMode) {
     const DimsInfo_tag unset = getDefaultDimensionInfo();
     if (!ssSetInputPortDimensionInfo(S, port, &unset)) return false;
     ssSetInputPortFrameData(S, port, -1);
@@ -34,19 +35,20 @@ bool declareInputPort(SysObjAdaptorSFun* S, int32_t port, int32_t dimsMode)
 }
 
 // A finite angle sample, when the port carries a floating-point angle.
-bool portAngleIsFinite(SysObjAdaptorSFun* S)
-{
+bool portAngleIsFinite(SysObjAdaptorSFun* S) {
     const void* p = ssGetInputPortSignal(S, kAnglePort);
     switch (ssGetInputPortDataType(S, kAnglePort)) {
-    case SS_DOUBLE: return std::isfinite(*static_cast<const double*>(p));
-    case SS_SINGLE: return std::isfinite(*static_cast<const float*>(p));
-    default: return true;
+        case SS_DOUBLE:
+            return std::isfinite(*static_cast<const double*>(p));
+        case SS_SINGLE:
+            return std::isfinite(*static_cast<const float*>(p));
+        default:
+            return true;
     }
 }
 
 // Variable-size steps: the current sizes into the kernel and onto the output.
-bool updateCurrentDims(SysObjAdaptorSFun* S, RotateSFcnCache* cache)
-{
+bool updateCurrentDims(SysObjAdaptorSFun* S, RotateSFcnCache* cache) {
     const int32_t numDims = ssGetInputPortNumDimensions(S, kImagePort);
     if (numDims > 2) {
         const int32_t planes = ssGetCurrentInputPortDimensions(S, kImagePort, 2);
@@ -61,16 +63,17 @@ bool updateCurrentDims(SysObjAdaptorSFun* S, RotateSFcnCache* cache)
     cache->setInputDims(rows, cols);
     int32_t outRows = rows, outCols = cols;
     if (isExpandedOutput(S)) cache->getOutputDims(&outRows, &outCols);
-    return ssSetCurrentOutputPortDimensions(S, 0, 0, outRows) && ssSetCurrentOutputPortDimensions(S, 0, 1, outCols);
+    return ssSetCurrentOutputPortDimensions(S, 0, 0, outRows) &&
+           ssSetCurrentOutputPortDimensions(S, 0, 1, outCols);
 }
 
 }  // namespace
 
-DRAVO_CALLBACK void mdlInitializeSizes(BlockHandle* S)
-{
+DRAVO_CALLBACK void mdlInitializeSizes(BlockHandle* S) {
     if (!registerSFcnParams(S, kNumParams)) return;
     ssSetModelReferenceSampleTimeInheritanceRule(S, 1);
-    for (int32_t i = 0; i < kNumParams; ++i) ssSetSFcnParamTunable(S, i, i == kFillValues ? 1 : 0);
+    for (int32_t i = 0; i < kNumParams; ++i)
+        ssSetSFcnParamTunable(S, i, i == kFillValues ? 1 : 0);
 
     const bool fromPort = isAngleFromPort(S);
     if (!ssSetNumInputPorts(S, fromPort ? 2 : 1)) return;
@@ -104,8 +107,7 @@ DRAVO_CALLBACK void mdlInitializeSizes(BlockHandle* S)
     ssSetOptions(S, kOptions);
 }
 
-DRAVO_CALLBACK void mdlStart(BlockHandle* S)
-{
+DRAVO_CALLBACK void mdlStart(BlockHandle* S) {
     if (blockutils::isBuiltInFloatType(ssGetInputPortDataType(S, kImagePort)) &&
         blockutils::useFloatingPointPath(S, kImagePort)) {
         mdlStartFltPt(S);
@@ -114,8 +116,7 @@ DRAVO_CALLBACK void mdlStart(BlockHandle* S)
     }
 }
 
-DRAVO_CALLBACK void mdlOutputs(BlockHandle* S, int32_t /*tid*/)
-{
+DRAVO_CALLBACK void mdlOutputs(BlockHandle* S, int32_t /*tid*/) {
     RotateSFcnCache* cache = cacheOf(S);
     if (cache == nullptr) {
         ssSetErrorStatus(S, "Rotate: the block was not started.");
@@ -129,13 +130,11 @@ DRAVO_CALLBACK void mdlOutputs(BlockHandle* S, int32_t /*tid*/)
     cache->output();
 }
 
-DRAVO_CALLBACK void mdlProcessParameters(BlockHandle* S)
-{
+DRAVO_CALLBACK void mdlProcessParameters(BlockHandle* S) {
     if (RotateSFcnCache* cache = cacheOf(S)) cache->processParameters();
 }
 
-DRAVO_CALLBACK void mdlTerminate(BlockHandle* S)
-{
+DRAVO_CALLBACK void mdlTerminate(BlockHandle* S) {
     delete cacheOf(S);
     ssSetUserData(S, nullptr);
 }

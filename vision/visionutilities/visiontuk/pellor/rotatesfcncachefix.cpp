@@ -23,8 +23,7 @@ using fixdetail::fillRun;
 
 // The wrapped and reduced angles live in the angle's type widened to hold |angle| + 2*pi and saturating,
 // so the wrap cannot turn over in a narrow angle type (an s16.15 angle cannot even hold pi/2).
-NumType angleWorkType(const NumType& angle)
-{
+NumType angleWorkType(const NumType& angle) {
     if (angle.isFloating()) return angle;
     const int32_t magnitudeBits = angle.wordLength - (angle.isSigned ? 1 : 0);
     const int32_t intBits = std::max(magnitudeBits - angle.fracLength, 3) + 1;
@@ -32,26 +31,24 @@ NumType angleWorkType(const NumType& angle)
     return NumType::fixed(true, wl, angle.fracLength);
 }
 
-int64_t elementsOf(const ssParamRec* rec)
-{
+int64_t elementsOf(const ssParamRec* rec) {
     if (rec == nullptr) return 0;
     int64_t n = 1;
-    for (int32_t d = 0; d < rec->nDimensions; ++d) n *= rec->dimensions[d];
+    for (int32_t d = 0; d < rec->nDimensions; ++d)
+        n *= rec->dimensions[d];
     return n;
 }
 
 }  // namespace
 
-RotateSFcnCacheFix::RotateSFcnCacheFix(const FixKernelConfig& config) : c_(config)
-{
+RotateSFcnCacheFix::RotateSFcnCacheFix(const FixKernelConfig& config) : c_(config) {
     setSetupFromShape(setup_, c_, c_.centred);
     setup_.method = c_.method;
 }
 
 RotateSFcnCacheFix::~RotateSFcnCacheFix() = default;
 
-std::unique_ptr<RotateSFcnCacheFix> RotateSFcnCacheFix::create(const FixKernelConfig& config)
-{
+std::unique_ptr<RotateSFcnCacheFix> RotateSFcnCacheFix::create(const FixKernelConfig& config) {
     std::unique_ptr<RotateSFcnCacheFix> cache(new (std::nothrow) RotateSFcnCacheFix(config));
     if (!cache) {
         ssSetErrorStatus(config.S, "Rotate: out of memory.");
@@ -61,13 +58,13 @@ std::unique_ptr<RotateSFcnCacheFix> RotateSFcnCacheFix::create(const FixKernelCo
     return cache;
 }
 
-bool RotateSFcnCacheFix::build()
-{
+bool RotateSFcnCacheFix::build() {
     SysObjAdaptorSFun* S = c_.S;
     const NumType floatType = c_.inputType == SS_SINGLE ? NumType::singleType() : NumType::doubleType();
     const NumType product =
         c_.floatingImage ? floatType : NumType::fixed(true, c_.productWordLength, c_.productFracLength);
-    const NumType accum = c_.floatingImage ? floatType : NumType::fixed(true, c_.accumWordLength, c_.accumFracLength);
+    const NumType accum =
+        c_.floatingImage ? floatType : NumType::fixed(true, c_.accumWordLength, c_.accumFracLength);
     const int32_t rnd = c_.rounding, ovf = c_.overflow;
 
     auto fromId = [&](DataTypeId id, const char* label) {
@@ -82,13 +79,13 @@ bool RotateSFcnCacheFix::build()
         ssSetErrorStatus(S, ("Rotate: angle data type: " + angleAttrs_->errorMessage()).c_str());
         return false;
     }
-    angleWorkAttrs_ = std::make_unique<DSPDataAttributesHandle>(angleWorkType(angleAttrs_->valueType()), product,
-                                                                accum, rnd, kOverflowSaturate, "Angle values");
+    angleWorkAttrs_ = std::make_unique<DSPDataAttributesHandle>(
+        angleWorkType(angleAttrs_->valueType()), product, accum, rnd, kOverflowSaturate, "Angle values");
     workingAttrs_ = std::make_unique<DSPDataAttributesHandle>(accum, product, accum, rnd, ovf, "Accumulator",
                                                               "Product output", "Accumulator");
     const NumType int32Type = NumType::fixed(true, 32, 0);
-    integerAttrs_ = std::make_unique<DSPDataAttributesHandle>(int32Type, int32Type, int32Type, kRoundFloor,
-                                                              kOverflowWrap, "a32BitInt", "a32BitInt", "a32BitInt");
+    integerAttrs_ = std::make_unique<DSPDataAttributesHandle>(
+        int32Type, int32Type, int32Type, kRoundFloor, kOverflowWrap, "a32BitInt", "a32BitInt", "a32BitInt");
 
     auto over = [&](const DSPDataAttributesHandle* h, void* data, int32_t n) {
         return std::unique_ptr<Fixpt>(FixptFactory::createFixpt(S, h, data, n));
@@ -125,8 +122,9 @@ bool RotateSFcnCacheFix::build()
     if (failed()) return false;
 
     FixSkewNumbers numbers;
-    for (auto* p : {&numbers.frac, &numbers.oneMinus, &numbers.d, &numbers.d2, &numbers.d3, &numbers.term,
-                    &numbers.acc, &numbers.weight[0], &numbers.weight[1], &numbers.weight[2], &numbers.weight[3]})
+    for (auto* p :
+         {&numbers.frac, &numbers.oneMinus, &numbers.d, &numbers.d2, &numbers.d3, &numbers.term, &numbers.acc,
+          &numbers.weight[0], &numbers.weight[1], &numbers.weight[2], &numbers.weight[3]})
         *p = scalar(workingAttrs_.get());
     numbers.integer = scalar(integerAttrs_.get());
     if (failed() || !numbers.complete()) return false;
@@ -141,30 +139,30 @@ bool RotateSFcnCacheFix::build()
     return true;
 }
 
-Fixpt& RotateSFcnCacheFix::integer(int64_t v)
-{
+Fixpt& RotateSFcnCacheFix::integer(int64_t v) {
     *integer_ = int32_t(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
     return *integer_;
 }
 
-void RotateSFcnCacheFix::refreshSetup()
-{
+void RotateSFcnCacheFix::refreshSetup() {
     setSetupSizes(setup_, c_);
 }
 
-void RotateSFcnCacheFix::stepAngle()
-{
+void RotateSFcnCacheFix::stepAngle() {
     Fixpt& a = *wrapped_;
     Fixpt& t = *reduced_;
     Fixpt& tmp = *angleScratch_;
     const bool negative = angle_in_->isNegative();
     t.reset();
-    if (negative) t -= *angle_in_;
-    else t = *angle_in_;
+    if (negative)
+        t -= *angle_in_;
+    else
+        t = *angle_in_;
     // Whole turns of a very large angle go at once (one whole turn fewer than the quotient, so what the
     // subtraction loop below finishes is what it would have found alone).
     const double turn = twoPi_->toDouble();
-    for (double q = std::floor(t.toDouble() / turn) - 1.0; q >= 64.0; q = std::floor(t.toDouble() / turn) - 1.0) {
+    for (double q = std::floor(t.toDouble() / turn) - 1.0; q >= 64.0;
+         q = std::floor(t.toDouble() / turn) - 1.0) {
         tmp = *twoPi_;
         tmp *= integer(int64_t(std::min(q, 1073741824.0)));
         t -= tmp;
@@ -192,8 +190,10 @@ void RotateSFcnCacheFix::stepAngle()
         tmp.reset();
         tmp -= m;
         if (a > m || a < tmp) {
-            if (a.isNonNegative()) a = m;
-            else a = tmp;
+            if (a.isNonNegative())
+                a = m;
+            else
+                a = tmp;
         }
     }
     angle_.wrapped = a.toDouble();
@@ -220,8 +220,8 @@ void RotateSFcnCacheFix::stepAngle()
     angle_.reduced = theta.toDouble();
 }
 
-void RotateSFcnCacheFix::shearGeometry(int32_t rowsPre, int32_t colsPre, int32_t rowsLimit, int32_t colsLimit)
-{
+void RotateSFcnCacheFix::shearGeometry(int32_t rowsPre, int32_t colsPre, int32_t rowsLimit,
+                                       int32_t colsLimit) {
     Fixpt& i = *index_;
     Fixpt& f = *frac_;
     Fixpt& term = *term_;
@@ -293,8 +293,7 @@ void RotateSFcnCacheFix::shearGeometry(int32_t rowsPre, int32_t colsPre, int32_t
     geometry_.shearedWidth = Sw;
 }
 
-Fixpt& RotateSFcnCacheFix::lineShift(int32_t position, int32_t count, Fixpt& factor, bool centreFirst)
-{
+Fixpt& RotateSFcnCacheFix::lineShift(int32_t position, int32_t count, Fixpt& factor, bool centreFirst) {
     Fixpt& centre = *centre_;
     Fixpt& shift = *shift_;
     centre = integer(int64_t(count) - 1);
@@ -310,8 +309,7 @@ Fixpt& RotateSFcnCacheFix::lineShift(int32_t position, int32_t count, Fixpt& fac
     return shift;
 }
 
-void RotateSFcnCacheFix::output()
-{
+void RotateSFcnCacheFix::output() {
     if (c_.quarterTurnOnly) {
         quarterTurnOutput();
     } else {
@@ -319,8 +317,7 @@ void RotateSFcnCacheFix::output()
     }
 }
 
-void RotateSFcnCacheFix::quarterTurnOutput()
-{
+void RotateSFcnCacheFix::quarterTurnOutput() {
     Fixpt& in = *input_;
     Fixpt& out = *output_;
     const int32_t R = c_.rows, C = c_.cols;
@@ -330,32 +327,38 @@ void RotateSFcnCacheFix::quarterTurnOutput()
         // of plane p goes to the start of plane p.
         const int64_t outPlane = int64_t(setup_.outRows) * setup_.outCols;
         if (outPlane != 1) {
-            std::memset(out.getValPtr(), 0, size_t(outPlane * c_.planes) * size_t(out.getType().containerBytes));
+            std::memset(out.getValPtr(), 0,
+                        size_t(outPlane * c_.planes) * size_t(out.getType().containerBytes));
         }
-        for (int64_t p = 0; p < c_.planes; ++p) out[int32_t(p * outPlane)] = in[int32_t(p)];
+        for (int64_t p = 0; p < c_.planes; ++p)
+            out[int32_t(p * outPlane)] = in[int32_t(p)];
         return;
     }
     for (int64_t p = 0; p < c_.planes; ++p) {
         const int64_t base = p * plane;
         switch (c_.quarterTurns) {
-        case 1:  // (i, j) -> (C-1-j, i) of the C x R plane
-            for (int64_t j = 0; j < C; ++j)
-                for (int64_t i = 0; i < R; ++i) out[int32_t(base + (C - 1 - j) + i * C)] = in[int32_t(base + i + j * R)];
-            break;
-        case 2:
-            for (int64_t n = 0; n < plane; ++n) out[int32_t(base + plane - 1 - n)] = in[int32_t(base + n)];
-            break;
-        case 3:  // (i, j) -> (j, R-1-i)
-            for (int64_t j = 0; j < C; ++j)
-                for (int64_t i = 0; i < R; ++i) out[int32_t(base + j + (R - 1 - i) * C)] = in[int32_t(base + i + j * R)];
-            break;
-        default: copyRun(in, base, 1, out, base, 1, plane); break;
+            case 1:  // (i, j) -> (C-1-j, i) of the C x R plane
+                for (int64_t j = 0; j < C; ++j)
+                    for (int64_t i = 0; i < R; ++i)
+                        out[int32_t(base + (C - 1 - j) + i * C)] = in[int32_t(base + i + j * R)];
+                break;
+            case 2:
+                for (int64_t n = 0; n < plane; ++n)
+                    out[int32_t(base + plane - 1 - n)] = in[int32_t(base + n)];
+                break;
+            case 3:  // (i, j) -> (j, R-1-i)
+                for (int64_t j = 0; j < C; ++j)
+                    for (int64_t i = 0; i < R; ++i)
+                        out[int32_t(base + j + (R - 1 - i) * C)] = in[int32_t(base + i + j * R)];
+                break;
+            default:
+                copyRun(in, base, 1, out, base, 1, plane);
+                break;
         }
     }
 }
 
-void RotateSFcnCacheFix::shearOutput()
-{
+void RotateSFcnCacheFix::shearOutput() {
     stepAngle();
     const bool swap = angle_.how.swap;
     const int32_t rowsPre = swap ? c_.cols : c_.rows;
@@ -370,11 +373,11 @@ void RotateSFcnCacheFix::shearOutput()
         return;
     }
     const OutputWindow w = outputWindow(setup_, geometry_, l);
-    for (int64_t p = 0; p < c_.planes; ++p) shearPlane(l, w, p);
+    for (int64_t p = 0; p < c_.planes; ++p)
+        shearPlane(l, w, p);
 }
 
-void RotateSFcnCacheFix::shearPlane(const ShearLayout& l, const OutputWindow& w, int64_t p)
-{
+void RotateSFcnCacheFix::shearPlane(const ShearLayout& l, const OutputWindow& w, int64_t p) {
     Fixpt& in = *input_;
     Fixpt& out = *output_;
     Fixpt& buf = *sheared_;
@@ -416,8 +419,8 @@ void RotateSFcnCacheFix::shearPlane(const ShearLayout& l, const OutputWindow& w,
     // Pass 1: rows by (r - (R'-1)/2) * tan(theta/2), through the line buffer.
     for (int32_t r = 0; r < l.rowsPre; ++r) {
         Fixpt& shift = lineShift(r, l.rowsPre, *tanHalf_, false);
-        skew_->skew(buf, l.rowPad + r, l.colPad + l.colsPre, l.usedCols, shift, int32_t(stride), 1, line, 0, 0, fill,
-                    fi);
+        skew_->skew(buf, l.rowPad + r, l.colPad + l.colsPre, l.usedCols, shift, int32_t(stride), 1, line, 0,
+                    0, fill, fi);
         copyRun(line, 0, 1, buf, l.rowPad + r, stride, l.usedCols);
     }
 
@@ -446,8 +449,7 @@ void RotateSFcnCacheFix::shearPlane(const ShearLayout& l, const OutputWindow& w,
     }
 }
 
-void RotateSFcnCacheFix::processParameters()
-{
+void RotateSFcnCacheFix::processParameters() {
     SysObjAdaptorSFun* S = c_.S;
     if (!ssUpdateDlgParamAsRunTimeParam(S, kRtpFillValue)) return;
     const ssParamRec* rec = ssGetRunTimeParamInfo(S, kRtpFillValue);
@@ -460,7 +462,8 @@ void RotateSFcnCacheFix::processParameters()
     if (count == fill_->getNumElements()) {
         fill_->setValPtr(rec->data);
     } else {
-        std::unique_ptr<Fixpt> fill(FixptFactory::createFixpt(S, outputAttrs_.get(), rec->data, int32_t(count)));
+        std::unique_ptr<Fixpt> fill(
+            FixptFactory::createFixpt(S, outputAttrs_.get(), rec->data, int32_t(count)));
         if (!fill) return;
         fill_ = std::move(fill);
     }
@@ -468,8 +471,7 @@ void RotateSFcnCacheFix::processParameters()
     c_.fillCount = int32_t(count);
 }
 
-void RotateSFcnCacheFix::setInputDims(int32_t rows, int32_t cols)
-{
+void RotateSFcnCacheFix::setInputDims(int32_t rows, int32_t cols) {
     c_.rows = rows;
     c_.cols = cols;
     if (c_.quarterTurnOnly) {
@@ -488,8 +490,7 @@ void RotateSFcnCacheFix::setInputDims(int32_t rows, int32_t cols)
     refreshSetup();
 }
 
-void RotateSFcnCacheFix::getOutputDims(int32_t* rows, int32_t* cols) const
-{
+void RotateSFcnCacheFix::getOutputDims(int32_t* rows, int32_t* cols) const {
     *rows = c_.fullRows;
     *cols = c_.fullCols;
 }
@@ -498,32 +499,31 @@ namespace {
 
 // Word and fraction length of the product output (group 11) or the accumulator (group 14, mode 3: as the
 // product output); mode 2 takes the image's.
-void workingGroup(SysObjAdaptorSFun* S, int32_t modeIndex, int32_t* wl, int32_t* fl)
-{
+void workingGroup(SysObjAdaptorSFun* S, int32_t modeIndex, int32_t* wl, int32_t* fl) {
     const DataTypeId in = ssGetInputPortDataType(S, kImagePort);
     switch (paramInt(S, modeIndex)) {
-    case 0:
-        *wl = paramInt(S, modeIndex + 1);
-        *fl = paramInt(S, modeIndex + 2);
-        return;
-    case 2:
-        *wl = VekSimCommon::dspGetDataTypeWordLength(S, in);
-        *fl = VekSimCommon::dspGetDataTypeFracLength(S, in);
-        return;
-    case 3:
-        if (modeIndex == kAccumMode) {
-            workingGroup(S, kProductMode, wl, fl);
+        case 0:
+            *wl = paramInt(S, modeIndex + 1);
+            *fl = paramInt(S, modeIndex + 2);
             return;
-        }
-        break;
-    default: break;
+        case 2:
+            *wl = VekSimCommon::dspGetDataTypeWordLength(S, in);
+            *fl = VekSimCommon::dspGetDataTypeFracLength(S, in);
+            return;
+        case 3:
+            if (modeIndex == kAccumMode) {
+                workingGroup(S, kProductMode, wl, fl);
+                return;
+            }
+            break;
+        default:
+            break;
     }
     *wl = 0;
     *fl = 0;
 }
 
-bool gatherFixConfig(SysObjAdaptorSFun* S, FixKernelConfig& c)
-{
+bool gatherFixConfig(SysObjAdaptorSFun* S, FixKernelConfig& c) {
     if (!gatherKernelShape(S, c)) return false;
     if (!c.quarterTurnOnly) {
         c.line = ssGetDWork(S, kDWorkLineBuffer);
@@ -589,14 +589,14 @@ bool gatherFixConfig(SysObjAdaptorSFun* S, FixKernelConfig& c)
 using namespace pellor;
 
 // The user pointer stays null until the object exists, so mdlTerminate never deletes anything else.
-DRAVO_CALLBACK void mdlStartFixPt(BlockHandle* S)
-{
+DRAVO_CALLBACK void mdlStartFixPt(BlockHandle* S) {
     ssSetUserData(S, nullptr);
     FixKernelConfig config;
     if (!gatherFixConfig(S, config)) return;
     std::unique_ptr<RotateSFcnCacheFix> cache = RotateSFcnCacheFix::create(config);
     if (!cache) {
-        if (ssGetErrorStatus(S) == nullptr) ssSetErrorStatus(S, "Rotate: the fixed-point engine could not be built.");
+        if (ssGetErrorStatus(S) == nullptr)
+            ssSetErrorStatus(S, "Rotate: the fixed-point engine could not be built.");
         return;
     }
     ssSetUserData(S, static_cast<RotateSFcnCache*>(cache.release()));

@@ -18,26 +18,33 @@ namespace {
 
 // The angle sample in the kernel's type, whatever built-in numeric type the port carries.
 template <typename T>
-T readAngle(const void* p, DataTypeId type)
-{
+T readAngle(const void* p, DataTypeId type) {
     switch (type) {
-    case SS_DOUBLE: return static_cast<T>(*static_cast<const double*>(p));
-    case SS_SINGLE: return static_cast<T>(*static_cast<const float*>(p));
-    case SS_INT8: return static_cast<T>(*static_cast<const int8_t*>(p));
-    case SS_UINT8: return static_cast<T>(*static_cast<const uint8_t*>(p));
-    case SS_INT16: return static_cast<T>(*static_cast<const int16_t*>(p));
-    case SS_UINT16: return static_cast<T>(*static_cast<const uint16_t*>(p));
-    case SS_INT32: return static_cast<T>(*static_cast<const int32_t*>(p));
-    case SS_UINT32: return static_cast<T>(*static_cast<const uint32_t*>(p));
-    default: return T(0);
+        case SS_DOUBLE:
+            return static_cast<T>(*static_cast<const double*>(p));
+        case SS_SINGLE:
+            return static_cast<T>(*static_cast<const float*>(p));
+        case SS_INT8:
+            return static_cast<T>(*static_cast<const int8_t*>(p));
+        case SS_UINT8:
+            return static_cast<T>(*static_cast<const uint8_t*>(p));
+        case SS_INT16:
+            return static_cast<T>(*static_cast<const int16_t*>(p));
+        case SS_UINT16:
+            return static_cast<T>(*static_cast<const uint16_t*>(p));
+        case SS_INT32:
+            return static_cast<T>(*static_cast<const int32_t*>(p));
+        case SS_UINT32:
+            return static_cast<T>(*static_cast<const uint32_t*>(p));
+        default:
+            return T(0);
     }
 }
 
 }  // namespace
 
 template <typename T>
-RotateSFcnCacheFlt<T>::RotateSFcnCacheFlt(const FltKernelConfig<T>& config) : c_(config)
-{
+RotateSFcnCacheFlt<T>::RotateSFcnCacheFlt(const FltKernelConfig<T>& config) : c_(config) {
     outputRoutine_ =
         c_.quarterTurnOnly ? &RotateSFcnCacheFlt::quarterTurnOutput : &RotateSFcnCacheFlt::shearOutput;
     setup_.skew = skewAtForMethod<T>(c_.method);
@@ -49,28 +56,24 @@ RotateSFcnCacheFlt<T>::RotateSFcnCacheFlt(const FltKernelConfig<T>& config) : c_
 }
 
 template <typename T>
-void RotateSFcnCacheFlt<T>::refreshSetup()
-{
+void RotateSFcnCacheFlt<T>::refreshSetup() {
     setSetupSizes(setup_, c_);
 }
 
 template <typename T>
-T RotateSFcnCacheFlt<T>::stepAngle() const
-{
+T RotateSFcnCacheFlt<T>::stepAngle() const {
     const T angle = readAngle<T>(c_.angle, c_.angleType);
     const T maxAngle = c_.maxAngle != nullptr ? *c_.maxAngle : T(0);
     return currentAngle(angle, c_.angleFromPort, maxAngle);
 }
 
 template <typename T>
-void RotateSFcnCacheFlt<T>::output()
-{
+void RotateSFcnCacheFlt<T>::output() {
     (this->*outputRoutine_)();
 }
 
 template <typename T>
-void RotateSFcnCacheFlt<T>::quarterTurnOutput()
-{
+void RotateSFcnCacheFlt<T>::quarterTurnOutput() {
     if (c_.rows == 1 && c_.cols == 1) {
         // A single pixel does not move. Each output plane is cleared (never past the output) and the
         // pixel of plane p goes to the start of plane p.
@@ -80,28 +83,28 @@ void RotateSFcnCacheFlt<T>::quarterTurnOutput()
             return;
         }
         std::memset(c_.output, 0, size_t(outPlane * c_.planes) * sizeof(T));
-        for (int64_t p = 0; p < c_.planes; ++p) c_.output[p * outPlane] = c_.input[p];
+        for (int64_t p = 0; p < c_.planes; ++p)
+            c_.output[p * outPlane] = c_.input[p];
         return;
     }
     quarterTurnCopy(c_.input, c_.rows, c_.cols, c_.planes, c_.quarterTurns, c_.output);
 }
 
 template <typename T>
-void RotateSFcnCacheFlt<T>::shearOutput()
-{
+void RotateSFcnCacheFlt<T>::shearOutput() {
     bool fits = true;
     geometry_ = rotateByShears(setup_, stepAngle(), c_.input, c_.output, c_.fill, c_.singleFill, &fits);
     if (!fits) ssSetErrorStatus(c_.S, "Rotate: the work vectors are too small for this rotation.");
 }
 
 template <typename T>
-void RotateSFcnCacheFlt<T>::processParameters()
-{
+void RotateSFcnCacheFlt<T>::processParameters() {
     if (!ssUpdateDlgParamAsRunTimeParam(c_.S, kRtpFillValue)) return;
     const ssParamRec* rec = ssGetRunTimeParamInfo(c_.S, kRtpFillValue);
     if (rec == nullptr || rec->data == nullptr) return;
     int64_t count = 1;
-    for (int32_t d = 0; d < rec->nDimensions; ++d) count *= rec->dimensions[d];
+    for (int32_t d = 0; d < rec->nDimensions; ++d)
+        count *= rec->dimensions[d];
     if (count != 1 && count != c_.planes) {
         VekSimCommon::dspError(c_.S, "vision::system::backgroundWrongDim");
         return;
@@ -111,8 +114,7 @@ void RotateSFcnCacheFlt<T>::processParameters()
 }
 
 template <typename T>
-void RotateSFcnCacheFlt<T>::setInputDims(int32_t rows, int32_t cols)
-{
+void RotateSFcnCacheFlt<T>::setInputDims(int32_t rows, int32_t cols) {
     c_.rows = rows;
     c_.cols = cols;
     if (c_.quarterTurnOnly) {
@@ -122,7 +124,8 @@ void RotateSFcnCacheFlt<T>::setInputDims(int32_t rows, int32_t cols)
     } else {
         ReducedAngle how;
         const T theta = reduceRotationAngle(stepAngle(), &how);
-        geometry_ = computeShearGeometry(theta, how.swap ? cols : rows, how.swap ? rows : cols, setup_.sineTable);
+        geometry_ =
+            computeShearGeometry(theta, how.swap ? cols : rows, how.swap ? rows : cols, setup_.sineTable);
         // The rotated size can exceed the declared maximum by the parity step; never past the port.
         c_.fullRows = std::min(geometry_.rotatedRows, c_.outRowsMax);
         c_.fullCols = std::min(geometry_.rotatedCols, c_.outColsMax);
@@ -131,8 +134,7 @@ void RotateSFcnCacheFlt<T>::setInputDims(int32_t rows, int32_t cols)
 }
 
 template <typename T>
-void RotateSFcnCacheFlt<T>::getOutputDims(int32_t* rows, int32_t* cols) const
-{
+void RotateSFcnCacheFlt<T>::getOutputDims(int32_t* rows, int32_t* cols) const {
     *rows = c_.fullRows;
     *cols = c_.fullCols;
 }
@@ -143,8 +145,7 @@ template class RotateSFcnCacheFlt<double>;
 namespace {
 
 template <typename T>
-RotateSFcnCache* buildFltKernel(SysObjAdaptorSFun* S)
-{
+RotateSFcnCache* buildFltKernel(SysObjAdaptorSFun* S) {
     FltKernelConfig<T> c;
     if (!gatherKernelShape(S, c)) return nullptr;
     if (!c.quarterTurnOnly) {
@@ -185,9 +186,8 @@ RotateSFcnCache* buildFltKernel(SysObjAdaptorSFun* S)
 
 using namespace pellor;
 
-DRAVO_CALLBACK void mdlStartFltPt(BlockHandle* S)
-{
+DRAVO_CALLBACK void mdlStartFltPt(BlockHandle* S) {
     RotateSFcnCache* cache = ssGetInputPortDataType(S, kImagePort) == SS_SINGLE ? buildFltKernel<float>(S)
-                                                                                 : buildFltKernel<double>(S);
+                                                                                : buildFltKernel<double>(S);
     ssSetUserData(S, cache);
 }

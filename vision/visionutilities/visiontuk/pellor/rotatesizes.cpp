@@ -17,12 +17,13 @@ namespace {
 
 constexpr double kHalfPi = 1.5707963267948966;
 
-int32_t truncToInt(double v) { return saturatingTrunc(v); }
+int32_t truncToInt(double v) {
+    return saturatingTrunc(v);
+}
 
 // The sine table exactly as the run-time parameter holds it, in the kernel's sample type.
 template <typename T>
-void sineTableAs(T* table)
-{
+void sineTableAs(T* table) {
     double angle = 0.0;
     for (int32_t k = 0; k < kSineTableLength; ++k) {
         table[k] = static_cast<T>(std::sin(angle));
@@ -33,21 +34,20 @@ void sineTableAs(T* table)
 // The sheared width S (never below W) that the floating-point kernel computes for this angle and size,
 // with the kernel's own precision, constants and sine table.
 template <typename T>
-int32_t kernelShearedWidth(double angle, int32_t rows, int32_t cols, bool byTable)
-{
+int32_t kernelShearedWidth(double angle, int32_t rows, int32_t cols, bool byTable) {
     T table[kSineTableLength];
     if (byTable) sineTableAs(table);
     ReducedAngle how;
     const T theta = reduceRotationAngle(static_cast<T>(angle), &how);
-    return computeShearGeometry(theta, how.swap ? cols : rows, how.swap ? rows : cols, byTable ? table : nullptr)
+    return computeShearGeometry(theta, how.swap ? cols : rows, how.swap ? rows : cols,
+                                byTable ? table : nullptr)
         .shearedWidth;
 }
 
 }  // namespace
 
-DRAVO_CALLBACK void getFullOutputDimsForRotation(BlockHandle* S, int32_t rowsIn, int32_t colsIn, int32_t* rowsOut,
-                                                 int32_t* colsOut)
-{
+DRAVO_CALLBACK void getFullOutputDimsForRotation(BlockHandle* S, int32_t rowsIn, int32_t colsIn,
+                                                 int32_t* rowsOut, int32_t* colsOut) {
     if (isAngleFromPort(S)) {
         (void)paramDouble(S, kMaxAngle);  // any angle up to a half turn fits the diagonal
         const double r = rowsIn, c = colsIn;
@@ -69,13 +69,11 @@ DRAVO_CALLBACK void getFullOutputDimsForRotation(BlockHandle* S, int32_t rowsIn,
     *colsOut = fullRotatedCols(rowsIn, colsIn, a);
 }
 
-DRAVO_CALLBACK int32_t maxPossibleWmaxSize_D(double angle, int32_t a, int32_t b)
-{
+DRAVO_CALLBACK int32_t maxPossibleWmaxSize_D(double angle, int32_t a, int32_t b) {
     return truncToInt(std::fabs(std::tan(std::fabs(angle) * 0.5)) * a + b + 1.0);
 }
 
-DRAVO_CALLBACK void getDWorksSize(BlockHandle* S, int32_t* lineLength, int32_t* shearedSize)
-{
+DRAVO_CALLBACK void getDWorksSize(BlockHandle* S, int32_t* lineLength, int32_t* shearedSize) {
     int32_t rows = 0, cols = 0;
     blockutils::getInputPortMatrixDims(S, kImagePort, &rows, &cols);
     int32_t fullRows = 0, fullCols = 0;
@@ -123,9 +121,8 @@ DRAVO_CALLBACK void getDWorksSize(BlockHandle* S, int32_t* lineLength, int32_t* 
     *shearedSize = (m + 1) * nOdd;
 }
 
-DRAVO_CALLBACK void ondCreateSineTableRTP(BlockHandle* S, double angleStep, int32_t rtpIndex, DataTypeId dataType,
-                                          const char* name)
-{
+DRAVO_CALLBACK void ondCreateSineTableRTP(BlockHandle* S, double angleStep, int32_t rtpIndex,
+                                          DataTypeId dataType, const char* name) {
     const int32_t n = truncToInt(std::ceil(kHalfPi / angleStep));
     if (n < 0) {
         dspError(S, "dspshared::system::rtpAllocFailed");

@@ -15,11 +15,12 @@ namespace {
 constexpr double kSineStep = 0.004363323129985824;  // pi/720: a quarter degree
 constexpr double kTwoPi = 6.283185307179586;
 
-bool failed(SysObjAdaptorSFun* S) { return ssGetErrorStatus(S) != nullptr; }
+bool failed(SysObjAdaptorSFun* S) {
+    return ssGetErrorStatus(S) != nullptr;
+}
 
 // Data type of the angle (or maximum angle) RTP, and its word length for the sine table.
-bool angleRtpType(SysObjAdaptorSFun* S, bool floatPath, DataTypeId* type, int32_t* wordLength)
-{
+bool angleRtpType(SysObjAdaptorSFun* S, bool floatPath, DataTypeId* type, int32_t* wordLength) {
     if (floatPath) {
         *type = ssGetInputPortDataType(S, kImagePort);
         *wordLength = 0;
@@ -44,8 +45,7 @@ bool angleRtpType(SysObjAdaptorSFun* S, bool floatPath, DataTypeId* type, int32_
     return !failed(S);
 }
 
-bool declareWorkVectors(SysObjAdaptorSFun* S)
-{
+bool declareWorkVectors(SysObjAdaptorSFun* S) {
     int32_t lineLength = 0, shearedSize = 0;
     getDWorksSize(S, &lineLength, &shearedSize);
     if (failed(S)) return false;
@@ -72,8 +72,7 @@ bool declareWorkVectors(SysObjAdaptorSFun* S)
 
 }  // namespace
 
-DRAVO_CALLBACK void mdlSetWorkWidths(BlockHandle* S)
-{
+DRAVO_CALLBACK void mdlSetWorkWidths(BlockHandle* S) {
     const DataTypeId inType = ssGetInputPortDataType(S, kImagePort);
     const bool floatIn = blockutils::isBuiltInFloatType(inType);
     const bool floatPath = blockutils::useFloatingPointPath(S, kImagePort);
@@ -88,7 +87,8 @@ DRAVO_CALLBACK void mdlSetWorkWidths(BlockHandle* S)
         return;
     }
 
-    if (!ssRegDlgParamAsRunTimeParam(S, kFillValues, kRtpFillValue, "FillValue", ssGetOutputPortDataType(S, 0)) ||
+    if (!ssRegDlgParamAsRunTimeParam(S, kFillValues, kRtpFillValue, "FillValue",
+                                     ssGetOutputPortDataType(S, 0)) ||
         failed(S)) {
         return;
     }
@@ -96,15 +96,16 @@ DRAVO_CALLBACK void mdlSetWorkWidths(BlockHandle* S)
     DataTypeId angleType = DYNAMICALLY_TYPED;
     int32_t angleWordLength = 0;
     if (!angleRtpType(S, floatPath, &angleType, &angleWordLength)) return;
-    if (!ssRegDlgParamAsRunTimeParam(S, fromPort ? kMaxAngle : kAngle, kRtpAngle, fromPort ? "MaxAngle" : "Angle",
-                                     angleType) ||
+    if (!ssRegDlgParamAsRunTimeParam(S, fromPort ? kMaxAngle : kAngle, kRtpAngle,
+                                     fromPort ? "MaxAngle" : "Angle", angleType) ||
         failed(S)) {
         return;
     }
 
     if (withSineTable) {
         const DataTypeId tableType =
-            floatPath ? inType : dspGetFixPtDataTypeIDFromAttribs(S, 1, angleWordLength, angleWordLength - 1, 2);
+            floatPath ? inType
+                      : dspGetFixPtDataTypeIDFromAttribs(S, 1, angleWordLength, angleWordLength - 1, 2);
         if (failed(S)) return;
         ondCreateSineTableRTP(S, kSineStep, kRtpSineTable, tableType, "SineTable");
         if (failed(S)) return;
@@ -113,7 +114,8 @@ DRAVO_CALLBACK void mdlSetWorkWidths(BlockHandle* S)
         const DataTypeId piType = dspGetFixPtDataTypeIDFromAttribs(S, 1, 16, 12, 2);
         if (failed(S)) return;
         const int32_t dims[2] = {1, 1};
-        if (!ConvertDTypeAndCreateRTP(S, &kTwoPi, 2, dims, piType, kRtpPiValue, "PiValue") || failed(S)) return;
+        if (!ConvertDTypeAndCreateRTP(S, &kTwoPi, 2, dims, piType, kRtpPiValue, "PiValue") || failed(S))
+            return;
     }
 
     int32_t quarterTurns = -1;

@@ -11,14 +11,12 @@ namespace {
 
 const char kNotStarted[] = "The scale-and-convert block has no conversion prepared.";
 
-ScaleConvertState* stateOf(BlockHandle* S)
-{
+ScaleConvertState* stateOf(BlockHandle* S) {
     return static_cast<ScaleConvertState*>(ssGetUserData(S));
 }
 
 // The instance's record, allocated zero-filled on first use; null (error set) when out of memory.
-ScaleConvertState* ensureState(BlockHandle* S)
-{
+ScaleConvertState* ensureState(BlockHandle* S) {
     ScaleConvertState* state = stateOf(S);
     if (state != nullptr) return state;
     state = static_cast<ScaleConvertState*>(dvCalloc(1, sizeof(ScaleConvertState)));
@@ -32,29 +30,25 @@ ScaleConvertState* ensureState(BlockHandle* S)
 
 }  // namespace
 
-DRAVO_CALLBACK void mdlSetWorkWidths(BlockHandle* S)
-{
+DRAVO_CALLBACK void mdlSetWorkWidths(BlockHandle* S) {
     ssSetSignalSizesComputeType(S, 0);
     ssAddVariableSizeSignalsRuntimeChecker(S, 1);
     ssSetInputPortDimsSameAsOutputPortDims(S, 0, 0);
 }
 
-DRAVO_CALLBACK void mdlPreSim(BlockHandle* S)
-{
+DRAVO_CALLBACK void mdlPreSim(BlockHandle* S) {
     // The host may call this before mdlStart too: the record it fills must exist all the same.
     ScaleConvertState* state = ensureState(S);
     if (state == nullptr) return;
     prepareScaleConvertState(S, state);
 }
 
-DRAVO_CALLBACK void mdlStart(BlockHandle* S)
-{
+DRAVO_CALLBACK void mdlStart(BlockHandle* S) {
     if (ensureState(S) == nullptr) return;
     mdlPreSim(S);
 }
 
-DRAVO_CALLBACK void mdlOutputs(BlockHandle* S, int32_t /*tid*/)
-{
+DRAVO_CALLBACK void mdlOutputs(BlockHandle* S, int32_t /*tid*/) {
     ScaleConvertState* state = stateOf(S);
     if (state == nullptr || state->firstKernel == nullptr) {
         ssSetErrorStatus(S, kNotStarted);
@@ -73,8 +67,7 @@ DRAVO_CALLBACK void mdlOutputs(BlockHandle* S, int32_t /*tid*/)
     if (state->secondKernel != nullptr) state->secondKernel(state);
 }
 
-DRAVO_CALLBACK void mdlTerminate(BlockHandle* S)
-{
+DRAVO_CALLBACK void mdlTerminate(BlockHandle* S) {
     dvFree(stateOf(S));
     ssSetUserData(S, nullptr);
 }

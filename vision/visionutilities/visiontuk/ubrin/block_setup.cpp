@@ -6,18 +6,17 @@
 using namespace sysobj;
 using namespace ubrin;
 
-DRAVO_CALLBACK void mdlCheckParameters(BlockHandle* S)
-{
+DRAVO_CALLBACK void mdlCheckParameters(BlockHandle* S) {
     checkScaleConvertParameters(S);
 }
 
-DRAVO_CALLBACK void mdlInitializeSizes(BlockHandle* S)
-{
+DRAVO_CALLBACK void mdlInitializeSizes(BlockHandle* S) {
     if (!VekSimCommon::registerSFcnParams(S, kNumParams)) return;
     // The output type is read from the dialog below, so its values must be sound before that.
     if (!checkScaleConvertParameters(S)) return;
     ssSetModelReferenceSampleTimeInheritanceRule(S, 1);
-    for (int32_t i = 0; i < kNumParams; ++i) ssSetSFcnParamNotTunable(S, i);
+    for (int32_t i = 0; i < kNumParams; ++i)
+        ssSetSFcnParamNotTunable(S, i);
 
     if (!ssSetNumInputPorts(S, 1)) return;
     const DimsInfo_tag unset = getDefaultDimensionInfo();

@@ -3,8 +3,7 @@
 
 namespace ubrin {
 
-ConversionRule selectConversionRule(const PortTypeInfo& in, const PortTypeInfo& out)
-{
+ConversionRule selectConversionRule(const PortTypeInfo& in, const PortTypeInfo& out) {
     const TypeClass ic = in.typeClass;
     const TypeClass oc = out.typeClass;
     if (ic != TypeClass::Boolean && oc == TypeClass::Boolean) return ConversionRule::ToBoolean;
@@ -29,28 +28,40 @@ ConversionRule selectConversionRule(const PortTypeInfo& in, const PortTypeInfo& 
     return ConversionRule::UnsignedToUnsigned;
 }
 
-bool isTwoPassRule(ConversionRule rule)
-{
+bool isTwoPassRule(ConversionRule rule) {
     return rule == ConversionRule::FloatToSigned || rule == ConversionRule::UnsignedToSignedByRescaling;
 }
 
-const char* conversionRuleName(ConversionRule rule)
-{
+const char* conversionRuleName(ConversionRule rule) {
     switch (rule) {
-    case ConversionRule::ToBoolean: return "any->B";
-    case ConversionRule::FloatToFloat: return "F->F";
-    case ConversionRule::FloatToUnsigned: return "F->U";
-    case ConversionRule::FloatToSigned: return "F->S";
-    case ConversionRule::FromBoolean: return "B->any";
-    case ConversionRule::UnsignedToFloat: return "U->F";
-    case ConversionRule::SignedToFloat: return "S->F";
-    case ConversionRule::Copy: return "copy";
-    case ConversionRule::SignedToSigned: return "S->S";
-    case ConversionRule::SignedToUnsignedByOffset: return "S->U by offset";
-    case ConversionRule::SignedToUnsignedByRescaling: return "S->U by rescaling";
-    case ConversionRule::UnsignedToSignedByOffset: return "U->S by offset";
-    case ConversionRule::UnsignedToSignedByRescaling: return "U->S by rescaling";
-    case ConversionRule::UnsignedToUnsigned: return "U->U";
+        case ConversionRule::ToBoolean:
+            return "any->B";
+        case ConversionRule::FloatToFloat:
+            return "F->F";
+        case ConversionRule::FloatToUnsigned:
+            return "F->U";
+        case ConversionRule::FloatToSigned:
+            return "F->S";
+        case ConversionRule::FromBoolean:
+            return "B->any";
+        case ConversionRule::UnsignedToFloat:
+            return "U->F";
+        case ConversionRule::SignedToFloat:
+            return "S->F";
+        case ConversionRule::Copy:
+            return "copy";
+        case ConversionRule::SignedToSigned:
+            return "S->S";
+        case ConversionRule::SignedToUnsignedByOffset:
+            return "S->U by offset";
+        case ConversionRule::SignedToUnsignedByRescaling:
+            return "S->U by rescaling";
+        case ConversionRule::UnsignedToSignedByOffset:
+            return "U->S by offset";
+        case ConversionRule::UnsignedToSignedByRescaling:
+            return "U->S by rescaling";
+        case ConversionRule::UnsignedToUnsigned:
+            return "U->U";
     }
     return "unknown";
 }

@@ -22,13 +22,13 @@ const Type kInt32 = Type::intT(true, 32);
 const Type kUint32 = Type::intT(false, 32);
 
 class TarnCGScaleAndConvert : public DSPCGCtx {
-public:
+  public:
     TarnCGScaleAndConvert(SysObjAdaptorSFun* S, TarnCG::CGHandle* cg) : DSPCGCtx(cg, 3, 0), S_(S) {}
     ~TarnCGScaleAndConvert() override {}
     void declareIRSupport() override { setIRSupported(); }
     void output() override;
 
-private:
+  private:
     // Words: unsigned below 9 bits in uint8, else uint16; signed likewise in int8/int16; scaled double
     // in double; floating and boolean types are their own containers.
     Type containerOf(const Type& portType, bool scaledDouble, int32_t wordLength) const {
@@ -36,7 +36,9 @@ private:
         if (portType.isFloat() || portType.kind() == CG::TypeKind::Boolean) return portType;
         return Type::intT(portType.isSigned(), wordLength < 9 ? 8 : 16);
     }
-    Expr reread(const Expr& e, const Type& t) { return e.type().sameAs(t) ? e : reInterpretWithContainerChange(e, t); }
+    Expr reread(const Expr& e, const Type& t) {
+        return e.type().sameAs(t) ? e : reInterpretWithContainerChange(e, t);
+    }
     Expr cInt(const Type& t, int64_t v) { return CG::ConstNode::makeInt(t, v); }
     Expr cVal(const Type& t, double v) { return CG::ConstNode::makeValue(t, v); }
     // Index-width integer arithmetic on values far from overflow: plain C.
@@ -45,7 +47,8 @@ private:
     }
     Expr targetCast(const Expr& e, const Type& t) { return CG::CastNode::make(e, t, mathModes(), true); }
     void assign(const Expr& dst, const Expr& src) {
-        appendNode(CG::AssignStmt::make(dst, src.type().sameAs(dst.type()) ? src : targetCast(src, dst.type())));
+        appendNode(
+            CG::AssignStmt::make(dst, src.type().sameAs(dst.type()) ? src : targetCast(src, dst.type())));
     }
     void storeOutput(const Expr& value) { assign(y(), reread(value, outType_)); }
     Expr x() { return reread(getIndexedVar(getInputRef(0).ref(), i_.ref()), inContainer_); }
@@ -63,15 +66,19 @@ private:
 void TarnCGScaleAndConvert::unsignedRescale(const Expr& u) {
     numerator_ = createLocal("numerator", kUint32);
     quotient_ = createLocal("quotient", kUint32);
-    assign(numerator_.ref(), CG::BinaryNode::make(CG::BinaryOp::Mul, targetCast(u, kUint32), cInt(kUint32, st_->outMax),
-                                                  kUint32, mathModes()));
-    assign(quotient_.ref(), CG::BinaryNode::make(CG::BinaryOp::Div, numerator_.ref(), cInt(kUint32, st_->inMax), kUint32,
-                                                 {CG::RndFloor, CG::OvfWrap}));
-    assign(numerator_.ref(), CG::BinaryNode::make(CG::BinaryOp::Mod, numerator_.ref(), cInt(kUint32, st_->inMax), kUint32,
-                                                  {CG::RndFloor, CG::OvfWrap}));
-    Expr twice = CG::BinaryNode::make(CG::BinaryOp::Shl, numerator_.ref(), cInt(kInt32, 1), kUint32, mathModes());
+    assign(numerator_.ref(), CG::BinaryNode::make(CG::BinaryOp::Mul, targetCast(u, kUint32),
+                                                  cInt(kUint32, st_->outMax), kUint32, mathModes()));
+    assign(quotient_.ref(),
+           CG::BinaryNode::make(CG::BinaryOp::Div, numerator_.ref(), cInt(kUint32, st_->inMax), kUint32,
+                                {CG::RndFloor, CG::OvfWrap}));
+    assign(numerator_.ref(),
+           CG::BinaryNode::make(CG::BinaryOp::Mod, numerator_.ref(), cInt(kUint32, st_->inMax), kUint32,
+                                {CG::RndFloor, CG::OvfWrap}));
+    Expr twice =
+        CG::BinaryNode::make(CG::BinaryOp::Shl, numerator_.ref(), cInt(kInt32, 1), kUint32, mathModes());
     If(CG::BinaryNode::make(CG::BinaryOp::Ge, twice, cInt(kUint32, st_->inMax), {}, mathModes()));
-    assign(quotient_.ref(), CG::BinaryNode::make(CG::BinaryOp::Add, quotient_.ref(), cInt(kUint32, 1), kUint32, mathModes()));
+    assign(quotient_.ref(),
+           CG::BinaryNode::make(CG::BinaryOp::Add, quotient_.ref(), cInt(kUint32, 1), kUint32, mathModes()));
     EndIf();
 }
 
@@ -82,9 +89,11 @@ void TarnCGScaleAndConvert::signExtend(const Var& youtTmp) {
     const int64_t h = int64_t(1) << (wl - 1);
     Expr test = CG::BinaryNode::make(CG::BinaryOp::BitAnd, youtTmp.ref(), cInt(t, h), t, mathModes());
     If(CG::BinaryNode::make(CG::BinaryOp::Ne, test, cInt(t, 0), {}, mathModes()));
-    assign(youtTmp.ref(), CG::BinaryNode::make(CG::BinaryOp::BitOr, youtTmp.ref(), cInt(t, ~(h - 1)), t, mathModes()));
+    assign(youtTmp.ref(),
+           CG::BinaryNode::make(CG::BinaryOp::BitOr, youtTmp.ref(), cInt(t, ~(h - 1)), t, mathModes()));
     Else();
-    assign(youtTmp.ref(), CG::BinaryNode::make(CG::BinaryOp::BitAnd, youtTmp.ref(), cInt(t, h - 1), t, mathModes()));
+    assign(youtTmp.ref(),
+           CG::BinaryNode::make(CG::BinaryOp::BitAnd, youtTmp.ref(), cInt(t, h - 1), t, mathModes()));
     EndIf();
 }
 
@@ -108,15 +117,17 @@ void TarnCGScaleAndConvert::output() {
         assign(inWidth_.ref(), cInt(kInt32, 1));
         const int32_t nd = ssGetInputPortNumDimensions(S_, 0);
         for (int32_t d = 0; d < nd; ++d)
-            assign(inWidth_.ref(), iop(CG::BinaryOp::Mul, getIndexedVar(getInputDims(0).ref(), d), inWidth_.ref()));
+            assign(inWidth_.ref(),
+                   iop(CG::BinaryOp::Mul, getIndexedVar(getInputDims(0).ref(), d), inWidth_.ref()));
     } else {
         assign(inWidth_.ref(), cInt(kInt32, ssGetInputPortWidth(S_, 0)));
     }
 
-    const auto rule = ubrin::selectConversionRule(ubrin::describePortType(S_, inId), ubrin::describePortType(S_, outId));
+    const auto rule =
+        ubrin::selectConversionRule(ubrin::describePortType(S_, inId), ubrin::describePortType(S_, outId));
     if (rule == ConversionRule::Copy) {
-        appendNode(std::make_shared<CG::MatrixCopyStmt>(getOutputVar(0).ref(), getInputRef(0).ref(), inWidth_.ref(),
-                                                        CG::SrcLoc{}));
+        appendNode(std::make_shared<CG::MatrixCopyStmt>(getOutputVar(0).ref(), getInputRef(0).ref(),
+                                                        inWidth_.ref(), CG::SrcLoc{}));
         return;
     }
     i_ = createLocal("i", kInt32);
@@ -143,9 +154,10 @@ void TarnCGScaleAndConvert::output() {
             assign(val.ref(), outMax);
             EndIf();
             // Written as "not >= 0" so that a NaN lands on 0 too: casting a NaN to an integer is undefined.
-            If(CG::UnaryNode::make(CG::UnaryOp::Not,
-                                   CG::BinaryNode::make(CG::BinaryOp::Ge, val.ref(), cVal(inType_, 0.0), {}, mathModes()),
-                                   {}, mathModes()));
+            If(CG::UnaryNode::make(
+                CG::UnaryOp::Not,
+                CG::BinaryNode::make(CG::BinaryOp::Ge, val.ref(), cVal(inType_, 0.0), {}, mathModes()), {},
+                mathModes()));
             assign(val.ref(), cVal(inType_, 0.0));
             EndIf();
             if (!toSigned) {
@@ -154,7 +166,8 @@ void TarnCGScaleAndConvert::output() {
             }
             Var valInt32 = createLocal("valInt32", kInt32);
             Var youtTmp = createLocal("youtTmp", outContainer_);
-            assign(valInt32.ref(), iop(CG::BinaryOp::Sub, targetCast(val.ref(), kInt32), cInt(kInt32, st_->outOffset)));
+            assign(valInt32.ref(),
+                   iop(CG::BinaryOp::Sub, targetCast(val.ref(), kInt32), cInt(kInt32, st_->outOffset)));
             assign(youtTmp.ref(), valInt32.ref());
             signExtend(youtTmp);
             storeOutput(youtTmp.ref());
@@ -175,7 +188,8 @@ void TarnCGScaleAndConvert::output() {
         case ConversionRule::SignedToUnsignedByRescaling: {
             Var valSint32 = createLocal("valSint32", kInt32);
             Var valUint32 = createLocal("valUint32", kUint32);
-            assign(valSint32.ref(), iop(CG::BinaryOp::Add, targetCast(x(), kInt32), cInt(kInt32, st_->inOffset)));
+            assign(valSint32.ref(),
+                   iop(CG::BinaryOp::Add, targetCast(x(), kInt32), cInt(kInt32, st_->inOffset)));
             assign(valUint32.ref(), valSint32.ref());
             unsignedRescale(valUint32.ref());
             if (rule == ConversionRule::SignedToUnsignedByRescaling) {
@@ -184,7 +198,8 @@ void TarnCGScaleAndConvert::output() {
             }
             Var youtTmp = createLocal("youtTmp", outContainer_);
             assign(valUint32.ref(), quotient_.ref());
-            assign(valSint32.ref(), iop(CG::BinaryOp::Sub, targetCast(valUint32.ref(), kInt32), cInt(kInt32, st_->outOffset)));
+            assign(valSint32.ref(),
+                   iop(CG::BinaryOp::Sub, targetCast(valUint32.ref(), kInt32), cInt(kInt32, st_->outOffset)));
             assign(youtTmp.ref(), valSint32.ref());
             signExtend(youtTmp);
             storeOutput(youtTmp.ref());
@@ -201,12 +216,14 @@ void TarnCGScaleAndConvert::output() {
             Var val = createLocal("val", kInt32);
             Var youtTmp = createLocal("youtTmp", outContainer_);
             if (rule == ConversionRule::UnsignedToSignedByOffset) {
-                assign(val.ref(), iop(CG::BinaryOp::Sub, targetCast(x(), kInt32), cInt(kInt32, st_->outOffset)));
+                assign(val.ref(),
+                       iop(CG::BinaryOp::Sub, targetCast(x(), kInt32), cInt(kInt32, st_->outOffset)));
             } else {
                 unsignedRescale(x());
                 Var tmpUyout = createLocal("tmpUyout", outContainer_);
                 assign(tmpUyout.ref(), quotient_.ref());
-                assign(val.ref(), iop(CG::BinaryOp::Sub, targetCast(tmpUyout.ref(), kInt32), cInt(kInt32, st_->outOffset)));
+                assign(val.ref(), iop(CG::BinaryOp::Sub, targetCast(tmpUyout.ref(), kInt32),
+                                      cInt(kInt32, st_->outOffset)));
             }
             assign(youtTmp.ref(), val.ref());
             signExtend(youtTmp);
@@ -214,13 +231,16 @@ void TarnCGScaleAndConvert::output() {
             break;
         }
         case ConversionRule::FromBoolean:
-            storeOutput(CG::SelectNode::make(x(), cVal(outContainer_, st_->trueValue), cVal(outContainer_, 0.0)));
+            storeOutput(
+                CG::SelectNode::make(x(), cVal(outContainer_, st_->trueValue), cVal(outContainer_, 0.0)));
             break;
         case ConversionRule::ToBoolean:
-            assign(y(), CG::SelectNode::make(CG::BinaryNode::make(CG::BinaryOp::Eq, x(), cVal(inContainer_, 0.0), {}, mathModes()),
+            assign(y(), CG::SelectNode::make(CG::BinaryNode::make(CG::BinaryOp::Eq, x(),
+                                                                  cVal(inContainer_, 0.0), {}, mathModes()),
                                              cInt(Type::boolT(), 0), cInt(Type::boolT(), 1)));
             break;
-        case ConversionRule::Copy: break;
+        case ConversionRule::Copy:
+            break;
     }
     endFor();
 }

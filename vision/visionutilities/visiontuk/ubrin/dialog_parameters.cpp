@@ -14,43 +14,46 @@ namespace {
 const char kWordLengthFragment[] = "dspshared::systemmessagefragment::mapBlkOutputWordLength";
 const char kFractionLengthFragment[] = "dspshared::systemmessagefragment::mapBlkOutputFractionLength";
 
-bool isEmptyInSizesOnlyMode(SysObjAdaptorSFun* S, int32_t index)
-{
+bool isEmptyInSizesOnlyMode(SysObjAdaptorSFun* S, int32_t index) {
     return ssGetSimMode(S) == 1 && qzIsEmpty(ssGetSFcnParam(S, index));
 }
 
-int32_t readChoice(SysObjAdaptorSFun* S)
-{
+int32_t readChoice(SysObjAdaptorSFun* S) {
     const double v = qzGetScalar(ssGetSFcnParam(S, kParamOutputDataType));
     return std::isfinite(v) ? static_cast<int32_t>(v) : 0;
 }
 
 // Word and fraction lengths are whole numbers by the checks; truncated like every length parameter.
-int32_t readLength(SysObjAdaptorSFun* S, int32_t index, const char* fragment)
-{
+int32_t readLength(SysObjAdaptorSFun* S, int32_t index, const char* fragment) {
     VekSimCommon::dspParam param(S, index, fragment);
     const double v = param.getRealValueAsDouble(0);
     return std::isfinite(v) ? static_cast<int32_t>(v) : 0;
 }
 
-DataTypeId builtInChoiceToId(int32_t choice)
-{
+DataTypeId builtInChoiceToId(int32_t choice) {
     switch (choice) {
-    case kChoiceDouble: return SS_DOUBLE;
-    case kChoiceSingle: return SS_SINGLE;
-    case kChoiceInt8: return SS_INT8;
-    case kChoiceUint8: return SS_UINT8;
-    case kChoiceInt16: return SS_INT16;
-    case kChoiceUint16: return SS_UINT16;
-    case kChoiceBoolean: return SS_BOOLEAN;
-    default: return DYNAMICALLY_TYPED;
+        case kChoiceDouble:
+            return SS_DOUBLE;
+        case kChoiceSingle:
+            return SS_SINGLE;
+        case kChoiceInt8:
+            return SS_INT8;
+        case kChoiceUint8:
+            return SS_UINT8;
+        case kChoiceInt16:
+            return SS_INT16;
+        case kChoiceUint16:
+            return SS_UINT16;
+        case kChoiceBoolean:
+            return SS_BOOLEAN;
+        default:
+            return DYNAMICALLY_TYPED;
     }
 }
 
 }  // namespace
 
-bool checkScaleConvertParameters(SysObjAdaptorSFun* S)
-{
+bool checkScaleConvertParameters(SysObjAdaptorSFun* S) {
     if (isEmptyInSizesOnlyMode(S, kParamOutputDataType)) return true;
     if (!VekSimCommon::dspIsPopupParamValid(S, kParamOutputDataType, kChoiceDouble, kChoiceInherited))
         return false;
@@ -67,8 +70,7 @@ bool checkScaleConvertParameters(SysObjAdaptorSFun* S)
     return true;
 }
 
-DataTypeId outputDataTypeFromDialog(SysObjAdaptorSFun* S)
-{
+DataTypeId outputDataTypeFromDialog(SysObjAdaptorSFun* S) {
     if (isEmptyInSizesOnlyMode(S, kParamOutputDataType)) return SS_DOUBLE;
     const int32_t choice = readChoice(S);
     DataTypeId id = builtInChoiceToId(choice);

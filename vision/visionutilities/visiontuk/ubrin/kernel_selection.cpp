@@ -3,8 +3,8 @@
 
 namespace ubrin {
 
-KernelPair selectKernels(ConversionRule rule, const PortStorage& in, const PortStorage& out, bool rescaleIn32Bits)
-{
+KernelPair selectKernels(ConversionRule rule, const PortStorage& in, const PortStorage& out,
+                         bool rescaleIn32Bits) {
     __builtin_cpu_init();  // a plug-in may be loaded before the processor model is known
     if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
         __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512dq"))

@@ -30,8 +30,7 @@ const PortTypeMessages kOutputMessages = {"vision::system::outDataTypeNotFloatIn
 
 // Checks a port's new type against the block's limits; other is the type of the opposite port.
 void checkPortDataType(BlockHandle* S, DataTypeId id, DataTypeId other, VekSimCommon::DspPortDirection dir,
-                       const PortTypeMessages& msg)
-{
+                       const PortTypeMessages& msg) {
     if (!VekSimCommon::dspIsDataTypeSupported(S, id, 1, dir, nullptr, kSupportedTypeMask, 0)) return;
     if (id == SS_INT32 || id == SS_UINT32) {
         VekSimCommon::dspError(S, msg.notSupported);
@@ -49,8 +48,7 @@ void checkPortDataType(BlockHandle* S, DataTypeId id, DataTypeId other, VekSimCo
 }
 
 // Puts the given dimensions on the opposite port when they are 1-D to 3-D.
-void mirrorDims(BlockHandle* S, int32_t numDims, const int32_t* dims, bool toOutput)
-{
+void mirrorDims(BlockHandle* S, int32_t numDims, const int32_t* dims, bool toOutput) {
     if (numDims < 1 || numDims > kMaxDims) {
         ssSetErrorStatus(S, toOutput ? kInputTooManyDims : kOutputTooManyDims);
         return;
@@ -63,19 +61,16 @@ void mirrorDims(BlockHandle* S, int32_t numDims, const int32_t* dims, bool toOut
 
 }  // namespace
 
-DRAVO_CALLBACK void mdlSetInputPortFrameData(BlockHandle* S, int32_t port, int32_t frameData)
-{
+DRAVO_CALLBACK void mdlSetInputPortFrameData(BlockHandle* S, int32_t port, int32_t frameData) {
     ssSetInputPortFrameData(S, port, frameData);
 }
 
-DRAVO_CALLBACK void mdlSetInputPortDimensionInfo(BlockHandle* S, int32_t port, const DimsInfo_tag* dimsInfo)
-{
+DRAVO_CALLBACK void mdlSetInputPortDimensionInfo(BlockHandle* S, int32_t port, const DimsInfo_tag* dimsInfo) {
     if (!ssSetInputPortDimensionInfo(S, port, dimsInfo)) return;
     mirrorDims(S, ssGetInputPortNumDimensions(S, port), ssGetInputPortDimensions(S, port), true);
 }
 
-DRAVO_CALLBACK void mdlSetInputPortNumberOfDimensions(BlockHandle* S, int32_t port, int32_t numDims)
-{
+DRAVO_CALLBACK void mdlSetInputPortNumberOfDimensions(BlockHandle* S, int32_t port, int32_t numDims) {
     if (numDims > kMaxDims) {
         ssSetErrorStatus(S, kInputTooManyDims);
         return;
@@ -86,27 +81,24 @@ DRAVO_CALLBACK void mdlSetInputPortNumberOfDimensions(BlockHandle* S, int32_t po
     mirrorDims(S, numDims, unknown, true);
 }
 
-DRAVO_CALLBACK void mdlSetOutputPortDimensionInfo(BlockHandle* S, int32_t port, const DimsInfo_tag* dimsInfo)
-{
+DRAVO_CALLBACK void mdlSetOutputPortDimensionInfo(BlockHandle* S, int32_t port,
+                                                  const DimsInfo_tag* dimsInfo) {
     if (!ssSetOutputPortDimensionInfo(S, port, dimsInfo)) return;
     mirrorDims(S, ssGetOutputPortNumDimensions(S, port), ssGetOutputPortDimensions(S, port), false);
 }
 
-DRAVO_CALLBACK void mdlSetInputPortDataType(BlockHandle* S, int32_t port, DataTypeId id)
-{
+DRAVO_CALLBACK void mdlSetInputPortDataType(BlockHandle* S, int32_t port, DataTypeId id) {
     if (!ssSetInputPortDataType(S, port, id)) return;
     checkPortDataType(S, id, ssGetOutputPortDataType(S, 0), VekSimCommon::DSP_INPUT_PORT, kInputMessages);
 }
 
-DRAVO_CALLBACK void mdlSetOutputPortDataType(BlockHandle* S, int32_t port, DataTypeId id)
-{
+DRAVO_CALLBACK void mdlSetOutputPortDataType(BlockHandle* S, int32_t port, DataTypeId id) {
     if (!ssSetOutputPortDataType(S, port, id)) return;
     checkPortDataType(S, id, ssGetInputPortDataType(S, 0), VekSimCommon::DSP_OUTPUT_PORT, kOutputMessages);
 }
 
 // A variable-size input makes a variable-size output: the output follows the input's current sizes.
-DRAVO_CALLBACK void mdlSetInputPortDimsMode(BlockHandle* S, int32_t port, int32_t dimsMode)
-{
+DRAVO_CALLBACK void mdlSetInputPortDimsMode(BlockHandle* S, int32_t port, int32_t dimsMode) {
     if (!ssSetInputPortDimensionsMode(S, port, dimsMode)) return;
     ssSetOutputPortDimensionsMode(S, 0, dimsMode);
 }

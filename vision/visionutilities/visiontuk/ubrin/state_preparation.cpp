@@ -16,19 +16,16 @@ namespace {
 
 const char kNoKernel[] = "No conversion exists between the port data types of this block.";
 
-bool isFloat(DataTypeId id)
-{
+bool isFloat(DataTypeId id) {
     return id == SS_DOUBLE || id == SS_SINGLE;
 }
 
 // 2^WL - 1 and 2^(WL-1), computed in double and truncated; 0 for a floating port.
-uint16_t wordMax(int32_t wordLength)
-{
+uint16_t wordMax(int32_t wordLength) {
     return wordLength <= 0 ? 0 : static_cast<uint16_t>(std::ldexp(1.0, wordLength) - 1.0);
 }
 
-uint16_t wordOffset(int32_t wordLength)
-{
+uint16_t wordOffset(int32_t wordLength) {
     return wordLength <= 0 ? 0 : static_cast<uint16_t>(std::ldexp(1.0, wordLength - 1));
 }
 
@@ -39,8 +36,7 @@ struct PortFacts {
     int32_t fracLength;
 };
 
-bool readPort(SysObjAdaptorSFun* S, DataTypeId id, PortFacts* facts)
-{
+bool readPort(SysObjAdaptorSFun* S, DataTypeId id, PortFacts* facts) {
     facts->id = id;
     facts->info = describePortType(S, id);
     facts->elemSize = ssGetDataTypeSize(S, id);
@@ -54,18 +50,19 @@ bool readPort(SysObjAdaptorSFun* S, DataTypeId id, PortFacts* facts)
     return true;
 }
 
-uint16_t trueValueFor(const PortFacts& in, const PortFacts& out, uint16_t outMax, uint16_t outOffset)
-{
+uint16_t trueValueFor(const PortFacts& in, const PortFacts& out, uint16_t outMax, uint16_t outOffset) {
     if (in.info.typeClass != TypeClass::Boolean || out.info.typeClass == TypeClass::Boolean) return 0;
     switch (out.info.typeClass) {
-    case TypeClass::Float: return 1;
-    case TypeClass::Signed: return static_cast<uint16_t>(outOffset - 1);
-    default: return outMax;
+        case TypeClass::Float:
+            return 1;
+        case TypeClass::Signed:
+            return static_cast<uint16_t>(outOffset - 1);
+        default:
+            return outMax;
     }
 }
 
-bool usesRescaling(ConversionRule rule)
-{
+bool usesRescaling(ConversionRule rule) {
     return rule == ConversionRule::UnsignedToUnsigned || rule == ConversionRule::SignedToSigned ||
            rule == ConversionRule::SignedToUnsignedByRescaling ||
            rule == ConversionRule::UnsignedToSignedByRescaling;
@@ -73,8 +70,7 @@ bool usesRescaling(ConversionRule rule)
 
 }  // namespace
 
-PortTypeInfo describePortType(SysObjAdaptorSFun* S, DataTypeId id)
-{
+PortTypeInfo describePortType(SysObjAdaptorSFun* S, DataTypeId id) {
     if (isFloat(id)) return {id, TypeClass::Float, 0};
     const int32_t wordLength = VekSimCommon::dspGetDataTypeFxpWordLength(S, id);
     if (id == SS_BOOLEAN) return {id, TypeClass::Boolean, wordLength};
@@ -82,8 +78,7 @@ PortTypeInfo describePortType(SysObjAdaptorSFun* S, DataTypeId id)
     return {id, isSigned ? TypeClass::Signed : TypeClass::Unsigned, wordLength};
 }
 
-bool prepareScaleConvertState(SysObjAdaptorSFun* S, ScaleConvertState* state)
-{
+bool prepareScaleConvertState(SysObjAdaptorSFun* S, ScaleConvertState* state) {
     const DataTypeId inId = blockutils::checkNotScaledDoubleInputPort(S, 0);
     if (ssGetErrorStatus(S) != nullptr) return false;
     const DataTypeId outId = blockutils::checkNotScaledDoubleOutputPort(S, 0);

@@ -37,14 +37,14 @@ struct Settings {
 // "step", "changeParameter", "terminate", "codegen", and "query"/"output" for a bad port index.
 // what() reads "<block> (<phase>): <text> [<message class>]".
 class BlockError : public std::runtime_error {
-public:
+  public:
     BlockError(std::string phase, std::string block, std::string messageClass, std::string text);
     const std::string& phase() const { return phase_; }
     const std::string& block() const { return block_; }
     const std::string& messageClass() const { return messageClass_; }
     const std::string& text() const { return text_; }
 
-private:
+  private:
     std::string phase_, block_, messageClass_, text_;
 };
 
@@ -55,14 +55,14 @@ struct Warning {
 
 // Owning wrapper of a host array.
 class Array {
-public:
+  public:
     Array() = default;
     explicit Array(qzArray_tag* owned) : a_(owned) {}
     static Array scalar(double v);
-    static Array realVector(const std::vector<double>& v);       // 1 x n row
+    static Array realVector(const std::vector<double>& v);  // 1 x n row
     static Array complexScalar(double re, double im);
     static Array matrix(size_t rows, size_t cols, const std::vector<double>& columnMajor);
-    static Array empty();                                         // 0 x 0 double
+    static Array empty();  // 0 x 0 double
     Array(const Array& o);
     Array& operator=(const Array& o);
     Array(Array&& o) noexcept;
@@ -71,13 +71,13 @@ public:
     const qzArray_tag* get() const { return a_; }
     qzArray_tag* get() { return a_; }
 
-private:
+  private:
     qzArray_tag* a_ = nullptr;
 };
 
 // A loaded plug-in; the callback table is looked up through the shared callback types.
 class Plugin {
-public:
+  public:
     // name: a block name ("rotate", "pad", ...), a plug-in name ("pellor") or a path to a .so.
     // Searches DRAVO_PLUGIN_PATH, then the build/install tree. Throws BlockError (phase "load").
     static std::shared_ptr<Plugin> load(const std::string& name);
@@ -90,7 +90,7 @@ public:
     DRAVO_BLOCK_CALLBACKS(DRAVO_DECLARE_CALLBACK_FIELD)
 #undef DRAVO_DECLARE_CALLBACK_FIELD
 
-private:
+  private:
     Plugin() = default;
     void* handle_ = nullptr;
     std::string name_, path_;
@@ -148,7 +148,7 @@ struct NameValuePair {
 };
 
 class Block {
-public:
+  public:
     Block(std::shared_ptr<Plugin> plugin, std::string instanceName, Settings settings = {});
     ~Block();  // terminates a started block; never throws
     Block(const Block&) = delete;
@@ -196,7 +196,7 @@ public:
 
     sysobj::SysObjAdaptorSFun* handle();
 
-private:
+  private:
     std::unique_ptr<sysobj::SysObjAdaptorSFun> impl_;
 };
 

@@ -43,26 +43,26 @@ typedef void mdlTarnCGTYPE(BlockHandle* S, TarnCG::CGHandle* cg);
 typedef void tukFunctionTYPE(int nlhs, void* plhs[], int nrhs, const void* prhs[]);
 
 // One list of names drives the loader, so a name is never typed twice.
-#define DRAVO_BLOCK_CALLBACKS(X)        \
-    X(mdlInitializeSizes)               \
-    X(mdlCheckParameters)               \
-    X(mdlProcessParameters)             \
-    X(mdlInitializeSampleTimes)         \
-    X(mdlSetInputPortDimensionInfo)     \
-    X(mdlSetOutputPortDimensionInfo)    \
-    X(mdlSetDefaultPortDimensionInfo)   \
-    X(mdlSetInputPortNumberOfDimensions)\
-    X(mdlSetInputPortDimsMode)          \
-    X(mdlSetInputPortDataType)          \
-    X(mdlSetOutputPortDataType)         \
-    X(mdlSetDefaultPortDataTypes)       \
-    X(mdlSetInputPortFrameData)         \
-    X(mdlSetInputPortComplexSignal)     \
-    X(mdlSetOutputPortComplexSignal)    \
-    X(mdlSetWorkWidths)                 \
-    X(mdlStart)                         \
-    X(mdlPreSim)                        \
-    X(mdlOutputs)                       \
-    X(mdlTerminate)                     \
-    X(mdlTarnCG)                        \
+#define DRAVO_BLOCK_CALLBACKS(X)         \
+    X(mdlInitializeSizes)                \
+    X(mdlCheckParameters)                \
+    X(mdlProcessParameters)              \
+    X(mdlInitializeSampleTimes)          \
+    X(mdlSetInputPortDimensionInfo)      \
+    X(mdlSetOutputPortDimensionInfo)     \
+    X(mdlSetDefaultPortDimensionInfo)    \
+    X(mdlSetInputPortNumberOfDimensions) \
+    X(mdlSetInputPortDimsMode)           \
+    X(mdlSetInputPortDataType)           \
+    X(mdlSetOutputPortDataType)          \
+    X(mdlSetDefaultPortDataTypes)        \
+    X(mdlSetInputPortFrameData)          \
+    X(mdlSetInputPortComplexSignal)      \
+    X(mdlSetOutputPortComplexSignal)     \
+    X(mdlSetWorkWidths)                  \
+    X(mdlStart)                          \
+    X(mdlPreSim)                         \
+    X(mdlOutputs)                        \
+    X(mdlTerminate)                      \
+    X(mdlTarnCG)                         \
     X(tukFunction)

@@ -11,7 +11,7 @@
 #include "fxpprops.h"
 
 class DSPCGCtx : public TarnCG::TarnCGCtx {
-public:
+  public:
     DSPCGCtx(TarnCG::CGHandle* cg, int32_t roundingMode, int32_t overflowMode)
         : TarnCG::TarnCGCtx(cg, roundingMode, overflowMode) {}
     ~DSPCGCtx() override {}
@@ -20,8 +20,12 @@ public:
     CG::Expr getIndexedVar(const CG::Expr& matrix, const CG::Expr& index) {
         return TarnCG::TarnCGCtx::getIndexedVar(matrix, index);
     }
-    CG::Expr getIndexedVar(const CG::Expr& matrix, int32_t index) { return TarnCG::TarnCGCtx::getIndexedVar(matrix, index); }
-    CG::Expr castNode(const CG::Expr& e, const CG::Type& type) { return TarnCG::TarnCGCtx::castNode(e, type); }
+    CG::Expr getIndexedVar(const CG::Expr& matrix, int32_t index) {
+        return TarnCG::TarnCGCtx::getIndexedVar(matrix, index);
+    }
+    CG::Expr castNode(const CG::Expr& e, const CG::Type& type) {
+        return TarnCG::TarnCGCtx::castNode(e, type);
+    }
     void castAssign(const CG::Expr& dst, const CG::Var& src, const CG::Expr& index) {
         TarnCG::TarnCGCtx::castAssign(dst, src, index);
     }
@@ -29,8 +33,12 @@ public:
     void castAssign(const CG::Expr& dst, double constant) { TarnCG::TarnCGCtx::castAssign(dst, constant); }
     void plusEq(const CG::Expr& dst, const CG::Expr& e) { TarnCG::TarnCGCtx::plusEq(dst, e); }
     void minusEq(const CG::Expr& dst, const CG::Expr& e) { TarnCG::TarnCGCtx::minusEq(dst, e); }
-    CG::Expr plus(const CG::Expr& a, const CG::Expr& b, const CG::Type& type = {}) { return TarnCG::TarnCGCtx::plus(a, b, type); }
-    CG::Expr minus(const CG::Expr& a, const CG::Expr& b, const CG::Type& type = {}) { return TarnCG::TarnCGCtx::minus(a, b, type); }
+    CG::Expr plus(const CG::Expr& a, const CG::Expr& b, const CG::Type& type = {}) {
+        return TarnCG::TarnCGCtx::plus(a, b, type);
+    }
+    CG::Expr minus(const CG::Expr& a, const CG::Expr& b, const CG::Type& type = {}) {
+        return TarnCG::TarnCGCtx::minus(a, b, type);
+    }
     CG::Expr multiply(const CG::Expr& a, const CG::Expr& b, const CG::Type& type = {}) {
         return TarnCG::TarnCGCtx::multiply(a, b, type);
     }
@@ -46,7 +54,8 @@ public:
     void assignProduct(const CG::Expr& variable, const CG::Expr& a, const CG::Expr& b, const CG::Type& type) {
         castAssign(variable, multiply(a, b, type));
     }
-    void accumulateProduct(const CG::Expr& variable, const CG::Expr& a, const CG::Expr& b, const CG::Type& type) {
+    void accumulateProduct(const CG::Expr& variable, const CG::Expr& a, const CG::Expr& b,
+                           const CG::Type& type) {
         plusEq(variable, multiply(a, b, type));
     }
 
@@ -95,8 +104,8 @@ public:
         if (!cg_type_is_double(t) && !cg_type_is_single(t)) {
             TarnCG::IntrinsicAlgorithm algorithm;
             algorithm.type = t;
-            CG::Expr call = getIntrinsicFcnExpr(CG::kIntrinsicSqrt, {base_type(u.type())}, {base_type(y.type())}, {u}, u,
-                                                algorithm);
+            CG::Expr call = getIntrinsicFcnExpr(CG::kIntrinsicSqrt, {base_type(u.type())},
+                                                {base_type(y.type())}, {u}, u, algorithm);
             castAssign(y, call);
             return;
         }

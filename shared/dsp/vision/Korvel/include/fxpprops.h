@@ -5,11 +5,11 @@
 #include <cstdint>
 
 struct fxpDataTypeProp {
-    int32_t dataTypeClass;   // 0 fixed point
-    uint8_t isSigned;        // 1 signed
+    int32_t dataTypeClass;  // 0 fixed point
+    uint8_t isSigned;       // 1 signed
     uint8_t pad0[3];
     int32_t wordLength;
-    int32_t fixedExponent;   // the negated fraction length
+    int32_t fixedExponent;  // the negated fraction length
     double slopeAdjustmentFactor;
     double bias;
     int64_t reserved;

@@ -46,7 +46,7 @@ struct ssParamRec {
     int32_t complexSignal;
     int32_t nDimensions;
     const int32_t* dimensions;
-    void* data;            // host-owned, interleaved when complex
+    void* data;             // host-owned, interleaved when complex
     int32_t dlgParamIndex;  // -1 when created from data
 };
 
@@ -67,8 +67,10 @@ DRAVO_HOST_API int32_t ssGetNumOutputPorts(SysObjAdaptorSFun* S);
 
 DRAVO_HOST_API bool ssSetInputPortDimensionInfo(SysObjAdaptorSFun* S, int32_t port, const DimsInfo_tag* di);
 DRAVO_HOST_API bool ssSetOutputPortDimensionInfo(SysObjAdaptorSFun* S, int32_t port, const DimsInfo_tag* di);
-DRAVO_HOST_API bool ssSetInputPortMatrixDimensions(SysObjAdaptorSFun* S, int32_t port, int32_t rows, int32_t cols);
-DRAVO_HOST_API bool ssSetOutputPortMatrixDimensions(SysObjAdaptorSFun* S, int32_t port, int32_t rows, int32_t cols);
+DRAVO_HOST_API bool ssSetInputPortMatrixDimensions(SysObjAdaptorSFun* S, int32_t port, int32_t rows,
+                                                   int32_t cols);
+DRAVO_HOST_API bool ssSetOutputPortMatrixDimensions(SysObjAdaptorSFun* S, int32_t port, int32_t rows,
+                                                    int32_t cols);
 DRAVO_HOST_API const int32_t* ssGetInputPortDimensions(SysObjAdaptorSFun* S, int32_t port);
 DRAVO_HOST_API const int32_t* ssGetOutputPortDimensions(SysObjAdaptorSFun* S, int32_t port);
 DRAVO_HOST_API int32_t ssGetInputPortNumDimensions(SysObjAdaptorSFun* S, int32_t port);
@@ -78,7 +80,8 @@ DRAVO_HOST_API int32_t ssGetOutputPortWidth(SysObjAdaptorSFun* S, int32_t port);
 // Drops trailing size-1 dimensions of the record in place (never below 2 dimensions).
 DRAVO_HOST_API void ssPruneNDMatrixSingletonDims(SysObjAdaptorSFun* S, DimsInfo_tag* di);
 DRAVO_HOST_API void ssAllowSignalsWithMoreThan2D(SysObjAdaptorSFun* S);
-DRAVO_HOST_API void ssSetInputPortDimsSameAsOutputPortDims(SysObjAdaptorSFun* S, int32_t inPort, int32_t outPort);
+DRAVO_HOST_API void ssSetInputPortDimsSameAsOutputPortDims(SysObjAdaptorSFun* S, int32_t inPort,
+                                                           int32_t outPort);
 
 DRAVO_HOST_API DataTypeId ssGetInputPortDataType(SysObjAdaptorSFun* S, int32_t port);
 DRAVO_HOST_API DataTypeId ssGetOutputPortDataType(SysObjAdaptorSFun* S, int32_t port);
@@ -103,7 +106,8 @@ DRAVO_HOST_API bool ssSetInputPortDimensionsMode(SysObjAdaptorSFun* S, int32_t p
 DRAVO_HOST_API bool ssSetOutputPortDimensionsMode(SysObjAdaptorSFun* S, int32_t port, int32_t mode);
 DRAVO_HOST_API int32_t ssGetInputPortDimensionsMode(SysObjAdaptorSFun* S, int32_t port);
 DRAVO_HOST_API int32_t ssGetOutputPortDimensionsMode(SysObjAdaptorSFun* S, int32_t port);
-DRAVO_HOST_API void ssRegMdlSetInputPortDimensionsModeFcn(SysObjAdaptorSFun* S, mdlSetInputPortDimsModeFcn fcn);
+DRAVO_HOST_API void ssRegMdlSetInputPortDimensionsModeFcn(SysObjAdaptorSFun* S,
+                                                          mdlSetInputPortDimsModeFcn fcn);
 DRAVO_HOST_API void ssSetSignalSizesComputeType(SysObjAdaptorSFun* S, int32_t type);
 DRAVO_HOST_API void ssAddVariableSizeSignalsRuntimeChecker(SysObjAdaptorSFun* S, int32_t on);
 // Current (per-step) dimensions of variable-size ports; for fixed-size ports the declared ones.
@@ -138,8 +142,8 @@ DRAVO_HOST_API int32_t ssGetMinMaxOverflowLogging(SysObjAdaptorSFun* S);
 
 // ---- Dialog parameters --------------------------------------------------------------------------------
 DRAVO_HOST_API bool ssSetNumSFcnParams(SysObjAdaptorSFun* S, int32_t n);
-DRAVO_HOST_API int32_t ssGetNumSFcnParams(SysObjAdaptorSFun* S);     // declared by the block
-DRAVO_HOST_API int32_t ssGetSFcnParamsCount(SysObjAdaptorSFun* S);   // given by the user
+DRAVO_HOST_API int32_t ssGetNumSFcnParams(SysObjAdaptorSFun* S);    // declared by the block
+DRAVO_HOST_API int32_t ssGetSFcnParamsCount(SysObjAdaptorSFun* S);  // given by the user
 DRAVO_HOST_API const qzArray_tag* ssGetSFcnParam(SysObjAdaptorSFun* S, int32_t index);
 DRAVO_HOST_API void ssSetSFcnParamTunable(SysObjAdaptorSFun* S, int32_t index, int32_t tunable);
 DRAVO_HOST_API void ssSetSFcnParamNotTunable(SysObjAdaptorSFun* S, int32_t index);
@@ -172,8 +176,8 @@ DRAVO_HOST_API bool ssRegDlgParamAsRunTimeParamFull(SysObjAdaptorSFun* S, int32_
                                                     int32_t complexSignal);
 // A run-time parameter from block data already in dataTypeId (copied; interleaved when complex).
 DRAVO_HOST_API bool ssCreateRunTimeParamFromData(SysObjAdaptorSFun* S, int32_t rtpIndex, const char* name,
-                                                 DataTypeId dataTypeId, int32_t complexSignal,
-                                                 int32_t nDims, const int32_t* dims, const void* data);
+                                                 DataTypeId dataTypeId, int32_t complexSignal, int32_t nDims,
+                                                 const int32_t* dims, const void* data);
 // Re-reads the dialog parameter behind rtpIndex after a tunable change; the data pointer may change.
 DRAVO_HOST_API bool ssUpdateDlgParamAsRunTimeParam(SysObjAdaptorSFun* S, int32_t rtpIndex);
 DRAVO_HOST_API const ssParamRec* ssGetRunTimeParamInfo(SysObjAdaptorSFun* S, int32_t rtpIndex);
@@ -198,7 +202,8 @@ DRAVO_HOST_API void ssSupportsMultipleExecInstances(SysObjAdaptorSFun* S, int32_
 // ---- Status and user data ------------------------------------------------------------------------------------
 DRAVO_HOST_API void ssSetErrorStatus(SysObjAdaptorSFun* S, const char* text);
 // An error with a message class of the host's catalogue and its already formatted text.
-DRAVO_HOST_API void ssSetErrorStatusWithClass(SysObjAdaptorSFun* S, const char* messageClass, const char* text);
+DRAVO_HOST_API void ssSetErrorStatusWithClass(SysObjAdaptorSFun* S, const char* messageClass,
+                                              const char* text);
 DRAVO_HOST_API const char* ssGetErrorStatus(SysObjAdaptorSFun* S);  // null when no error
 DRAVO_HOST_API void ssWarning(SysObjAdaptorSFun* S, const char* messageClass, const char* text);
 DRAVO_HOST_API void ssSetUserData(SysObjAdaptorSFun* S, void* data);

@@ -15,10 +15,10 @@
 
 // Fixed-point block properties record filled by dspFxpBlockProp_SetSFunOrTuk.
 struct fxpBlockProperties {
-    int32_t isTuk;        // 1 when filled for a plug-in block
-    int32_t simMode;      // the host's simulation mode at the time of filling
-    int32_t dtOverride;   // the host's data-type override setting
-    int32_t logging;      // the host's min/max/overflow logging setting
+    int32_t isTuk;       // 1 when filled for a plug-in block
+    int32_t simMode;     // the host's simulation mode at the time of filling
+    int32_t dtOverride;  // the host's data-type override setting
+    int32_t logging;     // the host's min/max/overflow logging setting
 };
 
 namespace VekSimCommon {
@@ -51,7 +51,7 @@ bool dspIsPopupParamValid(SysObjAdaptorSFun* S, int32_t index, int32_t lo, int32
 
 // A dialog parameter with the message fragment that names it in errors.
 class dspParam {
-public:
+  public:
     dspParam(SysObjAdaptorSFun* S, int32_t index, const char* fragment);
     int32_t getNumberOfElements() const;
     bool isEmpty() const;
@@ -66,7 +66,7 @@ public:
     const char* getFragment() const;
     int32_t getIndex() const;
 
-private:
+  private:
     SysObjAdaptorSFun* S_;
     int32_t index_;
     const char* fragment_;
@@ -75,7 +75,7 @@ private:
 
 // Configurable parameter checker. Code tables (shape, class, rule) are documented in docs/decisions.md.
 class dspParamCheckerID {
-public:
+  public:
     explicit dspParamCheckerID(SysObjAdaptorSFun* S, int32_t productPrefix = 1);
     // Shape codes: 0 any, 1 scalar, 2 vector (1-D, row or column), 3 scalar or two-element vector,
     // 4 non-empty, 5 matrix (at most 2-D).
@@ -91,7 +91,7 @@ public:
     // True when parameter index passes; otherwise reports an error naming the fragment, false.
     bool check(int32_t index, const char* fragment);
 
-private:
+  private:
     SysObjAdaptorSFun* S_;
     int32_t productPrefix_;
     int32_t shape_ = 0;
@@ -104,7 +104,8 @@ private:
 };
 
 // ---- Data types ---------------------------------------------------------------------------------------------
-int32_t dspGetDataTypeWordLength(SysObjAdaptorSFun* S, DataTypeId id);    // built-ins: 64, 32, 8, ..., boolean 1
+int32_t dspGetDataTypeWordLength(SysObjAdaptorSFun* S,
+                                 DataTypeId id);  // built-ins: 64, 32, 8, ..., boolean 1
 int32_t dspGetDataTypeFracLength(SysObjAdaptorSFun* S, DataTypeId id);    // built-ins: 0
 int32_t dspGetDataTypeSignedStatus(SysObjAdaptorSFun* S, DataTypeId id);  // 1 signed, 0 unsigned
 bool isDataTypeSigned(SysObjAdaptorSFun* S, DataTypeId id);

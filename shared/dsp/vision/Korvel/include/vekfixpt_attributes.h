@@ -20,7 +20,7 @@
 namespace VekDSPFixpt {
 
 class VEKFIXPT_API DSPDataAttributesHandle {
-public:
+  public:
     // Explicit types.
     DSPDataAttributesHandle(const NumType& value, const NumType& product, const NumType& accumulator,
                             int32_t roundingCode, int32_t overflowCode, std::string label,
@@ -72,7 +72,7 @@ public:
     // "" when the type is usable, else why not.
     static std::string checkType(const NumType& t, const char* role);
 
-private:
+  private:
     void validate();
 
     NumType value_, product_, accumulator_;

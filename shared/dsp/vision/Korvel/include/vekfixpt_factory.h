@@ -19,7 +19,7 @@
 namespace VekDSPFixpt {
 
 class VEKFIXPT_API FixptFactory {
-public:
+  public:
     // Over numElements elements at data (2 x numElements parts when the handle is complex, interleaved;
     // select part p of element i with index 2i + p). Null data with one element: free-standing.
     static Fixpt* createFixpt(sysobj::SysObjAdaptorSFun* S, const DSPDataAttributesHandle* attrs, void* data,
@@ -42,7 +42,7 @@ public:
     // The host's min/max/overflow logging setting for a block (false for a null handle).
     static bool isLoggingOn(sysobj::SysObjAdaptorSFun* S);
 
-private:
+  private:
     // "" when the request is sound, else the reason.
     static const char* check(const DSPDataAttributesHandle* attrs, const void* data, int32_t numElements,
                              size_t availableBytes);

@@ -18,7 +18,7 @@ template <class T>
 class Fltpt {
     static_assert(std::is_same_v<T, float> || std::is_same_v<T, double>, "Fltpt serves float and double");
 
-public:
+  public:
     using value_type = T;
 
     // Free-standing, one element, zero.
@@ -47,8 +47,7 @@ public:
         return *this;
     }
     template <class A>
-        requires std::is_arithmetic_v<A>
-    Fltpt& operator=(A v) {
+    requires std::is_arithmetic_v<A> Fltpt& operator=(A v) {
         value() = T(v);
         return *this;
     }
@@ -101,7 +100,7 @@ public:
         return toInt32(v - f >= 0.5 ? f + 1.0 : f);
     }
 
-private:
+  private:
     static int32_t toInt32(double v) {
         if (v != v) return 0;
         if (v >= 2147483647.0) return std::numeric_limits<int32_t>::max();

@@ -53,7 +53,7 @@ struct VEKFIXPT_API ObjectLog {
 };
 
 class VEKFIXPT_API LogRegistry {
-public:
+  public:
     static LogRegistry& instance();
 
     // Forgets the totals of earlier runs (live objects stay attached).
@@ -69,7 +69,7 @@ public:
     void attach(const ObjectLog* log);
     void detachAndMerge(const ObjectLog* log);
 
-private:
+  private:
     LogRegistry() = default;
     mutable std::mutex mutex_;
     std::set<const ObjectLog*> live_;

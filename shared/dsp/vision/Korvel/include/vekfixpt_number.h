@@ -37,7 +37,7 @@ class FixptFactory;
 class FixptProduct;
 
 class VEKFIXPT_API Fixpt {
-public:
+  public:
     // A free-standing copy holding other's current element, with other's type, modes and records.
     Fixpt(const Fixpt& other);
     Fixpt(Fixpt&& other) noexcept : Fixpt(static_cast<const Fixpt&>(other)) {}
@@ -60,8 +60,10 @@ public:
     // ---- Assignment with conversion into this object's type ---------------------------------------------
     Fixpt& operator=(const Fixpt& v) {
         if (fast_ && v.fast_) {
-            if (v.qd_.fits64) commitFast(detail::quantiseFast<int64_t>(v.loadFast64(), -v.qd_.type.fracLength, qd_));
-            else commitFast(detail::quantiseFast<i128>(v.loadFast(), -v.qd_.type.fracLength, qd_));
+            if (v.qd_.fits64)
+                commitFast(detail::quantiseFast<int64_t>(v.loadFast64(), -v.qd_.type.fracLength, qd_));
+            else
+                commitFast(detail::quantiseFast<i128>(v.loadFast(), -v.qd_.type.fracLength, qd_));
             return *this;
         }
         assignSlow(v);
@@ -89,8 +91,8 @@ public:
     inline Fixpt& operator-=(const FixptProduct& p);
     Fixpt& operator*=(const Fixpt& v) {
         if (fast_ && v.fast_ && magBits_ + v.magBits_ <= 126) {
-            commitFast(detail::quantiseFast<i128>(loadFast() * v.loadFast(), -(qd_.type.fracLength + v.qd_.type.fracLength),
-                                            qd_));
+            commitFast(detail::quantiseFast<i128>(loadFast() * v.loadFast(),
+                                                  -(qd_.type.fracLength + v.qd_.type.fracLength), qd_));
             return *this;
         }
         mulSlow(*this, v);
@@ -154,7 +156,7 @@ public:
     const ObjectLog* getLog() const { return logs_; }
     const LogRecord* getLogRecord() const { return log_; }
 
-protected:
+  protected:
     enum class ObjectRecord : uint8_t { Value = 0, Product = 1, Accumulator = 2 };
     enum class Order : uint8_t { Less, Equal, Greater, Unordered };
 
@@ -178,7 +180,7 @@ protected:
         mulMagA_ = int16_t(fast_ && productFast_ ? magBits_ : kNoFastMul);
     }
 
-private:
+  private:
     void initType(const detail::QuantDest& d) {
         qd_ = d;
         const NumType& t = d.type;
@@ -195,21 +197,59 @@ private:
     detail::QuantDest divisionDest() const {
         return detail::QuantDest::make(qd_.type, qd_.rounding, qd_.overflow, true);
     }
-    [[gnu::always_inline]] unsigned char* elementPtr() const { return data_ + (size_t(index_) << elemShift_); }
+    [[gnu::always_inline]] unsigned char* elementPtr() const {
+        return data_ + (size_t(index_) << elemShift_);
+    }
 
     [[gnu::always_inline]] i128 loadFast() const {
         const unsigned char* p = elementPtr();
         int64_t s = 0;
         uint64_t u = 0;
         switch (loadCase_) {
-            case 0: { uint8_t x; std::memcpy(&x, p, 1); u = x; break; }
-            case 1: { int8_t x; std::memcpy(&x, p, 1); s = x; break; }
-            case 2: { uint16_t x; std::memcpy(&x, p, 2); u = x; break; }
-            case 3: { int16_t x; std::memcpy(&x, p, 2); s = x; break; }
-            case 4: { uint32_t x; std::memcpy(&x, p, 4); u = x; break; }
-            case 5: { int32_t x; std::memcpy(&x, p, 4); s = x; break; }
-            case 6: { std::memcpy(&u, p, 8); break; }
-            default: { std::memcpy(&s, p, 8); break; }
+            case 0: {
+                uint8_t x;
+                std::memcpy(&x, p, 1);
+                u = x;
+                break;
+            }
+            case 1: {
+                int8_t x;
+                std::memcpy(&x, p, 1);
+                s = x;
+                break;
+            }
+            case 2: {
+                uint16_t x;
+                std::memcpy(&x, p, 2);
+                u = x;
+                break;
+            }
+            case 3: {
+                int16_t x;
+                std::memcpy(&x, p, 2);
+                s = x;
+                break;
+            }
+            case 4: {
+                uint32_t x;
+                std::memcpy(&x, p, 4);
+                u = x;
+                break;
+            }
+            case 5: {
+                int32_t x;
+                std::memcpy(&x, p, 4);
+                s = x;
+                break;
+            }
+            case 6: {
+                std::memcpy(&u, p, 8);
+                break;
+            }
+            default: {
+                std::memcpy(&s, p, 8);
+                break;
+            }
         }
         if (loadCase_ & 1) {
             if (normShift_) s = int64_t(uint64_t(s) << normShift_) >> normShift_;
@@ -246,10 +286,26 @@ private:
     // loadFast64's 8-bit and unsigned 16/32-bit cases.
     int64_t loadSmall64(const unsigned char* p) const {
         switch (loadCase_) {
-            case 0: { uint8_t x; std::memcpy(&x, p, 1); return x; }
-            case 1: { int8_t x; std::memcpy(&x, p, 1); return x; }
-            case 2: { uint16_t x; std::memcpy(&x, p, 2); return x; }
-            default: { uint32_t x; std::memcpy(&x, p, 4); return x; }
+            case 0: {
+                uint8_t x;
+                std::memcpy(&x, p, 1);
+                return x;
+            }
+            case 1: {
+                int8_t x;
+                std::memcpy(&x, p, 1);
+                return x;
+            }
+            case 2: {
+                uint16_t x;
+                std::memcpy(&x, p, 2);
+                return x;
+            }
+            default: {
+                uint32_t x;
+                std::memcpy(&x, p, 4);
+                return x;
+            }
         }
     }
     [[gnu::always_inline]] void storeFast(u128 bits) {
@@ -270,7 +326,8 @@ private:
     }
     [[gnu::always_inline]] void commitFast(const detail::Fit& f) {
         storeFast(f.bits);
-        if (log_) [[unlikely]] logStore(f.flags);
+        if (log_) [[unlikely]]
+            logStore(f.flags);
     }
     // this +-= b x 2^-bFracLength (b a stored integer of at most 64 bits); false when the alignment is
     // too wide for 128 bits.
@@ -306,7 +363,8 @@ private:
         int64_t sum;
         const bool overflow = subtract ? __builtin_sub_overflow(loadFast64(), b, &sum)
                                        : __builtin_add_overflow(loadFast64(), b, &sum);
-        if (overflow) [[unlikely]] return false;
+        if (overflow) [[unlikely]]
+            return false;
         // Same grid: nothing is dropped or appended, so any int64 sum may go to the range check.
         commitFast(detail::quantiseFast<int64_t>(sum, -bFracLength, qd_));
         return true;
@@ -320,8 +378,10 @@ private:
             const int32_t d = b.qd_.type.fracLength - qd_.type.fracLength;
             if (d <= 60 && d >= -60) {
                 i128 x = loadFast(), y = b.loadFast();
-                if (d >= 0) x = i128(u128(x) << d);
-                else y = i128(u128(y) << -d);
+                if (d >= 0)
+                    x = i128(u128(x) << d);
+                else
+                    y = i128(u128(y) << -d);
                 return x < y ? Order::Less : (x == y ? Order::Equal : Order::Greater);
             }
         }
@@ -353,19 +413,19 @@ private:
     unsigned char* data_ = nullptr;
     int32_t numElements_ = 1;
     int32_t index_ = 0;
-    detail::QuantDest qd_;    // this object's type and modes
-    bool fast_ = false;       // fixed point with a word of at most 64 bits
+    detail::QuantDest qd_;  // this object's type and modes
+    bool fast_ = false;     // fixed point with a word of at most 64 bits
     bool ownsLogs_ = false;
-    uint8_t loadCase_ = 0;    // 2 x log2(container bytes) + signed, for the fast load
-    uint8_t normShift_ = 0;   // 64 - word length when the word does not fill its fast container
-    int16_t magBits_ = 0;     // magnitude bits of the word: wl - 1 (signed) or wl
+    uint8_t loadCase_ = 0;   // 2 x log2(container bytes) + signed, for the fast load
+    uint8_t normShift_ = 0;  // 64 - word length when the word does not fill its fast container
+    int16_t magBits_ = 0;    // magnitude bits of the word: wl - 1 (signed) or wl
     // Magnitude bits as left (A) and right (B) factor of a fast product, kNoFastMul when this object
     // cannot take that role; a product is fast when their sum is at most 126 and fits int64 up to 62.
     static constexpr int16_t kNoFastMul = 1000;
     int16_t mulMagA_ = kNoFastMul;
     int16_t mulMagB_ = kNoFastMul;
-    uint8_t elemShift_ = 0;   // log2(container bytes)
-    bool productFast_ = false;  // the handle's product type takes the fast path
+    uint8_t elemShift_ = 0;                           // log2(container bytes)
+    bool productFast_ = false;                        // the handle's product type takes the fast path
     const detail::QuantDest* productDest_ = nullptr;  // the handle's product target
     const DSPDataAttributesHandle* attrs_ = nullptr;
     ObjectLog* logs_ = nullptr;
@@ -377,12 +437,12 @@ private:
 // It becomes a's product type when converted to a Fixpt, assigned or added; `acc += a * b` quantises the
 // product and the sum without building an object. It reads a and b when it is made.
 class VEKFIXPT_API FixptProduct {
-public:
+  public:
     operator Fixpt() const { return toFixpt(); }
     Fixpt toFixpt() const;
     double toDouble() const;
 
-private:
+  private:
     friend class Fixpt;
     [[gnu::always_inline]] FixptProduct(const Fixpt& a, const Fixpt& b) : a_(&a) {
         // Both fixed point within 64 bits, a's product type too: the exact product fits int64 up to 62
@@ -407,14 +467,16 @@ private:
 
     const Fixpt* a_;
     bool fast_ = false;
-    bool small_ = false;           // the exact product is exact64_ (else exact_)
+    bool small_ = false;  // the exact product is exact64_ (else exact_)
     int32_t exp_ = 0;
-    int64_t exact64_;              // fast: the exact product, exact x 2^exp_ (set when used)
+    int64_t exact64_;  // fast: the exact product, exact x 2^exp_ (set when used)
     i128 exact_;
-    u128 stored_;                  // otherwise: the product's container bytes in a's product type
+    u128 stored_;  // otherwise: the product's container bytes in a's product type
 };
 
-[[gnu::always_inline]] inline FixptProduct Fixpt::operator*(const Fixpt& b) const { return FixptProduct(*this, b); }
+[[gnu::always_inline]] inline FixptProduct Fixpt::operator*(const Fixpt& b) const {
+    return FixptProduct(*this, b);
+}
 
 // The common multiply-accumulate: an int64 exact product quantised into a product type that lies on this
 // object's grid, both words within int64. The decisions are quantiseFast's, as in the general path.
@@ -424,7 +486,8 @@ private:
     const detail::QuantDest& pd = *a.productDest_;
     if (!(pd.fits64 && qd_.fits64 && pd.type.fracLength == qd_.type.fracLength)) return false;
     const detail::Fit64 f = detail::quantiseFast64(p.exact64_, p.exp_, pd);
-    if (a.logs_) [[unlikely]] a.logProduct(u128(i128(f.bits)), f.flags);
+    if (a.logs_) [[unlikely]]
+        a.logProduct(u128(i128(f.bits)), f.flags);
     int64_t sum;
     const bool overflow = subtract ? __builtin_sub_overflow(loadFast64(), f.bits, &sum)
                                    : __builtin_add_overflow(loadFast64(), f.bits, &sum);
@@ -433,9 +496,11 @@ private:
         return true;
     }
     // Same grid: nothing is dropped or appended, so only the range is checked.
-    const detail::Fit64 s = sum > qd_.hi64 || sum < qd_.lo64 ? detail::overflowed64(sum, qd_) : detail::Fit64{sum, 0};
+    const detail::Fit64 s =
+        sum > qd_.hi64 || sum < qd_.lo64 ? detail::overflowed64(sum, qd_) : detail::Fit64{sum, 0};
     storeFast(u128(i128(s.bits)));
-    if (log_) [[unlikely]] logStore(s.flags);
+    if (log_) [[unlikely]]
+        logStore(s.flags);
     return true;
 }
 
@@ -450,6 +515,8 @@ inline Fixpt& Fixpt::operator-=(const FixptProduct& p) {
     return *this;
 }
 
-inline Fixpt& Fixpt::operator=(const FixptProduct& p) { return *this = Fixpt(p); }
+inline Fixpt& Fixpt::operator=(const FixptProduct& p) {
+    return *this = Fixpt(p);
+}
 
 }  // namespace VekDSPFixpt

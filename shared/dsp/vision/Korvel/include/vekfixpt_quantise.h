@@ -16,14 +16,22 @@ inline bool roundUp(int32_t rounding, bool isDivision, bool negative, bool first
                     bool keptLsb) {
     const bool inexact = firstDropped || restDropped;
     switch (rounding) {
-        case kRoundZero: return negative && inexact;
-        case kRoundNearest: return firstDropped;
-        case kRoundCeiling: return inexact;
-        case kRoundFloor: return false;
-        case kRoundSimplest: return isDivision && negative && inexact;
-        case kRoundRound: return firstDropped && (restDropped || !negative);
-        case kRoundConvergent: return firstDropped && (restDropped || keptLsb);
-        default: return false;
+        case kRoundZero:
+            return negative && inexact;
+        case kRoundNearest:
+            return firstDropped;
+        case kRoundCeiling:
+            return inexact;
+        case kRoundFloor:
+            return false;
+        case kRoundSimplest:
+            return isDivision && negative && inexact;
+        case kRoundRound:
+            return firstDropped && (restDropped || !negative);
+        case kRoundConvergent:
+            return firstDropped && (restDropped || keptLsb);
+        default:
+            return false;
     }
 }
 
@@ -34,9 +42,9 @@ struct QuantDest {
     int32_t rounding = kRoundFloor;
     int32_t overflow = kOverflowSaturate;
     bool isDivision = false;
-    i128 lo = 0, hi = 0;  // the word's range as stored integers, for words of at most 64 bits
+    i128 lo = 0, hi = 0;         // the word's range as stored integers, for words of at most 64 bits
     int64_t lo64 = 0, hi64 = 0;  // the same within int64
-    bool fits64 = false;  // every stored integer fits int64 (not unsigned 64)
+    bool fits64 = false;         // every stored integer fits int64 (not unsigned 64)
     bool neverRoundsUp = false;  // the rounding keeps the floor whatever is dropped (floor, simplest)
 
     static QuantDest make(const NumType& t, int32_t rounding, int32_t overflow, bool isDivision = false) {
@@ -63,7 +71,9 @@ struct Fit {
     uint8_t flags = 0;
 };
 
-inline constexpr u128 wordMask(int32_t wl) { return wl >= 128 ? ~u128(0) : ((u128(1) << wl) - 1); }
+inline constexpr u128 wordMask(int32_t wl) {
+    return wl >= 128 ? ~u128(0) : ((u128(1) << wl) - 1);
+}
 
 // Keeps the low wl bits and extends them to 128 bits by the type's signedness.
 inline constexpr u128 extendWord(u128 bits, int32_t wl, bool isSigned) {
@@ -76,11 +86,14 @@ inline constexpr u128 extendWord(u128 bits, int32_t wl, bool isSigned) {
 inline constexpr u128 maxStored(const NumType& t) {
     return t.isSigned ? (u128(1) << (t.wordLength - 1)) - 1 : wordMask(t.wordLength);
 }
-inline constexpr u128 minStored(const NumType& t) { return t.isSigned ? ~u128(0) << (t.wordLength - 1) : 0; }
+inline constexpr u128 minStored(const NumType& t) {
+    return t.isSigned ? ~u128(0) << (t.wordLength - 1) : 0;
+}
 
 // The one place where an out-of-range result is saturated or wrapped. lowBits are the low 128 bits of the
 // exact (already rounded) result.
-[[gnu::always_inline]] inline Fit overflowed(bool negative, u128 lowBits, const NumType& t, int32_t overflow) {
+[[gnu::always_inline]] inline Fit overflowed(bool negative, u128 lowBits, const NumType& t,
+                                             int32_t overflow) {
     if (overflow == kOverflowSaturate) return Fit{negative ? minStored(t) : maxStored(t), kQuantSaturated};
     return Fit{extendWord(lowBits, t.wordLength, t.isSigned), kQuantWrapped};
 }
@@ -160,8 +173,9 @@ template <class T>
         const U dropped = U(m) & mask;
         const bool negative = m < 0;
         m >>= k;
-        if (!d.neverRoundsUp && dropped != 0 && roundUp(d.rounding, d.isDivision, negative, ((dropped >> (k - 1)) & 1) != 0,
-                                    (dropped & (mask >> 1)) != 0, (m & 1) != 0)) {
+        if (!d.neverRoundsUp && dropped != 0 &&
+            roundUp(d.rounding, d.isDivision, negative, ((dropped >> (k - 1)) & 1) != 0,
+                    (dropped & (mask >> 1)) != 0, (m & 1) != 0)) {
             ++m;
         }
     } else if (k < 0) {
@@ -171,9 +185,11 @@ template <class T>
         m = T(U(m) << -k);
     }
     if constexpr (sizeof(T) == 8) {
-        if (m > d.hi64 || m < d.lo64) [[unlikely]] return overflowed(m < 0, u128(i128(m)), d.type, d.overflow);
+        if (m > d.hi64 || m < d.lo64) [[unlikely]]
+            return overflowed(m < 0, u128(i128(m)), d.type, d.overflow);
     } else {
-        if (m > d.hi || m < d.lo) [[unlikely]] return overflowed(m < 0, u128(m), d.type, d.overflow);
+        if (m > d.hi || m < d.lo) [[unlikely]]
+            return overflowed(m < 0, u128(m), d.type, d.overflow);
     }
     return Fit{u128(i128(m)), 0};
 }
@@ -200,22 +216,27 @@ struct Fit64 {
     constexpr int32_t kValueBits = 62;
     const int32_t k = -d.type.fracLength - e;
     if (k > 0) {
-        if (k > kValueBits - 4) [[unlikely]] return quantiseRare64(m, e, d);
+        if (k > kValueBits - 4) [[unlikely]]
+            return quantiseRare64(m, e, d);
         const uint64_t mask = (uint64_t(1) << k) - 1;
         const uint64_t dropped = uint64_t(m) & mask;
         const bool negative = m < 0;
         m >>= k;
-        if (!d.neverRoundsUp && dropped != 0 && roundUp(d.rounding, d.isDivision, negative, ((dropped >> (k - 1)) & 1) != 0,
-                                    (dropped & (mask >> 1)) != 0, (m & 1) != 0)) {
+        if (!d.neverRoundsUp && dropped != 0 &&
+            roundUp(d.rounding, d.isDivision, negative, ((dropped >> (k - 1)) & 1) != 0,
+                    (dropped & (mask >> 1)) != 0, (m & 1) != 0)) {
             ++m;
         }
     } else if (k < 0) {
-        if (k < -(kValueBits / 2)) [[unlikely]] return quantiseRare64(m, e, d);
+        if (k < -(kValueBits / 2)) [[unlikely]]
+            return quantiseRare64(m, e, d);
         const int64_t limit = int64_t(1) << (kValueBits - 1 + k);
-        if (m >= limit || m < -limit) [[unlikely]] return quantiseRare64(m, e, d);
+        if (m >= limit || m < -limit) [[unlikely]]
+            return quantiseRare64(m, e, d);
         m = int64_t(uint64_t(m) << -k);
     }
-    if (m > d.hi64 || m < d.lo64) [[unlikely]] return overflowed64(m, d);
+    if (m > d.hi64 || m < d.lo64) [[unlikely]]
+        return overflowed64(m, d);
     return Fit64{m, 0};
 }
 

@@ -33,8 +33,7 @@ constexpr DataTypeId kScaledDoubleRefusal = -10;
 char notInfOrNaNMessage[256];
 
 // 2^n exactly in double for any integer n, by repeated squaring; negative n gives the reciprocal.
-double pow2(int32_t n)
-{
+double pow2(int32_t n) {
     double result = 1.0;
     double base = 2.0;
     uint32_t e = n < 0 ? static_cast<uint32_t>(-static_cast<int64_t>(n)) : static_cast<uint32_t>(n);
@@ -46,13 +45,11 @@ double pow2(int32_t n)
     return n < 0 ? 1.0 / result : result;
 }
 
-bool isRangeFixedToUnit(DataTypeId id)
-{
+bool isRangeFixedToUnit(DataTypeId id) {
     return id == SS_DOUBLE || id == SS_SINGLE || id == SS_BOOLEAN;
 }
 
-void matrixDims(int32_t numDims, const int32_t* dims, int32_t* rows, int32_t* cols, int32_t* depth)
-{
+void matrixDims(int32_t numDims, const int32_t* dims, int32_t* rows, int32_t* cols, int32_t* depth) {
     // A port whose dimensions are not known yet has no sizes to read; report them as unknown.
     const bool known = dims != nullptr && numDims >= 1;
     if (rows) *rows = known ? dims[0] : -1;
@@ -61,8 +58,7 @@ void matrixDims(int32_t numDims, const int32_t* dims, int32_t* rows, int32_t* co
 }
 
 // Fills a dimension record from an array; false (error set) when the request cannot be a signal size.
-bool dimsInfoFromArray(SysObjAdaptorSFun* S, const int32_t* dims, int32_t numDims, DimsInfo_tag* di)
-{
+bool dimsInfoFromArray(SysObjAdaptorSFun* S, const int32_t* dims, int32_t numDims, DimsInfo_tag* di) {
     *di = getDefaultDimensionInfo();
     if (numDims < 0 || (numDims > 0 && dims == nullptr)) {
         ssSetErrorStatus(S, "Invalid number of dimensions for a port.");
@@ -95,33 +91,30 @@ bool dimsInfoFromArray(SysObjAdaptorSFun* S, const int32_t* dims, int32_t numDim
 
 // Popups and modes: the first real element, truncated. Anything that is not a finite number reads as 0,
 // which no popup uses.
-int32_t readPopup(SysObjAdaptorSFun* S, int32_t paramIndex)
-{
+int32_t readPopup(SysObjAdaptorSFun* S, int32_t paramIndex) {
     const qzArray_tag* a = ssGetSFcnParam(S, paramIndex);
     if (a == nullptr || qzIsEmpty(a)) return 0;
     const double v = qzGetRealElementAsDouble(a, 0);
-    if (!std::isfinite(v) || v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max())
+    if (!std::isfinite(v) || v < std::numeric_limits<int32_t>::min() ||
+        v > std::numeric_limits<int32_t>::max())
         return 0;
     return static_cast<int32_t>(v);
 }
 
 }  // namespace
 
-bool isNaNDouble(double v)
-{
+bool isNaNDouble(double v) {
     return v != v;
 }
 
-bool isFiniteDouble(double v)
-{
+bool isFiniteDouble(double v) {
     uint64_t bits;
     std::memcpy(&bits, &v, sizeof bits);
     constexpr uint64_t exponentMask = 0x7FF0000000000000ull;
     return (bits & exponentMask) != exponentMask;
 }
 
-DataTypeId getContainerDataTypeId(SysObjAdaptorSFun* S, DataTypeId id)
-{
+DataTypeId getContainerDataTypeId(SysObjAdaptorSFun* S, DataTypeId id) {
     if (isRangeFixedToUnit(id)) return id;
     const int32_t bytes = ssGetDataTypeSize(S, id);
     if (bytes <= 0 || bytes > 4) return id;
@@ -131,8 +124,7 @@ DataTypeId getContainerDataTypeId(SysObjAdaptorSFun* S, DataTypeId id)
     return isSigned ? SS_INT32 : SS_UINT32;
 }
 
-void setFixptDataTypeProps(SysObjAdaptorSFun* S, fxpDataTypeProp* props, DataTypeId id)
-{
+void setFixptDataTypeProps(SysObjAdaptorSFun* S, fxpDataTypeProp* props, DataTypeId id) {
     if (&fxpGetDataTypePropertiesDefault != nullptr) {
         *props = fxpGetDataTypePropertiesDefault();
     } else {
@@ -148,21 +140,18 @@ void setFixptDataTypeProps(SysObjAdaptorSFun* S, fxpDataTypeProp* props, DataTyp
     props->bias = 0.0;
 }
 
-bool isBuiltInIntegerType(DataTypeId id)
-{
+bool isBuiltInIntegerType(DataTypeId id) {
     return id >= SS_INT8 && id <= SS_UINT32;
 }
 
-bool isBuiltInFloatType(DataTypeId id)
-{
+bool isBuiltInFloatType(DataTypeId id) {
     return id == SS_DOUBLE || id == SS_SINGLE;
 }
 
 namespace {
 
 void writeDataTypeIdParam(SysObjAdaptorSFun* S, int32_t wordLength, int32_t fracLength, int32_t isSigned,
-                          int32_t overrideArg, const char* paramName, bool* written)
-{
+                          int32_t overrideArg, const char* paramName, bool* written) {
     *written = false;
     const DataTypeId id =
         VekSimCommon::dspGetFixPtDataTypeIDFromAttribs(S, isSigned, wordLength, fracLength, overrideArg);
@@ -177,15 +166,13 @@ void writeDataTypeIdParam(SysObjAdaptorSFun* S, int32_t wordLength, int32_t frac
 }  // namespace
 
 void writeFixptDataTypeParam(SysObjAdaptorSFun* S, int32_t wordLength, int32_t fracLength, int32_t isSigned,
-                             const char* paramName)
-{
+                             const char* paramName) {
     bool written;
     writeDataTypeIdParam(S, wordLength, fracLength, isSigned, 0, paramName, &written);
 }
 
 void writeFixptDataTypeParamFromHandle(SysObjAdaptorSFun* S, VekDSPFixpt::DSPDataAttributesHandle* attr,
-                                       const char* paramName)
-{
+                                       const char* paramName) {
 #ifdef DRAVO_HAVE_FIXPT_HANDLE
     if (attr == nullptr) {
         ssSetErrorStatus(S, kWriteParamsFailed);
@@ -202,23 +189,21 @@ void writeFixptDataTypeParamFromHandle(SysObjAdaptorSFun* S, VekDSPFixpt::DSPDat
 #endif
 }
 
-void getInputPortMatrixDims(SysObjAdaptorSFun* S, int32_t port, int32_t* rows, int32_t* cols, int32_t* depth)
-{
+void getInputPortMatrixDims(SysObjAdaptorSFun* S, int32_t port, int32_t* rows, int32_t* cols,
+                            int32_t* depth) {
     matrixDims(ssGetInputPortNumDimensions(S, port), ssGetInputPortDimensions(S, port), rows, cols, depth);
 }
 
-void getOutputPortMatrixDims(SysObjAdaptorSFun* S, int32_t port, int32_t* rows, int32_t* cols, int32_t* depth)
-{
+void getOutputPortMatrixDims(SysObjAdaptorSFun* S, int32_t port, int32_t* rows, int32_t* cols,
+                             int32_t* depth) {
     matrixDims(ssGetOutputPortNumDimensions(S, port), ssGetOutputPortDimensions(S, port), rows, cols, depth);
 }
 
-bool isDataTypeOverrideOne(SysObjAdaptorSFun* S)
-{
+bool isDataTypeOverrideOne(SysObjAdaptorSFun* S) {
     return ssGetDataTypeOverride(S) == 1;
 }
 
-DataTypeId checkNotScaledDouble(SysObjAdaptorSFun* S, DataTypeId id)
-{
+DataTypeId checkNotScaledDouble(SysObjAdaptorSFun* S, DataTypeId id) {
     if (id == SS_BOOLEAN) return id;
     if (VekSimCommon::dspIsDataTypeScaledDouble(S, id)) {
         ssSetErrorStatus(S, kScaledDoubleRefused);
@@ -227,54 +212,45 @@ DataTypeId checkNotScaledDouble(SysObjAdaptorSFun* S, DataTypeId id)
     return id;
 }
 
-DataTypeId checkNotScaledDoubleInputPort(SysObjAdaptorSFun* S, int32_t port)
-{
+DataTypeId checkNotScaledDoubleInputPort(SysObjAdaptorSFun* S, int32_t port) {
     return checkNotScaledDouble(S, ssGetInputPortDataType(S, port));
 }
 
-DataTypeId checkNotScaledDoubleOutputPort(SysObjAdaptorSFun* S, int32_t port)
-{
+DataTypeId checkNotScaledDoubleOutputPort(SysObjAdaptorSFun* S, int32_t port) {
     return checkNotScaledDouble(S, ssGetOutputPortDataType(S, port));
 }
 
-bool setInputPortDimsFromArray(SysObjAdaptorSFun* S, int32_t port, const int32_t* dims, int32_t numDims)
-{
+bool setInputPortDimsFromArray(SysObjAdaptorSFun* S, int32_t port, const int32_t* dims, int32_t numDims) {
     DimsInfo_tag di;
     if (!dimsInfoFromArray(S, dims, numDims, &di)) return false;
     return ssSetInputPortDimensionInfo(S, port, &di);
 }
 
-bool setOutputPortDimsFromArray(SysObjAdaptorSFun* S, int32_t port, const int32_t* dims, int32_t numDims)
-{
+bool setOutputPortDimsFromArray(SysObjAdaptorSFun* S, int32_t port, const int32_t* dims, int32_t numDims) {
     DimsInfo_tag di;
     if (!dimsInfoFromArray(S, dims, numDims, &di)) return false;
     return ssSetOutputPortDimensionInfo(S, port, &di);
 }
 
-bool isInputPort1to3D(SysObjAdaptorSFun* S, int32_t port)
-{
+bool isInputPort1to3D(SysObjAdaptorSFun* S, int32_t port) {
     const int32_t n = ssGetInputPortNumDimensions(S, port);
     return n >= 1 && n <= 3;
 }
 
-bool isOutputPort1to3D(SysObjAdaptorSFun* S, int32_t port)
-{
+bool isOutputPort1to3D(SysObjAdaptorSFun* S, int32_t port) {
     const int32_t n = ssGetOutputPortNumDimensions(S, port);
     return n >= 1 && n <= 3;
 }
 
-bool isInputPort3D(SysObjAdaptorSFun* S, int32_t port)
-{
+bool isInputPort3D(SysObjAdaptorSFun* S, int32_t port) {
     return ssGetInputPortNumDimensions(S, port) == 3;
 }
 
-bool isOutputPort3D(SysObjAdaptorSFun* S, int32_t port)
-{
+bool isOutputPort3D(SysObjAdaptorSFun* S, int32_t port) {
     return ssGetOutputPortNumDimensions(S, port) == 3;
 }
 
-double getDataTypeMaxValue(SysObjAdaptorSFun* S, DataTypeId id)
-{
+double getDataTypeMaxValue(SysObjAdaptorSFun* S, DataTypeId id) {
     if (isRangeFixedToUnit(id)) return 1.0;
     const int32_t wordLength = VekSimCommon::dspGetDataTypeWordLength(S, id);
     if (wordLength <= 0) return 0.0;  // not a known type: no range
@@ -284,8 +260,7 @@ double getDataTypeMaxValue(SysObjAdaptorSFun* S, DataTypeId id)
     return storedMax / pow2(fracLength);
 }
 
-double getDataTypeMinValue(SysObjAdaptorSFun* S, DataTypeId id)
-{
+double getDataTypeMinValue(SysObjAdaptorSFun* S, DataTypeId id) {
     if (isRangeFixedToUnit(id)) return 0.0;
     const int32_t wordLength = VekSimCommon::dspGetDataTypeWordLength(S, id);
     if (wordLength <= 0) return 0.0;
@@ -294,8 +269,7 @@ double getDataTypeMinValue(SysObjAdaptorSFun* S, DataTypeId id)
     return -pow2(wordLength - 1) / pow2(fracLength);
 }
 
-bool checkParamNotInfOrNaN(SysObjAdaptorSFun* S, int32_t index, const char* name)
-{
+bool checkParamNotInfOrNaN(SysObjAdaptorSFun* S, int32_t index, const char* name) {
     if (ssGetSimMode(S) == 1 && qzIsEmpty(ssGetSFcnParam(S, index))) return false;
     const VekSimCommon::dspParam param(S, index, name);
     if (!param.isFloat()) return false;
@@ -315,23 +289,20 @@ bool checkParamNotInfOrNaN(SysObjAdaptorSFun* S, int32_t index, const char* name
     return false;
 }
 
-bool isMinMaxOverflowLoggingOne(SysObjAdaptorSFun* S)
-{
+bool isMinMaxOverflowLoggingOne(SysObjAdaptorSFun* S) {
     int32_t logging = 3;
     logging = ssGetMinMaxOverflowLogging(S);
     return logging == 1;
 }
 
-bool useFloatingPointPath(SysObjAdaptorSFun* S, int32_t inputPort)
-{
+bool useFloatingPointPath(SysObjAdaptorSFun* S, int32_t inputPort) {
     if (!isBuiltInFloatType(ssGetInputPortDataType(S, inputPort))) return false;
     if (!isMinMaxOverflowLoggingOne(S)) return true;
     const int32_t simMode = ssGetSimMode(S);
     return simMode == 2 || simMode == 3;
 }
 
-int32_t getRoundingModeParam(SysObjAdaptorSFun* S, int32_t paramIndex)
-{
+int32_t getRoundingModeParam(SysObjAdaptorSFun* S, int32_t paramIndex) {
     static constexpr int32_t kRoundingByPopup[] = {2, 6, 3, 1, 5, 4, 0};
     const int32_t popup = readPopup(S, paramIndex);
     if (popup < 1 || popup > 7) {
@@ -341,8 +312,7 @@ int32_t getRoundingModeParam(SysObjAdaptorSFun* S, int32_t paramIndex)
     return kRoundingByPopup[popup - 1];
 }
 
-int32_t getOverflowModeParam(SysObjAdaptorSFun* S, int32_t paramIndex)
-{
+int32_t getOverflowModeParam(SysObjAdaptorSFun* S, int32_t paramIndex) {
     const int32_t popup = readPopup(S, paramIndex);
     if (popup < 1 || popup > 2) {
         ssSetErrorStatus(S, "Invalid overflow mode.");

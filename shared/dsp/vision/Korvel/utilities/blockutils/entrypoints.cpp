@@ -7,8 +7,7 @@
 
 DRAVO_CALLBACK void tukFunction(int /*nlhs*/, void* /*plhs*/[], int /*nrhs*/, const void* /*prhs*/[]) {}
 
-DRAVO_CALLBACK void mdlInitializeSampleTimes(BlockHandle* S)
-{
+DRAVO_CALLBACK void mdlInitializeSampleTimes(BlockHandle* S) {
     sysobj::ssSetSampleTime(S, 0, -1.0);  // inherited from the driving block
     sysobj::ssSetOffsetTime(S, 0, 0.0);
 }

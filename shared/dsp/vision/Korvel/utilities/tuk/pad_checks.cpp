@@ -29,8 +29,8 @@ enum { SHAPE_SCALAR = 1, SHAPE_VECTOR = 2, SHAPE_ONE_OR_TWO = 3 };
 // Class codes: 0 any numeric value, 1 whole numbers. Rule 2: x >= lo.
 enum { CLASS_ANY = 0, CLASS_WHOLE = 1, RULE_AT_LEAST = 2 };
 
-bool checkWholeNotBelow(SysObjAdaptorSFun* S, int32_t index, const char* fragment, int32_t shape, double lowest)
-{
+bool checkWholeNotBelow(SysObjAdaptorSFun* S, int32_t index, const char* fragment, int32_t shape,
+                        double lowest) {
     return dspParamCheckerID(S)
         .setShape(shape)
         .setRealOnly(true)
@@ -40,8 +40,7 @@ bool checkWholeNotBelow(SysObjAdaptorSFun* S, int32_t index, const char* fragmen
 }
 
 // A popup's value; anything that is not a small number reads as 0, which no popup accepts.
-int32_t popup(SysObjAdaptorSFun* S, int32_t index)
-{
+int32_t popup(SysObjAdaptorSFun* S, int32_t index) {
     const double v = qzGetScalar(sysobj::ssGetSFcnParam(S, index));
     return v >= -1e6 && v <= 1e6 ? static_cast<int32_t>(v) : 0;
 }
@@ -49,8 +48,7 @@ int32_t popup(SysObjAdaptorSFun* S, int32_t index)
 // A size switch and, when the size comes from the dialog, the size itself. outputSizeInForce is set when a
 // dialog-given output size applies.
 bool checkSizeAndSwitch(SysObjAdaptorSFun* S, int32_t switchIndex, int32_t sizeIndex, const char* fragment,
-                        bool& outputSizeInForce)
-{
+                        bool& outputSizeInForce) {
     if (!dspIsPopupParamValid(S, switchIndex, 1, 2)) {
         return false;
     }
@@ -62,8 +60,7 @@ bool checkSizeAndSwitch(SysObjAdaptorSFun* S, int32_t switchIndex, int32_t sizeI
 }
 
 bool check2DSide(SysObjAdaptorSFun* S, int32_t whereIndex, int32_t padSizeIndex, const char* padSizeFragment,
-                 int32_t switchIndex, int32_t sizeIndex, const char* sizeFragment, bool& outputSizeInForce)
-{
+                 int32_t switchIndex, int32_t sizeIndex, const char* sizeFragment, bool& outputSizeInForce) {
     if (!dspIsPopupParamValid(S, whereIndex, 1, 4)) {
         return false;
     }
@@ -78,8 +75,7 @@ bool check2DSide(SysObjAdaptorSFun* S, int32_t whereIndex, int32_t padSizeIndex,
     return checkSizeAndSwitch(S, switchIndex, sizeIndex, sizeFragment, outputSizeInForce);
 }
 
-bool checkListed(SysObjAdaptorSFun* S, bool& outputSizeInForce)
-{
+bool checkListed(SysObjAdaptorSFun* S, bool& outputSizeInForce) {
     if (!checkWholeNotBelow(S, P_ND_DIMS, kDimensionsToPad, SHAPE_VECTOR, 1.0)) {
         return false;
     }
@@ -116,27 +112,29 @@ bool checkListed(SysObjAdaptorSFun* S, bool& outputSizeInForce)
            sameCount(P_ND_OUTPUT_SIZES, "dspshared::system::padOutSzDimsDiffer");
 }
 
-bool checkNDForm(SysObjAdaptorSFun* S, bool& outputSizeInForce)
-{
+bool checkNDForm(SysObjAdaptorSFun* S, bool& outputSizeInForce) {
     if (!dspIsPopupParamValid(S, P_METHOD, 1, 1) || !dspIsPopupParamValid(S, P_ND_DIMS_CHOICE, 1, 5) ||
         !dspIsPopupParamValid(S, P_ND_WHERE, 1, 3)) {
         return false;
     }
     switch (popup(S, P_ND_DIMS_CHOICE)) {
-    case DIMS_COLUMNS: return checkSizeAndSwitch(S, P_SIZE_SWITCH_8, P_COL_SIZE, kColumnSize, outputSizeInForce);
-    case DIMS_ROWS: return checkSizeAndSwitch(S, P_SIZE_SWITCH_4, P_ROW_SIZE, kRowSize, outputSizeInForce);
-    case DIMS_BOTH:
-        return checkSizeAndSwitch(S, P_SIZE_SWITCH_8, P_COL_SIZE, kColumnSize, outputSizeInForce) &&
-               checkSizeAndSwitch(S, P_SIZE_SWITCH_4, P_ROW_SIZE, kRowSize, outputSizeInForce);
-    case DIMS_LISTED: return checkListed(S, outputSizeInForce);
-    default: return true;
+        case DIMS_COLUMNS:
+            return checkSizeAndSwitch(S, P_SIZE_SWITCH_8, P_COL_SIZE, kColumnSize, outputSizeInForce);
+        case DIMS_ROWS:
+            return checkSizeAndSwitch(S, P_SIZE_SWITCH_4, P_ROW_SIZE, kRowSize, outputSizeInForce);
+        case DIMS_BOTH:
+            return checkSizeAndSwitch(S, P_SIZE_SWITCH_8, P_COL_SIZE, kColumnSize, outputSizeInForce) &&
+                   checkSizeAndSwitch(S, P_SIZE_SWITCH_4, P_ROW_SIZE, kRowSize, outputSizeInForce);
+        case DIMS_LISTED:
+            return checkListed(S, outputSizeInForce);
+        default:
+            return true;
     }
 }
 
 }  // namespace
 
-void checkPadParameters(SysObjAdaptorSFun* S)
-{
+void checkPadParameters(SysObjAdaptorSFun* S) {
     if (!dspIsPopupParamValid(S, P_FORM, 1, 2)) {
         return;
     }
@@ -145,8 +143,10 @@ void checkPadParameters(SysObjAdaptorSFun* S)
         if (!dspIsPopupParamValid(S, P_VALUE_SOURCE, 1, 2)) {
             return;
         }
-        if (popup(S, P_VALUE_SOURCE) == VALUE_FROM_DIALOG &&
-            !dspParamCheckerID(S).setShape(SHAPE_SCALAR).setValueClassCheck(CLASS_ANY).check(P_PAD_VALUE, kValue)) {
+        if (popup(S, P_VALUE_SOURCE) == VALUE_FROM_DIALOG && !dspParamCheckerID(S)
+                                                                  .setShape(SHAPE_SCALAR)
+                                                                  .setValueClassCheck(CLASS_ANY)
+                                                                  .check(P_PAD_VALUE, kValue)) {
             return;
         }
     }
@@ -156,8 +156,8 @@ void checkPadParameters(SysObjAdaptorSFun* S)
     bool outputSizeInForce = false;
     if (form == FORM_2D) {
         if (!dspIsPopupParamValid(S, P_METHOD, 1, 4) ||
-            !check2DSide(S, P_ROWS_WHERE, P_ROWS_PAD_SIZE, kPadSizeAlongRows, P_SIZE_SWITCH_8, P_ROW_SIZE, kRowSize,
-                         outputSizeInForce) ||
+            !check2DSide(S, P_ROWS_WHERE, P_ROWS_PAD_SIZE, kPadSizeAlongRows, P_SIZE_SWITCH_8, P_ROW_SIZE,
+                         kRowSize, outputSizeInForce) ||
             !check2DSide(S, P_COLS_WHERE, P_COLS_PAD_SIZE, kPadSizeAlongColumns, P_SIZE_SWITCH_4, P_COL_SIZE,
                          kColumnSize, outputSizeInForce)) {
             return;

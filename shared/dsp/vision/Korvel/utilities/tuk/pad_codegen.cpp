@@ -18,19 +18,29 @@ using CG::IdxVal;
 using CG::NumRef;
 using CG::SrcLoc;
 
-enum : int32_t { RTP_OUT_DIMS = 0, RTP_PAD_BEFORE, RTP_PAD_AFTER, RTP_IN_WORK_ADD, RTP_OUT_WORK_ADD, RTP_PAD_VALUE };
+enum : int32_t {
+    RTP_OUT_DIMS = 0,
+    RTP_PAD_BEFORE,
+    RTP_PAD_AFTER,
+    RTP_IN_WORK_ADD,
+    RTP_OUT_WORK_ADD,
+    RTP_PAD_VALUE
+};
 enum : int32_t { DWORK_IN_ADD = 0, DWORK_OUT_ADD = 1 };
 
-SrcLoc at(int line) { return SrcLoc{"dashel", line}; }
+SrcLoc at(int line) {
+    return SrcLoc{"dashel", line};
+}
 
 class PadCoreCtx : public DSPCG::CoreCtx {
-public:
-    PadCoreCtx(SysObjAdaptorSFun* S, TarnCG::CGHandle* cg) : DSPCG::CoreCtx(cg, 3, 0, nullptr, nullptr), S_(S) {}
+  public:
+    PadCoreCtx(SysObjAdaptorSFun* S, TarnCG::CGHandle* cg)
+        : DSPCG::CoreCtx(cg, 3, 0, nullptr, nullptr), S_(S) {}
     ~PadCoreCtx() override {}
     void declareIRSupport() override { setIRSupported(); }
     void generateOutputFcn() override;
 
-private:
+  private:
     void copyInToOut(int32_t numDims, int32_t columnCount);
     void fillDimension(int32_t numDims, int32_t method, const IdxRef& dim);
     void constantLine(const IdxRef& d);
@@ -119,7 +129,8 @@ void PadCoreCtx::copyInToOut(int32_t numDims, int32_t columnCount) {
     beginCFor(j, 1, numDims, "", at(2334));
     ++inAdd_(j);
     ++outAdd_(j);
-    beginIf(inAdd_(j) == outDims_(j) - (padBefore_(j) + padAfter_(j)) || outAdd_(j) == outDims_(j), "", at(2337));
+    beginIf(inAdd_(j) == outDims_(j) - (padBefore_(j) + padAfter_(j)) || outAdd_(j) == outDims_(j), "",
+            at(2337));
     append("Reset index of this dim and continue to the next dim.", at(2338));
     beginIf(padBefore_(j) < 0, "", at(2339));
     inAdd_(j) = -padBefore_(j);
@@ -172,10 +183,18 @@ void PadCoreCtx::fillDimension(int32_t numDims, int32_t method, const IdxRef& d)
     vector_ = vectorStart;
     beginCFor(j, 0, prodHighDims, "", at(2430));
     switch (method) {
-        case 2: replicateLine(d); break;
-        case 3: symmetricLine(d); break;
-        case 4: circularLine(d); break;
-        default: constantLine(d); break;
+        case 2:
+            replicateLine(d);
+            break;
+        case 3:
+            symmetricLine(d);
+            break;
+        case 4:
+            circularLine(d);
+            break;
+        default:
+            constantLine(d);
+            break;
     }
     endCFor();
     ++vectorStart;

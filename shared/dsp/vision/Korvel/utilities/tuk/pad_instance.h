@@ -20,22 +20,22 @@ enum PadMethod : int32_t {
 };
 
 struct PadRunInfo {
-    const void* inputData;       // signal on input port 0, column-major
-    void* outputData;            // output port 0
-    int32_t inElemBytes;         // data type size, doubled when the input is complex
-    int32_t widen;               // 1: real input, complex output
-    int32_t padValueWiden;       // 1: real pad value from port 1 into a complex signal
-    int32_t padMethod;           // PadMethod
-    int32_t numDims;             // N, the number of working dimensions
-    const int32_t* outDims;      // RTP "outDims", N entries
-    const int32_t* padBefore;    // RTP "padBefore"
-    const int32_t* padAfter;     // RTP "padAfter"
-    const void* padValue;        // RTP "PadValue" data or the signal of input port 1
-    const int32_t* inWorkAdd;    // RTP "inWorkAdd": input strides in elements
-    const int32_t* outWorkAdd;   // RTP "outWorkAdd": output strides in elements
-    int32_t* inAdd;              // DWork "inAdd": running input index per dimension
-    int32_t* outAdd;             // DWork "outAdd": running output index per dimension
-    void* zeroElement;           // one element of the input type's zero (the imaginary part when widening)
+    const void* inputData;      // signal on input port 0, column-major
+    void* outputData;           // output port 0
+    int32_t inElemBytes;        // data type size, doubled when the input is complex
+    int32_t widen;              // 1: real input, complex output
+    int32_t padValueWiden;      // 1: real pad value from port 1 into a complex signal
+    int32_t padMethod;          // PadMethod
+    int32_t numDims;            // N, the number of working dimensions
+    const int32_t* outDims;     // RTP "outDims", N entries
+    const int32_t* padBefore;   // RTP "padBefore"
+    const int32_t* padAfter;    // RTP "padAfter"
+    const void* padValue;       // RTP "PadValue" data or the signal of input port 1
+    const int32_t* inWorkAdd;   // RTP "inWorkAdd": input strides in elements
+    const int32_t* outWorkAdd;  // RTP "outWorkAdd": output strides in elements
+    int32_t* inAdd;             // DWork "inAdd": running input index per dimension
+    int32_t* outAdd;            // DWork "outAdd": running output index per dimension
+    void* zeroElement;          // one element of the input type's zero (the imaginary part when widening)
 };
 
 struct PadInstance {

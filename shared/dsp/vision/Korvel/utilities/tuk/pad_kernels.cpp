@@ -17,15 +17,13 @@ constexpr size_t kHotChunk = 16 * 1024;
 
 // The next chunk of a periodic fill: at most what is filled (a whole number of periods), capped at the
 // largest whole number of periods within kHotChunk.
-inline size_t periodicChunk(size_t filled, size_t remaining, size_t period)
-{
+inline size_t periodicChunk(size_t filled, size_t remaining, size_t period) {
     const size_t cap = std::max(period, kHotChunk / period * period);
     return std::min({filled, remaining, cap});
 }
 
 // Fills [base + filled, base + total) by repeating the first `filled` bytes (filled > 0, a whole period).
-void extendForward(uint8_t* base, size_t filled, size_t total)
-{
+void extendForward(uint8_t* base, size_t filled, size_t total) {
     const size_t period = filled;
     while (filled < total) {
         const size_t chunk = periodicChunk(filled, total - filled, period);
@@ -35,8 +33,7 @@ void extendForward(uint8_t* base, size_t filled, size_t total)
 }
 
 // Fills [base, base + total - filled) by repeating the last `filled` bytes (a whole period) backwards.
-void extendBackward(uint8_t* base, size_t filled, size_t total)
-{
+void extendBackward(uint8_t* base, size_t filled, size_t total) {
     uint8_t* top = base + total;
     const size_t period = filled;
     while (filled < total) {
@@ -50,36 +47,36 @@ typedef uint64_t Pair64 __attribute__((vector_size(16)));
 
 // Two copies of an 8-byte pattern holding an element of 2, 4 or 8 bytes (or the element itself for 16
 // bytes), built in registers: reading back a pattern just stored piecewise would stall the stores.
-inline Pair64 elementPattern(const uint8_t* element, size_t elemBytes)
-{
+inline Pair64 elementPattern(const uint8_t* element, size_t elemBytes) {
     uint64_t word = 0;
     switch (elemBytes) {
-    case 2: {
-        uint16_t x;
-        std::memcpy(&x, element, 2);
-        word = x * 0x0001000100010001ull;
-        break;
-    }
-    case 4: {
-        uint32_t x;
-        std::memcpy(&x, element, 4);
-        word = x * 0x0000000100000001ull;
-        break;
-    }
-    case 8: std::memcpy(&word, element, 8); break;
-    default: {
-        Pair64 v;
-        std::memcpy(&v, element, 16);
-        return v;
-    }
+        case 2: {
+            uint16_t x;
+            std::memcpy(&x, element, 2);
+            word = x * 0x0001000100010001ull;
+            break;
+        }
+        case 4: {
+            uint32_t x;
+            std::memcpy(&x, element, 4);
+            word = x * 0x0000000100000001ull;
+            break;
+        }
+        case 8:
+            std::memcpy(&word, element, 8);
+            break;
+        default: {
+            Pair64 v;
+            std::memcpy(&v, element, 16);
+            return v;
+        }
     }
     return Pair64{word, word};
 }
 
 // count copies of one element (not inside dst). Elements of 2 to 16 bytes go out as 16-byte stores of a
 // register pattern; long runs continue by doubling what is written.
-inline void repeatElement(uint8_t* dst, const uint8_t* element, size_t elemBytes, int64_t count)
-{
+inline void repeatElement(uint8_t* dst, const uint8_t* element, size_t elemBytes, int64_t count) {
     if (count <= 0) {
         return;
     }
@@ -112,16 +109,14 @@ inline void repeatElement(uint8_t* dst, const uint8_t* element, size_t elemBytes
 }
 
 template <size_t Bytes>
-void reverseFixed(uint8_t* dst, const uint8_t* src, int64_t n)
-{
+void reverseFixed(uint8_t* dst, const uint8_t* src, int64_t n) {
     for (int64_t i = 0; i < n; ++i) {
         std::memcpy(dst + (n - 1 - i) * Bytes, src + i * Bytes, Bytes);
     }
 }
 
 // 8-byte elements two at a time: a 16-byte load, its halves swapped, one store.
-void reversePairs8(uint8_t* dst, const uint8_t* src, int64_t n)
-{
+void reversePairs8(uint8_t* dst, const uint8_t* src, int64_t n) {
     int64_t i = 0;
     for (; i + 2 <= n; i += 2) {
         Pair64 v;
@@ -136,8 +131,7 @@ void reversePairs8(uint8_t* dst, const uint8_t* src, int64_t n)
 
 // Reverses the order of the 1-, 2- or 4-byte lanes of a 64-bit word.
 template <size_t Bytes>
-uint64_t reverseLanes(uint64_t x)
-{
+uint64_t reverseLanes(uint64_t x) {
     if constexpr (Bytes == 4) {
         return (x >> 32) | (x << 32);
     } else {
@@ -151,8 +145,7 @@ uint64_t reverseLanes(uint64_t x)
 
 // Small elements are reversed eight bytes at a time.
 template <size_t Bytes>
-void reverseSmall(uint8_t* dst, const uint8_t* src, int64_t n)
-{
+void reverseSmall(uint8_t* dst, const uint8_t* src, int64_t n) {
     constexpr int64_t perWord = 8 / Bytes;
     int64_t i = 0;
     for (; i + perWord <= n; i += perWord) {
@@ -167,24 +160,32 @@ void reverseSmall(uint8_t* dst, const uint8_t* src, int64_t n)
 }
 
 // dst unit (n - 1 - i) = src unit i; the two ranges do not overlap.
-void reverseUnits(uint8_t* dst, const uint8_t* src, int64_t n, size_t unit)
-{
+void reverseUnits(uint8_t* dst, const uint8_t* src, int64_t n, size_t unit) {
     switch (unit) {
-    case 1: reverseSmall<1>(dst, src, n); return;
-    case 2: reverseSmall<2>(dst, src, n); return;
-    case 4: reverseSmall<4>(dst, src, n); return;
-    case 8: reversePairs8(dst, src, n); return;
-    case 16: reverseFixed<16>(dst, src, n); return;
-    default:
-        for (int64_t i = 0; i < n; ++i) {
-            std::memcpy(dst + (n - 1 - i) * unit, src + i * unit, unit);
-        }
+        case 1:
+            reverseSmall<1>(dst, src, n);
+            return;
+        case 2:
+            reverseSmall<2>(dst, src, n);
+            return;
+        case 4:
+            reverseSmall<4>(dst, src, n);
+            return;
+        case 8:
+            reversePairs8(dst, src, n);
+            return;
+        case 16:
+            reverseFixed<16>(dst, src, n);
+            return;
+        default:
+            for (int64_t i = 0; i < n; ++i) {
+                std::memcpy(dst + (n - 1 - i) * unit, src + i * unit, unit);
+            }
     }
 }
 
 template <size_t Bytes>
-void widenFixed(uint8_t* dst, const uint8_t* src, int64_t n, const uint8_t* zero)
-{
+void widenFixed(uint8_t* dst, const uint8_t* src, int64_t n, const uint8_t* zero) {
     for (int64_t i = 0; i < n; ++i) {
         std::memcpy(dst + 2 * i * Bytes, src + i * Bytes, Bytes);
         std::memcpy(dst + 2 * i * Bytes + Bytes, zero, Bytes);
@@ -192,32 +193,37 @@ void widenFixed(uint8_t* dst, const uint8_t* src, int64_t n, const uint8_t* zero
 }
 
 // Real elements into a complex run: each element followed by the type's zero.
-void widenRun(uint8_t* dst, const uint8_t* src, int64_t n, size_t elemBytes, const uint8_t* zero)
-{
+void widenRun(uint8_t* dst, const uint8_t* src, int64_t n, size_t elemBytes, const uint8_t* zero) {
     switch (elemBytes) {
-    case 1: widenFixed<1>(dst, src, n, zero); return;
-    case 2: widenFixed<2>(dst, src, n, zero); return;
-    case 4: widenFixed<4>(dst, src, n, zero); return;
-    case 8: widenFixed<8>(dst, src, n, zero); return;
-    default:
-        for (int64_t i = 0; i < n; ++i) {
-            std::memcpy(dst + 2 * i * elemBytes, src + i * elemBytes, elemBytes);
-            std::memcpy(dst + 2 * i * elemBytes + elemBytes, zero, elemBytes);
-        }
+        case 1:
+            widenFixed<1>(dst, src, n, zero);
+            return;
+        case 2:
+            widenFixed<2>(dst, src, n, zero);
+            return;
+        case 4:
+            widenFixed<4>(dst, src, n, zero);
+            return;
+        case 8:
+            widenFixed<8>(dst, src, n, zero);
+            return;
+        default:
+            for (int64_t i = 0; i < n; ++i) {
+                std::memcpy(dst + 2 * i * elemBytes, src + i * elemBytes, elemBytes);
+                std::memcpy(dst + 2 * i * elemBytes + elemBytes, zero, elemBytes);
+            }
     }
 }
 
 // ---- one line of each method --------------------------------------------------------------------------
 
-void constantLine(const PadLineShape& s, const uint8_t* padElement, const uint8_t*, uint8_t* line)
-{
+void constantLine(const PadLineShape& s, const uint8_t* padElement, const uint8_t*, uint8_t* line) {
     const int64_t perPosition = static_cast<int64_t>(s.unit / s.elemBytes);
     repeatElement(line, padElement, s.elemBytes, s.before * perPosition);
     repeatElement(line + (s.before + s.kept) * s.unit, padElement, s.elemBytes, s.after * perPosition);
 }
 
-void replicateLine(const PadLineShape& s, const uint8_t*, const uint8_t* kept, uint8_t* line)
-{
+void replicateLine(const PadLineShape& s, const uint8_t*, const uint8_t* kept, uint8_t* line) {
     uint8_t* first = line + s.before * s.unit;
     uint8_t* afterStart = first + s.kept * s.unit;
     const uint8_t* keptLast = kept + (s.kept - 1) * s.unit;
@@ -238,8 +244,7 @@ void replicateLine(const PadLineShape& s, const uint8_t*, const uint8_t* kept, u
 
 // Half-sample reflection: nearest the data the kept run mirrored, then the kept run as is; the pattern
 // repeats with period 2L.
-void symmetricLine(const PadLineShape& s, const uint8_t*, const uint8_t* kept, uint8_t* line)
-{
+void symmetricLine(const PadLineShape& s, const uint8_t*, const uint8_t* kept, uint8_t* line) {
     const int64_t L = s.kept;
     uint8_t* keptOut = line + s.before * s.unit;
     if (s.before > 0) {
@@ -267,13 +272,13 @@ void symmetricLine(const PadLineShape& s, const uint8_t*, const uint8_t* kept, u
 }
 
 // Circular: the tail of the kept run lands just before it, its head just after it; period L.
-void circularLine(const PadLineShape& s, const uint8_t*, const uint8_t* kept, uint8_t* line)
-{
+void circularLine(const PadLineShape& s, const uint8_t*, const uint8_t* kept, uint8_t* line) {
     const int64_t L = s.kept;
     uint8_t* keptOut = line + s.before * s.unit;
     if (s.before > 0) {
         const int64_t first = std::min(s.before, L);
-        std::memcpy(keptOut - first * s.unit, kept + (L - first) * s.unit, static_cast<size_t>(first) * s.unit);
+        std::memcpy(keptOut - first * s.unit, kept + (L - first) * s.unit,
+                    static_cast<size_t>(first) * s.unit);
         extendBackward(line, static_cast<size_t>(first) * s.unit, static_cast<size_t>(s.before) * s.unit);
     }
     if (s.after > 0) {
@@ -286,8 +291,7 @@ void circularLine(const PadLineShape& s, const uint8_t*, const uint8_t* kept, ui
 
 }  // namespace
 
-PadSFcnCache* PadSFcnCache::create(PadRunInfo* runInfo)
-{
+PadSFcnCache* PadSFcnCache::create(PadRunInfo* runInfo) {
     PadSFcnCache* cache = new (std::nothrow) PadSFcnCache(runInfo);
     if (cache == nullptr) {
         return nullptr;
@@ -300,14 +304,21 @@ PadSFcnCache* PadSFcnCache::create(PadRunInfo* runInfo)
 }
 
 PadSFcnCache::PadSFcnCache(PadRunInfo* runInfo)
-    : fill_(nullptr), runInfo_(runInfo), outElemBytes_(0), columnCount_(1)
-{
+    : fill_(nullptr), runInfo_(runInfo), outElemBytes_(0), columnCount_(1) {
     const PadRunInfo& ri = *runInfo;
     switch (ri.padMethod) {
-    case PAD_REPLICATE: fill_ = &replicateFill; break;
-    case PAD_SYMMETRIC: fill_ = &symmetricFill; break;
-    case PAD_CIRCULAR: fill_ = &circularFill; break;
-    default: fill_ = ri.padValueWiden ? &widenConstantFill : &constantFill; break;
+        case PAD_REPLICATE:
+            fill_ = &replicateFill;
+            break;
+        case PAD_SYMMETRIC:
+            fill_ = &symmetricFill;
+            break;
+        case PAD_CIRCULAR:
+            fill_ = &circularFill;
+            break;
+        default:
+            fill_ = ri.padValueWiden ? &widenConstantFill : &constantFill;
+            break;
     }
     outElemBytes_ = ri.widen ? 2 * ri.inElemBytes : ri.inElemBytes;
 
@@ -336,18 +347,18 @@ PadSFcnCache::PadSFcnCache(PadRunInfo* runInfo)
         mergedColumnCount_ *= keptSize(k);
     }
     // When columns are lines of dimension 1, pad each right after copying it, while it is in cache.
-    fuseFirstDimFill_ = n >= 1 && merged == 0 && (ri.padBefore[0] > 0 || ri.padAfter[0] > 0) &&
-                        mergedColumnLength_ > 0;
+    fuseFirstDimFill_ =
+        n >= 1 && merged == 0 && (ri.padBefore[0] > 0 || ri.padAfter[0] > 0) && mergedColumnLength_ > 0;
     // Constant fills write places no copy or other fill writes, so their order is free.
     const int32_t lineDim = merged + 1;
-    if (ri.padMethod == PAD_CONSTANT && lineDim < n && (ri.padBefore[lineDim] > 0 || ri.padAfter[lineDim] > 0) &&
-        mergedColumnLength_ > 0 && mergedColumnCount_ > 0) {
+    if (ri.padMethod == PAD_CONSTANT && lineDim < n &&
+        (ri.padBefore[lineDim] > 0 || ri.padAfter[lineDim] > 0) && mergedColumnLength_ > 0 &&
+        mergedColumnCount_ > 0) {
         fusedLineDim_ = lineDim;
     }
 }
 
-bool PadSFcnCache::allocateScratch()
-{
+bool PadSFcnCache::allocateScratch() {
     const int32_t n = std::max(runInfo_->numDims, 1);
     lineIndex_.reset(new (std::nothrow) int32_t[n]);
     padElement_.reset(new (std::nothrow) uint8_t[std::max(outElemBytes_, 1)]);
@@ -356,8 +367,7 @@ bool PadSFcnCache::allocateScratch()
 
 PadSFcnCache::~PadSFcnCache() = default;
 
-void PadSFcnCache::computeOutputs()
-{
+void PadSFcnCache::computeOutputs() {
     const PadRunInfo& ri = *runInfo_;
     bool anyFill = false;
     for (int32_t d = 0; d < ri.numDims; ++d) {
@@ -375,10 +385,18 @@ void PadSFcnCache::computeOutputs()
     }
 
     switch (ri.padMethod) {
-    case PAD_REPLICATE: copyInputToOutput<&replicateLine>(); break;
-    case PAD_SYMMETRIC: copyInputToOutput<&symmetricLine>(); break;
-    case PAD_CIRCULAR: copyInputToOutput<&circularLine>(); break;
-    default: copyInputToOutput<&constantLine>(); break;
+        case PAD_REPLICATE:
+            copyInputToOutput<&replicateLine>();
+            break;
+        case PAD_SYMMETRIC:
+            copyInputToOutput<&symmetricLine>();
+            break;
+        case PAD_CIRCULAR:
+            copyInputToOutput<&circularLine>();
+            break;
+        default:
+            copyInputToOutput<&constantLine>();
+            break;
     }
 
     int64_t lowProd = 1;
@@ -398,8 +416,7 @@ void PadSFcnCache::computeOutputs()
 }
 
 template <PadSFcnCache::LineFillFcn FirstDimFill>
-void PadSFcnCache::copyInputToOutput()
-{
+void PadSFcnCache::copyInputToOutput() {
     const PadRunInfo& ri = *runInfo_;
     const int32_t n = ri.numDims;
     if (mergedColumnLength_ <= 0 || mergedColumnCount_ <= 0) {
@@ -449,14 +466,17 @@ void PadSFcnCache::copyInputToOutput()
         if (fusedLineDim_ >= 0 && columnsLeftInLine == 0) {
             // The first column of a line: its start lies outAdd positions back along the line's dimension
             // and along the column's own dimension.
-            lineStart = outOffset - static_cast<int64_t>(ri.outWorkAdd[fusedLineDim_]) * ri.outAdd[fusedLineDim_] -
+            lineStart = outOffset -
+                        static_cast<int64_t>(ri.outWorkAdd[fusedLineDim_]) * ri.outAdd[fusedLineDim_] -
                         static_cast<int64_t>(ri.outWorkAdd[mergedDim_]) * ri.outAdd[mergedDim_];
-            repeatElement(out + lineStart * outBytes, padElement, outBytes, lineDimShape.before * padPerPosition);
+            repeatElement(out + lineStart * outBytes, padElement, outBytes,
+                          lineDimShape.before * padPerPosition);
             columnsLeftInLine = columnsPerLine;
         }
         // Leading merged dimensions have start 0 in both arrays.
         if (ri.widen) {
-            widenRun(out + outOffset * outBytes, in + inOffset * inBytes, mergedColumnLength_, elemBytes, zero);
+            widenRun(out + outOffset * outBytes, in + inOffset * inBytes, mergedColumnLength_, elemBytes,
+                     zero);
         } else {
             std::memcpy(out + outOffset * outBytes, in + inOffset * inBytes,
                         static_cast<size_t>(mergedColumnLength_) * inBytes);
@@ -464,7 +484,8 @@ void PadSFcnCache::copyInputToOutput()
         if (fuseFirstDimFill_) {
             // The kept values are read from the input, not from the output just written.
             uint8_t* line = out + (outOffset - ri.outAdd[0]) * outBytes;
-            const uint8_t* kept = ri.widen ? line + firstDimLine.before * firstDimLine.unit : in + inOffset * inBytes;
+            const uint8_t* kept =
+                ri.widen ? line + firstDimLine.before * firstDimLine.unit : in + inOffset * inBytes;
             FirstDimFill(firstDimLine, padElement, kept, line);
         }
         if (fusedLineDim_ >= 0 && --columnsLeftInLine == 0) {
@@ -493,8 +514,7 @@ void PadSFcnCache::copyInputToOutput()
     }
 }
 
-PadLineShape PadSFcnCache::lineShape(int32_t dim, int32_t outDim, int64_t lowProd) const
-{
+PadLineShape PadSFcnCache::lineShape(int32_t dim, int32_t outDim, int64_t lowProd) const {
     const PadRunInfo& ri = *runInfo_;
     PadLineShape s;
     s.before = std::max(ri.padBefore[dim], 0);
@@ -508,8 +528,7 @@ PadLineShape PadSFcnCache::lineShape(int32_t dim, int32_t outDim, int64_t lowPro
 // Fills every line along dim whose coordinates in the higher dimensions lie in their kept ranges. Lines
 // elsewhere sit in pad regions of a higher dimension, whose own fill overwrites them afterwards, so
 // skipping them leaves the same result.
-void PadSFcnCache::fillKeptLines(int32_t dim, int32_t outDim, int64_t lowProd, LineFillFcn fillLine)
-{
+void PadSFcnCache::fillKeptLines(int32_t dim, int32_t outDim, int64_t lowProd, LineFillFcn fillLine) {
     const PadRunInfo& ri = *runInfo_;
     const PadLineShape shape = lineShape(dim, outDim, lowProd);
     if (shape.kept < 1 && fillLine != &constantLine) {
@@ -547,28 +566,24 @@ void PadSFcnCache::fillKeptLines(int32_t dim, int32_t outDim, int64_t lowProd, L
     }
 }
 
-void PadSFcnCache::constantFill(PadSFcnCache* self, int32_t dim, int32_t outDim, int64_t lowProd, int64_t)
-{
+void PadSFcnCache::constantFill(PadSFcnCache* self, int32_t dim, int32_t outDim, int64_t lowProd, int64_t) {
     self->fillKeptLines(dim, outDim, lowProd, &constantLine);
 }
 
-void PadSFcnCache::widenConstantFill(PadSFcnCache* self, int32_t dim, int32_t outDim, int64_t lowProd, int64_t)
-{
+void PadSFcnCache::widenConstantFill(PadSFcnCache* self, int32_t dim, int32_t outDim, int64_t lowProd,
+                                     int64_t) {
     // padElement_ already holds the real pad value followed by the zero imaginary part.
     self->fillKeptLines(dim, outDim, lowProd, &constantLine);
 }
 
-void PadSFcnCache::replicateFill(PadSFcnCache* self, int32_t dim, int32_t outDim, int64_t lowProd, int64_t)
-{
+void PadSFcnCache::replicateFill(PadSFcnCache* self, int32_t dim, int32_t outDim, int64_t lowProd, int64_t) {
     self->fillKeptLines(dim, outDim, lowProd, &replicateLine);
 }
 
-void PadSFcnCache::symmetricFill(PadSFcnCache* self, int32_t dim, int32_t outDim, int64_t lowProd, int64_t)
-{
+void PadSFcnCache::symmetricFill(PadSFcnCache* self, int32_t dim, int32_t outDim, int64_t lowProd, int64_t) {
     self->fillKeptLines(dim, outDim, lowProd, &symmetricLine);
 }
 
-void PadSFcnCache::circularFill(PadSFcnCache* self, int32_t dim, int32_t outDim, int64_t lowProd, int64_t)
-{
+void PadSFcnCache::circularFill(PadSFcnCache* self, int32_t dim, int32_t outDim, int64_t lowProd, int64_t) {
     self->fillKeptLines(dim, outDim, lowProd, &circularLine);
 }

@@ -14,9 +14,8 @@ using VekSimCommon::dspError;
 
 namespace pad {
 
-bool expectedOutputDims(const PadSettings& p, int32_t numInDims, const int32_t* inDims, std::vector<int32_t>& out,
-                        int32_t* result)
-{
+bool expectedOutputDims(const PadSettings& p, int32_t numInDims, const int32_t* inDims,
+                        std::vector<int32_t>& out, int32_t* result) {
     std::vector<int32_t> shape(static_cast<size_t>(std::max(numInDims, 2)));
     const int32_t n = padWorkingShape(p, numInDims, inDims, shape.data());
     out.assign(static_cast<size_t>(n), 0);
@@ -29,8 +28,7 @@ bool expectedOutputDims(const PadSettings& p, int32_t numInDims, const int32_t* 
     return o.result == PAD_AMOUNTS_OK;
 }
 
-bool sameDims(const int32_t* a, int32_t na, const int32_t* b, int32_t nb)
-{
+bool sameDims(const int32_t* a, int32_t na, const int32_t* b, int32_t nb) {
     const int32_t n = std::max(na, nb);
     for (int32_t k = 0; k < n; ++k) {
         const int32_t x = k < na ? a[k] : 1;
@@ -44,8 +42,7 @@ bool sameDims(const int32_t* a, int32_t na, const int32_t* b, int32_t nb)
 
 namespace {
 
-std::string dimsText(const int32_t* d, int32_t n)
-{
+std::string dimsText(const int32_t* d, int32_t n) {
     std::string s = "[";
     for (int32_t k = 0; k < n; ++k) {
         s += (k ? " " : "") + std::to_string(d[k]);
@@ -53,19 +50,16 @@ std::string dimsText(const int32_t* d, int32_t n)
     return s + "]";
 }
 
-bool isPow2(int32_t x)
-{
+bool isPow2(int32_t x) {
     return (x & (x - 1)) == 0;
 }
 
 // Size of dimension number k (from 1) of a record; 1 beyond its dimensions.
-int32_t sizeOfDimension(const DimsInfo_tag* di, double k)
-{
+int32_t sizeOfDimension(const DimsInfo_tag* di, double k) {
     return k >= 1 && k <= di->numDims ? di->dims[static_cast<int32_t>(k) - 1] : 1;
 }
 
-bool setInputDims(SysObjAdaptorSFun* S, std::vector<int32_t>& dims)
-{
+bool setInputDims(SysObjAdaptorSFun* S, std::vector<int32_t>& dims) {
     int64_t width = 1;
     for (int32_t d : dims) {
         width *= d;
@@ -75,8 +69,7 @@ bool setInputDims(SysObjAdaptorSFun* S, std::vector<int32_t>& dims)
 }
 
 // Checks of the N-D form; false after reporting.
-bool backPropagateND(SysObjAdaptorSFun* S, const PadSettings& p, const DimsInfo_tag* o)
-{
+bool backPropagateND(SysObjAdaptorSFun* S, const PadSettings& p, const DimsInfo_tag* o) {
     const int32_t m = o->numDims;
     auto checkColumns = [&]() {
         if (p.sizeSwitch8 == SIZE_FROM_DIALOG) {
@@ -104,20 +97,23 @@ bool backPropagateND(SysObjAdaptorSFun* S, const PadSettings& p, const DimsInfo_
         return true;
     };
     switch (p.ndChoice) {
-    case DIMS_COLUMNS: return checkColumns();
-    case DIMS_ROWS: return checkRows();
-    case DIMS_BOTH:
-        if (m == 1) {
-            dspError(S, "dspshared::system::padOutDimsLT2");
-            return false;
-        }
-        return checkColumns() && checkRows();
-    case DIMS_NONE:
-        if (ssGetInputPortWidth(S, 0) == -1) {
-            return ssSetInputPortDimensionInfo(S, 0, o);
-        }
-        return true;
-    default: break;
+        case DIMS_COLUMNS:
+            return checkColumns();
+        case DIMS_ROWS:
+            return checkRows();
+        case DIMS_BOTH:
+            if (m == 1) {
+                dspError(S, "dspshared::system::padOutDimsLT2");
+                return false;
+            }
+            return checkColumns() && checkRows();
+        case DIMS_NONE:
+            if (ssGetInputPortWidth(S, 0) == -1) {
+                return ssSetInputPortDimensionInfo(S, 0, o);
+            }
+            return true;
+        default:
+            break;
     }
     if (p.sizeSpec == SIZES_PAD) {
         if (ssGetInputPortWidth(S, 0) != -1) {
@@ -156,19 +152,20 @@ bool backPropagateND(SysObjAdaptorSFun* S, const PadSettings& p, const DimsInfo_
     return true;
 }
 
-double padSizeTotal(int32_t where, const std::vector<double>& sizes)
-{
+double padSizeTotal(int32_t where, const std::vector<double>& sizes) {
     const double first = sizes.empty() ? 0.0 : sizes[0];
     switch (where) {
-    case WHERE2D_BEFORE:
-    case WHERE2D_AFTER: return first;
-    case WHERE2D_BOTH: return sizes.size() >= 2 ? first + sizes[1] : 2 * first;
-    default: return 0.0;
+        case WHERE2D_BEFORE:
+        case WHERE2D_AFTER:
+            return first;
+        case WHERE2D_BOTH:
+            return sizes.size() >= 2 ? first + sizes[1] : 2 * first;
+        default:
+            return 0.0;
     }
 }
 
-bool backPropagate2D(SysObjAdaptorSFun* S, const PadSettings& p, const DimsInfo_tag* o)
-{
+bool backPropagate2D(SysObjAdaptorSFun* S, const PadSettings& p, const DimsInfo_tag* o) {
     if (o->numDims == 1) {
         dspError(S, "dspshared::system::oneOutputDimension");
         return false;
@@ -207,8 +204,8 @@ bool backPropagate2D(SysObjAdaptorSFun* S, const PadSettings& p, const DimsInfo_
 
 // With both ports sized, the output must be what the input and the settings give; otherwise the kernels
 // would write a differently shaped (or smaller) buffer than the one the host allocated.
-bool outputMatchesInput(SysObjAdaptorSFun* S, const PadSettings& p, const int32_t* outDims, int32_t numOutDims)
-{
+bool outputMatchesInput(SysObjAdaptorSFun* S, const PadSettings& p, const int32_t* outDims,
+                        int32_t numOutDims) {
     std::vector<int32_t> expected;
     int32_t result = PAD_AMOUNTS_OK;
     if (!expectedOutputDims(p, ssGetInputPortNumDimensions(S, 0), ssGetInputPortDimensions(S, 0), expected,
@@ -223,20 +220,17 @@ bool outputMatchesInput(SysObjAdaptorSFun* S, const PadSettings& p, const int32_
     return true;
 }
 
-bool padValueIsComplex(SysObjAdaptorSFun* S)
-{
+bool padValueIsComplex(SysObjAdaptorSFun* S) {
     return qzIsComplex(ssGetSFcnParam(S, P_PAD_VALUE));
 }
 
-bool setOutputComplexity(SysObjAdaptorSFun* S, int32_t c)
-{
+bool setOutputComplexity(SysObjAdaptorSFun* S, int32_t c) {
     return ssSetOutputPortComplexSignal(S, 0, c);
 }
 
 }  // namespace
 
-void reportOutputDimsMismatch(SysObjAdaptorSFun* S, const std::vector<int32_t>& expected)
-{
+void reportOutputDimsMismatch(SysObjAdaptorSFun* S, const std::vector<int32_t>& expected) {
     static thread_local std::string text;
     text = "The output dimensions " +
            dimsText(ssGetOutputPortDimensions(S, 0), ssGetOutputPortNumDimensions(S, 0)) +
@@ -245,8 +239,7 @@ void reportOutputDimsMismatch(SysObjAdaptorSFun* S, const std::vector<int32_t>& 
     ssSetErrorStatus(S, text.c_str());
 }
 
-bool anyDimensionGrows(SysObjAdaptorSFun* S, const PadSettings& p)
-{
+bool anyDimensionGrows(SysObjAdaptorSFun* S, const PadSettings& p) {
     if (ssGetInputPortWidth(S, 0) == -1) {
         return false;
     }
@@ -269,16 +262,14 @@ bool anyDimensionGrows(SysObjAdaptorSFun* S, const PadSettings& p)
 
 using namespace pad;
 
-DRAVO_CALLBACK void mdlSetInputPortFrameData(BlockHandle* S, int32_t port, int32_t frameData)
-{
+DRAVO_CALLBACK void mdlSetInputPortFrameData(BlockHandle* S, int32_t port, int32_t frameData) {
     if (!ssSetInputPortFrameData(S, port, frameData)) {
         return;
     }
     ssSetOutputPortFrameData(S, 0, frameData);
 }
 
-DRAVO_CALLBACK void mdlSetInputPortDimensionInfo(BlockHandle* S, int32_t port, const DimsInfo_tag* dimsInfo)
-{
+DRAVO_CALLBACK void mdlSetInputPortDimensionInfo(BlockHandle* S, int32_t port, const DimsInfo_tag* dimsInfo) {
     if (!ssSetInputPortDimensionInfo(S, port, dimsInfo)) {
         return;
     }
@@ -314,8 +305,8 @@ DRAVO_CALLBACK void mdlSetInputPortDimensionInfo(BlockHandle* S, int32_t port, c
     utFree(after);
 }
 
-DRAVO_CALLBACK void mdlSetOutputPortDimensionInfo(BlockHandle* S, int32_t port, const DimsInfo_tag* dimsInfo)
-{
+DRAVO_CALLBACK void mdlSetOutputPortDimensionInfo(BlockHandle* S, int32_t port,
+                                                  const DimsInfo_tag* dimsInfo) {
     const PadSettings p = readPadSettings(S);
     const bool inputWasSized = ssGetInputPortWidth(S, 0) != -1;
     const bool ok = p.form == FORM_2D ? backPropagate2D(S, p, dimsInfo) : backPropagateND(S, p, dimsInfo);
@@ -330,8 +321,7 @@ DRAVO_CALLBACK void mdlSetOutputPortDimensionInfo(BlockHandle* S, int32_t port, 
     }
 }
 
-DRAVO_CALLBACK void mdlSetDefaultPortDimensionInfo(BlockHandle* S)
-{
+DRAVO_CALLBACK void mdlSetDefaultPortDimensionInfo(BlockHandle* S) {
     if (ssGetNumInputPorts(S) == 2 && ssGetInputPortWidth(S, 1) == -1) {
         if (!ssSetInputPortMatrixDimensions(S, 1, 1, 1)) {
             return;
@@ -373,8 +363,7 @@ DRAVO_CALLBACK void mdlSetDefaultPortDimensionInfo(BlockHandle* S)
     mdlSetInputPortDimensionInfo(S, 0, &di);
 }
 
-DRAVO_CALLBACK void mdlSetInputPortComplexSignal(BlockHandle* S, int32_t port, int32_t complexSignal)
-{
+DRAVO_CALLBACK void mdlSetInputPortComplexSignal(BlockHandle* S, int32_t port, int32_t complexSignal) {
     if (!ssSetInputPortComplexSignal(S, port, complexSignal)) {
         return;
     }
@@ -417,8 +406,7 @@ DRAVO_CALLBACK void mdlSetInputPortComplexSignal(BlockHandle* S, int32_t port, i
     }
 }
 
-DRAVO_CALLBACK void mdlSetOutputPortComplexSignal(BlockHandle* S, int32_t port, int32_t complexSignal)
-{
+DRAVO_CALLBACK void mdlSetOutputPortComplexSignal(BlockHandle* S, int32_t port, int32_t complexSignal) {
     if (!ssSetOutputPortComplexSignal(S, port, complexSignal)) {
         return;
     }
@@ -471,8 +459,7 @@ DRAVO_CALLBACK void mdlSetOutputPortComplexSignal(BlockHandle* S, int32_t port, 
 namespace {
 
 // Gives t to every port of one direction still unset; false (reported) when one has another type.
-bool spreadType(BlockHandle* S, DataTypeId t, bool inputs, const char* conflictClass)
-{
+bool spreadType(BlockHandle* S, DataTypeId t, bool inputs, const char* conflictClass) {
     const int32_t count = inputs ? ssGetNumInputPorts(S) : ssGetNumOutputPorts(S);
     for (int32_t q = 0; q < count; ++q) {
         const DataTypeId have = inputs ? ssGetInputPortDataType(S, q) : ssGetOutputPortDataType(S, q);
@@ -492,8 +479,7 @@ constexpr uint32_t kSupportedTypes = 0x67ff;
 
 }  // namespace
 
-DRAVO_CALLBACK void mdlSetInputPortDataType(BlockHandle* S, int32_t port, DataTypeId dataType)
-{
+DRAVO_CALLBACK void mdlSetInputPortDataType(BlockHandle* S, int32_t port, DataTypeId dataType) {
     if (!VekSimCommon::dspIsDataTypeSupported(S, dataType, 1, VekSimCommon::DSP_INPUT_PORT,
                                               port == 0 ? "Input" : "Pad value", kSupportedTypes)) {
         return;
@@ -504,8 +490,7 @@ DRAVO_CALLBACK void mdlSetInputPortDataType(BlockHandle* S, int32_t port, DataTy
     }
 }
 
-DRAVO_CALLBACK void mdlSetOutputPortDataType(BlockHandle* S, int32_t port, DataTypeId dataType)
-{
+DRAVO_CALLBACK void mdlSetOutputPortDataType(BlockHandle* S, int32_t port, DataTypeId dataType) {
     (void)port;
     if (!VekSimCommon::dspIsDataTypeSupported(S, dataType, 1, VekSimCommon::DSP_OUTPUT_PORT, "Output",
                                               kSupportedTypes)) {
@@ -518,11 +503,11 @@ DRAVO_CALLBACK void mdlSetOutputPortDataType(BlockHandle* S, int32_t port, DataT
 
 // The pad amounts and strides are fixed at set-up, so a signal whose size changes from step to step would
 // be padded by its maximum size, stale elements included; such signals are refused.
-DRAVO_CALLBACK void mdlSetInputPortDimsMode(BlockHandle* S, int32_t port, int32_t dimsMode)
-{
+DRAVO_CALLBACK void mdlSetInputPortDimsMode(BlockHandle* S, int32_t port, int32_t dimsMode) {
     if (dimsMode == 1) {
-        ssSetErrorStatus(S, "The pad block works on fixed-size signals only; input signals of variable size are "
-                            "not supported.");
+        ssSetErrorStatus(S,
+                         "The pad block works on fixed-size signals only; input signals of variable size are "
+                         "not supported.");
         return;
     }
     if (ssSetInputPortDimensionsMode(S, port, dimsMode) && port == 0) {

@@ -11,8 +11,8 @@ namespace pad {
 
 // The output sizes the settings give for an input (working dims, unpruned); false when the amounts
 // cannot be computed (result in *result, nothing reported).
-bool expectedOutputDims(const PadSettings& p, int32_t numInDims, const int32_t* inDims, std::vector<int32_t>& out,
-                        int32_t* result = nullptr);
+bool expectedOutputDims(const PadSettings& p, int32_t numInDims, const int32_t* inDims,
+                        std::vector<int32_t>& out, int32_t* result = nullptr);
 
 // Whether two dimension lists describe the same array (missing trailing dimensions count as 1).
 bool sameDims(const int32_t* a, int32_t na, const int32_t* b, int32_t nb);

@@ -6,8 +6,7 @@ namespace pad {
 
 namespace {
 
-int32_t readPopup(sysobj::SysObjAdaptorSFun* S, int32_t index, int32_t fallback)
-{
+int32_t readPopup(sysobj::SysObjAdaptorSFun* S, int32_t index, int32_t fallback) {
     const qzArray_tag* a = sysobj::ssGetSFcnParam(S, index);
     if (a == nullptr || qzIsEmpty(a)) {
         return fallback;
@@ -20,14 +19,12 @@ int32_t readPopup(sysobj::SysObjAdaptorSFun* S, int32_t index, int32_t fallback)
     return static_cast<int32_t>(v);
 }
 
-double readScalar(sysobj::SysObjAdaptorSFun* S, int32_t index)
-{
+double readScalar(sysobj::SysObjAdaptorSFun* S, int32_t index) {
     const qzArray_tag* a = sysobj::ssGetSFcnParam(S, index);
     return (a == nullptr || qzIsEmpty(a)) ? 0.0 : qzGetRealElementAsDouble(a, 0);
 }
 
-std::vector<double> readVector(sysobj::SysObjAdaptorSFun* S, int32_t index)
-{
+std::vector<double> readVector(sysobj::SysObjAdaptorSFun* S, int32_t index) {
     const qzArray_tag* a = sysobj::ssGetSFcnParam(S, index);
     std::vector<double> v;
     const size_t n = qzGetNumberOfElements(a);
@@ -40,8 +37,7 @@ std::vector<double> readVector(sysobj::SysObjAdaptorSFun* S, int32_t index)
 
 }  // namespace
 
-PadSettings readPadSettings(sysobj::SysObjAdaptorSFun* S)
-{
+PadSettings readPadSettings(sysobj::SysObjAdaptorSFun* S) {
     PadSettings p;
     p.form = readPopup(S, P_FORM, p.form);
     p.method = readPopup(S, P_METHOD, p.method);

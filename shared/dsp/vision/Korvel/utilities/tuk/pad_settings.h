@@ -15,11 +15,11 @@ enum ParamIndex : int32_t {
     P_VALUE_SOURCE = 1,
     P_PAD_VALUE = 2,
     P_SIZE_SPEC = 3,
-    P_SIZE_SWITCH_4 = 4,       // 2-D: column size switch; N-D: row size switch
+    P_SIZE_SWITCH_4 = 4,  // 2-D: column size switch; N-D: row size switch
     P_ROWS_WHERE = 5,
     P_ROWS_PAD_SIZE = 6,
     P_ROW_SIZE = 7,
-    P_SIZE_SWITCH_8 = 8,       // 2-D: row size switch; N-D: column size switch
+    P_SIZE_SWITCH_8 = 8,  // 2-D: row size switch; N-D: column size switch
     P_COLS_WHERE = 9,
     P_COLS_PAD_SIZE = 10,
     P_COL_SIZE = 11,

@@ -27,13 +27,11 @@ enum RtpIndex : int32_t {
 enum DWorkIndex : int32_t { DWORK_IN_ADD = 0, DWORK_OUT_ADD = 1 };
 constexpr uint32_t kOptions = 0x21280002;
 
-PadInstance* instanceOf(BlockHandle* S)
-{
+PadInstance* instanceOf(BlockHandle* S) {
     return static_cast<PadInstance*>(ssGetUserData(S));
 }
 
-void freeScratch(PadInstance* inst)
-{
+void freeScratch(PadInstance* inst) {
     utFree(inst->workDims);
     utFree(inst->padBefore);
     utFree(inst->padAfter);
@@ -41,8 +39,7 @@ void freeScratch(PadInstance* inst)
 }
 
 // Creates an int32 1 x n RTP from a scratch array, which is freed and nulled whatever the outcome.
-bool createIndexRtp(BlockHandle* S, int32_t index, const char* name, int32_t n, int32_t*& data)
-{
+bool createIndexRtp(BlockHandle* S, int32_t index, const char* name, int32_t n, int32_t*& data) {
     const int32_t dims[2] = {1, n};
     const bool ok = ssCreateRunTimeParamFromData(S, index, name, SS_INT32, 0, 2, dims, data);
     utFree(data);
@@ -51,9 +48,8 @@ bool createIndexRtp(BlockHandle* S, int32_t index, const char* name, int32_t n, 
 }
 
 // Replicate, symmetric and circular padding copy from the kept data; with none kept there is no source.
-bool keptDataForFills(BlockHandle* S, int32_t method, int32_t n, const int32_t* outDims, const int32_t* before,
-                      const int32_t* after)
-{
+bool keptDataForFills(BlockHandle* S, int32_t method, int32_t n, const int32_t* outDims,
+                      const int32_t* before, const int32_t* after) {
     if (method == PAD_CONSTANT) {
         return true;
     }
@@ -61,16 +57,16 @@ bool keptDataForFills(BlockHandle* S, int32_t method, int32_t n, const int32_t* 
         const bool fills = before[k] > 0 || after[k] > 0;
         const int32_t kept = outDims[k] - std::max(before[k], 0) - std::max(after[k], 0);
         if (fills && kept < 1) {
-            ssSetErrorStatus(S, "Replicate, symmetric and circular padding need at least one input element "
-                                "along each padded dimension.");
+            ssSetErrorStatus(S,
+                             "Replicate, symmetric and circular padding need at least one input element "
+                             "along each padded dimension.");
             return false;
         }
     }
     return true;
 }
 
-void refreshRunInfoPointers(BlockHandle* S, PadRunInfo& ri)
-{
+void refreshRunInfoPointers(BlockHandle* S, PadRunInfo& ri) {
     ri.outDims = static_cast<const int32_t*>(VekSimCommon::GetRTPDataPtr(S, RTP_OUT_DIMS));
     ri.padBefore = static_cast<const int32_t*>(VekSimCommon::GetRTPDataPtr(S, RTP_PAD_BEFORE));
     ri.padAfter = static_cast<const int32_t*>(VekSimCommon::GetRTPDataPtr(S, RTP_PAD_AFTER));
@@ -80,8 +76,7 @@ void refreshRunInfoPointers(BlockHandle* S, PadRunInfo& ri)
 
 }  // namespace
 
-DRAVO_CALLBACK void mdlInitializeSizes(BlockHandle* S)
-{
+DRAVO_CALLBACK void mdlInitializeSizes(BlockHandle* S) {
     if (!VekSimCommon::registerSFcnParams(S, NUM_PARAMS)) {
         return;
     }
@@ -130,13 +125,11 @@ DRAVO_CALLBACK void mdlInitializeSizes(BlockHandle* S)
     ssSetTarnCG(S, 1);
 }
 
-DRAVO_CALLBACK void mdlCheckParameters(BlockHandle* S)
-{
+DRAVO_CALLBACK void mdlCheckParameters(BlockHandle* S) {
     checkPadParameters(S);
 }
 
-DRAVO_CALLBACK void mdlSetWorkWidths(BlockHandle* S)
-{
+DRAVO_CALLBACK void mdlSetWorkWidths(BlockHandle* S) {
     PadInstance* inst = instanceOf(S);
     if (inst == nullptr) {
         inst = static_cast<PadInstance*>(dvCalloc(1, sizeof(PadInstance)));
@@ -150,8 +143,9 @@ DRAVO_CALLBACK void mdlSetWorkWidths(BlockHandle* S)
 
     const PadSettings p = readPadSettings(S);
     int32_t n = 0;
-    const int32_t result = computePadAmounts(S, ssGetInputPortNumDimensions(S, 0), ssGetInputPortDimensions(S, 0),
-                                             &n, &inst->workDims, &inst->padBefore, &inst->padAfter);
+    const int32_t result =
+        computePadAmounts(S, ssGetInputPortNumDimensions(S, 0), ssGetInputPortDimensions(S, 0), &n,
+                          &inst->workDims, &inst->padBefore, &inst->padAfter);
     if (!reportPadAmountResult(S, result)) {
         freeScratch(inst);
         return;
@@ -236,8 +230,7 @@ DRAVO_CALLBACK void mdlSetWorkWidths(BlockHandle* S)
     ssSupportsMultipleExecInstances(S, 1);
 }
 
-DRAVO_CALLBACK void mdlStart(BlockHandle* S)
-{
+DRAVO_CALLBACK void mdlStart(BlockHandle* S) {
     PadInstance* inst = instanceOf(S);
     if (inst == nullptr) {
         ssSetErrorStatus(S, "The pad block was started without its work widths set.");
@@ -290,16 +283,14 @@ DRAVO_CALLBACK void mdlStart(BlockHandle* S)
     }
 }
 
-DRAVO_CALLBACK void mdlOutputs(BlockHandle* S, int32_t /*tid*/)
-{
+DRAVO_CALLBACK void mdlOutputs(BlockHandle* S, int32_t /*tid*/) {
     PadInstance* inst = instanceOf(S);
     if (inst != nullptr && inst->cache != nullptr) {
         inst->cache->computeOutputs();
     }
 }
 
-DRAVO_CALLBACK void mdlProcessParameters(BlockHandle* S)
-{
+DRAVO_CALLBACK void mdlProcessParameters(BlockHandle* S) {
     const PadSettings p = readPadSettings(S);
     if (!p.valueFromDialog()) {
         return;
@@ -313,8 +304,7 @@ DRAVO_CALLBACK void mdlProcessParameters(BlockHandle* S)
     }
 }
 
-DRAVO_CALLBACK void mdlTerminate(BlockHandle* S)
-{
+DRAVO_CALLBACK void mdlTerminate(BlockHandle* S) {
     PadInstance* inst = instanceOf(S);
     if (inst != nullptr) {
         delete inst->cache;
