@@ -115,7 +115,8 @@ FixedRoles rolesOf(const TypeCase& c, int rounding, int overflow, QType* coeffTy
     const int half = c.product.wl / 2;
     r.sqrtType = half < c.memory.wl ? QType{true, half, c.product.fl / 2} : c.memory;
     *coeffType = c.coeffMode == 0 ? c.coeff : QType{true, c.coeff.wl, bestPrecision(c.taps, c.coeff.wl)};
-    *factorType = c.coeffMode == 0 ? c.coeff : QType{true, c.coeff.wl, bestPrecision({0.04}, c.coeff.wl)};
+    *factorType =
+        c.coeffMode == 0 ? c.coeff : QType{true, c.coeff.wl, bestPrecision({0.04, 0.25}, c.coeff.wl)};
     return r;
 }
 
@@ -197,7 +198,7 @@ double defaultsAgree(const std::vector<T>& img, int M, int N, int method, DataTy
     EXPECT_FALSE(dspDataTypeIsFloat(b->outputPort(0).dataType));
     const std::vector<double> taps = {0.0625, 0.25, 0.375, 0.25, 0.0625};
     // k as the 16-bit best-precision coefficient stores it; the binomial taps are exact.
-    const int kFl = bestPrecision({0.04}, 16);
+    const int kFl = bestPrecision({0.04, 0.25}, 16);  // k's type holds every valid k
     const long double k = std::round(std::ldexp(0.04L, kFl)) / std::ldexp(1.0L, kFl);
     const auto want = formulaMetric(img, M, N, taps, method == 1, k);
     long double scale = 1;
