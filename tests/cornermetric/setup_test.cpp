@@ -448,3 +448,56 @@ TEST(CornerSetup, VariableSizeSteps) {
 }
 
 }  // namespace
+
+namespace {
+
+// A logged run takes the number objects; with a floating image they compute in the image's own type, so
+// every value equals the plain floating path's.
+TEST(CornerSetup, LoggedFloatingImagesMatchTheFloatingPath) {
+    Settings logging;
+    logging.minMaxOverflowLogging = 1;
+    const int32_t M = 11, N = 9;
+    std::vector<double> img(M * N);
+    for (int32_t i = 0; i < M * N; ++i)
+        img[i] = std::cos(0.37 * i) * 0.5 + 0.5;
+    const std::vector<float> imgF(img.begin(), img.end());
+    for (int method : {1, 2}) {
+        auto plain = makeBlock({{0, Array::scalar(method)}}, image({M, N}));
+        auto logged = makeBlock({{0, Array::scalar(method)}}, image({M, N}), logging);
+        plain->start();
+        logged->start();
+        EXPECT_EQ(logged->dworks()[0].dataType, SS_DOUBLE);
+        EXPECT_EQ(runOnce<double>(*logged, img), runOnce<double>(*plain, img)) << method;
+        auto plainF = makeBlock({{0, Array::scalar(method)}}, image({M, N}, SS_SINGLE));
+        auto loggedF = makeBlock({{0, Array::scalar(method)}}, image({M, N}, SS_SINGLE), logging);
+        plainF->start();
+        loggedF->start();
+        EXPECT_EQ(runOnce<float>(*loggedF, imgF), runOnce<float>(*plainF, imgF)) << method;
+    }
+}
+
+TEST(CornerSetup, RoundingAndOverflowListsAreChecked) {
+    EXPECT_EQ(errorOf({{25, Array::scalar(8)}}, image({8, 8}), false).messageClass(),
+              "dspshared::system::popupParamInvalid");
+    EXPECT_EQ(errorOf({{26, Array::scalar(3)}}, image({8, 8}), false).messageClass(),
+              "dspshared::system::popupParamInvalid");
+    EXPECT_EQ(errorOf({{5, Array::scalar(5)}}, image({8, 8}), false).messageClass(),
+              "dspshared::system::popupParamInvalid");
+}
+
+// The limits derive from the threshold as the image type stores it: 20.5 is stored as 21 in uint8.
+TEST(CornerSetup, ComparisonLimitsFollowTheStoredThreshold) {
+    auto b = makeBlock({{0, Array::scalar(3)}, {3, Array::scalar(20.5)}}, image({9, 9}, SS_UINT8));
+    try {
+        b->start();
+    } catch (const BlockError& e) {
+        // Without the comparison kernel in the build, only that refusal is allowed.
+        EXPECT_NE(e.text().find("local intensity comparison"), std::string::npos) << e.what();
+    }
+    const auto rtps = b->runTimeParams();
+    EXPECT_EQ(valuesOf<uint8_t>(*rtp(rtps, "VALTHR_RTP")), std::vector<uint8_t>{21});
+    EXPECT_EQ(valuesOf<uint8_t>(*rtp(rtps, "DTLOW_RTP")), std::vector<uint8_t>{21});
+    EXPECT_EQ(valuesOf<uint8_t>(*rtp(rtps, "DTHIGH_RTP")), std::vector<uint8_t>{234});
+}
+
+}  // namespace
