@@ -66,7 +66,7 @@ template <class U>
 void BM_Kernel(benchmark::State& state) {
     KernelRig<U> rig(int32_t(state.range(0)), state.range(1) == 1);
     for (auto _ : state) {
-        quobit::eigenKernel(rig.d);
+        quobit::runEigenKernel(rig.d);
         benchmark::DoNotOptimize(rig.out.data());
         benchmark::ClobberMemory();
     }

@@ -137,7 +137,7 @@ void eigenvalueCornerMetric<T, U>::computeMetric() {
         d.W = static_cast<const U*>(filterData_);
         d.k = harris_ ? *static_cast<const U*>(factorData_) : U(0);
         d.harris = harris_;
-        eigenKernel(d);
+        runEigenKernel(d);
     }
 }
 
