@@ -40,7 +40,7 @@ struct StoredIntData {
     const void* k = nullptr;  // Harris
     int32_t factorBytes = 2;
     bool harris = true;
-    // Minimum eigenvalue: the square root goes through the library (one pair of scalars).
+    // Minimum eigenvalue: scalars for a square root whose alignment does not fit 128 bits.
     VekDSPFixpt::Fixpt* sqrtIn = nullptr;    // "Memory" scalar
     VekDSPFixpt::Fixpt* sqrtRoot = nullptr;  // "Square root" scalar
 };

@@ -2,6 +2,7 @@
 #include "quobit/eigenstoredint.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 using VekDSPFixpt::i128;
@@ -68,6 +69,51 @@ inline void store(void* base, int64_t i, int32_t bytes, int64_t v) {
 
 inline int32_t flOf(const QuantDest& d) {
     return d.type.fracLength;
+}
+
+// floor(sqrt(n)).
+inline u128 isqrt(u128 n) {
+    u128 r = u128(std::sqrt(static_cast<long double>(n)));
+    while (r > 0 && r * r > n)
+        --r;
+    while ((r + 1) * (r + 1) <= n)
+        ++r;
+    return r;
+}
+
+int32_t bitLength(u128 v) {
+    const uint64_t hi = uint64_t(v >> 64), lo = uint64_t(v);
+    return hi ? 128 - __builtin_clzll(hi) : (lo ? 64 - __builtin_clzll(lo) : 0);
+}
+
+// sqrt(m x 2^-fm) as a stored integer of d, rounded as the library's square root does: the root to two bits
+// beyond d's grid, one more bit standing for anything dropped, then one quantisation. Values whose
+// alignment does not fit 128 bits go through the library's objects.
+int64_t sqrtStored(int64_t m, int32_t fm, const QuantDest& d, VekDSPFixpt::Fixpt* in,
+                   VekDSPFixpt::Fixpt* root) {
+    if (m <= 0) return 0;
+    const int32_t fl = d.type.fracLength;
+    const int64_t t = int64_t(-fm) + 2 * int64_t(fl) + 4;
+    u128 n = u128(m);
+    bool sticky = false;
+    if (t >= 0) {
+        if (bitLength(n) + t > 126) {
+            in->setStoredBits(u128(i128(m)));
+            in->sqrt(*root);
+            return int64_t(root->getStoredBits());
+        }
+        n <<= t;
+    } else if (t <= -64) {
+        sticky = true;
+        n = 0;
+    } else {
+        sticky = (n & ((u128(1) << -t) - 1)) != 0;
+        n >>= -t;
+    }
+    const u128 r = isqrt(n);
+    const bool inexact = sticky || r * r != n;
+    const i128 scaled = i128(r) * 2 + (inexact ? 1 : 0);
+    return int64_t(VekDSPFixpt::detail::quantiseFast<i128>(scaled, -(fl + 3), d).bits);
 }
 
 // Exact integer steps in I (int64_t when every word is narrow enough, else 128 bits), each quantised once.
@@ -216,9 +262,7 @@ void kernel(const StoredIntData& d, const StoredIntTypes& t) {
                     t1 = St::mul(D, fm, D, fm, t.memory);
                     t1 = St::mul(t1, fm, 4, 0, t.memory);
                     t1 = St::add(t1, fm, t2, fm, false, t.memory);
-                    d.sqrtIn->setStoredBits(u128(i128(t1)));
-                    d.sqrtIn->sqrt(*d.sqrtRoot);
-                    const int64_t root = int64_t(d.sqrtRoot->getStoredBits());
+                    const int64_t root = sqrtStored(t1, fm, t.sqrtType, d.sqrtIn, d.sqrtRoot);
                     t2 = St::quant(root, -flOf(t.sqrtType), t.memory);
                     t1 = St::add(A, fm, B, fm, false, t.memory);
                     t1 = St::add(t1, fm, t2, fm, true, t.memory);
