@@ -6,11 +6,11 @@
 #include <cstring>
 #include <filesystem>
 
-#include "block_runner.h"
 #include "demo_scene.h"
 #include "errors.h"
 #include "output_files.h"
 #include "report.h"
+#include "setup/setup.h"
 
 namespace dravo::cli {
 namespace fs = std::filesystem;
@@ -21,7 +21,7 @@ struct CornerStep {
     const char* stem;  // file names: <stem>.png and <stem>.npy
     const char* what;
     bool eightBit;  // the scene in uint8 (fixed-point path)
-    std::vector<ParamSetting> settings;
+    std::vector<setup::ParamSetting> settings;
 };
 
 Signal eightBitScene() {
@@ -76,25 +76,26 @@ void runCornerDemoSteps(const std::string& outDir, std::vector<std::vector<std::
             rows.push_back(row);
             continue;
         }
-        RunPlan plan;
-        try {
-            plan.block.plugin = host::Plugin::load(dialog->plugin);
-        } catch (const host::BlockError&) {
+        if (!host::Plugin::locate(dialog->plugin)) {
             row[5] = "skipped: plug-in " + dialog->plugin + " not built";
             rows.push_back(row);
             continue;
         }
-        plan.block.dialog = dialog;
-        plan.block.displayName = dialog->block;
-        plan.params = step.settings;
-        plan.inputs = {{input}};
+        setup::Request request;
+        request.block = "corner-metric";
+        request.params = step.settings;
+        request.inputs.push_back({step.eightBit ? "gray8" : "gray", {input}});
         std::string line = png + ": dravo run corner-metric";
         for (const auto& s : step.settings)
             line += " -s " + s.name + "='" + s.text + "'";
         settingLines.push_back(line + (step.eightBit ? " (8-bit scene)" : "") + " -o " + npy);
         try {
-            const RunResult result = runBlock(plan);
-            const Signal& metric = result.outputs.at(0).at(0);
+            setup::Plan plan = setup::makePlan(request);
+            std::unique_ptr<host::Block> block = setup::configure(plan);
+            setup::feedStep(*block, plan, 1);
+            block->step();
+            const Signal metric = setup::readOutput(*block, 0);
+            block->terminate();
             std::vector<std::string> warnings;
             PendingOutputs out;
             out.add((fs::path(outDir) / npy).string(), encodeSignal(metric, npy, false, warnings));
