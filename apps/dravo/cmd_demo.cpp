@@ -10,6 +10,7 @@
 
 #include "cmd_codegen.h"
 #include "commands.h"
+#include "demo_corner.h"
 #include "demo_scene.h"
 #include "errors.h"
 #include "output_files.h"
@@ -202,6 +203,7 @@ int demoCommand(const std::string& outDir) {
         }
         rows.push_back(row);
     }
+    runCornerDemoSteps(outDir, rows, settingLines, failures);
     std::cout << "dravo demo: results in " << outDir << "/\n\n";
     printTable(std::cout, rows);
     if (!settingLines.empty()) {
