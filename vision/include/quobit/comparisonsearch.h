@@ -1,0 +1,91 @@
+// The circle of the local intensity comparison metric and its coarse-to-fine arc search.
+//
+// Positions 0..15 run round a circle of radius 3; the circle table holds their element offsets twice
+// (positions 16..31 repeat 0..15) so that an arc that wraps past position 15 is a plain index range.
+// The search works on a 16-bit pattern of qualifying positions (bit i: position i is brighter, or
+// darker, than the pixel's limit); it tests only the positions the step and offset tables name, so
+// untested positions inside an accepted arc are taken as they are.
+#pragma once
+
+#include <cstdint>
+
+namespace quobit {
+
+inline constexpr int32_t kCircleLength = 16;
+inline constexpr int32_t kCircleTableLength = 2 * kCircleLength;
+inline constexpr int32_t kArcSpan = 15;  // largest arc that leaves one position out
+inline constexpr int32_t kSearchPasses = 3;
+inline constexpr int32_t kSearchSteps[kSearchPasses] = {8, 4, 2};
+inline constexpr int32_t kSearchOffsets[kSearchPasses] = {3, 1, 0};
+// The band of rows and columns on every side whose pixels have no full circle and keep 0.
+inline constexpr int32_t kCircleRadius = 3;
+
+// Row and column displacement of each circle position.
+inline constexpr int32_t kCircleRowShift[kCircleLength] = {-1, 0, 1,  2,  3,  3,  3,  2,
+                                                           1,  0, -1, -2, -3, -3, -3, -2};
+inline constexpr int32_t kCircleColShift[kCircleLength] = {-3, -3, -3, -2, -1, 0, 1,  2,
+                                                           3,  3,  3,  2,  1,  0, -1, -2};
+
+// Writes the 32 element offsets of the circle for a column-major image of `rows` rows.
+inline void fillCircleOffsets(int32_t rows, int32_t* circle) {
+    for (int32_t i = 0; i < kCircleLength; ++i) {
+        circle[i] = kCircleRowShift[i] + kCircleColShift[i] * rows;
+        circle[i + kCircleLength] = circle[i];
+    }
+}
+
+enum class ArcVerdict : uint8_t {
+    NotStarted,  // neither position 0 nor position 8 qualifies
+    Failed,      // a tested position split the arc below the limit
+    Accepted,    // [lo, hi] (indices into the doubled table) is the arc
+};
+
+// The arc search for one pixel and one test. `qualifies` holds one bit per position; arcLimit is the
+// count limit A (9..15); step and offset are the search tables (kSearchPasses entries each).
+inline ArcVerdict searchArc(uint32_t qualifies, int32_t arcLimit, const int32_t* step, const int32_t* offset,
+                            int32_t* arcLo, int32_t* arcHi) {
+    const bool at0 = (qualifies & 1u) != 0;
+    const bool at8 = (qualifies & (1u << 8)) != 0;
+    if (!at0 && !at8) return ArcVerdict::NotStarted;
+    // Doubled so that bit i answers for position i in 0..31.
+    const uint32_t doubled = (qualifies & 0xFFFFu) | ((qualifies & 0xFFFFu) << kCircleLength);
+    int32_t lo, hi;
+    bool open;
+    if (at0 && at8) {
+        lo = 1, hi = kCircleLength, open = true;
+    } else if (at0) {
+        lo = 9, hi = 9 + kArcSpan - 1, open = false;
+    } else {
+        lo = 1, hi = kArcSpan, open = false;
+    }
+    for (int32_t k = 0; k < kSearchPasses; ++k) {
+        for (int32_t i = lo + offset[k]; i <= hi; i += step[k]) {
+            if ((doubled >> i) & 1u) continue;
+            if (open) {
+                lo = i + 1, hi = i + kArcSpan, open = false;
+            } else if (hi - i < i - lo) {
+                if (i - lo < arcLimit) return ArcVerdict::Failed;
+                hi = i - 1;
+            } else {
+                if (hi - i < arcLimit) return ArcVerdict::Failed;
+                lo = i + 1;
+            }
+        }
+    }
+    *arcLo = lo;
+    *arcHi = hi;
+    return ArcVerdict::Accepted;
+}
+
+// The rest of the circle after an arc [lo, hi]: positions restFrom..restTo (inclusive, empty when
+// restFrom > restTo), again as indices into the doubled table.
+inline void restOfCircle(int32_t lo, int32_t hi, int32_t* restFrom, int32_t* restTo) {
+    if (hi < kCircleLength)
+        lo += kCircleLength;
+    else
+        hi -= kCircleLength;
+    *restFrom = hi + 1;
+    *restTo = lo - 1;
+}
+
+}  // namespace quobit
