@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "../fixpt/oracle.h"
+#include "comparison_exact.h"
 #include "comparison_reference.h"
 #include "quobit/comparisonkernel.h"
 #include "vekfixpt.h"
@@ -22,24 +23,6 @@ using VekDSPFixpt::Fixpt;
 using VekDSPFixpt::FixptFactory;
 using VekDSPFixpt::NumType;
 using namespace fixpt_test;
-
-// Each step of the description quantised exactly: image differences into the image type, sum steps into
-// the accumulator, the stored output into the metric output type.
-struct ExactModel {
-    using Value = mpq_class;
-    NumType image, accum, output;
-    int32_t rounding, overflow;
-    mpq_class t, dtMin, dtMax, dtLow, dtHigh;
-    mpq_class into(const mpq_class& x, const NumType& ty) const {
-        return realValue(quantiseQ(x, ty, rounding, overflow), ty);
-    }
-    mpq_class imageMinus(const mpq_class& a, const mpq_class& b) const { return into(a - b, image); }
-    mpq_class imagePlus(const mpq_class& a, const mpq_class& b) const { return into(a + b, image); }
-    mpq_class accPlus(const mpq_class& acc, const mpq_class& v) const { return into(acc + v, accum); }
-    mpq_class accMinus(const mpq_class& acc, const mpq_class& v) const { return into(acc - v, accum); }
-    mpq_class zero() const { return 0; }
-    mpq_class toOutput(const mpq_class& acc) const { return into(acc, output); }
-};
 
 struct FixedCase {
     const char* name;
@@ -103,7 +86,7 @@ struct FixedRig {
         valCur = over(imageAttrs, nullptr, 1);
         bright = over(accumAttrs, nullptr, 1);
         dark = over(accumAttrs, nullptr, 1);
-        quobit::fillCircleOffsets(rows, circle);
+        comparison_test::circleOffsets(rows, circle);
     }
     quobit::ComparisonObjects<Fixpt> objects() {
         return {input.get(),  output.get(), t.get(),       dtMin.get(),  dtMax.get(),  dtLow.get(),
@@ -203,12 +186,8 @@ TEST_P(ComparisonFixed, BothPathsMatchTheExactEvaluation) {
             const std::vector<mpz_class> x = randomPixels(rng, fc.image, n);
             const mpz_class tStored = randomThreshold(rng, fc.image);
 
-            ExactModel m{fc.image, fc.accum, fc.output, fc.rounding, fc.overflow, 0, 0, 0, 0, 0};
-            m.t = realValue(tStored, fc.image);
-            m.dtMin = realValue(minStored(fc.image), fc.image);
-            m.dtMax = realValue(maxStored(fc.image), fc.image);
-            m.dtLow = m.dtMin + m.t;
-            m.dtHigh = m.dtMax - m.t;
+            const comparison_test::ExactModel m =
+                comparison_test::exactModel(fc.image, fc.accum, fc.output, fc.rounding, fc.overflow, tStored);
             std::vector<mpq_class> xq(n);
             for (size_t i = 0; i < n; ++i)
                 xq[i] = realValue(x[i], fc.image);

@@ -26,7 +26,7 @@ struct FloatRun {
         const T dtMin = T(-kSingleMax), dtMax = T(kSingleMax);
         const T dtLow = T(dtMin + t), dtHigh = T(dtMax - t);
         int32_t circle[32];
-        quobit::fillCircleOffsets(rows, circle);
+        comparison_test::circleOffsets(rows, circle);
         out.assign(x.size(), T(-7));  // stale values must be cleared
         quobit::FloatComparisonArith<T> a(x.data(), out.data(), {t, dtMin, dtMax, dtLow, dtHigh});
         quobit::comparisonMetricRun(a, {rows, cols, circle, quobit::kSearchSteps, quobit::kSearchOffsets, A});

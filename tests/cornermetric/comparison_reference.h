@@ -11,6 +11,11 @@ namespace comparison_test {
 // (dr, dc) of circle positions 0..15, copied from the description's table.
 inline constexpr int kDr[16] = {-1, 0, 1, 2, 3, 3, 3, 2, 1, 0, -1, -2, -3, -3, -3, -2};
 inline constexpr int kDc[16] = {-3, -3, -3, -2, -1, 0, 1, 2, 3, 3, 3, 2, 1, 0, -1, -2};
+// The 32 element offsets of the circle (positions 0..15 twice) for an image of `rows` rows.
+inline void circleOffsets(int rows, int32_t* circle) {
+    for (int i = 0; i < 32; ++i)
+        circle[i] = kDr[i % 16] + kDc[i % 16] * rows;
+}
 inline constexpr int kStep[3] = {8, 4, 2};
 inline constexpr int kOffset[3] = {3, 1, 0};
 

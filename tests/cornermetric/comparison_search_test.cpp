@@ -85,18 +85,6 @@ TEST(ComparisonSearch, NineInARowPassesOnlyTheLowestLimit) {
               quobit::ArcVerdict::Failed);
 }
 
-TEST(ComparisonSearch, CircleOffsetsFollowTheDisplacements) {
-    for (int32_t rows : {7, 8, 13, 1000}) {
-        int32_t circle[32];
-        quobit::fillCircleOffsets(rows, circle);
-        for (int i = 0; i < 32; ++i)
-            EXPECT_EQ(circle[i], comparison_test::kDr[i % 16] + comparison_test::kDc[i % 16] * rows) << i;
-    }
-    // Positions 0 and 8 lie opposite each other.
-    EXPECT_EQ(comparison_test::kDr[0], -comparison_test::kDr[8]);
-    EXPECT_EQ(comparison_test::kDc[0], -comparison_test::kDc[8]);
-}
-
 // A 7x7 image whose only visited pixel (3, 3) has value 50 and whose circle follows the pattern: qualifying
 // positions are brighter (bright test) or darker (dark test) than the limits 45 and 55, the others take
 // turns at neutral, opposite and exactly-at-the-limit values.
@@ -127,7 +115,7 @@ std::vector<double> patternImage(uint32_t pattern, bool brightTest) {
 
 TEST(ComparisonSearch, EveryPatternThroughTheKernelMatchesTheReference) {
     int32_t circle[32];
-    quobit::fillCircleOffsets(7, circle);
+    comparison_test::circleOffsets(7, circle);
     const double kMax = 3.4028234663852886e38;
     const double t = 5.0;
     comparison_test::FloatModel<double> model{t, -kMax, kMax, -kMax + t, kMax - t};

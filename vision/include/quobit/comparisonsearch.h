@@ -20,20 +20,6 @@ inline constexpr int32_t kSearchOffsets[kSearchPasses] = {3, 1, 0};
 // The band of rows and columns on every side whose pixels have no full circle and keep 0.
 inline constexpr int32_t kCircleRadius = 3;
 
-// Row and column displacement of each circle position.
-inline constexpr int32_t kCircleRowShift[kCircleLength] = {-1, 0, 1,  2,  3,  3,  3,  2,
-                                                           1,  0, -1, -2, -3, -3, -3, -2};
-inline constexpr int32_t kCircleColShift[kCircleLength] = {-3, -3, -3, -2, -1, 0, 1,  2,
-                                                           3,  3,  3,  2,  1,  0, -1, -2};
-
-// Writes the 32 element offsets of the circle for a column-major image of `rows` rows.
-inline void fillCircleOffsets(int32_t rows, int32_t* circle) {
-    for (int32_t i = 0; i < kCircleLength; ++i) {
-        circle[i] = kCircleRowShift[i] + kCircleColShift[i] * rows;
-        circle[i + kCircleLength] = circle[i];
-    }
-}
-
 enum class ArcVerdict : uint8_t {
     NotStarted,  // neither position 0 nor position 8 qualifies
     Failed,      // a tested position split the arc below the limit
