@@ -177,7 +177,7 @@ class ComparisonFixed : public ::testing::TestWithParam<FixedCase> {};
 TEST_P(ComparisonFixed, BothPathsMatchTheExactEvaluation) {
     const FixedCase& fc = GetParam();
     std::mt19937_64 rng(77);
-    const int sizes[][2] = {{7, 7}, {9, 14}, {17, 8}, {24, 24}};
+    const int sizes[][2] = {{7, 7}, {9, 14}, {17, 8}, {24, 24}, {83, 8}};
     int corners = 0;
     for (const auto& sz : sizes)
         for (int choice = 1; choice <= 7; choice += 3) {

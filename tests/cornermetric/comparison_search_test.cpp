@@ -41,6 +41,29 @@ TEST(ComparisonSearch, EveryPatternEveryLimitMatchesTheTranscription) {
     EXPECT_GT(failed, 10000);
 }
 
+// The precomputed table answers as the transcription does, for every limit; a table built for another
+// limit is not used.
+TEST(ComparisonSearch, ArcTableMatchesTheTranscription) {
+    quobit::ArcTable table;
+    for (int A = 9; A <= 15; ++A) {
+        table.build(A, quobit::kSearchSteps, quobit::kSearchOffsets);
+        ASSERT_TRUE(table.matches(A, quobit::kSearchSteps, quobit::kSearchOffsets));
+        EXPECT_FALSE(table.matches(A == 9 ? 10 : 9, quobit::kSearchSteps, quobit::kSearchOffsets));
+        for (uint32_t pattern = 0; pattern < 65536; ++pattern) {
+            auto is = [&](int i) { return ((pattern >> (i % 16)) & 1u) != 0; };
+            const SearchOutcome want = transcribedSearch(is, A);
+            int32_t lo = -1, hi = -1;
+            const quobit::ArcVerdict got = table.lookup(pattern, &lo, &hi);
+            ASSERT_EQ(got == quobit::ArcVerdict::NotStarted, !want.started) << pattern;
+            ASSERT_EQ(got == quobit::ArcVerdict::Accepted, want.started && want.passed) << pattern;
+            if (got == quobit::ArcVerdict::Accepted) {
+                ASSERT_EQ(lo, want.lo) << pattern;
+                ASSERT_EQ(hi, want.hi) << pattern;
+            }
+        }
+    }
+}
+
 // Properties that follow from the steps without running them: an accepted arc is at least A long, lies
 // inside one turn of the circle, and every position the passes tested inside it qualifies; the whole
 // circle qualifying is always accepted as positions 1..16.

@@ -55,6 +55,7 @@ class comparisonCornerMetric final : public commonCornerMetric<T, U> {
         darkness_;
     bool stored_ = false;
     StoredComparisonPlan plan_;
+    ArcTable arcs_;  // the searches of the current arc limit, rebuilt when the angle choice changes
 };
 
 extern template class comparisonCornerMetric<Fltpt<double>, double>;

@@ -11,6 +11,10 @@
 
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "quobit/comparisonsearch.h"
 #include "vekfixpt.h"
@@ -24,7 +28,15 @@ struct ComparisonShape {
     const int32_t* step = nullptr;    // kSearchPasses entries
     const int32_t* offset = nullptr;  // kSearchPasses entries
     int32_t arcLimit = 9;             // A
+    const ArcTable* arcs = nullptr;   // optional: the searches of this limit and schedule, precomputed
 };
+
+// The search of one test, from the table when it matches the call (checked once per call).
+[[gnu::always_inline]] inline ArcVerdict searchOf(const ComparisonShape& s, uint32_t pattern, int32_t* lo,
+                                                  int32_t* hi) {
+    if (s.arcs) return s.arcs->lookup(pattern, lo, hi);
+    return searchArc(pattern, s.arcLimit, s.step, s.offset, lo, hi);
+}
 
 // Sums one test's arc and the rest of the circle, then writes the output. `arcBright` says which test
 // this is: its arc feeds `brightness` (else `darkness`).
@@ -50,23 +62,41 @@ template <class Arith>
     a.storeLarger(arcBright);
 }
 
+// One visited pixel whose tests may start: the bright test, then the dark test, each replacing the output
+// when its arc is accepted.
 template <class Arith>
-void comparisonMetricRun(Arith& a, const ComparisonShape& s) {
+[[gnu::always_inline]] inline void comparisonPixel(Arith& a, int32_t idx, const ComparisonShape& s) {
+    a.beginPixel(idx);
+    uint32_t bright, dark;
+    a.gather(s.circle, &bright, &dark);
+    int32_t lo, hi;
+    if (searchOf(s, bright, &lo, &hi) == ArcVerdict::Accepted) sumAndStore(a, bright, dark, lo, hi, true);
+    if (searchOf(s, dark, &lo, &hi) == ArcVerdict::Accepted) sumAndStore(a, bright, dark, lo, hi, false);
+}
+
+// Pixels are screened a run of up to 64 rows at a time: the policy says in one bit per pixel where
+// position 0 or 8 qualifies for either test (early rejection); only those pixels run the tests.
+inline constexpr int32_t kScreenRun = 64;
+
+template <class Arith>
+void comparisonMetricRun(Arith& a, const ComparisonShape& shape) {
+    ComparisonShape s = shape;
+    if (s.arcs && !s.arcs->matches(s.arcLimit, s.step, s.offset)) s.arcs = nullptr;
     a.clearOutput(int64_t(s.rows) * s.cols);
-    const int32_t* circle = s.circle;
-    const int32_t off0 = circle[0], off8 = circle[8];
+    const int32_t off0 = s.circle[0], off8 = s.circle[8];
+    const int32_t rowEnd = s.rows - kCircleRadius;
     for (int32_t c = kCircleRadius; c < s.cols - kCircleRadius; ++c) {
-        for (int32_t r = kCircleRadius; r < s.rows - kCircleRadius; ++r) {
-            a.beginPixel(r + c * s.rows);
-            // Early rejection: a test starts only where position 0 or position 8 qualifies.
-            if (!(a.brighter(off0) || a.brighter(off8) || a.darker(off0) || a.darker(off8))) continue;
-            uint32_t bright, dark;
-            a.gather(circle, &bright, &dark);
-            int32_t lo, hi;
-            if (searchArc(bright, s.arcLimit, s.step, s.offset, &lo, &hi) == ArcVerdict::Accepted)
-                sumAndStore(a, bright, dark, lo, hi, true);
-            if (searchArc(dark, s.arcLimit, s.step, s.offset, &lo, &hi) == ArcVerdict::Accepted)
-                sumAndStore(a, bright, dark, lo, hi, false);
+        const int32_t column = c * s.rows;
+        for (int32_t r = kCircleRadius; r < rowEnd; r += kScreenRun) {
+            const int32_t count = rowEnd - r < kScreenRun ? rowEnd - r : kScreenRun;
+            uint64_t starts = a.startMask(column + r, count, off0, off8);
+            if (starts == 0) continue;
+            a.prepareRun(column + r, count, starts, s.circle);
+            while (starts != 0) {
+                const int32_t k = __builtin_ctzll(starts);
+                starts &= starts - 1;
+                comparisonPixel(a, column + r + k, s);
+            }
         }
     }
 }
@@ -91,8 +121,21 @@ class FloatComparisonArith {
         valLow_ = p <= l_.dtLow ? l_.dtMin : T(p - l_.t);
         valHigh_ = p >= l_.dtHigh ? l_.dtMax : T(l_.t + p);
     }
-    [[gnu::always_inline]] bool brighter(int32_t off) const { return in_[idx_ + off] > valHigh_; }
-    [[gnu::always_inline]] bool darker(int32_t off) const { return in_[idx_ + off] < valLow_; }
+    void prepareRun(int32_t, int32_t, uint64_t, const int32_t*) {}
+    // Bit k: pixel idx + k may start a test (position 0 or 8 brighter or darker).
+    uint64_t startMask(int32_t idx, int32_t count, int32_t off0, int32_t off8) const {
+        uint64_t m = 0;
+        const T* p = in_ + idx;
+        for (int32_t k = 0; k < count; ++k) {
+            const T v = p[k];
+            const T low = v <= l_.dtLow ? l_.dtMin : T(v - l_.t);
+            const T high = v >= l_.dtHigh ? l_.dtMax : T(l_.t + v);
+            const T q0 = p[k + off0], q8 = p[k + off8];
+            const bool any = (q0 > high) | (q8 > high) | (q0 < low) | (q8 < low);
+            m |= uint64_t(any) << k;
+        }
+        return m;
+    }
     [[gnu::always_inline]] void gather(const int32_t* circle, uint32_t* bright, uint32_t* dark) {
         uint32_t b = 0, d = 0;
         for (int32_t i = 0; i < kCircleLength; ++i) {
@@ -141,6 +184,9 @@ struct StoredComparisonPlan {
     // Whether every partial sum is exact in the accumulator (no rounding, no overflow): then the sums are
     // kept in image units and only the output store quantises.
     bool exactSums = false;
+    // Unsigned 8-bit words whose limits are the word's range (DTMIN 0, DTMAX 255, DTLOW t, DTHIGH 255 - t):
+    // the screen for positions 0 and 8 runs on bytes.
+    bool byteScreen = false;
 };
 
 // Whether the stored-integer path computes exactly what the number objects compute: fixed-point words of
@@ -165,6 +211,13 @@ inline bool sumsAreExact(const QuantDest& image, const QuantDest& accum) {
     return scaled <= accum.hi && -scaled >= accum.lo;
 }
 
+// Whether the byte screen of StoredComparisonArith may replace the general one.
+inline bool byteScreenApplies(const StoredComparisonPlan& p) {
+    const auto& t = p.image.type;
+    return !t.isSigned && t.wordLength == 8 && p.t >= 0 && p.t <= 255 && p.dtMin == 0 && p.dtMax == 255 &&
+           p.dtLow == p.t && p.dtHigh == 255 - p.t;
+}
+
 template <class C, bool ExactSums>
 class StoredComparisonArith {
   public:
@@ -180,13 +233,44 @@ class StoredComparisonArith {
         valLow_ = p <= p_.dtLow ? p_.dtMin : fitImage(p - p_.t);
         valHigh_ = p >= p_.dtHigh ? p_.dtMax : fitImage(p_.t + p);
     }
-    [[gnu::always_inline]] bool brighter(int32_t off) const { return int64_t(in_[idx_ + off]) > valHigh_; }
-    [[gnu::always_inline]] bool darker(int32_t off) const { return int64_t(in_[idx_ + off]) < valLow_; }
+    uint64_t startMask(int32_t idx, int32_t count, int32_t off0, int32_t off8) const {
+        if constexpr (std::is_same_v<C, uint8_t>) {
+            if (p_.byteScreen) return byteStartMask(idx, count, off0, off8);
+        }
+        uint64_t m = 0;
+        const C* p = in_ + idx;
+        for (int32_t k = 0; k < count; ++k) {
+            const int64_t v = int64_t(p[k]);
+            const int64_t low = v <= p_.dtLow ? p_.dtMin : fitImage(v - p_.t);
+            const int64_t high = v >= p_.dtHigh ? p_.dtMax : fitImage(p_.t + v);
+            const int64_t q0 = int64_t(p[k + off0]), q8 = int64_t(p[k + off8]);
+            const bool any = (q0 > high) | (q8 > high) | (q0 < low) | (q8 < low);
+            m |= uint64_t(any) << k;
+        }
+        return m;
+    }
+    // Before the pixels of a run: the byte path compares whole 16-pixel blocks with the circle at once.
+    void prepareRun(int32_t idx, int32_t count, uint64_t starts, const int32_t* circle) {
+        circle_ = circle;
+        if constexpr (std::is_same_v<C, uint8_t>) {
+            if (p_.byteScreen) byteRunMasks(idx, count, starts);
+        }
+    }
     [[gnu::always_inline]] void gather(const int32_t* circle, uint32_t* bright, uint32_t* dark) {
+        circle_ = circle;
+        if constexpr (std::is_same_v<C, uint8_t>) {
+            if (p_.byteScreen) {
+                const int32_t k = idx_ - runIdx_;
+                if (k < runMasked_) {
+                    *bright = runBright_[k];
+                    *dark = runDark_[k];
+                    return;
+                }
+            }
+        }
         uint32_t b = 0, d = 0;
         for (int32_t i = 0; i < kCircleLength; ++i) {
             const int64_t q = int64_t(in_[idx_ + circle[i]]);
-            q_[i] = q;
             b |= uint32_t(q > valHigh_) << i;
             d |= uint32_t(q < valLow_) << i;
         }
@@ -195,7 +279,7 @@ class StoredComparisonArith {
     }
     void resetSums() { brightness_ = darkness_ = 0; }
     [[gnu::always_inline]] void brightTerm(int32_t j) {
-        const int64_t q = q_[j & (kCircleLength - 1)];
+        const int64_t q = int64_t(in_[idx_ + circle_[j]]);
         if constexpr (ExactSums) {
             brightness_ += q - valHigh_;
         } else {
@@ -204,7 +288,7 @@ class StoredComparisonArith {
         }
     }
     [[gnu::always_inline]] void darkTerm(int32_t j) {
-        const int64_t q = q_[j & (kCircleLength - 1)];
+        const int64_t q = int64_t(in_[idx_ + circle_[j]]);
         if constexpr (ExactSums) {
             darkness_ += valLow_ - q;
         } else {
@@ -242,6 +326,90 @@ class StoredComparisonArith {
     }
 
   private:
+    // 8-bit words whose limits are the word's range: valHigh and valLow are the saturating sum and
+    // difference, 16 pixels per step.
+    uint64_t byteStartMask(int32_t idx, int32_t count, int32_t off0, int32_t off8) const {
+        const uint8_t* p = reinterpret_cast<const uint8_t*>(in_) + idx;
+        uint64_t m = 0;
+        int32_t k = 0;
+#if defined(__SSE2__)
+        const __m128i t = _mm_set1_epi8(char(uint8_t(p_.t)));
+        const __m128i zero = _mm_setzero_si128();
+        for (; k + 16 <= count; k += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
+            const __m128i q0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k + off0));
+            const __m128i q8 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k + off8));
+            const __m128i high = _mm_adds_epu8(v, t), low = _mm_subs_epu8(v, t);
+            // q > high exactly when q - high (saturating) is not 0; q < low likewise.
+            const __m128i any = _mm_or_si128(_mm_or_si128(_mm_subs_epu8(q0, high), _mm_subs_epu8(q8, high)),
+                                             _mm_or_si128(_mm_subs_epu8(low, q0), _mm_subs_epu8(low, q8)));
+            const uint32_t quiet = uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(any, zero)));
+            m |= uint64_t(~quiet & 0xFFFFu) << k;
+        }
+#endif
+        const int32_t tt = int32_t(p_.t);
+        for (; k < count; ++k) {
+            const int32_t v = p[k], high = v + tt > 255 ? 255 : v + tt, low = v - tt < 0 ? 0 : v - tt;
+            const int32_t q0 = p[k + off0], q8 = p[k + off8];
+            m |= uint64_t((q0 > high) | (q8 > high) | (q0 < low) | (q8 < low)) << k;
+        }
+        return m;
+    }
+#if defined(__SSE2__)
+    // Columns of a 16x16 byte matrix (rows x[0..15]) as 16-bit masks: mask[k] bit i = top bit of x[i] byte k.
+    static void transposedMasks(__m128i* x, uint16_t* mask) {
+        __m128i a[16], b[16], c[16];
+        for (int32_t j = 0; j < 8; ++j) {
+            a[2 * j] = _mm_unpacklo_epi8(x[2 * j], x[2 * j + 1]);
+            a[2 * j + 1] = _mm_unpackhi_epi8(x[2 * j], x[2 * j + 1]);
+        }
+        for (int32_t g = 0; g < 4; ++g) {  // rows 4g..4g+3
+            __m128i* ag = a + 4 * g;
+            b[4 * g] = _mm_unpacklo_epi16(ag[0], ag[2]);
+            b[4 * g + 1] = _mm_unpackhi_epi16(ag[0], ag[2]);
+            b[4 * g + 2] = _mm_unpacklo_epi16(ag[1], ag[3]);
+            b[4 * g + 3] = _mm_unpackhi_epi16(ag[1], ag[3]);
+        }
+        for (int32_t h = 0; h < 2; ++h) {  // rows 8h..8h+7
+            __m128i* bh = b + 8 * h;
+            for (int32_t m = 0; m < 4; ++m) {
+                c[8 * h + 2 * m] = _mm_unpacklo_epi32(bh[m], bh[m + 4]);
+                c[8 * h + 2 * m + 1] = _mm_unpackhi_epi32(bh[m], bh[m + 4]);
+            }
+        }
+        for (int32_t m = 0; m < 8; ++m) {
+            mask[2 * m] = uint16_t(_mm_movemask_epi8(_mm_unpacklo_epi64(c[m], c[m + 8])));
+            mask[2 * m + 1] = uint16_t(_mm_movemask_epi8(_mm_unpackhi_epi64(c[m], c[m + 8])));
+        }
+    }
+#endif
+    // The patterns of every full 16-pixel block of the run that holds a starting pixel; the pixels after
+    // the last full block take the general gather.
+    void byteRunMasks(int32_t idx, int32_t count, uint64_t starts) {
+        runIdx_ = idx;
+        runMasked_ = 0;
+#if defined(__SSE2__)
+        const uint8_t* p = reinterpret_cast<const uint8_t*>(in_) + idx;
+        const __m128i t = _mm_set1_epi8(char(uint8_t(p_.t)));
+        const __m128i zero = _mm_setzero_si128(), ones = _mm_set1_epi8(char(0xFF));
+        for (int32_t k = 0; k + 16 <= count; k += 16) {
+            runMasked_ = k + 16;
+            if (((starts >> k) & 0xFFFFu) == 0) continue;
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
+            const __m128i high = _mm_adds_epu8(v, t), low = _mm_subs_epu8(v, t);
+            __m128i bright[16], dark[16];
+            for (int32_t i = 0; i < kCircleLength; ++i) {
+                const __m128i q = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k + circle_[i]));
+                bright[i] = _mm_xor_si128(_mm_cmpeq_epi8(_mm_subs_epu8(q, high), zero), ones);
+                dark[i] = _mm_xor_si128(_mm_cmpeq_epi8(_mm_subs_epu8(low, q), zero), ones);
+            }
+            transposedMasks(bright, runBright_ + k);
+            transposedMasks(dark, runDark_ + k);
+        }
+#else
+        (void)idx, (void)count, (void)starts;
+#endif
+    }
     // A difference of two image values put back into the image's word (same grid: only the range).
     int64_t fitImage(int64_t v) const {
         if (v > p_.image.hi64 || v < p_.image.lo64) [[unlikely]]
@@ -272,7 +440,10 @@ class StoredComparisonArith {
     int32_t shift_ = 0;  // accumulator fraction length minus image fraction length
     int32_t idx_ = 0;
     int64_t valLow_ = 0, valHigh_ = 0, brightness_ = 0, darkness_ = 0;
-    int64_t q_[kCircleLength] = {};
+    const int32_t* circle_ = nullptr;
+    // Byte path: the bright and dark patterns of the first runMasked_ pixels of the run at runIdx_.
+    int32_t runIdx_ = 0, runMasked_ = 0;
+    uint16_t runBright_[kScreenRun] = {}, runDark_[kScreenRun] = {};
 };
 
 // Calls f with a null pointer of the image's container type (the stored integers as the port holds them).
@@ -345,6 +516,16 @@ class ObjectComparisonArith {
             *o_.valHigh += p;
         }
     }
+    void prepareRun(int32_t, int32_t, uint64_t, const int32_t*) {}
+    uint64_t startMask(int32_t idx, int32_t count, int32_t off0, int32_t off8) {
+        uint64_t m = 0;
+        for (int32_t k = 0; k < count; ++k) {
+            beginPixel(idx + k);
+            const bool any = brighter(off0) || brighter(off8) || darker(off0) || darker(off8);
+            m |= uint64_t(any) << k;
+        }
+        return m;
+    }
     bool brighter(int32_t off) const { return (*o_.input)[idx_ + off] > *o_.valHigh; }
     bool darker(int32_t off) const { return (*o_.input)[idx_ + off] < *o_.valLow; }
     void gather(const int32_t* circle, uint32_t* bright, uint32_t* dark) {
@@ -411,6 +592,7 @@ inline bool makeStoredPlan(const ComparisonObjects<VekDSPFixpt::Fixpt>& o, Store
     plan->dtHigh = stored(o.dtHigh);
     plan->outputBytes = plan->output.type.containerBytes;
     plan->exactSums = sumsAreExact(plan->image, plan->accum);
+    plan->byteScreen = byteScreenApplies(*plan);
     return true;
 }
 

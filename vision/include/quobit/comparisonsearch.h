@@ -8,6 +8,8 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
+#include <vector>
 
 namespace quobit {
 
@@ -62,6 +64,43 @@ inline ArcVerdict searchArc(uint32_t qualifies, int32_t arcLimit, const int32_t*
     *arcHi = hi;
     return ArcVerdict::Accepted;
 }
+
+// The outcome of searchArc for all 65,536 patterns of one arc limit and search schedule, so that a pixel's
+// search is one look-up. Built outside the step (it allocates); a table that does not match the call's
+// limit and schedule is not used.
+class ArcTable {
+  public:
+    void build(int32_t arcLimit, const int32_t* step, const int32_t* offset) {
+        entries_.resize(size_t(1) << kCircleLength);
+        for (uint32_t pattern = 0; pattern < entries_.size(); ++pattern) {
+            int32_t lo = 0, hi = 0;
+            const ArcVerdict v = searchArc(pattern, arcLimit, step, offset, &lo, &hi);
+            entries_[pattern] = v == ArcVerdict::Accepted ? uint16_t(kAccepted | lo | (hi << 5))
+                                                          : uint16_t(v == ArcVerdict::Failed ? 1 : 0);
+        }
+        arcLimit_ = arcLimit;
+        std::memcpy(step_, step, sizeof step_);
+        std::memcpy(offset_, offset, sizeof offset_);
+    }
+    bool matches(int32_t arcLimit, const int32_t* step, const int32_t* offset) const {
+        return !entries_.empty() && arcLimit == arcLimit_ && std::memcmp(step, step_, sizeof step_) == 0 &&
+               std::memcmp(offset, offset_, sizeof offset_) == 0;
+    }
+    [[gnu::always_inline]] ArcVerdict lookup(uint32_t pattern, int32_t* lo, int32_t* hi) const {
+        const uint16_t e = entries_[pattern & 0xFFFFu];
+        if (!(e & kAccepted)) return e ? ArcVerdict::Failed : ArcVerdict::NotStarted;
+        *lo = e & 31;
+        *hi = (e >> 5) & 31;
+        return ArcVerdict::Accepted;
+    }
+
+  private:
+    static constexpr uint16_t kAccepted = 0x8000;
+    std::vector<uint16_t> entries_;
+    int32_t arcLimit_ = -1;
+    int32_t step_[kSearchPasses] = {};
+    int32_t offset_[kSearchPasses] = {};
+};
 
 // The rest of the circle after an arc [lo, hi]: positions restFrom..restTo (inclusive, empty when
 // restFrom > restTo), again as indices into the doubled table.

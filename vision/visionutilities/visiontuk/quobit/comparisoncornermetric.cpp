@@ -55,6 +55,8 @@ bool comparisonCornerMetric<T, U>::readRtps() {
 template <class T, class U>
 void comparisonCornerMetric<T, U>::readArcLimit() {
     arcLimit_ = kCircleLength - paramInt(this->S_, kAngleChoice);
+    // Outside the step: the table's storage is allocated once, at start.
+    if (!arcs_.matches(arcLimit_, step_, offset_)) arcs_.build(arcLimit_, step_, offset_);
 }
 
 template <class T, class U>
@@ -97,7 +99,7 @@ bool comparisonCornerMetric<T, U>::updateDims() {
 
 template <class T, class U>
 ComparisonShape comparisonCornerMetric<T, U>::shape() const {
-    return {this->rows_, this->cols_, circle_, step_, offset_, arcLimit_};
+    return {this->rows_, this->cols_, circle_, step_, offset_, arcLimit_, &arcs_};
 }
 
 template <class T, class U>
