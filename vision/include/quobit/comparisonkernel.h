@@ -261,7 +261,7 @@ class StoredComparisonArith {
         if constexpr (std::is_same_v<C, uint8_t>) {
             if (p_.byteScreen) {
                 const int32_t k = idx_ - runIdx_;
-                if (k < runMasked_) {
+                if ((runMasked_ >> (k >> 4)) & 1u) {
                     *bright = runBright_[k];
                     *dark = runDark_[k];
                     return;
@@ -383,8 +383,8 @@ class StoredComparisonArith {
         }
     }
 #endif
-    // The patterns of every full 16-pixel block of the run that holds a starting pixel; the pixels after
-    // the last full block take the general gather.
+    // The patterns of every full 16-pixel block of the run that holds several starting pixels (one bit per
+    // block in runMasked_); the other pixels take the general gather, which is cheaper for one or two.
     void byteRunMasks(int32_t idx, int32_t count, uint64_t starts) {
         runIdx_ = idx;
         runMasked_ = 0;
@@ -393,8 +393,8 @@ class StoredComparisonArith {
         const __m128i t = _mm_set1_epi8(char(uint8_t(p_.t)));
         const __m128i zero = _mm_setzero_si128(), ones = _mm_set1_epi8(char(0xFF));
         for (int32_t k = 0; k + 16 <= count; k += 16) {
-            runMasked_ = k + 16;
-            if (((starts >> k) & 0xFFFFu) == 0) continue;
+            if (__builtin_popcount(uint32_t(starts >> k) & 0xFFFFu) < kMinBlockStarts) continue;
+            runMasked_ |= 1u << (k >> 4);
             const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
             const __m128i high = _mm_adds_epu8(v, t), low = _mm_subs_epu8(v, t);
             __m128i bright[16], dark[16];
@@ -441,8 +441,10 @@ class StoredComparisonArith {
     int32_t idx_ = 0;
     int64_t valLow_ = 0, valHigh_ = 0, brightness_ = 0, darkness_ = 0;
     const int32_t* circle_ = nullptr;
-    // Byte path: the bright and dark patterns of the first runMasked_ pixels of the run at runIdx_.
-    int32_t runIdx_ = 0, runMasked_ = 0;
+    // Byte path: the bright and dark patterns of the blocks of the run at runIdx_ flagged in runMasked_.
+    static constexpr int32_t kMinBlockStarts = 3;
+    int32_t runIdx_ = 0;
+    uint32_t runMasked_ = 0;
     uint16_t runBright_[kScreenRun] = {}, runDark_[kScreenRun] = {};
 };
 
