@@ -6,11 +6,11 @@
 #include <cstring>
 #include <filesystem>
 
-#include "block_runner.h"
 #include "demo_scene.h"
 #include "errors.h"
 #include "output_files.h"
 #include "report.h"
+#include "setup/setup.h"
 
 namespace dravo::cli {
 namespace fs = std::filesystem;
@@ -84,24 +84,25 @@ int runCornerLicDemo(const std::string& outDir, std::vector<std::vector<std::str
             rows.push_back(row);
             continue;
         }
-        RunPlan plan;
-        try {
-            plan.block.plugin = host::Plugin::load(dialog->plugin);
-        } catch (const host::BlockError&) {
+        if (!host::Plugin::locate(dialog->plugin)) {
             row[5] = "skipped: plug-in " + dialog->plugin + " not built";
             rows.push_back(row);
             continue;
         }
-        plan.block.dialog = dialog;
-        plan.block.displayName = dialog->block;
-        plan.params = {{0, "", "3"}, {3, "", step.threshold}, {4, "", "7"}};
-        plan.inputs = {{input}};
+        setup::Request request;
+        request.block = "corner-metric";
+        request.params = {{0, "", "3"}, {3, "", step.threshold}, {4, "", "7"}};
+        request.inputs.push_back({step.uint8 ? "gray scene (uint8)" : "gray scene", {input}});
         settingLines.push_back(
             png + ": dravo run corner-metric -s 'method=local intensity comparison' -s threshold=" +
             step.threshold + " -s maximumAngle=157.5" + (step.uint8 ? " (uint8 scene)" : ""));
         try {
-            const RunResult result = runBlock(plan);
-            const Signal& out = result.outputs.at(0).at(0);
+            setup::Plan plan = setup::makePlan(request);
+            std::unique_ptr<host::Block> block = setup::configure(plan);
+            setup::feedStep(*block, plan, 1);
+            block->step();
+            const Signal out = setup::readOutput(*block, 0);
+            block->terminate();
             std::vector<std::string> warnings;
             const std::string pngPath = (fs::path(outDir) / png).string();
             const std::string npyPath = (fs::path(outDir) / npy).string();

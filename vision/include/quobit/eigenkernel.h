@@ -6,6 +6,9 @@
 // Memory: the pad buffer of 3 planes x L slots x Rp = M + L - 1 rows and the index tables are the block's
 // work vectors; nothing is allocated here. The loops run over whole columns in blocks of rows so that the
 // compiler keeps each row's order of operations and still uses vector registers.
+//
+// The kernel templates have internal linkage (an unnamed namespace), so that units compiled for different
+// instruction sets each keep their own copy; runEigenKernel picks the widest one the processor has.
 #pragma once
 
 #include <cmath>
@@ -56,7 +59,12 @@ struct EigenKernelData {
     bool harris = true;
 };
 
+// The kernel for this processor (vector units chosen once); defined for float and double.
+template <class U>
+void runEigenKernel(const EigenKernelData<U>& d);
+
 namespace eigendetail {
+namespace {
 
 constexpr int32_t kBlock = 16;
 
@@ -172,7 +180,10 @@ inline void minEigenColumn(const U* A, const U* B, const U* D, U* out, int32_t r
     }
 }
 
+}  // namespace
 }  // namespace eigendetail
+
+namespace {
 
 // Writes all M x N outputs. The tables must have been filled for M, N and L.
 template <class U>
@@ -210,4 +221,5 @@ void eigenKernel(const EigenKernelData<U>& d) {
     }
 }
 
+}  // namespace
 }  // namespace quobit

@@ -8,6 +8,7 @@
 
 #include "quobit/cornermetric.h"
 #include "quobit/eigenkernel.h"
+#include "quobit/eigenstoredint.h"
 
 namespace quobit {
 
@@ -27,6 +28,7 @@ class eigenvalueCornerMetric final : public commonCornerMetric<T, U> {
     bool build();
     void fillTables();
     void computeFixed();
+    void computeStoredInt();
 
     int32_t L_ = 0, Rp_ = 0;
     int64_t S1_ = 0, S2_ = 0;
@@ -39,6 +41,9 @@ class eigenvalueCornerMetric final : public commonCornerMetric<T, U> {
     int32_t* rowRange_ = nullptr;
     void* filterData_ = nullptr;
     void* factorData_ = nullptr;
+    // Fixpt member: the stored-integer engine serves the step when it can (nothing logged, narrow types).
+    bool storedInt_ = false;
+    StoredIntTypes intTypes_;
     // The number objects (the floating members use only the data pointers above).
     std::unique_ptr<T> pad_, W_, k_, gx_, gy_, t1_, t2_, four_, root_, acc_;
 };

@@ -66,11 +66,12 @@ DRAVO_CALLBACK void mdlSetInputPortDimensionInfo(BlockHandle* S, int32_t port, c
         return;
     }
     if (!checkSize(S, di, "vision::system::inputDimsWrong")) return;
-    if (!ssSetInputPortDimensionInfo(S, port, di)) return;
+    // Only matrices: the host would refuse more dimensions without saying what the block expects.
     if (di->numDims > 2) {
         dspError(S, "dspshared::system::inputNot2D");
         return;
     }
+    if (!ssSetInputPortDimensionInfo(S, port, di)) return;
     if (ssGetOutputPortWidth(S, 0) == -1) {
         const int32_t dims[2] = {rowsOf(di), colsOf(di)};
         blockutils::setOutputPortDimsFromArray(S, 0, dims, 2);
@@ -83,11 +84,11 @@ DRAVO_CALLBACK void mdlSetOutputPortDimensionInfo(BlockHandle* S, int32_t port, 
         return;
     }
     if (!checkSize(S, di, "vision::system::outMetricTooSmall")) return;
-    if (!ssSetOutputPortDimensionInfo(S, port, di)) return;
     if (di->numDims > 2) {
         dspError(S, "dspshared::system::outputNot2D");
         return;
     }
+    if (!ssSetOutputPortDimensionInfo(S, port, di)) return;
     if (ssGetInputPortWidth(S, kImagePort) == -1) {
         const int32_t dims[2] = {rowsOf(di), colsOf(di)};
         blockutils::setInputPortDimsFromArray(S, kImagePort, dims, 2);

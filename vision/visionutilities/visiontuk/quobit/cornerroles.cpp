@@ -48,18 +48,24 @@ RoleType signedInputRole(SysObjAdaptorSFun* S) {
 }
 
 // Best precision over every value of a parameter: the smallest of the values' own fraction lengths.
-int32_t bestPrecisionFracLength(SysObjAdaptorSFun* S, int32_t paramIndex, int32_t wordLength) {
+// atLeast: a magnitude the type must hold as well (0 for none).
+int32_t bestPrecisionFracLength(SysObjAdaptorSFun* S, int32_t paramIndex, int32_t wordLength,
+                                double atLeast) {
     dspParam values(S, paramIndex, kFragCoefficient);
     const int32_t n = values.getNumberOfElements();
-    int32_t fl = 0;
+    int32_t fl = dspComputeBestPrecFracLength(atLeast, wordLength, 1);
     for (int32_t i = 0; i < n; ++i) {
         const int32_t f = dspComputeBestPrecFracLength(values.getRealValueAsDouble(i), wordLength, 1);
-        fl = i == 0 ? f : std::min(fl, f);
+        fl = i == 0 && atLeast == 0.0 ? f : std::min(fl, f);
     }
     return fl;
 }
 
-RoleType coefficientRole(SysObjAdaptorSFun* S, int32_t valuesParam) {
+// k is tunable: its best-precision type must hold every valid k (below 0.25), not only the first one, or a
+// later k would saturate.
+constexpr double kLargestFactor = 0.25;
+
+RoleType coefficientRole(SysObjAdaptorSFun* S, int32_t valuesParam, double atLeast) {
     switch (paramInt(S, kCoeffMode)) {
         case 0:
             return explicitRole(S, kCoeffMode);
@@ -67,13 +73,13 @@ RoleType coefficientRole(SysObjAdaptorSFun* S, int32_t valuesParam) {
             RoleType t;
             t.wordLength = paramInt(S, kCoeffMode + 1);
             t.sourceParam = kCoeffMode + 1;
-            t.fracLength = bestPrecisionFracLength(S, valuesParam, t.wordLength);
+            t.fracLength = bestPrecisionFracLength(S, valuesParam, t.wordLength, atLeast);
             return t;
         }
         case 2: {
             RoleType t;
             t.wordLength = inputRole(S).wordLength;
-            t.fracLength = bestPrecisionFracLength(S, valuesParam, t.wordLength);
+            t.fracLength = bestPrecisionFracLength(S, valuesParam, t.wordLength, atLeast);
             return t;
         }
         default:
@@ -131,9 +137,9 @@ RoleType roleType(SysObjAdaptorSFun* S, Role role) {
             return signedInputRole(S);
         }
         case kRoleFilterCoeff:
-            return coefficientRole(S, kFilter);
+            return coefficientRole(S, kFilter, 0.0);
         case kRoleFactorCoeff:
-            return coefficientRole(S, kSensitivity);
+            return coefficientRole(S, kSensitivity, kLargestFactor);
         case kRoleAccum:
             return explicitOrInput(S, kAccumMode);
         case kRoleProduct:

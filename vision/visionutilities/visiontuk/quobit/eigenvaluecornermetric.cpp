@@ -78,6 +78,9 @@ bool eigenvalueCornerMetric<T, U>::build() {
         acc_ = this->makeScalar(kRoleAccum);
         if (ssGetErrorStatus(S) != nullptr) return false;
         *four_ = 4;
+        storedInt_ = !FixptFactory::isLoggingOn(S) && L_ <= 32 &&
+                     storedIntTypes(this->setup_.roles, harris_, this->setup_.rounding, this->setup_.overflow,
+                                    intTypes_);
     }
     return true;
 }
@@ -137,13 +140,45 @@ void eigenvalueCornerMetric<T, U>::computeMetric() {
         d.W = static_cast<const U*>(filterData_);
         d.k = harris_ ? *static_cast<const U*>(factorData_) : U(0);
         d.harris = harris_;
-        eigenKernel(d);
+        runEigenKernel(d);
+    }
+}
+
+template <class T, class U>
+void eigenvalueCornerMetric<T, U>::computeStoredInt() {
+    if constexpr (std::is_same_v<T, Fixpt>) {
+        const RoleType* roles = this->setup_.roles;
+        StoredIntData d;
+        d.image = this->setup_.input;
+        d.out = this->setup_.output;
+        d.outBytes = NumType::containerFor(roles[kRoleOutput].wordLength);
+        d.M = this->rows_;
+        d.N = this->cols_;
+        d.L = L_;
+        d.pad = padData_;
+        d.next = next_;
+        d.colPad = colPad_;
+        d.rowPad = rowPad_;
+        d.colRange = colRange_;
+        d.rowRange = rowRange_;
+        d.W = filterData_;
+        d.coeffBytes = NumType::containerFor(roles[kRoleFilterCoeff].wordLength);
+        d.k = factorData_;
+        d.factorBytes = NumType::containerFor(roles[kRoleFactorCoeff].wordLength);
+        d.harris = harris_;
+        d.sqrtIn = t1_.get();
+        d.sqrtRoot = root_.get();
+        storedIntEigenKernel(d, intTypes_);
     }
 }
 
 template <class T, class U>
 void eigenvalueCornerMetric<T, U>::computeFixed() {
     if constexpr (std::is_same_v<T, Fixpt>) {
+        if (storedInt_) {
+            computeStoredInt();
+            return;
+        }
         Fixpt& X = *this->input_;
         Fixpt& out = *this->output_;
         Fixpt& P = *pad_;
