@@ -11,6 +11,7 @@
 #include "cmd_codegen.h"
 #include "commands.h"
 #include "demo_corner.h"
+#include "demo_corner_lic.h"
 #include "demo_scene.h"
 #include "errors.h"
 #include "output_files.h"
@@ -204,6 +205,7 @@ int demoCommand(const std::string& outDir) {
         rows.push_back(row);
     }
     runCornerDemoSteps(outDir, rows, settingLines, failures);
+    failures += runCornerLicDemo(outDir, rows, settingLines);
     std::cout << "dravo demo: results in " << outDir << "/\n\n";
     printTable(std::cout, rows);
     if (!settingLines.empty()) {
