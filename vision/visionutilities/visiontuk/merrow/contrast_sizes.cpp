@@ -68,11 +68,14 @@ DRAVO_CALLBACK void mdlInitializeSizes(BlockHandle* S) {
     ssSetOutputPortOptimOpts(S, 0, 1);
     if (!ssSetOutputPortDimensionsMode(S, 0, -1)) return;
 
-    if (!ssSetNumDWork(S, -1)) return;
+    // The count depends on the mode and the input; mdlSetWorkWidths sets it (the host has no "dynamic").
+    if (!ssSetNumDWork(S, 0)) return;
     ssSetTarnCG(S, 1);
     VekSimCommon::dspEnableTarn33PlusCodeGen(S);
     ssSetUserData(S, nullptr);
     ssSetModelReferenceNormalModeSupport(S, 2);
+    // 3-D offers reach mdlSetInputPortDimensionInfo, which refuses them with the block's own message.
+    ssAllowSignalsWithMoreThan2D(S);
     if (!ssSetNumSampleTimes(S, 1)) return;
     ssSetSimStateCompliance(S, 1);
     ssSetOptions(S, 556269570u);
