@@ -11,6 +11,7 @@
 #include "block_runner.h"
 #include "cmd_codegen.h"
 #include "commands.h"
+#include "demo_contrast.h"
 #include "demo_scene.h"
 #include "errors.h"
 #include "output_files.h"
@@ -200,6 +201,7 @@ int demoCommand(const std::string& outDir) {
         }
         rows.push_back(row);
     }
+    failures += runContrastDemo(outDir, rows, settingLines);
     std::cout << "dravo demo: results in " << outDir << "/\n\n";
     printTable(std::cout, rows);
     if (!settingLines.empty()) {
