@@ -64,6 +64,7 @@ class ContrastFixKernel {
 
     void findInputRange(int32_t n);
     bool countValues(int32_t n);  // raw per-value counts (table images, not logged)
+    void rawExtremes(int32_t n);  // raw extremes (table images, not logged)
     void narrowFromHistogram(int32_t n);
     int32_t binOf(Fixpt& v, bool simple, int32_t bins);
     void mapSlope();
@@ -77,6 +78,7 @@ class ContrastFixKernel {
     bool simpleMode_ = false;
     bool logging_ = false;
     bool rawBytes_ = false;  // table image stored in 1-byte containers: pixels index the table directly
+    bool vbmi_ = false;      // the processor permutes bytes across 64-byte registers
     int32_t valNum_ = 0;
     int32_t wordLength_ = 0;
     bool inputSigned_ = false;

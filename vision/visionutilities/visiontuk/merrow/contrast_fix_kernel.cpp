@@ -1,6 +1,8 @@
 // The fixed-point kernel of the contrast adjustment block.
 #include "merrow/contrast_fix_kernel.h"
 
+#include <immintrin.h>
+
 #include <algorithm>
 #include <cmath>
 #include <new>
@@ -19,6 +21,8 @@ NumType extendedType(const NumType& input) {
     if (input.isFloating()) return input;
     return NumType::fixed(true, std::min(input.wordLength + 1, kMaxWordLength), input.fracLength);
 }
+
+bool processorHasVbmi();
 
 }  // namespace
 
@@ -124,6 +128,7 @@ bool ContrastFixKernel::build() {
         table_ = over(inH, c_.table, valNum_);
         if (failed()) return false;
         rawBytes_ = !logging_ && !floatingImage_ && in.containerBytes == 1 && in.wordLength <= 8;
+        vbmi_ = rawBytes_ && processorHasVbmi();
     }
     return true;
 }
@@ -159,7 +164,67 @@ struct RawIndex {
     }
 };
 
+// out[i] = table[in[i] ^ flip] over a 256-entry byte table; flip 0x80 turns int8 values into indices.
+// Four 64-byte table registers; two two-register permutes cover 128 entries each, the index's top bit
+// picks between them.
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) void mapBytesVbmi(const uint8_t* in, uint8_t* out,
+                                                                         int32_t n, const uint8_t* table,
+                                                                         uint8_t flip) {
+    const __m512i t0 = _mm512_loadu_si512(table);
+    const __m512i t1 = _mm512_loadu_si512(table + 64);
+    const __m512i t2 = _mm512_loadu_si512(table + 128);
+    const __m512i t3 = _mm512_loadu_si512(table + 192);
+    const __m512i f = _mm512_set1_epi8(char(flip));
+    int32_t i = 0;
+    for (; i + 64 <= n; i += 64) {
+        const __m512i x = _mm512_xor_si512(_mm512_loadu_si512(in + i), f);
+        const __m512i low = _mm512_permutex2var_epi8(t0, x, t1);
+        const __m512i high = _mm512_permutex2var_epi8(t2, x, t3);
+        _mm512_storeu_si512(out + i, _mm512_mask_blend_epi8(_mm512_movepi8_mask(x), low, high));
+    }
+    for (; i < n; ++i)
+        out[i] = table[uint8_t(in[i] ^ flip)];
+}
+
+void mapBytes(const uint8_t* in, uint8_t* out, int32_t n, const uint8_t* table, uint8_t flip) {
+    for (int32_t i = 0; i < n; ++i)
+        out[i] = table[uint8_t(in[i] ^ flip)];
+}
+
+bool processorHasVbmi() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi");
+}
+
+// Smallest and largest of n >= 1 values; written as plain reductions so that they vectorise.
+template <typename T>
+void byteExtremes(const T* in, int32_t n, int32_t* low, int32_t* high) {
+    T a = in[0], b = in[0];
+    for (int32_t i = 1; i < n; ++i) {
+        a = std::min(a, in[i]);
+        b = std::max(b, in[i]);
+    }
+    *low = a;
+    *high = b;
+}
+
 }  // namespace
+
+// The extremes of an image of full 8-bit words straight from the bytes; narrower words by their counts.
+void ContrastFixKernel::rawExtremes(int32_t n) {
+    if (wordLength_ != 8) {
+        countValues(n);
+        return;
+    }
+    int32_t low, high;
+    if (inputSigned_)
+        byteExtremes(static_cast<const int8_t*>(c_.input), n, &low, &high);
+    else
+        byteExtremes(static_cast<const uint8_t*>(c_.input), n, &low, &high);
+    *lowIn_ = low;
+    *highIn_ = high;
+    numValid_ = n;
+}
 
 bool ContrastFixKernel::countValues(int32_t n) {
     const auto* in = static_cast<const uint8_t*>(c_.input);
@@ -395,9 +460,12 @@ void ContrastFixKernel::tableOutput(int32_t n) {
         const auto* in = static_cast<const uint8_t*>(c_.input);
         auto* out = static_cast<uint8_t*>(c_.output);
         const auto* table = static_cast<const uint8_t*>(c_.table);
-        if (wordLength_ == 8 && !inputSigned_) {
-            for (int32_t i = 0; i < n; ++i)
-                out[i] = table[in[i]];
+        if (wordLength_ == 8) {
+            const uint8_t flip = inputSigned_ ? 0x80 : 0x00;
+            if (vbmi_)
+                mapBytesVbmi(in, out, n, table, flip);
+            else
+                mapBytes(in, out, n, table, flip);
         } else {
             const RawIndex index{8 - wordLength_, inputSigned_};
             for (int32_t i = 0; i < n; ++i)
@@ -435,8 +503,10 @@ void ContrastFixKernel::run(int32_t n) {
         lowIn = (*inputRange_)[0];
         highIn = (*inputRange_)[1];
     } else {
-        if (rawBytes_)
+        if (rawBytes_ && c_.inputRangeMode == kInputFromHistogram)
             countValues(n);
+        else if (rawBytes_)
+            rawExtremes(n);
         else
             findInputRange(n);
         if (numValid_ == 0) {
