@@ -1,5 +1,6 @@
 // The fixed-point kernel through the host against the exact reference: integer and fixed-point types,
 // every rounding and overflow mode, several product types, the table path and a wrapping Product 2.
+#include <limits>
 #include <random>
 
 #include "contrast_rig.h"
@@ -251,6 +252,44 @@ TEST(FixKernel, LoggedFloatingImagesGiveTheFloatingResults) {
         EXPECT_NEAR(a[i], b[i], 1e-15) << i;
     EXPECT_EQ(a[3], 1.0);
     EXPECT_EQ(a[0], 0.0);
+}
+
+TEST(FixKernel, LoggedFloatingImagesFollowTheNaNAndInfinityRules) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    Settings logging;
+    logging.minMaxOverflowLogging = 1;
+    struct Case {
+        double mode;
+        std::vector<double> in;
+        std::vector<double> expected;
+    };
+    const Case cases[] = {
+        {1, {nan, 0, 4, nan, 2}, {0, 0, 1, 0, 0.5}},
+        {2, {nan, 0, 4, nan, 2}, {0, 0, 1, 0, 0.5}},  // dialog range [0 4]
+        {1, {1, inf, 2}, {0, 0, 0}},
+        {3, {1, -inf, 2}, {0, 0, 0}},
+        {1, {nan, nan}, {0, 0}},
+    };
+    for (const Case& c : cases) {
+        Dialog d;
+        d.inputMode = c.mode;
+        d.inputRange = {0, 4};
+        auto b = startedBlock(d, SS_DOUBLE, int32_t(c.in.size()), logging);
+        const std::vector<double> out = step(*b, c.in);
+        for (size_t i = 0; i < out.size(); ++i)
+            EXPECT_NEAR(out[i], c.expected[i], 1e-12) << "mode " << c.mode << " pixel " << i;
+    }
+    // Histogram mode: NaN pixels are not binned and not counted; the ten others saturate as alone.
+    Dialog d;
+    d.numBins = 9;
+    d.fractions = {0.1, 0.1};
+    std::vector<double> in = {nan, 0, 1, 2, 3, nan, 4, 5, 6, 7, 8, 9, nan};
+    auto b = startedBlock(d, SS_DOUBLE, int32_t(in.size()), logging);
+    const std::vector<double> out = step(*b, in);
+    const std::vector<double> expected = {0, 0, 0.125, 0.25, 0.375, 0, 0.5, 0.625, 0.75, 0.875, 1, 1, 0};
+    for (size_t i = 0; i < out.size(); ++i)
+        EXPECT_NEAR(out[i], expected[i], 1e-12) << "histogram, pixel " << i;
 }
 
 }  // namespace
