@@ -156,6 +156,20 @@ TEST(ContrastRun, VariableSizeFollowsTheCurrentInput) {
     EXPECT_EQ(out[5], 1.0);
 }
 
+TEST(ContrastRun, ScaledDoublesThroughTheTable) {
+    // A scaled double of an 8-bit shape with more than 256 pixels takes the table, in double storage;
+    // scaled doubles compute without quantisation, so -10..10 maps onto [-128, 127] by 255 / 20 exactly.
+    Dialog d;
+    d.inputMode = 1;
+    auto b = startedBlock(d, typeId("scaled:s8:0"), 300);
+    std::vector<double> px(300);
+    for (size_t i = 0; i < px.size(); ++i)
+        px[i] = double(int(i % 11) * 2 - 10);  // -10 .. 10
+    const auto out = step(*b, px);
+    for (size_t i = 0; i < px.size(); ++i)
+        ASSERT_EQ(out[i], (px[i] + 10) * 12.75 - 128) << i;
+}
+
 TEST(ContrastRun, ManyStepsAndTerminate) {
     Dialog d;
     auto b = startedBlock(d, SS_UINT8, 1000);

@@ -28,6 +28,7 @@ struct FixKernelConfig {
     int32_t inputRangeMode = 1;
     int32_t numBins = 1;
     DataTypeId inputType = 0;
+    int32_t inputWordLength = 0;   // of the type's shape (a scaled double keeps its word length here)
     DataTypeId fractionType = -1;  // mode 3: the "Fraction" type of FRAC_RTP
     int32_t product1WordLength = 32, product1FracLength = 0;
     int32_t product2WordLength = 32, product2FracLength = 0;

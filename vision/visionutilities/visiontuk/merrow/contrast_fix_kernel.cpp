@@ -58,7 +58,9 @@ bool ContrastFixKernel::build() {
     wordLength_ = in.wordLength;
     inputSigned_ = in.isSigned;
     simpleMode_ = !floatingImage_ && in.fracLength == 0;
-    valNum_ = floatingImage_ ? 0 : (in.wordLength > 30 ? (1 << 30) : (1 << in.wordLength));
+    // A scaled double computes as a double but has the value set of its fixed-point shape.
+    const int32_t shapeWordLength = c_.inputWordLength > 0 ? c_.inputWordLength : in.wordLength;
+    valNum_ = shapeWordLength > 30 ? (1 << 30) : (1 << shapeWordLength);
 
     // A floating image (logged run) keeps its own type for every intermediate value.
     const NumType ext = extendedType(in);

@@ -47,6 +47,7 @@ bool prepareFixedPointKernel(BlockHandle* S, ContrastState* st, const KernelChoi
     c.inputRangeMode = st->inputRangeMode;
     c.numBins = st->numBins;
     c.inputType = st->inputType;
+    c.inputWordLength = k.inputWordLength;
     if (st->inputRangeMode == kInputFromHistogram) {
         c.fractionType = fractionDataType(S, &st->fractionFracLength);
         if (ssGetErrorStatus(S) != nullptr) return false;
