@@ -71,7 +71,7 @@ int runContrastDemo(const std::string& outDir, std::vector<std::vector<std::stri
         const std::string beforePath = (fs::path(outDir) / step.before).string();
         writeFile(beforePath, encodeSignal(input, beforePath, false, warnings));
         rows.push_back({step.before, "-", "the gray scene in [0.35, 0.6]", "-", describeSignal(input),
-                        "input of the next step"});
+                        "drawn by dravo; input of the next step"});
         std::vector<std::string> row = {step.after, "contrast", step.what, describeSignal(input), "-", ""};
         if (!dialog) {
             row[5] = "skipped: no dialog description for contrast";
