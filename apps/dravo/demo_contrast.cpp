@@ -6,11 +6,11 @@
 #include <cstring>
 #include <filesystem>
 
-#include "block_runner.h"
 #include "demo_scene.h"
 #include "errors.h"
 #include "output_files.h"
 #include "report.h"
+#include "setup/setup.h"
 
 namespace dravo::cli {
 namespace fs = std::filesystem;
@@ -78,21 +78,22 @@ int runContrastDemo(const std::string& outDir, std::vector<std::vector<std::stri
             rows.push_back(row);
             continue;
         }
-        RunPlan plan;
-        try {
-            plan.block.plugin = host::Plugin::load(dialog->plugin);
-        } catch (const host::BlockError&) {
+        if (!host::Plugin::locate(dialog->plugin)) {
             row[5] = "skipped: plug-in " + dialog->plugin + " not built";
             rows.push_back(row);
             continue;
         }
-        plan.block.dialog = dialog;
-        plan.block.displayName = dialog->block;
-        plan.inputs = {{input}};
+        setup::Request request;
+        request.block = "contrast";
+        request.inputs.push_back({step.before, {input}});
         settingLines.push_back(std::string(step.after) + ": dravo run contrast (defaults) on " + step.before);
         try {
-            const RunResult result = runBlock(plan);
-            const Signal& out = result.outputs.at(0).at(0);
+            const setup::Plan plan = setup::makePlan(request);
+            std::unique_ptr<host::Block> block = setup::configure(plan);
+            setup::feedStep(*block, plan, 1);
+            block->step();
+            const Signal out = setup::readOutput(*block, 0);
+            block->terminate();
             const std::string afterPath = (fs::path(outDir) / step.after).string();
             writeFile(afterPath, encodeSignal(out, afterPath, false, warnings));
             row[4] = describeSignal(out);
