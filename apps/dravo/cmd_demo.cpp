@@ -12,6 +12,7 @@
 #include "commands.h"
 #include "demo_corner.h"
 #include "demo_corner_lic.h"
+#include "demo_contrast.h"
 #include "demo_scene.h"
 #include "errors.h"
 #include "output_files.h"
@@ -206,6 +207,7 @@ int demoCommand(const std::string& outDir) {
     }
     runCornerDemoSteps(outDir, rows, settingLines, failures);
     failures += runCornerLicDemo(outDir, rows, settingLines);
+    failures += runContrastDemo(outDir, rows, settingLines);
     std::cout << "dravo demo: results in " << outDir << "/\n\n";
     printTable(std::cout, rows);
     if (!settingLines.empty()) {
