@@ -3,10 +3,16 @@
 # benchmarks. Safe to re-run: apt is only called when a package is missing.
 set -euo pipefail
 
-packages=(build-essential cmake pkg-config libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
-          nlohmann-json3-dev libpng-dev libgmp-dev python3-numpy)
+packages=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
+          nlohmann-json3-dev libvalijson-dev libpng-dev libgmp-dev
+          # Python module, its tests and batch runs
+          python3-dev pybind11-dev python3-numpy python3-pytest python3-dask python3-distributed
+          # generated C built for a 32-bit embedded target and with a second host compiler
+          gcc-arm-none-eabi libnewlib-arm-none-eabi clang-14
+          # fuzz targets
+          libfuzzer-14-dev libclang-rt-14-dev)
 if [[ "${1:-}" == "--bench" ]]; then
-  packages+=(libopencv-dev)
+  packages+=(libopencv-dev python3-opencv python3-skimage)
 fi
 
 missing=()
