@@ -638,3 +638,35 @@ TEST(RotateFix, TableIndexIsOneProductOfTheAngle) {
 }
 
 }  // namespace
+
+namespace {
+
+// An unsigned 40-bit image lives in 8-byte words with no stored-integer case of its own: its interiors go
+// through the number objects, so a plain run still gives the logging run's bits.
+TEST(RotateFix, WideUnsignedImageInteriorsAreWritten) {
+    const DataTypeId u40 = dravo::types::registerFixedPoint(false, 40, 0);
+    const int32_t R = 11, C = 9;
+    std::vector<uint64_t> in(size_t(R) * C);
+    for (size_t k = 0; k < in.size(); ++k)
+        in[k] = uint64_t(1000 + (k * 7919) % 50000);
+    for (int method : {2, 3}) {
+        std::vector<std::vector<uint64_t>> outs;
+        for (int logging : {0, 1}) {
+            Settings s;
+            s.minMaxOverflowLogging = logging;
+            auto b = makeBlock(
+                fixParams({{2, Array::scalar(0.6)}, {6, Array::scalar(7)}, {7, Array::scalar(method)}}),
+                {image({R, C}, u40)}, s);
+            b->start();
+            setInputValues(*b, 0, in);
+            b->step();
+            outs.push_back(outputOf<uint64_t>(*b));
+        }
+        EXPECT_EQ(outs[0], outs[1]) << "method " << method;
+        // The centre of the rotated image is image, not the fill value 7.
+        const auto& out = outs[0];
+        EXPECT_GT(out[out.size() / 2], 500u) << "method " << method;
+    }
+}
+
+}  // namespace
