@@ -18,6 +18,7 @@
 
 #include "pellor/skew.h"
 #include "vekfixpt.h"
+#include "vekfixpt_mac.h"
 
 namespace pellor {
 
@@ -113,174 +114,7 @@ struct FixSkewNumbers {
     }
 };
 
-// The interior of a line without number objects: the same exact products and sums quantised with the
-// library's own quantiseFast into the same types, so each sample is bit for bit what the objects give.
-// Used when nothing is logged and every type involved is fixed point of at most 64 bits.
-namespace fixraw {
-
-using VekDSPFixpt::i128;
-using VekDSPFixpt::detail::QuantDest;
-using VekDSPFixpt::detail::quantiseFast;
-
-struct Arith {
-    const QuantDest* prod;
-    const QuantDest* acc;
-    const QuantDest* out;
-    int32_t weightSampleExp;  // exponent of weight x sample: -(weight FL + sample FL)
-    int32_t prodFL, accFL;
-    int32_t productBits;  // word bits of weight x sample
-    bool small;  // every product, aligned sum and accumulator fits int64 with room (quantiseFast<int64_t>)
-};
-
-// I: int64_t when Arith::small holds, else i128.
-template <class I>
-[[gnu::always_inline]] inline I signedBits(const VekDSPFixpt::detail::Fit& f) {
-    return I(i128(f.bits));
-}
-
-// The exact value acc x 2^-accFL + p x 2^-prodFL quantised into the accumulator.
-template <class I>
-[[gnu::always_inline]] inline I addProduct(I acc, I p, const Arith& r) {
-    if (r.accFL >= r.prodFL)
-        return signedBits<I>(quantiseFast<I>(acc + (p << (r.accFL - r.prodFL)), -r.accFL, *r.acc));
-    return signedBits<I>(quantiseFast<I>((acc << (r.prodFL - r.accFL)) + p, -r.prodFL, *r.acc));
-}
-
-template <class I>
-[[gnu::always_inline]] inline I product(int64_t w, int64_t sample, const Arith& r) {
-    return signedBits<I>(quantiseFast<I>(I(w) * I(sample), r.weightSampleExp, *r.prod));
-}
-
-// out[n*ds] = (w0*src[n*ss] + w1*src[(n+1)*ss]) for n in [0, count), each step quantised as the objects do.
-template <class I, class S>
-void bilinear(const S* src, int64_t ss, S* dst, int64_t ds, int64_t count, int64_t w0, int64_t w1,
-              const Arith& r) {
-    for (int64_t n = 0; n < count; ++n) {
-        I acc = signedBits<I>(quantiseFast<I>(product<I>(w0, src[n * ss], r), -r.prodFL, *r.acc));
-        acc = addProduct<I>(acc, product<I>(w1, src[(n + 1) * ss], r), r);
-        dst[n * ds] = S(int64_t(signedBits<I>(quantiseFast<I>(acc, -r.accFL, *r.out))));
-    }
-}
-
-template <class I, class S>
-void bicubic(const S* src, int64_t ss, S* dst, int64_t ds, int64_t count, const int64_t* w, const Arith& r) {
-    for (int64_t n = 0; n < count; ++n) {
-        const S* s = src + n * ss;
-        I acc = signedBits<I>(quantiseFast<I>(product<I>(w[0], s[0], r), -r.prodFL, *r.acc));
-        acc = addProduct<I>(acc, product<I>(w[1], s[ss], r), r);
-        acc = addProduct<I>(acc, product<I>(w[2], s[2 * ss], r), r);
-        acc = addProduct<I>(acc, product<I>(w[3], s[3 * ss], r), r);
-        dst[n * ds] = S(int64_t(signedBits<I>(quantiseFast<I>(acc, -r.accFL, *r.out))));
-    }
-}
-
-// The common case of the interior: products on the accumulator's grid, so a sample is the sum of the
-// products (each w x sample shifted left onto the grid, or rounded onto it), then rounded once into the
-// output. Any intermediate outside its word's range goes to the general quantisation for that sample, so
-// the result stays bit for bit.
-struct ExactPlan {
-    int32_t productShift;  // left shift of w x sample onto the product (= accumulator) grid
-    int32_t productDrop;   // or bits dropped from w x sample, rounded by the mode
-    int32_t outShift;      // right shift from the accumulator grid onto the output's (>= 0)
-};
-
-// Whether Arith r allows the exact plan, and with what shifts.
-inline bool exactPlan(const Arith& r, ExactPlan* e) {
-    const int32_t k = -r.prodFL - r.weightSampleExp;  // bits the product drops (<= 0: none)
-    const int32_t outShift = r.accFL - r.out->type.fracLength;
-    if (!r.small || k > 40 || r.productBits + std::max(-k, 0) > 59 || r.accFL != r.prodFL || outShift < 0 ||
-        outShift > 40 || !r.prod->fits64 || !r.acc->fits64 || !r.out->fits64 ||
-        r.prod->rounding != r.out->rounding) {
-        return false;
-    }
-    *e = {std::max(-k, 0), std::max(k, 0), outShift};
-    return true;
-}
-
-// m / 2^k (k >= 0) rounded by the mode, as the library decides it.
-template <int Mode>
-[[gnu::always_inline]] inline int64_t roundShift(int64_t m, int32_t k) {
-    if (k == 0) return m;
-    const uint64_t mask = (uint64_t(1) << k) - 1;
-    const uint64_t dropped = uint64_t(m) & mask;
-    int64_t q = m >> k;
-    if (dropped != 0 && VekDSPFixpt::detail::roundUp(Mode, false, m < 0, ((dropped >> (k - 1)) & 1) != 0,
-                                                     (dropped & (mask >> 1)) != 0, (q & 1) != 0)) {
-        ++q;
-    }
-    return q;
-}
-
-template <int Mode, class S, int Taps, bool Drop>
-void exactInterior(const S* src, int64_t ss, S* dst, int64_t ds, int64_t count, const int64_t* w,
-                   const Arith& r, const ExactPlan& e) {
-    const QuantDest& pd = *r.prod;
-    const QuantDest& ad = *r.acc;
-    const QuantDest& od = *r.out;
-    for (int64_t n = 0; n < count; ++n) {
-        const S* s = src + n * ss;
-        int64_t acc = 0;
-        bool inRange = true;
-        for (int t = 0; t < Taps; ++t) {
-            const int64_t exact = w[t] * int64_t(s[t * ss]);
-            int64_t p;
-            if constexpr (Drop)
-                p = roundShift<Mode>(exact, e.productDrop);
-            else
-                p = exact << e.productShift;
-            acc += p;
-            inRange = inRange && p <= pd.hi64 && p >= pd.lo64 && acc <= ad.hi64 && acc >= ad.lo64;
-        }
-        if (!inRange) [[unlikely]] {
-            if constexpr (Taps == 2)
-                bilinear<int64_t>(s, ss, &dst[n * ds], ds, 1, w[0], w[1], r);
-            else
-                bicubic<int64_t>(s, ss, &dst[n * ds], ds, 1, w, r);
-            continue;
-        }
-        const int64_t q = roundShift<Mode>(acc, e.outShift);
-        if (q > od.hi64 || q < od.lo64) [[unlikely]] {
-            dst[n * ds] = S(int64_t(signedBits<int64_t>(
-                VekDSPFixpt::detail::overflowed(q < 0, VekDSPFixpt::u128(i128(q)), od.type, od.overflow))));
-            continue;
-        }
-        dst[n * ds] = S(q);
-    }
-}
-
-// Runs the exact interior with the rounding mode as a constant; false when the plan does not apply.
-template <class S, int Taps>
-bool exactInteriorFor(const S* src, int64_t ss, S* dst, int64_t ds, int64_t count, const int64_t* w,
-                      const Arith& r) {
-    ExactPlan e;
-    if (!exactPlan(r, &e)) return false;
-    auto run = [&](auto mode) {
-        constexpr int M = decltype(mode)::value;
-        if (e.productDrop > 0)
-            exactInterior<M, S, Taps, true>(src, ss, dst, ds, count, w, r, e);
-        else
-            exactInterior<M, S, Taps, false>(src, ss, dst, ds, count, w, r, e);
-        return true;
-    };
-    switch (r.out->rounding) {
-        case 0:
-            return run(std::integral_constant<int, 0>{});
-        case 1:
-            return run(std::integral_constant<int, 1>{});
-        case 2:
-            return run(std::integral_constant<int, 2>{});
-        case 3:
-            return run(std::integral_constant<int, 3>{});
-        case 4:
-            return run(std::integral_constant<int, 4>{});
-        case 5:
-            return run(std::integral_constant<int, 5>{});
-        case 6:
-            return run(std::integral_constant<int, 6>{});
-        default:
-            return false;
-    }
-}
+namespace fixdetail {
 
 // Calls f with a null pointer of the storage type of a fixed-point type of at most 64 bits (not unsigned 64).
 template <class F>
@@ -312,7 +146,7 @@ bool withStorage(const VekDSPFixpt::NumType& t, F&& f) {
     }
 }
 
-}  // namespace fixraw
+}  // namespace fixdetail
 
 class FixSkewEngine {
   public:
@@ -361,34 +195,11 @@ class FixSkewEngine {
         return *n_.integer;
     }
 
-    // Whether the interior of this line may run on stored integers, and with what.
-    bool rawArith(const Line& l, fixraw::Arith* r) const {
-        if (logging_) return false;
-        const VekDSPFixpt::NumType& t = l.src->getType();
-        const Fixpt& acc = *n_.acc;
-        const auto* attrs = acc.getAttributes();
-        const VekDSPFixpt::NumType& w = acc.getType();
-        const VekDSPFixpt::NumType& pt = attrs->productType();
-        if (!(t == l.dst->getType()) || t.isFloating() || w.isFloating() || pt.isFloating() ||
-            t.wordLength > 64 || w.wordLength > 64 || pt.wordLength > 64 ||
-            (!t.isSigned && t.wordLength == 64)) {
-            return false;
-        }
-        // Exact weight x sample products within 126 bits, sums aligned within 60 bits.
-        const int32_t d = pt.fracLength - w.fracLength;
-        if (w.wordLength + t.wordLength > 120 || d > 60 || d < -60) return false;
-        const int32_t align = d < 0 ? -d : d;
-        const bool small =
-            w.wordLength + t.wordLength <= 60 && std::max(w.wordLength, pt.wordLength) + align <= 60;
-        *r = {&attrs->productDest(),
-              &acc.getAttributes()->valueDest(),
-              &l.dst->getAttributes()->valueDest(),
-              -(w.fracLength + t.fracLength),
-              pt.fracLength,
-              w.fracLength,
-              w.wordLength + t.wordLength,
-              small};
-        return r->out->type == t && r->acc->type == w;
+    // Whether the interior of this line may run on stored integers, and with what: the samples and the
+    // destination of one type, weights of the working type.
+    bool storedMac(const Line& l, const Fixpt& weight, VekDSPFixpt::StoredMac* mac) const {
+        if (logging_ || !(l.src->getType() == l.dst->getType())) return false;
+        return VekDSPFixpt::StoredMac::make(weight, *l.src, *n_.acc, *l.dst, mac);
     }
 
     static int64_t stored(const Fixpt& x) { return int64_t(uint64_t(x.getStoredBits())); }
@@ -457,28 +268,18 @@ class FixSkewEngine {
         fillTo(l, l.p0, r.lo);
         edge(r.lo, r.ilo);
         Fixpt& src = *l.src;
-        fixraw::Arith arith;
-        if (r.ihi > r.ilo && rawArith(l, &arith)) {
-            const int64_t k0 = l.srcStart + (r.ilo - offset) * l.srcStride;
-            const int64_t a0 = stored(w0), a1 = stored(w1);
-            fixraw::withStorage(dst.getType(), [&](auto* tag) {
+        // The interior on stored integers where the types allow it, else through the number objects.
+        VekDSPFixpt::StoredMac mac;
+        const bool onStored =
+            r.ihi > r.ilo && storedMac(l, w0, &mac) && fixdetail::withStorage(dst.getType(), [&](auto* tag) {
                 using S = std::remove_pointer_t<decltype(tag)>;
+                const int64_t w[2] = {stored(w0), stored(w1)};
+                const int64_t k0 = l.srcStart + (r.ilo - offset) * l.srcStride;
                 const S* from = static_cast<const S*>(src.getValPtr()) + k0;
                 S* to = static_cast<S*>(dst.getValPtr()) + l.dstIndex(r.ilo);
-                const int64_t w[2] = {a0, a1};
-                if (fixraw::exactInteriorFor<S, 2>(from, l.srcStride, to, l.dstStride, r.ihi - r.ilo, w,
-                                                   arith)) {
-                    return;
-                }
-                if (arith.small) {
-                    fixraw::bilinear<int64_t>(from, l.srcStride, to, l.dstStride, r.ihi - r.ilo, a0, a1,
-                                              arith);
-                } else {
-                    fixraw::bilinear<VekDSPFixpt::i128>(from, l.srcStride, to, l.dstStride, r.ihi - r.ilo, a0,
-                                                        a1, arith);
-                }
+                mac.line<2>(from, l.srcStride, to, l.dstStride, r.ihi - r.ilo, w);
             });
-        } else {
+        if (!onStored) {
             for (int64_t p = r.ilo; p < r.ihi; ++p) {
                 const int64_t k = l.srcStart + (p - offset) * l.srcStride;
                 accStart(w0, src[int32_t(k)]);
@@ -574,23 +375,17 @@ class FixSkewEngine {
         edge(r.lo, r.ilo);
         Fixpt& src = *l.src;
         const int64_t ss = l.srcStride;
-        fixraw::Arith arith;
-        if (r.ihi > r.ilo && rawArith(l, &arith)) {
-            const int64_t k0 = l.srcStart + (r.ilo - offset - 1) * ss;
-            const int64_t w[4] = {stored(w0), stored(w1), stored(w2), stored(w3)};
-            fixraw::withStorage(dst.getType(), [&](auto* tag) {
+        VekDSPFixpt::StoredMac mac;
+        const bool onStored =
+            r.ihi > r.ilo && storedMac(l, w0, &mac) && fixdetail::withStorage(dst.getType(), [&](auto* tag) {
                 using S = std::remove_pointer_t<decltype(tag)>;
+                const int64_t w[4] = {stored(w0), stored(w1), stored(w2), stored(w3)};
+                const int64_t k0 = l.srcStart + (r.ilo - offset - 1) * ss;
                 const S* from = static_cast<const S*>(src.getValPtr()) + k0;
                 S* to = static_cast<S*>(dst.getValPtr()) + l.dstIndex(r.ilo);
-                if (fixraw::exactInteriorFor<S, 4>(from, ss, to, l.dstStride, r.ihi - r.ilo, w, arith))
-                    return;
-                if (arith.small) {
-                    fixraw::bicubic<int64_t>(from, ss, to, l.dstStride, r.ihi - r.ilo, w, arith);
-                } else {
-                    fixraw::bicubic<VekDSPFixpt::i128>(from, ss, to, l.dstStride, r.ihi - r.ilo, w, arith);
-                }
+                mac.line<4>(from, ss, to, l.dstStride, r.ihi - r.ilo, w);
             });
-        } else {
+        if (!onStored) {
             for (int64_t p = r.ilo; p < r.ihi; ++p) {
                 const int64_t k = l.srcStart + (p - offset - 1) * ss;
                 accStart(w0, src[int32_t(k)]);

@@ -3,6 +3,7 @@
 //   FixptFactory             makes Fixpt objects over existing data or free-standing
 //   Fixpt                    a number object with exact arithmetic quantised into its type
 //   Fltpt<T>                 the same operations over float/double, for one kernel template of both
+//   StoredMac                multiply-accumulate lines on stored integers, bit for bit the objects' result
 //   LogRecord, LogRegistry   min/max/overflow logging, merged by label
 // fxpGetDataTypePropertiesDefault() (fxpprops.h) is implemented by this library too.
 #pragma once
@@ -12,5 +13,6 @@
 #include "vekfixpt_factory.h"
 #include "vekfixpt_fltpt.h"
 #include "vekfixpt_log.h"
+#include "vekfixpt_mac.h"
 #include "vekfixpt_number.h"
 #include "vekfixpt_types.h"
