@@ -233,8 +233,15 @@ TEST(EmitSnippets, RunTimeParametersHoldTheSimulationValues) {
         },
         d);
     expectContains(t, "/* \"outDims\" */\nstatic const int32_t rtp_outDims[3] = {\n    5, -4, 1\n};");
-    expectContains(t, "double rtps_rtp_Gain[1] = {\n    0.25\n};");
-    expectContains(t, "extern double rtps_rtp_Gain[1];");
+    // Tunable ones live in the parameter structure and are read through its pointer.
+    expectContains(t, "typedef struct {\n    double Gain[1];  /* \"Gain\" */\n} rtps_params_t;");
+    expectContains(t, "extern const rtps_params_t rtps_params_default;");
+    expectContains(t, "extern const rtps_params_t* rtps_params;");
+    expectContains(t, "void rtps_set_params(const rtps_params_t* params);");
+    expectContains(t, "const rtps_params_t rtps_params_default = {\n    /* \"Gain\" */\n    {0.25}\n};");
+    expectContains(t, "const rtps_params_t* rtps_params = &rtps_params_default;");
+    expectContains(t, "y0[0] = rtps_params->Gain[0];");
+    EXPECT_EQ(t.find("rtp_Gain"), std::string::npos) << t;
     expectContains(t, "static int32_t dw_inAdd[3];  /* \"inAdd\" */");
     expectContains(t, "dw_inAdd[0] = rtp_outDims[1];");
 }

@@ -168,7 +168,11 @@ class CEmitter {
   public:
     CEmitter(const Unit* unit, const Pool* pool, EmitOptions options)
         : unit_(unit), pool_(pool), opt_(options) {
-        if (unit_) id_ = cIdentifier(unit_->desc.name);
+        if (unit_) {
+            id_ = cIdentifier(unit_->desc.name);
+            for (auto& m : parameterStruct(unit_->desc))
+                members_[m.rtpIndex] = m.member;
+        }
     }
 
     std::string cty(const Type& t);
@@ -220,6 +224,7 @@ class CEmitter {
     const Pool* pool_;
     EmitOptions opt_;
     std::string id_;
+    std::map<int32_t, std::string> members_;  // tunable RTP index -> member of the parameter structure
 };
 
 std::string CEmitter::cty(const Type& t) {
@@ -325,7 +330,9 @@ std::string CEmitter::varName(const Var& v) {
             return "y" + std::to_string(v->index) + "_dims";
         case VarKind::Rtp:
             if (!unit_) client_assertion_failed("emit_c", __LINE__, "run-time parameters belong to a unit");
-            return rtpTunable(v->index) ? id_ + "_" + v.name() : v.name();
+            // Tunable ones are read through the parameter pointer, so a change between steps is seen.
+            if (rtpTunable(v->index)) return id_ + "_params->" + members_[v->index];
+            return v.name();
         case VarKind::DWork:
             if (!unit_) client_assertion_failed("emit_c", __LINE__, "work vectors belong to a unit");
             return v.name();
@@ -922,6 +929,38 @@ std::string CEmitter::valueLiteral(const Type& t, const uint8_t* p) {
 
 }  // namespace
 
+std::vector<ParamMember> parameterStruct(const BlockDesc& desc) {
+    std::vector<ParamMember> out;
+    std::set<std::string> taken;
+    for (size_t i = 0; i < desc.rtps.size(); ++i) {
+        const DataDesc& r = desc.rtps[i];
+        if (!r.tunable) continue;
+        ParamMember m;
+        m.rtpIndex = static_cast<int32_t>(i);
+        m.member = cIdentifier(r.name);
+        if (taken.count(m.member)) m.member += "_" + std::to_string(i);
+        taken.insert(m.member);
+        m.cType = cTypeName(r.elemType);
+        m.count = std::max(r.width, 1);
+        m.bytes = storageBytes(r.elemType) * static_cast<size_t>(m.count);
+        out.push_back(std::move(m));
+    }
+    return out;
+}
+
+std::string paramStructType(const Unit& unit) {
+    return cIdentifier(unit.desc.name) + "_params_t";
+}
+std::string paramPointerName(const Unit& unit) {
+    return cIdentifier(unit.desc.name) + "_params";
+}
+std::string paramDefaultName(const Unit& unit) {
+    return cIdentifier(unit.desc.name) + "_params_default";
+}
+std::string paramSetterName(const Unit& unit) {
+    return cIdentifier(unit.desc.name) + "_set_params";
+}
+
 size_t storageBytes(const Type& t) {
     if (t.isComplex()) return 2 * storageBytes(t.elem());
     if (t.kind() == TypeKind::Double || t.isScaledDouble()) return 8;
@@ -956,36 +995,66 @@ std::vector<EmittedFile> emitUnit(const Unit& unit, const EmitOptions& options) 
     if (!all.utilities.empty()) c += "#include \"" + std::string(commonUnitName()) + ".h\"\n";
     c += "\n";
 
-    std::string rtps, dws, hdrTunables;
+    auto values = [&](const DataDesc& r) {
+        size_t sz = storageBytes(r.elemType);
+        std::string vals;
+        size_t n = static_cast<size_t>(std::max(r.width, 1));
+        for (size_t i = 0; i < n; ++i) {
+            std::string lit = (i + 1) * sz <= r.bytes.size()
+                                  ? em.valueLiteral(r.elemType, r.bytes.data() + i * sz)
+                                  : (r.elemType.isComplex() ? "{0, 0}" : "0");
+            vals += (i ? (i % 8 == 0 ? ",\n        " : ", ") : "") + lit;
+        }
+        return vals;
+    };
+
+    std::string rtps, dws, hdrParams, params;
+    std::vector<ParamMember> members = parameterStruct(d);
+    if (!members.empty()) {
+        std::string type = paramStructType(unit), ptr = paramPointerName(unit), def = paramDefaultName(unit);
+        hdrParams += "\n/* Tunable run-time parameters. The step reads them through " + ptr +
+                     ", which points at\n   " + def + " (the values the simulation started with) until " +
+                     paramSetterName(unit) +
+                     " points it at\n   another instance; change them between steps only. */\n";
+        hdrParams += "typedef struct {\n";
+        std::string init;
+        for (size_t i = 0; i < members.size(); ++i) {
+            const ParamMember& m = members[i];
+            const DataDesc& r = d.rtps[m.rtpIndex];
+            hdrParams += "    " + m.cType + " " + m.member + "[" + std::to_string(m.count) + "];  /* \"" +
+                         commentText(r.name) + "\" */\n";
+            init += std::string(i ? ",\n" : "") + "    /* \"" + commentText(r.name) + "\" */\n    {" +
+                    values(r) + "}";
+        }
+        hdrParams += "} " + type + ";\n";
+        hdrParams += "extern const " + type + " " + def + ";\n";
+        hdrParams += "extern const " + type + "* " + ptr + ";\n";
+        hdrParams += "/* Makes the step read *params from its next call on (NULL: the defaults). */\n";
+        hdrParams += "void " + paramSetterName(unit) + "(const " + type + "* params);\n";
+        params += "/* Tunable run-time parameters, by default the values the simulation started with. */\n";
+        params += "const " + type + " " + def + " = {\n" + init + "\n};\n";
+        params += "const " + type + "* " + ptr + " = &" + def + ";\n\n";
+        params += "void " + paramSetterName(unit) + "(const " + type + "* params)\n{\n    " + ptr +
+                  " = params ? params : &" + def + ";\n}\n\n";
+    }
     for (auto& v : all.order) {
         if (v->kind == VarKind::Rtp) {
             const DataDesc& r = d.rtps[v->index];
-            size_t sz = storageBytes(r.elemType);
-            std::string vals;
+            if (r.tunable) continue;  // in the parameter structure
             size_t n = static_cast<size_t>(std::max(r.width, 1));
-            for (size_t i = 0; i < n; ++i) {
-                std::string lit = (i + 1) * sz <= r.bytes.size()
-                                      ? em.valueLiteral(r.elemType, r.bytes.data() + i * sz)
-                                      : (r.elemType.isComplex() ? "{0, 0}" : "0");
-                vals += (i ? (i % 8 == 0 ? ",\n    " : ", ") : "") + lit;
-            }
-            std::string ty = em.cty(r.elemType);
-            std::string name = em.varName(v);
-            std::string arr = name + "[" + std::to_string(n) + "]";
+            std::string arr = em.varName(v) + "[" + std::to_string(n) + "]";
             rtps += "/* \"" + commentText(r.name) + "\" */\n";
-            if (r.tunable) {
-                rtps += ty + " " + arr + " = {\n    " + vals + "\n};\n";
-                hdrTunables +=
-                    "extern " + ty + " " + arr + ";  /* \"" + commentText(r.name) + "\", tunable */\n";
-            } else {
-                rtps += "static const " + ty + " " + arr + " = {\n    " + vals + "\n};\n";
-            }
+            std::string vals = values(r);
+            for (size_t p; (p = vals.find("\n        ")) != std::string::npos;)
+                vals.replace(p, 9, "\n    ");
+            rtps += "static const " + em.cty(r.elemType) + " " + arr + " = {\n    " + vals + "\n};\n";
         } else if (v->kind == VarKind::DWork) {
             const DataDesc& w = d.dworks[v->index];
             dws += "static " + em.cty(w.elemType) + " " + em.varName(v) + "[" +
                    std::to_string(std::max(w.width, 1)) + "];  /* \"" + commentText(w.name) + "\" */\n";
         }
     }
+    c += params;
     if (!rtps.empty()) c += "/* Run-time parameters, with the values the simulation used. */\n" + rtps + "\n";
     if (!dws.empty()) c += "/* Work vectors. */\n" + dws + "\n";
     c += "int32_t " + id + "_sizeCheckFailures = 0;\n\n";
@@ -1013,8 +1082,7 @@ std::vector<EmittedFile> emitUnit(const Unit& unit, const EmitOptions& options) 
     h += "void " + id + "_terminate(void);\n\n";
     h += "/* Number of failed run-time size checks since load. */\nextern int32_t " + id +
          "_sizeCheckFailures;\n";
-    if (!hdrTunables.empty())
-        h += "\n/* Tunable run-time parameters: the caller may change them between steps. */\n" + hdrTunables;
+    h += hdrParams;
     h += "\n#endif /* " + guard + "_H */\n";
 
     if (generationFailed()) return {};

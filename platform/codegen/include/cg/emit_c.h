@@ -37,6 +37,24 @@ bool writeFilesAtomically(const std::string& dir, const std::vector<EmittedFile>
 // failure *error reads "block '<name>': <reason>" and the folder holds no new file.
 bool writeUnit(const Unit& unit, const std::string& dir, std::string* error, const EmitOptions& options = {});
 
+// The unit's tunable run-time parameters live in one structure, <id>_params_t: a const default instance
+// <id>_params_default holding the simulation's values, and the pointer <id>_params the step reads (set
+// with <id>_set_params between steps; NULL restores the defaults). One member per tunable parameter of
+// the block, in parameter order, each an array of the parameter's width.
+struct ParamMember {
+    int32_t rtpIndex = -1;  // index into BlockDesc::rtps
+    std::string member;     // C member name
+    std::string cType;      // element C type
+    int32_t count = 0;      // elements
+    size_t bytes = 0;       // storage bytes of the whole member
+};
+// Empty when the block has no tunable run-time parameter (the unit then has no structure).
+std::vector<ParamMember> parameterStruct(const BlockDesc& desc);
+std::string paramStructType(const Unit& unit);   // "<id>_params_t"
+std::string paramPointerName(const Unit& unit);  // "<id>_params"
+std::string paramDefaultName(const Unit& unit);  // "<id>_params_default"
+std::string paramSetterName(const Unit& unit);   // "<id>_set_params"
+
 // C type name of a scalar or complex IR type ("int16_t", "dv_complex_double"); reports an error for types
 // the target cannot hold.
 std::string cTypeName(const Type& t);
