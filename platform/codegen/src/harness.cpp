@@ -270,6 +270,7 @@ HarnessResult buildAndRunSteps(const Unit& unit, const std::vector<HarnessStep>&
     }
     std::string cmd = shellQuote(cc) + " -std=c99 -Wall -Wextra -Werror -O2 -ffp-contract=off";
     if (options.sanitize) cmd += " -fsanitize=undefined -fno-sanitize-recover=undefined";
+    if (options.portableInt) cmd += " -DDVRT_PORTABLE_INT";
     for (auto& f : options.extraFlags)
         cmd += " " + f;
     cmd += " -o " + shellQuote((dir / "prog").string()) + " " + shellQuote((dir / "main.c").string()) + " " +

@@ -20,11 +20,17 @@ struct EmitOptions {
     bool sourceTags = false;  // append "/* file:line */" to constructs that carry a source location
 };
 
-const char* runtimeHeaderName();
+const char* runtimeHeaderName();  // "dravo_rt.h": types and the 64-bit fixed-point helpers, always written
 const char* runtimeHeaderText();
+// "dravo_rt_wide.h": 128-bit helpers (the compiler's __int128 where it has one, else two 64-bit words;
+// -DDVRT_PORTABLE_INT forces the latter). Written, and included, only by units whose fixed-point
+// intermediates need more than 62 bits.
+const char* wideHeaderName();
+const char* wideHeaderText();
 const char* commonUnitName();  // "dravo_common"
 
-// Errors go to the active diagnostics; on error the result is empty.
+// Errors go to the active diagnostics; on error the result is empty. A unit that needs the wide helpers
+// also gets dravo_rt_wide.h in its files.
 std::vector<EmittedFile> emitUnit(const Unit& unit, const EmitOptions& options = {});
 // The pool's functions (all of them), with the runtime header. Empty pool: header and an empty unit.
 std::vector<EmittedFile> emitCommon(const Pool& pool, const EmitOptions& options = {});
