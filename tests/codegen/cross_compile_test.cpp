@@ -20,16 +20,16 @@ namespace fs = std::filesystem;
 namespace {
 
 struct Compiler {
-    std::string name;   // test name
-    std::string exe;    // executable
-    std::string flags;  // beyond -std=c99 -Wall -Wextra -Werror -O2 -ffp-contract=off
-    bool host;          // also built with the two-word 128-bit helpers forced
+    std::string name;               // test name
+    std::vector<std::string> exes;  // executable, by preference
+    std::string flags;              // beyond -std=c99 -Wall -Wextra -Werror -O2 -ffp-contract=off
+    bool host;                      // also built with the two-word 128-bit helpers forced
 };
 
 const Compiler kCompilers[] = {
-    {"arm_cortex_m4", "arm-none-eabi-gcc", "-mcpu=cortex-m4 -mthumb", false},
-    {"clang", "clang", "", true},
-    {"gcc", "gcc", "", true},
+    {"arm_cortex_m4", {"arm-none-eabi-gcc"}, "-mcpu=cortex-m4 -mthumb", false},
+    {"clang", {"clang", "clang-14"}, "", true},
+    {"gcc", {"gcc"}, "", true},
 };
 
 // Input files the rows refer to by name: .npy arrays of the given dtype and shape (C order).
@@ -199,8 +199,11 @@ class CrossCompile : public ::testing::TestWithParam<Compiler> {};
 
 TEST_P(CrossCompile, EveryGeneratedUnitBuildsWithoutWarnings) {
     const Compiler& c = GetParam();
-    if (!onPath(c.exe))
-        GTEST_SKIP() << c.exe << " is not installed here; CI installs it (scripts/install-deps.sh)";
+    std::string exe;
+    for (const std::string& e : c.exes)
+        if (exe.empty() && onPath(e)) exe = e;
+    if (exe.empty())
+        GTEST_SKIP() << c.exes.front() << " is not installed here; CI installs it (scripts/install-deps.sh)";
     const auto& dirs = generatedUnits();
     ASSERT_EQ(dirs.size(), kRows.size() + 1);
     std::vector<std::string> variants = {""};
@@ -216,7 +219,7 @@ TEST_P(CrossCompile, EveryGeneratedUnitBuildsWithoutWarnings) {
             if (!v.empty() && !fs::exists(dir / CG::wideHeaderName())) continue;
             fs::path obj = dir / ("obj_" + c.name + (v.empty() ? "" : "_portable"));
             fs::create_directories(obj);
-            std::string cmd = "cd '" + obj.string() + "' && " + c.exe + " " + c.flags +
+            std::string cmd = "cd '" + obj.string() + "' && " + exe + " " + c.flags +
                               " -std=c99 -Wall -Wextra -Werror -O2 -ffp-contract=off" + v + " -I.. -c" +
                               sources + " > build.log 2>&1";
             EXPECT_EQ(std::system(cmd.c_str()), 0) << c.name << v << " " << dir.filename() << ":\n"
