@@ -5,9 +5,12 @@
 #include <cmath>
 #include <cstring>
 
+#include <dlfcn.h>
+
+#include <random>
+
 #include "block_support.h"
-#include "pellor/anglemath.h"
-#include "pellor/geometry.h"
+#include "geometry_oracle.h"
 
 using namespace rotatetest;
 using dravo::host::BlockError;
@@ -47,9 +50,11 @@ TEST(RotateSetup, PortAngleOutputIsTheDiagonal) {
     EXPECT_EQ(b->outputPort(0).dims, (std::vector<int32_t>{5, 6}));
     b->start();
     // Port angle: t = tan(pi/4) (just under 1); R, C -> 3, 5; w = max(trunc(t*3+5+1), trunc(t*5+3+1)) = 9;
-    // m = max(9, 6, 5) = 9, n = max(3, 5, 5) = 5: line 9 (+1), buffer 10 * 5.
+    // m = max(9, 6, 5) = 9, n = max(3, 5, 5) = 5. The rotated rows C' sin + R' cos reach the diagonal 5
+    // near atan(4/3); rounded a hair above it they give ceil 6, and 7 after the parity step for R' = 3:
+    // the buffer takes 7 rows. Line max(9, 7) (+1), buffer 10 * 7.
     EXPECT_EQ(dworkWidth(*b, "LineBuffer"), 10);
-    EXPECT_EQ(dworkWidth(*b, "ShearedImage"), 50);
+    EXPECT_EQ(dworkWidth(*b, "ShearedImage"), 70);
     const auto rtps = b->runTimeParams();
     ASSERT_NE(rtp(rtps, "MaxAngle"), nullptr);
     EXPECT_EQ(rtp(rtps, "Angle"), nullptr);
@@ -119,22 +124,86 @@ TEST(RotateSetup, FillValueIsTheOnlyTunableParameter) {
 TEST(RotateSetup, SingleImageWorkVectorsHoldTheSingleGeometry) {
     int crossings = 0;
     for (double angle : {3 * kPi / 2, 5 * kPi / 2, 3 * kPi, 7 * kPi / 2}) {
-        pellor::ReducedAngle dHow, fHow;
-        const double dTheta = pellor::reduceRotationAngle(angle, &dHow);
-        const float fTheta = pellor::reduceRotationAngle(static_cast<float>(angle), &fHow);
-        crossings += dHow.swap != fHow.swap;
+        bool dSwap = false, fSwap = false;
+        const double dTheta = rotateoracle::reduce(angle, &dSwap);
+        const float fTheta = rotateoracle::reduce(static_cast<float>(angle), &fSwap);
+        crossings += dSwap != fSwap;
         auto b = makeBlock({{0, Array::scalar(2)}, {2, Array::scalar(angle)}}, {image({20, 31}, SS_SINGLE)});
         b->start();
-        const int32_t stride = 31;  // max(full rows, rows before the shear) of this case
-        const pellor::ShearGeometry<float> g = pellor::computeShearGeometry(
-            fTheta, fHow.swap ? 31 : 20, fHow.swap ? 20 : 31, static_cast<const float*>(nullptr));
-        EXPECT_GE(dworkWidth(*b, "LineBuffer") - 1, g.shearedWidth) << angle;
-        EXPECT_GE(dworkWidth(*b, "ShearedImage") / stride, g.shearedWidth) << angle;
+        const int32_t rowsPre = fSwap ? 31 : 20, colsPre = fSwap ? 20 : 31;
+        const rotateoracle::Geometry<float> g =
+            rotateoracle::geometry<float>(fTheta, rowsPre, colsPre, nullptr);
+        // Same-size mode at a whole number of quarter turns: the full size is the input's, turned.
+        const int32_t fullRows = int32_t(std::lround(angle / (kPi / 2))) % 2 ? 31 : 20;
+        const int32_t stride = std::max({fullRows, rowsPre, g.H});
+        EXPECT_GE(dworkWidth(*b, "LineBuffer") - 1, std::max(g.S, stride)) << angle;
+        EXPECT_GE(dworkWidth(*b, "ShearedImage"), stride * g.S) << angle;
         std::vector<float> in(20 * 31, 1.0f);
         setInputValues(*b, 0, in);
         EXPECT_NO_THROW(b->step()) << angle << " double theta " << dTheta << " single theta " << fTheta;
     }
     EXPECT_GT(crossings, 0) << "no angle lands on different sides in single and double precision";
+}
+
+// The work vectors hold every step's layout: the sheared buffer stride x S elements, the line buffer a
+// sheared row and a sheared column, with the stride from the full rows, the image rows and the rotated
+// rows. The exported sizing helper gives the sizes the block declared.
+TEST(RotateSetup, WorkVectorsHoldTheLayoutOfTheStep) {
+    using DWorks = void(sysobj::SysObjAdaptorSFun*, int32_t*, int32_t*);
+    void* h = dlopen(plugin()->path().c_str(), RTLD_NOW | RTLD_NOLOAD);
+    ASSERT_NE(h, nullptr);
+    DWorks* sizes = reinterpret_cast<DWorks*>(dlsym(h, "getDWorksSize"));
+    dlclose(h);
+    ASSERT_NE(sizes, nullptr);
+    double table[362];
+    rotateoracle::sineTable(table);
+    std::mt19937 rng(7);
+    std::uniform_int_distribution<int32_t> side(1, 30);
+    std::uniform_real_distribution<double> nearTurn(-1e-3, 1e-3);
+    std::uniform_real_distribution<double> anyTurn(-7.0, 7.0);
+    int checked = 0;
+    for (int n = 0; n < 300; ++n) {
+        const int32_t R = side(rng), C = side(rng);
+        // Half the angles a hair from a quarter turn, where the rotated size passes the full size.
+        const double angle = n % 2 ? anyTurn(rng) : (n / 2 % 4) * (kPi / 2) + nearTurn(rng);
+        const bool sameSize = n % 3 == 0;
+        const bool byTable = n % 5 < 2;
+        auto b = makeBlock({{0, Array::scalar(sameSize ? 2 : 1)},
+                            {2, Array::scalar(angle)},
+                            {5, Array::scalar(byTable ? 2 : 1)}},
+                           {image({R, C})});
+        b->start();
+        if (b->dworks().empty()) continue;  // a quarter turn by permutation
+        int32_t line = 0, sheared = 0;
+        sizes(b->handle(), &line, &sheared);
+        EXPECT_EQ(dworkWidth(*b, "LineBuffer"), line + 1);
+        EXPECT_EQ(dworkWidth(*b, "ShearedImage"), sheared);
+        bool swap = false;
+        const double theta = rotateoracle::reduce(angle, &swap);
+        const int32_t rowsPre = swap ? C : R, colsPre = swap ? R : C;
+        const rotateoracle::Geometry<double> g =
+            rotateoracle::geometry<double>(theta, rowsPre, colsPre, byTable ? table : nullptr);
+        int32_t fullRows = b->outputPort(0).dims[0];
+        if (sameSize) {
+            const double q = angle / (kPi / 2);
+            const double k = std::trunc(q);
+            if (std::fabs(k - q) < 1e-5)
+                fullRows = int64_t(k) % 2 ? C : R;
+            else
+                fullRows = 2 * int32_t(std::ceil(
+                                   (std::fabs(std::cos(angle)) * R + std::fabs(std::sin(angle)) * C) * 0.5 -
+                                   (R % 2 ? 0.5 : 0.0))) +
+                           (R % 2 ? 1 : 0);
+        }
+        const rotateoracle::Layout l =
+            rotateoracle::layout(g.H, g.W, g.S, rowsPre, colsPre, fullRows, 0, false);
+        EXPECT_GE(int64_t(sheared), int64_t(l.stride) * g.S) << R << "x" << C << " at " << angle;
+        EXPECT_GE(line, std::max(g.S, l.columnLen)) << R << "x" << C << " at " << angle;
+        setInputValues(*b, 0, std::vector<double>(size_t(R) * C, 1.0));
+        EXPECT_NO_THROW(b->step()) << R << "x" << C << " at " << angle;
+        ++checked;
+    }
+    EXPECT_GT(checked, 200);
 }
 
 TEST(RotateStart, IntegerImageWithTrigonometricSineFails) {

@@ -6,9 +6,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <random>
 
 #include "block_support.h"
 #include "dravo/host/types.h"
+#include "geometry_oracle.h"
 #include "pellor/rotatesfcncachefix.h"
 #include "vekfixpt_log.h"
 
@@ -164,7 +166,7 @@ struct RunResult {
 };
 
 // One step of the double image through the floating-point engine (sine table, no logging). Its geometry
-// comes from the shared header with the block's own table (the engine's accessors live in the plug-in).
+// is worked out from the rotation with the block's own table.
 RunResult floatRun(std::map<int, Array> set, int32_t R, int32_t C, const std::vector<double>& in) {
     set.emplace(5, Array::scalar(2));
     auto b = makeBlock(set, {image({R, C})});
@@ -177,11 +179,16 @@ RunResult floatRun(std::map<int, Array> set, int32_t R, int32_t C, const std::ve
         table.resize(rtp.bytes.size() / sizeof(double));
         std::memcpy(table.data(), rtp.bytes.data(), rtp.bytes.size());
     }
-    pellor::ReducedAngle how;
-    const double theta =
-        pellor::reduceRotationAngle(qzGetRealElementAsDouble(b->parameter(2).get(), 0), &how);
-    const pellor::ShearGeometry<double> g =
-        pellor::computeShearGeometry(theta, how.swap ? C : R, how.swap ? R : C, table.data());
+    bool swap = false;
+    const double theta = rotateoracle::reduce(qzGetRealElementAsDouble(b->parameter(2).get(), 0), &swap);
+    const rotateoracle::Geometry<double> o =
+        rotateoracle::geometry<double>(theta, swap ? C : R, swap ? R : C, table.data());
+    pellor::ShearGeometry<double> g;
+    g.sinTheta = o.sinTheta;
+    g.tanHalfTheta = o.tanHalfTheta;
+    g.rotatedRows = o.H;
+    g.rotatedCols = o.W;
+    g.shearedWidth = o.S;
     return {outputOf<double>(*b), b->currentOutputDims(0), g};
 }
 
@@ -513,6 +520,120 @@ TEST(RotateFix, PerPlaneFillValuesAcrossSteps) {
             EXPECT_GE(first[k], ref[k] - (3.0 + 3.0 / 32768 + 0.02)) << k;
             EXPECT_LE(first[k], ref[k] + 0.02) << k;
         }
+    }
+}
+
+}  // namespace
+
+namespace {
+
+const pellor::RotateSFcnCacheFlt<double>& floatEngine(Block& b) {
+    return *static_cast<const pellor::RotateSFcnCacheFlt<double>*>(
+        static_cast<const pellor::RotateSFcnCache*>(sysobj::ssGetUserData(b.handle())));
+}
+
+rotateoracle::Layout oracleLayout(const pellor::ShearLayout& l, int32_t H, int32_t W, int32_t S,
+                                  int32_t fullRows, int32_t fullCols, bool centred) {
+    return rotateoracle::layout(H, W, S, l.rowsPre, l.colsPre, fullRows, fullCols, centred);
+}
+
+rotateoracle::Layout engineLayout(const pellor::ShearLayout& l) {
+    return {l.rowOffset, l.rowPad,    l.colPad,   l.colsPre + 2 * l.colPad,
+            l.stride,    l.columnLen, l.rowShift, l.colShift};
+}
+
+// Both engines place the image where the geometry they computed puts it: the layout follows from H, W and
+// S alone, never from the work vectors' sizes. Where the two engines' geometries agree, so do their
+// layouts; a uint8 image laid one column aside shows up as a different colPad and N.
+TEST(RotateFix, LayoutFollowsTheGeometryInBothEngines) {
+    std::mt19937 rng(11);
+    std::uniform_int_distribution<int32_t> side(2, 40);
+    std::uniform_real_distribution<double> turn(-kPi, kPi);
+    int agreeing = 0, cases = 0;
+    auto check = [&](int32_t R, int32_t C, double angle, bool expanded) {
+        const std::map<int, Array> set = {{0, Array::scalar(expanded ? 1 : 2)},
+                                          {2, Array::scalar(angle)},
+                                          {5, Array::scalar(2)},
+                                          {7, Array::scalar(3)}};
+        auto fix = makeBlock(fixParams(set), {image({R, C}, SS_UINT8)});
+        auto flt = makeBlock(set, {image({R, C})});
+        int32_t q = 0;
+        if (pellor::quarterTurnsOf(angle, &q) && (expanded || R == C)) return;  // no shears
+        fix->start();
+        flt->start();
+        setInputValues(*fix, 0, smoothUint8(R, C));
+        setInputValues(*flt, 0, asDoubles(smoothUint8(R, C)));
+        ASSERT_NO_THROW(fix->step()) << R << "x" << C << " at " << angle;
+        ASSERT_NO_THROW(flt->step()) << R << "x" << C << " at " << angle;
+        // The full size both engines work to: the output's in the expanded mode, else the diagonal one.
+        const auto dims = fix->outputPort(0).dims;
+        int32_t fullRows = dims[0], fullCols = dims[1];
+        if (!expanded) {
+            const double a = std::fabs(angle);
+            fullRows = pellor::fullRotatedRows(R, C, a);
+            fullCols = pellor::fullRotatedCols(R, C, a);
+            if (pellor::quarterTurnsOf(angle, &q)) {
+                fullRows = q % 2 ? C : R;
+                fullCols = q % 2 ? R : C;
+            }
+        }
+        const auto& fg = fixEngine(*fix).lastGeometry();
+        const auto& fl = fixEngine(*fix).lastLayout();
+        const auto& dg = floatEngine(*flt).lastGeometry();
+        const auto& dl = floatEngine(*flt).lastLayout();
+        const rotateoracle::Layout fixExpect =
+            oracleLayout(fl, fg.rotatedRows, fg.rotatedCols, fg.shearedWidth, fullRows, fullCols, false);
+        const rotateoracle::Layout fltExpect =
+            oracleLayout(dl, dg.rotatedRows, dg.rotatedCols, dg.shearedWidth, fullRows, fullCols, false);
+        EXPECT_EQ(engineLayout(fl), fixExpect) << R << "x" << C << " at " << angle << " colPad " << fl.colPad
+                                               << " expected " << fixExpect.colPad;
+        EXPECT_EQ(engineLayout(dl), fltExpect) << R << "x" << C << " at " << angle;
+        ++cases;
+        if (fg.rotatedRows == dg.rotatedRows && fg.rotatedCols == dg.rotatedCols &&
+            fg.shearedWidth == dg.shearedWidth) {
+            ++agreeing;
+            EXPECT_EQ(engineLayout(fl), engineLayout(dl)) << R << "x" << C << " at " << angle;
+        }
+    };
+    check(10, 21, -0.7, true);  // the column that went missing: S = 24, N = 24, colPad 7
+    for (int n = 0; n < 150; ++n)
+        check(side(rng), side(rng), turn(rng), n % 2 == 0);
+    EXPECT_GT(agreeing, cases * 9 / 10);
+}
+
+// 360 * theta is one product (in the product type) before it goes into the working type: with a working
+// type coarser than the angle, putting theta there first would move the table index by up to 360/(pi/2)
+// working steps. Products s32.20, sums s32.8, floor; the index worked out on stored integers.
+TEST(RotateFix, TableIndexIsOneProductOfTheAngle) {
+    for (double angle : {0.4567, 1.234, 0.0123}) {
+        auto b = makeBlock(fixParams({{2, Array::scalar(angle)},
+                                      {11, Array::scalar(0)},
+                                      {12, Array::scalar(32)},
+                                      {13, Array::scalar(20)},
+                                      {14, Array::scalar(0)},
+                                      {15, Array::scalar(32)},
+                                      {16, Array::scalar(8)},
+                                      {20, Array::scalar(3)}}),
+                           {image({9, 8}, SS_UINT8)});
+        b->start();
+        int64_t stored = 0;
+        int32_t fracLength = -1;
+        for (const auto& rtp : b->runTimeParams()) {
+            if (rtp.name != "Angle") continue;
+            const dravo::types::TypeInfo& t = dravo::types::info(rtp.dataType);
+            ASSERT_EQ(t.containerBytes, 2);
+            int16_t s = 0;
+            std::memcpy(&s, rtp.bytes.data(), 2);
+            stored = s;
+            fracLength = t.fracLength;
+        }
+        ASSERT_GE(fracLength, 8);
+        setInputValues(*b, 0, smoothUint8(9, 8));
+        b->step();
+        // 360 * theta on the 2^-8 grid, floored; then divided by pi/2 = 6434/4096 and floored again.
+        const int64_t product = (360 * stored) >> (fracLength - 8);
+        const int64_t index = (product * 4096) / 6434;
+        EXPECT_EQ(fixEngine(*b).lastAngle().tableIndex, double(index) / 256.0) << angle;
     }
 }
 

@@ -68,7 +68,7 @@ T currentAngle(T angle, bool fromPort, T maxAngle) {
     return a;
 }
 
-// reduceRotationAngle: the angle in [0, pi/2) left after taking out a quarter or half turn.
+// The angle in [0, pi/2) left after taking out a quarter or half turn; `how` says which turn went.
 template <typename T>
 T reduceRotationAngle(T angle, ReducedAngle* how) {
     using K = AngleConstants<T>;

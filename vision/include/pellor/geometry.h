@@ -48,7 +48,8 @@ Trig<T> shearTrig(T theta, const std::type_identity_t<T>* sineTable) {
     return {s, c, s / (c + T(1))};
 }
 
-// computeShearGeometry: rotated size H x W and sheared width S of a pre-rotated R' x C' image.
+// Rotated size H x W and sheared width S of a pre-rotated R' x C' image; the parity steps keep the image
+// exactly in the middle of the rotated frame.
 template <typename T>
 ShearGeometry<T> computeShearGeometry(T theta, int32_t rowsPre, int32_t colsPre,
                                       const std::type_identity_t<T>* sineTable) {

@@ -90,8 +90,9 @@ class RotateSFcnCacheFlt final : public RotateSFcnCache {
     void setInputDims(int32_t rows, int32_t cols) override;
     void getOutputDims(int32_t* rows, int32_t* cols) const override;
 
-    // The geometry of the last step (for tests and tools).
+    // The geometry and layout of the last step (for tests and tools).
     const ShearGeometry<T>& lastGeometry() const { return geometry_; }
+    const ShearLayout& lastLayout() const { return layout_; }
 
   private:
     T stepAngle() const;
@@ -103,6 +104,7 @@ class RotateSFcnCacheFlt final : public RotateSFcnCache {
     void (RotateSFcnCacheFlt::*outputRoutine_)();
     ShearSetup<T> setup_;
     ShearGeometry<T> geometry_;
+    ShearLayout layout_{};
 };
 
 extern template class RotateSFcnCacheFlt<float>;

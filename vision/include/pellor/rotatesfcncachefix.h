@@ -51,6 +51,7 @@ struct FixKernelConfig : RotateKernelShape {
 struct FixStepAngle {
     double wrapped = 0.0;
     double reduced = 0.0;
+    double tableIndex = 0.0;  // 360 * theta / (pi/2) in the working type
     ReducedAngle how;
 };
 
@@ -68,6 +69,7 @@ class RotateSFcnCacheFix final : public RotateSFcnCache {
     // The geometry of the last step, its sine and tan(theta/2) as doubles (for tests and tools).
     const ShearGeometry<double>& lastGeometry() const { return geometry_; }
     const FixStepAngle& lastAngle() const { return angle_; }
+    const ShearLayout& lastLayout() const { return layout_; }
 
   private:
     explicit RotateSFcnCacheFix(const FixKernelConfig& config);
@@ -91,6 +93,7 @@ class RotateSFcnCacheFix final : public RotateSFcnCache {
     ShearSetup<double> setup_;  // sizes and buffers lengths only: the layout helpers are shared
     ShearGeometry<double> geometry_;
     FixStepAngle angle_;
+    ShearLayout layout_{};
 
     // Handles first: the number objects keep pointers to them.
     std::unique_ptr<DSPDataAttributesHandle> outputAttrs_, inputAttrs_, scaleAttrs_, sineAttrs_, angleAttrs_,

@@ -36,13 +36,22 @@ struct ShearSetup {
     int32_t lineLen = 0;
 };
 
-// The layout of one step, derived from the geometry and clipped to the buffers.
+// The layout of one step, from the geometry alone. Every row and column sits where the geometry puts it:
+// the buffer's stride holds the rotated rows (which can exceed the full size by the parity step, near a
+// quarter turn) and the line buffer holds a sheared row and a sheared column. `fits` says whether the work
+// vectors hold that; set-up sizes them so that they do.
 struct ShearLayout {
     int32_t rowsPre, colsPre;  // R' x C'
     int32_t rowOffset, rowPad, colPad, stride, usedCols;
+    int32_t columnLen;  // samples of a buffer column that pass 2 shears
     int32_t rowShift, colShift;
     bool fits;
 };
+
+// Rows of the sheared buffer that one step needs: the full rows, the image rows and the rotated rows.
+inline int32_t shearStride(int32_t fullRows, int32_t rowsPre, int32_t rotatedRows) {
+    return std::max({fullRows, rowsPre, rotatedRows});
+}
 
 template <typename T>
 ShearLayout shearLayout(const ShearSetup<T>& s, const ShearGeometry<T>& g, bool swap) {
@@ -50,12 +59,13 @@ ShearLayout shearLayout(const ShearSetup<T>& s, const ShearGeometry<T>& g, bool 
     l.rowsPre = swap ? s.cols : s.rows;
     l.colsPre = swap ? s.rows : s.cols;
     l.rowOffset = (g.rotatedRows - l.rowsPre) / 2;
-    l.stride = std::max(s.fullRows, l.rowsPre);
-    l.rowPad = std::clamp(l.rowOffset, 0, l.stride - l.rowsPre);
-    const int32_t maxCols = l.stride > 0 ? s.shearedLen / l.stride : 0;
-    l.usedCols = std::min({g.shearedWidth, maxCols, s.lineLen});
+    l.rowPad = std::max(l.rowOffset, 0);
+    l.stride = shearStride(s.fullRows, l.rowsPre, g.rotatedRows);
+    l.usedCols = g.shearedWidth;
     l.colPad = std::max((l.usedCols - l.colsPre) / 2, 0);
-    l.fits = l.usedCols >= l.colsPre && l.rowsPre <= s.lineLen && l.stride > 0;
+    l.columnLen = l.rowOffset >= 0 ? std::max(s.fullRows, g.rotatedRows) : l.rowsPre;
+    l.fits = l.usedCols >= l.colsPre && l.stride > 0 && int64_t(l.stride) * l.usedCols <= s.shearedLen &&
+             l.usedCols <= s.lineLen && l.columnLen <= s.lineLen && l.rowsPre <= s.lineLen;
     l.rowShift = 0;
     l.colShift = 0;
     if (!s.sameSize && s.centred) {
@@ -137,7 +147,7 @@ OutputWindow outputWindow(const ShearSetup<T>& s, const ShearGeometry<T>& g, con
     OutputWindow w{};
     const int32_t Rp = l.rowsPre, H = g.rotatedRows, W = g.rotatedCols;
     w.N = l.colsPre + 2 * l.colPad;
-    w.L2 = std::min({l.rowOffset >= 0 ? s.fullRows : Rp, l.stride, s.lineLen});
+    w.L2 = std::min(l.columnLen, l.stride);
     w.bufShift = std::clamp(l.rowShift, 0, l.stride);
     w.copied = std::max(std::min(w.L2, l.stride - w.bufShift), 0);
     w.L3 = l.rowOffset >= 0 ? H : Rp;
@@ -251,11 +261,11 @@ void shearPlane(const ShearSetup<T>& s, const ShearGeometry<T>& g, const ShearLa
     }
 }
 
-// Rotates every plane; returns the geometry of the step. `fits` false (a sizing fault) leaves the output
-// at the fill values.
+// Rotates every plane; returns the geometry of the step (and its layout through `layout`). `fits` false
+// (a sizing fault) leaves the output at the fill values.
 template <typename T>
 ShearGeometry<T> rotateByShears(const ShearSetup<T>& s, T angle, const T* input, T* output, const T* fill,
-                                bool singleFill, bool* fits = nullptr) {
+                                bool singleFill, bool* fits = nullptr, ShearLayout* layout = nullptr) {
     ReducedAngle how;
     const T theta = reduceRotationAngle(angle, &how);
     const int32_t Rp = how.swap ? s.cols : s.rows;
@@ -263,6 +273,7 @@ ShearGeometry<T> rotateByShears(const ShearSetup<T>& s, T angle, const T* input,
     const ShearGeometry<T> g = computeShearGeometry(theta, Rp, Cp, s.sineTable);
     const ShearLayout l = shearLayout(s, g, how.swap);
     if (fits != nullptr) *fits = l.fits;
+    if (layout != nullptr) *layout = l;
     const int64_t inPlane = int64_t(s.rows) * s.cols;
     const int64_t outPlane = int64_t(s.outRows) * s.outCols;
     for (int64_t p = 0; p < s.planes; ++p) {

@@ -14,7 +14,9 @@ using namespace pellor;
 
 namespace {
 
-constexpr uint32_t kOptions = 0x23280002;
+// The host's option flags for this block as one word (the host gives the bits their meaning); the
+// scale-and-convert block declares the same word.
+constexpr uint32_t kPluginOptionWord = 0x23280002;
 
 RotateSFcnCache* cacheOf(SysObjAdaptorSFun* S) {
     return static_cast<RotateSFcnCache*>(ssGetUserData(S));
@@ -104,7 +106,7 @@ DRAVO_CALLBACK void mdlInitializeSizes(BlockHandle* S) {
     ssSetModelReferenceNormalModeSupport(S, 2);
     if (!ssSetNumSampleTimes(S, 1)) return;
     ssSetSimStateCompliance(S, 1);
-    ssSetOptions(S, kOptions);
+    ssSetOptions(S, kPluginOptionWord);
 }
 
 DRAVO_CALLBACK void mdlStart(BlockHandle* S) {

@@ -230,10 +230,10 @@ void RotateSFcnCacheFix::shearGeometry(int32_t rowsPre, int32_t colsPre, int32_t
     Fixpt& table = *sineTable_;
     const int32_t last = std::max(sineTable_->getNumElements() - 2, 0);
 
-    // i = 360 * theta / (pi/2), one table interval per quarter degree.
-    i = *reduced_;
-    i *= *count360_;
+    // i = 360 * theta / (pi/2), one table interval per quarter degree; 360 * theta is one product.
+    i = *reduced_ * *count360_;
     i.divide(i, *halfPi_);
+    angle_.tableIndex = i.toDouble();
     const int32_t k = std::clamp(i.floor(), 0, last);
     f = i;
     f -= integer(k);
@@ -365,6 +365,7 @@ void RotateSFcnCacheFix::shearOutput() {
     const int32_t colsPre = swap ? c_.rows : c_.cols;
     shearGeometry(rowsPre, colsPre, c_.fullRows, c_.fullCols);
     const ShearLayout l = shearLayout(setup_, geometry_, swap);
+    layout_ = l;
     const int64_t outPlane = int64_t(setup_.outRows) * setup_.outCols;
     if (!l.fits) {
         for (int64_t p = 0; p < c_.planes; ++p)

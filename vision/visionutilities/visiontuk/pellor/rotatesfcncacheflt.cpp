@@ -93,7 +93,8 @@ void RotateSFcnCacheFlt<T>::quarterTurnOutput() {
 template <typename T>
 void RotateSFcnCacheFlt<T>::shearOutput() {
     bool fits = true;
-    geometry_ = rotateByShears(setup_, stepAngle(), c_.input, c_.output, c_.fill, c_.singleFill, &fits);
+    geometry_ =
+        rotateByShears(setup_, stepAngle(), c_.input, c_.output, c_.fill, c_.singleFill, &fits, &layout_);
     if (!fits) ssSetErrorStatus(c_.S, "Rotate: the work vectors are too small for this rotation.");
 }
 

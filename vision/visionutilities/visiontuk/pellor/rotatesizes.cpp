@@ -7,6 +7,7 @@
 #include "pellor/anglemath.h"
 #include "pellor/geometry.h"
 #include "pellor/pellor.h"
+#include "pellor/threeshear.h"
 #include "vekdsp.h"
 
 using namespace sysobj;
@@ -31,17 +32,68 @@ void sineTableAs(T* table) {
     }
 }
 
-// The sheared width S (never below W) that the floating-point kernel computes for this angle and size,
-// with the kernel's own precision, constants and sine table.
+// What one step of the three shears needs of the work vectors: rows of the sheared buffer (its stride,
+// which also bounds the column pass 2 shears) and the sheared width.
+struct ShearNeeds {
+    int32_t rows = 0, cols = 0;
+    void include(const ShearNeeds& o) {
+        rows = std::max(rows, o.rows);
+        cols = std::max(cols, o.cols);
+    }
+};
+
+// The floating-point kernel's needs for this angle and size, with the kernel's own precision, constants
+// and sine table: a single image reduces a single angle and may land on the other side of a quarter-turn
+// boundary than the double angle.
 template <typename T>
-int32_t kernelShearedWidth(double angle, int32_t rows, int32_t cols, bool byTable) {
+ShearNeeds floatKernelNeeds(double angle, int32_t rows, int32_t cols, int32_t fullRows, bool byTable) {
     T table[kSineTableLength];
     if (byTable) sineTableAs(table);
     ReducedAngle how;
     const T theta = reduceRotationAngle(static_cast<T>(angle), &how);
-    return computeShearGeometry(theta, how.swap ? cols : rows, how.swap ? rows : cols,
-                                byTable ? table : nullptr)
-        .shearedWidth;
+    const int32_t rowsPre = how.swap ? cols : rows, colsPre = how.swap ? rows : cols;
+    const ShearGeometry<T> g = computeShearGeometry(theta, rowsPre, colsPre, byTable ? table : nullptr);
+    return {shearStride(fullRows, rowsPre, g.rotatedRows), g.shearedWidth};
+}
+
+// Allowance in pixels for the fixed-point engine's table and working-type rounding of the sheared width.
+constexpr double kFixedWidthSlack = 0.05;
+// Within this of a quarter-turn boundary the fixed engine's stored pi may reduce the other way.
+constexpr double kBoundaryBand = 1e-3;
+
+// The fixed-point engine's needs for one reduction: its rotated size is held at the full size before the
+// parity step, and its sheared width may come out a little above the double one.
+ShearNeeds fixedReductionNeeds(double theta, int32_t rowsPre, int32_t colsPre, int32_t fullRows,
+                               int32_t fullCols) {
+    const ShearGeometry<double> g = computeShearGeometry(theta, rowsPre, colsPre, nullptr);
+    int32_t H = std::min(g.rotatedRows, fullRows);
+    int32_t W = std::min(g.rotatedCols, fullCols);
+    if ((H - rowsPre) % 2 != 0) ++H;
+    if ((W - colsPre) % 2 != 0) ++W;
+    const int32_t S =
+        saturatingTrunc(std::ceil(rowsPre * std::tan(theta * 0.5) + colsPre + kFixedWidthSlack));
+    return {shearStride(fullRows, rowsPre, H), std::max({S, W, colsPre, g.shearedWidth})};
+}
+
+ShearNeeds fixedKernelNeeds(double angle, int32_t rows, int32_t cols, int32_t fullRows, int32_t fullCols) {
+    ReducedAngle how;
+    const double theta = reduceRotationAngle(angle, &how);
+    const int32_t rowsPre = how.swap ? cols : rows, colsPre = how.swap ? rows : cols;
+    ShearNeeds n = fixedReductionNeeds(theta, rowsPre, colsPre, fullRows, fullCols);
+    // The reduction the other way round: a quarter turn more (theta near 0) or less (theta near pi/2).
+    if (theta < kBoundaryBand) {
+        n.include(fixedReductionNeeds(kHalfPi - kBoundaryBand, colsPre, rowsPre, fullRows, fullCols));
+    } else if (theta > kHalfPi - kBoundaryBand) {
+        n.include(fixedReductionNeeds(0.0, colsPre, rowsPre, fullRows, fullCols));
+    }
+    return n;
+}
+
+// Any angle from the port: the rotated rows stay within the diagonal, plus one for the parity step.
+ShearNeeds portAngleNeeds(int32_t rows, int32_t cols, int32_t fullRows) {
+    const double diagonal = std::sqrt(double(rows) * rows + double(cols) * cols);
+    const int32_t rotatedRows = saturatingTrunc(std::ceil(diagonal * (1.0 + 1e-9))) + 1;
+    return {std::max({fullRows, rows, cols, rotatedRows}), 0};
 }
 
 }  // namespace
@@ -99,26 +151,32 @@ DRAVO_CALLBACK void getDWorksSize(BlockHandle* S, int32_t* lineLength, int32_t* 
     }
     if (w % 2 == 0) ++w;
 
-    int32_t m = std::max({w, fullCols, fullRows});
-    if (!isAngleFromPort(S)) {
-        // The kernel computes its own geometry (a single image in single precision, perhaps from the sine
-        // table) and may land on the other side of a quarter-turn boundary than the double angle above:
-        // the buffers must hold the line it will compute.
-        const double angle = paramDouble(S, kAngle);
-        const DataTypeId type = ssGetInputPortDataType(S, kImagePort);
-        const bool byTable = isSineByTable(S);
-        int32_t kernelWidth = 0;
-        if (type == SS_SINGLE) {
-            kernelWidth = kernelShearedWidth<float>(angle, actualRows, actualCols, byTable);
-        } else if (type == SS_DOUBLE) {
-            kernelWidth = kernelShearedWidth<double>(angle, actualRows, actualCols, byTable);
-        }
-        m = std::max(m, kernelWidth);
-    }
+    const int32_t m = std::max({w, fullCols, fullRows});
     const int32_t n = std::max({rows, cols, fullRows});
     const int32_t nOdd = n % 2 != 0 ? n : n + 1;
-    *lineLength = std::max(m, n);
-    *shearedSize = (m + 1) * nOdd;
+
+    // The engine places every row and column where its geometry puts them; the buffers grow past the
+    // sizes above when that needs more (near quarter turns, where the rotated size passes the full size).
+    ShearNeeds needs;
+    if (isAngleFromPort(S)) {
+        needs = portAngleNeeds(actualRows, actualCols, fullRows);
+    } else {
+        const double angle = paramDouble(S, kAngle);
+        const DataTypeId type = ssGetInputPortDataType(S, kImagePort);
+        const bool floatEngine =
+            blockutils::isBuiltInFloatType(type) && blockutils::useFloatingPointPath(S, kImagePort);
+        if (floatEngine && type == SS_SINGLE) {
+            needs = floatKernelNeeds<float>(angle, actualRows, actualCols, fullRows, isSineByTable(S));
+        } else if (floatEngine) {
+            needs = floatKernelNeeds<double>(angle, actualRows, actualCols, fullRows, isSineByTable(S));
+        } else {
+            needs = fixedKernelNeeds(angle, actualRows, actualCols, fullRows, fullCols);
+        }
+    }
+    const int32_t width = std::max(m, needs.cols);
+    const int32_t height = std::max(nOdd, needs.rows);
+    *lineLength = std::max({width, n, needs.rows});
+    *shearedSize = (width + 1) * height;
 }
 
 DRAVO_CALLBACK void ondCreateSineTableRTP(BlockHandle* S, double angleStep, int32_t rtpIndex,
