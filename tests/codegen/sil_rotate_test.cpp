@@ -245,3 +245,58 @@ INSTANTIATE_TEST_SUITE_P(Forms, RotateSil, ::testing::ValuesIn(others()),
                          [](const auto& info) { return info.param.name; });
 INSTANTIATE_TEST_SUITE_P(VariableSize, RotateSil, ::testing::ValuesIn(variableSize()),
                          [](const auto& info) { return info.param.name; });
+
+namespace {
+
+std::vector<uint8_t> doubleBytes(const std::vector<double>& v) {
+    std::vector<uint8_t> b(v.size() * sizeof(double));
+    std::memcpy(b.data(), v.data(), b.size());
+    return b;
+}
+
+}  // namespace
+
+// Several steps of one instance: the port angle turns from step to step (across quarter turns and
+// beyond +-pi), the frame size changes, and the per-plane fill value is tuned between steps, as the host
+// does while running. Every step is compared.
+TEST(RotateSilSteps, AngleFrameSizeAndTunedFillChangeBetweenSteps) {
+    for (int method = 1; method <= 3; ++method) {
+        auto block = std::make_unique<Block>(plugin(), "rotate");
+        block->setParameters(params({{1, Array::scalar(2)},
+                                     {3, Array::scalar(5.0)},
+                                     {6, Array::realVector({1, 2, 3})},
+                                     {7, Array::scalar(method)}}));
+        block->initialize();
+        InputSpec image;
+        image.dims = {8, 11, 3};
+        image.dataType = SS_DOUBLE;
+        image.dimsMode = 1;
+        InputSpec angle;
+        angle.dims = {1, 1};
+        angle.dataType = SS_DOUBLE;
+        block->propagate({image, angle});
+        block->start();
+        const struct {
+            std::vector<int32_t> dims;
+            double angle;
+        } frames[] = {
+            {{8, 11, 3}, 0.4}, {{5, 9, 3}, 1.9}, {{8, 11, 3}, -2.5}, {{7, 4, 3}, 4.0}, {{3, 3, 3}, 0.0}};
+        std::vector<TarnCG::SilStep> steps;
+        int seed = 0;
+        for (const auto& f : frames) {
+            TarnCG::SilStep s;
+            const size_t n = size_t(f.dims[0]) * size_t(f.dims[1]) * size_t(f.dims[2]);
+            s.inputs.push_back({imageBytes<double>(n, uint32_t(seed++)), f.dims});
+            s.inputs.push_back({doubleBytes({f.angle}), {}});
+            steps.push_back(s);
+        }
+        steps[2].paramChanges.push_back({6, Array::realVector({7, -8, 9.5})});
+        steps[4].paramChanges.push_back({6, Array::realVector({0.25, 0.5, 0.75})});
+        CG::HarnessOptions o;
+        o.workDir = cgtest::workDir("rotate_steps");
+        o.sanitize = true;
+        TarnCG::SilResult r = TarnCG::runSilSteps(*block, "rotate", "rotate", steps, o);
+        EXPECT_TRUE(r.ran && r.identical) << "method " << method << ": " << r.verdict();
+        EXPECT_EQ(r.steps, 5);
+    }
+}

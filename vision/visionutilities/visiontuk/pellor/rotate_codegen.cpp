@@ -367,20 +367,27 @@ void TarnCGRotate::shearPlanes() {
     IdxRef lineLen = idx("lineLen");
     lineLen = shape_.lineLen;
     row2padb = (rotRows_ - inRows_) / 2;
+    // The buffer's stride holds the full rows, the image rows and the rotated rows, so every row sits
+    // where the geometry puts it; a layout the work vectors cannot hold leaves the fill value.
     shearBufRows = outImageRows_;
     maxInto(shearBufRows, inRows_);
+    maxInto(shearBufRows, rotRows_);
     row2pad = row2padb;
-    minInto(row2pad, shearBufRows - inRows_);
     maxInto(row2pad, 0);
-    wMax = 0;
-    f_.beginIf(shearBufRows > 0, "", at(372));
     wMax = shearCols_;
-    minInto(wMax, IdxVal(shape_.shearedLen) / shearBufRows);
-    f_.endIf();
-    minInto(wMax, lineLen);
     col2pad = (wMax - inCols_) / 2;
     maxInto(col2pad, 0);
-    tempBool = wMax >= inCols_ && inRows_ <= lineLen && shearBufRows > 0;
+    IdxRef columnLen = idx("columnLen");
+    columnLen = inRows_;
+    f_.beginIf(row2padb >= 0, "", at(380));
+    columnLen = outImageRows_;
+    maxInto(columnLen, rotRows_);
+    f_.endIf();
+    tempBool =
+        wMax >= inCols_ && shearBufRows > 0 && wMax <= lineLen && columnLen <= lineLen && inRows_ <= lineLen;
+    f_.beginIf(tempBool == 1, "", at(387));
+    tempBool = wMax <= IdxVal(shape_.shearedLen) / shearBufRows;
+    f_.endIf();
     centerRowOffset = 0;
     centerColOffset = 0;
     if (!shape_.sameSize && centred_) {
@@ -399,12 +406,8 @@ void TarnCGRotate::shearPlanes() {
     IdxRef endRIdx = idx("endRIdx"), pass3Col2Pad = idx("pass3Col2Pad"), startIdxC = idx("startIdxC");
     IdxRef idxInt = idx("idxInt");
     nCols = inCols_ + col2pad * 2;
-    numOutputRows = inRows_;
-    f_.beginIf(row2padb >= 0, "", at(395));
-    numOutputRows = outImageRows_;
-    f_.endIf();
+    numOutputRows = columnLen;
     minInto(numOutputRows, shearBufRows);
-    minInto(numOutputRows, lineLen);
     bufShift = centerRowOffset;
     maxInto(bufShift, 0);
     minInto(bufShift, shearBufRows);
