@@ -2,6 +2,8 @@
 // function per method and type; the named locals of the step; configurations the generator refuses.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <map>
 
 #include "cg/host_bridge.h"
@@ -158,4 +160,27 @@ TEST(RotateGenerationRefuses, ConfigurationsTheEmittedCodeDoesNotExpress) {
         EXPECT_NE(err.find("block 'rot'"), std::string::npos) << err;
         EXPECT_NE(err.find("not generated"), std::string::npos) << err;
     }
+}
+
+// The unit and the shared skew functions build for a 32-bit embedded target as they are (no 128-bit type,
+// no warnings), for every method and both floating types.
+TEST(RotateGeneratedUnit, BuildsForCortexM4WithoutWarnings) {
+    if (std::system("arm-none-eabi-gcc --version > /dev/null 2>&1") != 0)
+        GTEST_SKIP() << "arm-none-eabi-gcc not installed";
+    for (int method = 1; method <= 3; ++method)
+        for (const char* type : {"double", "single"}) {
+            auto b = startedRotate(method, type, {{5, method == 2 ? 2.0 : 1.0}});
+            auto h = TarnCG::makeHandle(*b, "rot", "rotate");
+            std::string err;
+            ASSERT_TRUE(TarnCG::generateForBlock(*b, *h, &err)) << err;
+            const std::string dir =
+                cgtest::workDir(std::string("rotate_arm_") + type + std::to_string(method));
+            std::filesystem::remove_all(dir);
+            ASSERT_TRUE(CG::writeUnit(h->unit(), dir, &err)) << err;
+            const std::string cmd =
+                "cd '" + dir +
+                "' && arm-none-eabi-gcc -mcpu=cortex-m4 -mthumb -std=c99 -Wall -Wextra -Werror "
+                "-ffp-contract=off -O2 -c rot.c dravo_common.c > build.log 2>&1";
+            EXPECT_EQ(std::system(cmd.c_str()), 0) << "see " << dir << "/build.log";
+        }
 }
