@@ -114,28 +114,35 @@ void runCase(const RotateCase& c) {
     cgtest::expectIdentical(*block, "rotate", "rotate", in);
 }
 
+// Every method x output size x sine method at the angles that matter most (near quarter turns, on pi,
+// beyond pi); further angles each with one combination, cycling through them.
 std::vector<RotateCase> sweep() {
     std::vector<RotateCase> cs;
-    const double angles[] = {
-        0.0,  0.5,          -0.3, kPi / 4,     kPi / 2,         kPi / 2 + 1e-7, kPi / 2 - 1e-7,
-        2.4,  kPi,          -kPi, 3 * kPi / 2, -kPi / 2 - 1e-9, -2.9,           4.0,
-        -7.5, 2 * kPi + 0.2};
+    const double core[] = {0.5, kPi / 2 + 1e-7, kPi / 2 - 1e-7, kPi, -kPi / 2 - 1e-9, 4.0};
+    const double more[] = {0.0, -0.3, kPi / 4, kPi / 2, 2.4, -kPi, 3 * kPi / 2, -2.9, -7.5, 2 * kPi + 0.2};
     const char* methods[] = {"", "nearest", "bilinear", "bicubic"};
+    auto add = [&](int method, int size, int sine, double a) {
+        RotateCase c;
+        c.name = std::string(methods[method]) + (size == 1 ? "_expanded" : "_same") +
+                 (sine == 1 ? "_trig" : "_table") + "_a" + tag(a);
+        c.params = {{0, Array::scalar(size)},
+                    {2, Array::scalar(a)},
+                    {5, Array::scalar(sine)},
+                    {6, Array::scalar(3.5)},
+                    {7, Array::scalar(method)}};
+        c.dims = {7, 10};
+        cs.push_back(c);
+    };
     for (int method = 1; method <= 3; ++method)
         for (int size = 1; size <= 2; ++size)
             for (int sine = 1; sine <= 2; ++sine)
-                for (double a : angles) {
-                    RotateCase c;
-                    c.name = std::string(methods[method]) + (size == 1 ? "_expanded" : "_same") +
-                             (sine == 1 ? "_trig" : "_table") + "_a" + tag(a);
-                    c.params = {{0, Array::scalar(size)},
-                                {2, Array::scalar(a)},
-                                {5, Array::scalar(sine)},
-                                {6, Array::scalar(3.5)},
-                                {7, Array::scalar(method)}};
-                    c.dims = {7, 10};
-                    cs.push_back(c);
-                }
+                for (double a : core)
+                    add(method, size, sine, a);
+    int combo = 0;
+    for (double a : more) {
+        add(1 + combo % 3, 1 + (combo / 3) % 2, 1 + (combo / 6) % 2, a);
+        combo += 5;
+    }
     return cs;
 }
 
@@ -144,15 +151,16 @@ std::vector<RotateCase> shapes() {
     const std::vector<std::vector<int32_t>> dims = {{1, 9}, {9, 1}, {1, 1}, {2, 2}, {6, 4}, {8, 8}, {5, 5}};
     for (const auto& d : dims)
         for (int method = 1; method <= 3; ++method)
-            for (int size = 1; size <= 2; ++size)
-                for (double a : {0.7, 2.0, -kPi / 2}) {
-                    RotateCase c;
-                    c.name = "dims" + std::to_string(d[0]) + "x" + std::to_string(d[1]) + "_m" +
-                             std::to_string(method) + "_o" + std::to_string(size) + "_a" + tag(a);
-                    c.params = {{0, Array::scalar(size)}, {2, Array::scalar(a)}, {7, Array::scalar(method)}};
-                    c.dims = d;
-                    cs.push_back(c);
-                }
+            for (int size = 1; size <= 2; ++size) {
+                const double angles[] = {0.7, 2.0, -kPi / 2};
+                const double a = angles[(method + size) % 3];
+                RotateCase c;
+                c.name = "dims" + std::to_string(d[0]) + "x" + std::to_string(d[1]) + "_m" +
+                         std::to_string(method) + "_o" + std::to_string(size) + "_a" + tag(a);
+                c.params = {{0, Array::scalar(size)}, {2, Array::scalar(a)}, {7, Array::scalar(method)}};
+                c.dims = d;
+                cs.push_back(c);
+            }
     return cs;
 }
 
@@ -187,11 +195,13 @@ std::vector<RotateCase> others() {
                     {{2, Array::scalar(a)}, {5, Array::scalar(sine)}, {7, Array::scalar(method)}}, {7, 10},
                     "single");
         // Port angles: wrapped beyond +-pi, clamped to the maximum angle, placement top-left or centred.
-        for (double a : {0.4, 4.0, -4.0, 1.2, -1.2, kPi, 2.0 * kPi, -0.0})
-            for (int placement = 1; placement <= 2; ++placement)
-                add("port_m" + m + "_p" + std::to_string(placement) + "_a" + tag(a),
-                    {{3, Array::scalar(1.0)}, {4, Array::scalar(placement)}, {7, Array::scalar(method)}},
-                    {6, 9}, "double", a);
+        int placement = 1;
+        for (double a : {0.4, 4.0, -4.0, 1.2, -1.2, kPi, 2.0 * kPi, -0.0}) {
+            placement = 3 - placement;  // top-left and centred in turn
+            add("port_m" + m + "_p" + std::to_string(placement) + "_a" + tag(a),
+                {{3, Array::scalar(1.0)}, {4, Array::scalar(placement)}, {7, Array::scalar(method)}}, {6, 9},
+                "double", a);
+        }
         add("port_max5_m" + m, {{3, Array::scalar(5.0)}, {7, Array::scalar(method)}}, {6, 9}, "double", 4.0);
         add("port_same_m" + m, {{0, Array::scalar(2)}, {7, Array::scalar(method)}}, {6, 9}, "double", 2.5);
         add("port_single_m" + m, {{7, Array::scalar(method)}, {5, Array::scalar(1)}}, {5, 7}, "single", -2.0);
