@@ -19,6 +19,19 @@ PendingOutputs::~PendingOutputs() {
 }
 
 void PendingOutputs::add(const std::string& path, const std::vector<uint8_t>& bytes) {
+    addWith(path, [&](int fd) {
+        size_t done = 0;
+        while (done < bytes.size()) {
+            ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0)
+                throw ToolError(msg::kUnwritableFile, "cannot write '" + path + "': " + std::strerror(errno));
+            done += static_cast<size_t>(n);
+        }
+    });
+}
+
+void PendingOutputs::addWith(const std::string& path, const std::function<void(int fd)>& write) {
     for (const auto& p : pending_)
         if (p.second == path) throw UsageError(msg::kUsage, "'" + path + "' is named as an output twice");
     size_t slash = path.find_last_of('/');
@@ -31,16 +44,11 @@ void PendingOutputs::add(const std::string& path, const std::vector<uint8_t>& by
     if (fd < 0) throw ToolError(msg::kUnwritableFile, "cannot write '" + path + "': " + std::strerror(errno));
     std::string tmp = name.data();
     pending_.emplace_back(tmp, path);
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            int err = errno;
-            ::close(fd);
-            throw ToolError(msg::kUnwritableFile, "cannot write '" + path + "': " + std::strerror(err));
-        }
-        done += static_cast<size_t>(n);
+    try {
+        write(fd);
+    } catch (...) {
+        ::close(fd);
+        throw;
     }
     // mkstemp makes the file private; outputs get the usual permissions.
     mode_t mask = umask(0);
