@@ -169,3 +169,24 @@ int main(void)
     std::string out((std::istreambuf_iterator<char>(is)), std::istreambuf_iterator<char>());
     EXPECT_EQ(out, "1.5 3\n21 33\n2 -5\n1.5 3\n");
 }
+
+// A tunable parameter the target cannot hold is a generation error of the unit; asking for the layout
+// alone reports nothing, so it does not spoil a later generation on the same thread.
+TEST(Params, TunableOfAnUnsupportedTypeFailsTheUnitNotTheQuery) {
+    BlockDesc d;
+    d.name = "pwide";
+    d.inputs.push_back(cgtest::signal(Type::doubleT(), {1}));
+    d.outputs.push_back(cgtest::signal(Type::doubleT(), {1}));
+    d.rtps.push_back(cgtest::data("Huge", Type::fixedT(true, 80, -3), 1, std::vector<uint8_t>(16, 0), true));
+    ASSERT_EQ(parameterStruct(d).size(), 1u);
+    TarnCG::CGHandle h(d);
+    LambdaCtx ctx(&h, [](LambdaCtx& c) { c.getOutputNumRefAsMatrix(0)[0] = c.getInputNumRefAsMatrix(0)[0]; });
+    ASSERT_TRUE(ctx.constructCode());
+    std::string err;
+    EXPECT_EQ(cgtest::emitText(h, &err), "");
+    EXPECT_NE(err.find("above 64 bits"), std::string::npos) << err;
+    GainUnit ok("pafter");
+    ASSERT_TRUE(ok.ctx->constructCode());
+    std::string err2;
+    EXPECT_NE(cgtest::emitText(*ok.h, &err2), "") << err2;
+}

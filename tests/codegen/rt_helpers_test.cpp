@@ -508,3 +508,109 @@ TEST(RuntimeHelpers, FixedPointHelpersMatchTheExactOracleOnEveryPath) {
         EXPECT_EQ(native[w], native[n]) << checks[w].line << " / " << checks[n].line;
     EXPECT_GT(narrowPairs.size(), 3000u);
 }
+
+// A whole unit on wide words (48- and 40-bit operands, 64-bit results, a 64-bit unsigned input), built with
+// the compiler's 128-bit integer and with the two-word helpers: both give the exact oracle's bits.
+TEST(RuntimeHelpers, WideUnitGivesTheSameBitsOnBothIntegerPaths) {
+    using namespace CG;
+    const Type ta = Type::fixedT(true, 48, -10), tb = Type::fixedT(true, 40, -6),
+               tc = Type::fixedT(false, 64, 0);
+    const Type tMul = Type::fixedT(true, 64, -20), tDiv = Type::fixedT(true, 50, -12),
+               tAdd = Type::fixedT(true, 64, -8), tSqrt = Type::fixedT(false, 40, -10),
+               tConv = Type::fixedT(true, 33, -2), tNeg = Type::fixedT(true, 48, -11);
+    const int n = 48;
+    std::mt19937_64 g(4096);
+    std::vector<int64_t> a(n), b(n);
+    std::vector<uint64_t> c(n);
+    for (int i = 0; i < n; ++i) {
+        a[i] = static_cast<int64_t>(randomValue(g, 47));
+        b[i] = static_cast<int64_t>(randomValue(g, 39));
+        c[i] = g() >> (g() % 64);
+    }
+    a[0] = -(int64_t(1) << 47);
+    a[1] = (int64_t(1) << 47) - 1;
+    b[2] = 0;
+    b[3] = -1;
+    c[4] = ~uint64_t(0);
+    struct Modes {
+        int32_t rnd, ovf;
+    } modes[] = {{RndConvergent, OvfSaturate}, {RndZero, OvfWrap}, {RndNearest, OvfWrap}};
+    for (const Modes& m : modes) {
+        BlockDesc d;
+        d.name = "wideunit";
+        d.inputs = {cgtest::signal(ta, {n}), cgtest::signal(tb, {n}), cgtest::signal(tc, {n})};
+        d.outputs = {cgtest::signal(tMul, {n}),  cgtest::signal(tDiv, {n}),
+                     cgtest::signal(tAdd, {n}),  cgtest::signal(tSqrt, {n}),
+                     cgtest::signal(tConv, {n}), cgtest::signal(Type::boolT(), {n}),
+                     cgtest::signal(tNeg, {n})};
+        TarnCG::CGHandle h(d);
+        cgtest::LambdaDspCtx ctx(
+            &h,
+            [&](cgtest::LambdaDspCtx& cx) {
+                Var i = cx.createLocal("i", Type::intT(true, 32));
+                cx.beginFor(i, 0, ConstNode::makeInt(Type::intT(true, 32), n));
+                Expr x = cx.getIndexedVar(cx.getInputRef(0).ref(), i.ref());
+                Expr y = cx.getIndexedVar(cx.getInputRef(1).ref(), i.ref());
+                Expr z = cx.getIndexedVar(cx.getInputRef(2).ref(), i.ref());
+                MathModes mm{m.rnd, m.ovf};
+                auto out = [&](int k) { return cx.getIndexedVar(cx.getOutputVar(k).ref(), i.ref()); };
+                cx.appendNode(AssignStmt::make(out(0), BinaryNode::make(BinaryOp::Mul, x, y, tMul, mm)));
+                cx.appendNode(AssignStmt::make(out(1), BinaryNode::make(BinaryOp::Div, x, y, tDiv, mm)));
+                cx.appendNode(AssignStmt::make(out(2), BinaryNode::make(BinaryOp::Add, x, y, tAdd, mm)));
+                cx.assignSqrt(out(3), x, &tSqrt);
+                cx.appendNode(AssignStmt::make(out(4), CastNode::make(z, tConv, mm)));
+                cx.appendNode(
+                    AssignStmt::make(out(5), BinaryNode::make(BinaryOp::Gt, x, y, Type::boolT(), mm)));
+                cx.appendNode(AssignStmt::make(out(6), UnaryNode::make(UnaryOp::Neg, x, tNeg, mm)));
+                cx.endFor();
+            },
+            m.rnd, m.ovf);
+        ASSERT_TRUE(ctx.constructCode()) << h.diagnostics().error().message();
+        std::vector<HarnessOutput> first;
+        for (bool portable : {false, true}) {
+            HarnessOptions o;
+            o.workDir = cgtest::workDir(std::string("wideunit") + (portable ? "_portable" : "_native") +
+                                        std::to_string(m.rnd));
+            o.sanitize = true;
+            o.portableInt = portable;
+            HarnessResult r = buildAndRun(
+                h.unit(), {{cgtest::bytesOf(a), {}}, {cgtest::bytesOf(b), {}}, {cgtest::bytesOf(c), {}}}, o);
+            ASSERT_TRUE(r.ok) << r.error;
+            ASSERT_TRUE(fs::exists(fs::path(o.workDir) / wideHeaderName()));
+            auto mul = cgtest::valuesOf<int64_t>(r.outputs[0].bytes),
+                 div = cgtest::valuesOf<int64_t>(r.outputs[1].bytes),
+                 add = cgtest::valuesOf<int64_t>(r.outputs[2].bytes),
+                 conv = cgtest::valuesOf<int64_t>(r.outputs[4].bytes),
+                 neg = cgtest::valuesOf<int64_t>(r.outputs[6].bytes);
+            auto sq = cgtest::valuesOf<uint64_t>(r.outputs[3].bytes);
+            auto gt = r.outputs[5].bytes;
+            int failures = 0;
+            for (int j = 0; j < n && failures < 5; ++j) {
+                mpz_class A(std::to_string(a[j])), B(std::to_string(b[j])), C(std::to_string(c[j]));
+                mpz_class want[] = {quantize(A * B, -10 - 6 + 20, m.rnd, m.ovf, 64, 1),
+                                    divide(A, B, -10 + 6 + 12, m.rnd, m.ovf, 50, 1),
+                                    quantize(A + B * pow2(4), -10 - (-8), m.rnd, m.ovf, 64, 1),
+                                    sqrtOracle(A, -10, -10, m.rnd, m.ovf, 40, 0),
+                                    quantize(C, 2, m.rnd, m.ovf, 33, 1),
+                                    mpz_class(A > B * 16 ? 1 : 0),
+                                    quantize(-A, 1, m.rnd, m.ovf, 48, 1)};
+                mpz_class got[] = {mpz_class(std::to_string(mul[j])),  mpz_class(std::to_string(div[j])),
+                                   mpz_class(std::to_string(add[j])),  mpz_class(std::to_string(sq[j])),
+                                   mpz_class(std::to_string(conv[j])), mpz_class(gt[j]),
+                                   mpz_class(std::to_string(neg[j]))};
+                for (int k = 0; k < 7; ++k)
+                    if (got[k] != want[k]) {
+                        ++failures;
+                        ADD_FAILURE() << (portable ? "portable" : "native") << " output " << k << " element "
+                                      << j << ": a=" << a[j] << " b=" << b[j] << " c=" << c[j] << " got "
+                                      << got[k].get_str() << " want " << want[k].get_str();
+                    }
+            }
+            if (!portable)
+                first = r.outputs;
+            else
+                for (size_t k = 0; k < first.size(); ++k)
+                    EXPECT_EQ(first[k].bytes, r.outputs[k].bytes) << k;
+        }
+    }
+}

@@ -992,7 +992,12 @@ std::vector<ParamMember> parameterStruct(const BlockDesc& desc) {
         m.member = cIdentifier(r.name);
         if (taken.count(m.member)) m.member += "_" + std::to_string(i);
         taken.insert(m.member);
-        m.cType = cTypeName(r.elemType);
+        {
+            // A type the target cannot hold is reported when the unit is emitted, not by this query.
+            Diagnostics quiet;
+            DiagnosticsScope scope(quiet);
+            m.cType = cTypeName(r.elemType);
+        }
         m.count = std::max(r.width, 1);
         m.bytes = storageBytes(r.elemType) * static_cast<size_t>(m.count);
         out.push_back(std::move(m));
@@ -1073,6 +1078,7 @@ std::vector<EmittedFile> emitUnit(const Unit& unit, const EmitOptions& options) 
         for (size_t i = 0; i < members.size(); ++i) {
             const ParamMember& m = members[i];
             const DataDesc& r = d.rtps[m.rtpIndex];
+            em.cty(r.elemType);  // reports a type the target cannot hold
             hdrParams += "    " + m.cType + " " + m.member + "[" + std::to_string(m.count) + "];  /* \"" +
                          commentText(r.name) + "\" */\n";
             init += std::string(i ? ",\n" : "") + "    /* \"" + commentText(r.name) + "\" */\n    {" +
