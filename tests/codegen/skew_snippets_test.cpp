@@ -1,0 +1,186 @@
+// The rotate block's generated text: skew function names, signatures, comments and sections; one shared
+// function per method and type; the named locals of the step; configurations the generator refuses.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+
+#include "cg/host_bridge.h"
+#include "cg/sil.h"
+#include "cg_test_util.h"
+#include "dravo/host/engine.h"
+#include "dravo/host/types.h"
+#include "ondskew.h"
+
+using dravo::host::Array;
+using dravo::host::Block;
+using dravo::host::InputSpec;
+using dravo::host::Plugin;
+
+namespace {
+
+std::shared_ptr<Plugin> plugin() {
+    static std::shared_ptr<Plugin> p = Plugin::load("pellor");
+    return p;
+}
+
+std::unique_ptr<Block> startedRotate(int method, const std::string& type, std::map<int, double> extra = {}) {
+    const double defaults[22] = {
+        1, 1, 0.5, 3.141592653589793, 2, 1, 0, 2, 2, 16, 15, 2, 32, 30, 3, 32, 30, 2, 16, 15, 3, 1};
+    std::vector<Array> p;
+    for (int i = 0; i < 22; ++i)
+        p.push_back(Array::scalar(i == 7 ? method : (extra.count(i) ? extra[i] : defaults[i])));
+    auto b = std::make_unique<Block>(plugin(), "rotate");
+    b->setParameters(std::move(p));
+    b->initialize();
+    InputSpec s;
+    s.dims = {5, 6};
+    s.dataType = *dravo::types::parseTypeName(type);
+    b->propagate({s});
+    b->start();
+    return b;
+}
+
+std::string generatedText(Block& b, std::shared_ptr<CG::Pool> pool = nullptr) {
+    auto h = TarnCG::makeHandle(b, "rotate", "rotate", std::move(pool));
+    std::string err;
+    EXPECT_TRUE(TarnCG::generateForBlock(b, *h, &err)) << err;
+    std::string text = cgtest::emitText(*h);
+    for (const auto& f : CG::emitCommon(*h->unit().pool))
+        text += f.text;
+    return text;
+}
+
+struct SkewSnippet {
+    int method;
+    const char* type;
+    std::vector<const char*> expected;
+};
+
+}  // namespace
+
+TEST(RotateSkewText, NamesSignaturesCommentsAndSections) {
+    const std::vector<SkewSnippet> cases = {
+        {1,
+         "double",
+         {"void skewNearest_in_D(const double* src, int32_t srcStart, int32_t srcLen, int32_t dstLen, "
+          "double shift, int32_t srcStride, int32_t dstStride, double* dst, int32_t dstStart, int32_t "
+          "firstPos, double fillVal)",
+          "/* Skew function without interpolation (i.e. Nearest Neighbor) */", "/* Pad on the left edge */",
+          "/* Process valid range */", "/* Pad on the right edge */"}},
+        {2,
+         "double",
+         {"void skewBilinear_in_D(const double* src, int32_t srcStart, int32_t srcLen, int32_t dstLen, "
+          "double shift, int32_t srcStride, int32_t dstStride, double* dst, int32_t dstStart, int32_t "
+          "firstPos, double fillVal)",
+          "/* Bilinear interpolation skew function */", "/* Pad on the left */",
+          "/* Advance to the valid range */", "/* Process valid portion */", "/* Pad on the right */",
+          "double fracPart", "double gFracPart", "int32_t mAP2"}},
+        {3,
+         "single",
+         {"void skewBicubic_in_S(const float* src, int32_t srcStart, int32_t srcLen, int32_t dstLen, "
+          "float shift, int32_t srcStride, int32_t dstStride, float* dst, int32_t dstStart, int32_t "
+          "firstPos, float fillVal)",
+          "/* Bicubic interpolation skew function */",
+          "/* Compute weight for bicubic interpolating kernel */", "/* No need for interpolation */",
+          "/* Interpolation is needed */", "/* Process central part */", "/* Process right edge */",
+          "int32_t countb", "int32_t stopIdx", "int32_t mAP0"}},
+    };
+    for (const auto& c : cases) {
+        auto b = startedRotate(c.method, c.type);
+        const std::string t = generatedText(*b);
+        for (const char* s : c.expected)
+            EXPECT_NE(t.find(s), std::string::npos) << s << "\n" << t;
+    }
+}
+
+TEST(RotateSkewText, StepBodyNamedLocals) {
+    auto b = startedRotate(2, "double");
+    const std::string t = generatedText(*b);
+    for (const char* s :
+         {"int32_t rowsIn",       "int32_t colsIn",         "int32_t planes",
+          "int32_t rowsOut",      "int32_t colsOut",        "int32_t outImageRows",
+          "int32_t outImageCols", "double angleOfRotation", "double angleForTan",
+          "double sinAngle",      "double cosAngle",        "double tanAngleBy2",
+          "int32_t isInputEmpty", "int32_t swapRC",         "int32_t row2pad",
+          "int32_t col2pad",      "int32_t shearBufRows",   "int32_t nColsAfterHorShear",
+          "int32_t shearBufIdx",  "double fillVal",         "skewBilinear_in_D(dw_ShearedImage"})
+        EXPECT_NE(t.find(s), std::string::npos) << s;
+}
+
+TEST(RotateSkewText, InstancesWhoseTypesAgreeShareOneFunction) {
+    auto pool = std::make_shared<CG::Pool>();
+    auto a = startedRotate(2, "double");
+    auto b = startedRotate(2, "double", {{2, -1.0}});
+    auto c = startedRotate(3, "double");
+    auto d = startedRotate(2, "single");
+    for (Block* blk : {a.get(), b.get(), c.get(), d.get()})
+        generatedText(*blk, pool);
+    std::vector<std::string> names;
+    for (const auto& f : pool->functions())
+        names.push_back(f->name);
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"skewBilinear_in_D", "skewBicubic_in_D", "skewBilinear_in_S"}));
+}
+
+TEST(RotateSkewText, FixedPointNamesCarryEveryType) {
+    // The name of a fixed-point skew function spells out all six types, so differing types never share.
+    auto pool = std::make_shared<CG::Pool>();
+    const CG::Type in = CG::Type::fixedT(true, 16, -8), shift = CG::Type::fixedT(true, 32, -10);
+    SkewGen g(pool, in, in, in, in, shift, shift, CG::Type::fixedT(true, 32, -20), CG::Type::intT(true, 32),
+              CG::RndFloor, CG::OvfWrap, 1);
+    CG::Diagnostics diag;
+    CG::DiagnosticsScope scope(diag);
+    const CG::Function* f = g.findOrCreateFcn();
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(f->name, "skewNearest_in_s16En8out_s16En8shift_s32En10idx_s32_as32En10_ps32En20");
+    EXPECT_EQ(f->params.size(), 11u);
+}
+
+TEST(RotateSkewText, OverflowChoiceOtherThanWrapOrSaturateFailsTheAssertion) {
+    CG::Diagnostics diag;
+    {
+        CG::DiagnosticsScope scope(diag);
+        const CG::Type d = CG::Type::doubleT();
+        SkewGen g(std::make_shared<CG::Pool>(), d, d, d, d, d, d, d, CG::Type::intT(true, 32), CG::RndFloor,
+                  2, 2);
+        EXPECT_FALSE(g.valid());
+    }
+    ASSERT_TRUE(diag.failed());
+    EXPECT_NE(diag.error().message().find("ondskew"), std::string::npos) << diag.error().message();
+}
+
+TEST(RotateGenerationRefuses, ConfigurationsTheEmittedCodeDoesNotExpress) {
+    for (const char* type : {"uint8", "fixed:s16:8"}) {
+        auto b = startedRotate(2, type, {{5, 2}});
+        auto h = TarnCG::makeHandle(*b, "rot", "rotate");
+        std::string err;
+        EXPECT_FALSE(TarnCG::generateForBlock(*b, *h, &err)) << type;
+        EXPECT_NE(err.find("block 'rot'"), std::string::npos) << err;
+        EXPECT_NE(err.find("not generated"), std::string::npos) << err;
+    }
+}
+
+// The unit and the shared skew functions build for a 32-bit embedded target as they are (no 128-bit type,
+// no warnings), for every method and both floating types.
+TEST(RotateGeneratedUnit, BuildsForCortexM4WithoutWarnings) {
+    if (std::system("arm-none-eabi-gcc --version > /dev/null 2>&1") != 0)
+        GTEST_SKIP() << "arm-none-eabi-gcc not installed";
+    for (int method = 1; method <= 3; ++method)
+        for (const char* type : {"double", "single"}) {
+            auto b = startedRotate(method, type, {{5, method == 2 ? 2.0 : 1.0}});
+            auto h = TarnCG::makeHandle(*b, "rot", "rotate");
+            std::string err;
+            ASSERT_TRUE(TarnCG::generateForBlock(*b, *h, &err)) << err;
+            const std::string dir =
+                cgtest::workDir(std::string("rotate_arm_") + type + std::to_string(method));
+            std::filesystem::remove_all(dir);
+            ASSERT_TRUE(CG::writeUnit(h->unit(), dir, &err)) << err;
+            const std::string cmd =
+                "cd '" + dir +
+                "' && arm-none-eabi-gcc -mcpu=cortex-m4 -mthumb -std=c99 -Wall -Wextra -Werror "
+                "-ffp-contract=off -O2 -c rot.c dravo_common.c > build.log 2>&1";
+            EXPECT_EQ(std::system(cmd.c_str()), 0) << "see " << dir << "/build.log";
+        }
+}

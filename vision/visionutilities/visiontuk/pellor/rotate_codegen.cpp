@@ -1,0 +1,614 @@
+// Code generation of the rotate block (TarnCGRotate): one step body that does what the block's
+// floating-point engine does on each step, the angle and geometry included, with every line shifted by a
+// call of the shared skew function of the block's method and type (ondskew.h). The layout mirrors the
+// engine's clipping (threeshear.h), so the generated code writes nothing past the output or the work
+// vectors and reads no row that pass 2 did not write.
+#include <cstdint>
+#include <new>
+#include <string>
+
+#include "blockutils.h"
+#include "dspcgctx.h"
+#include "ondskew.h"
+#include "pellor/anglemath.h"
+#include "pellor/pellor.h"
+#include "pellor/rotatesfcncache.h"
+
+using namespace sysobj;
+
+namespace {
+
+using CG::IdxRef;
+using CG::IdxVal;
+using CG::NumRef;
+using CG::NumVal;
+using CG::Type;
+using pellor::AngleConstants;
+
+CG::SrcLoc at(int line) {
+    return CG::SrcLoc{"pellor", line};
+}
+
+class TarnCGRotate : public DSPCGCtx {
+  public:
+    TarnCGRotate(SysObjAdaptorSFun* S, TarnCG::CGHandle* cg)
+        : DSPCGCtx(cg, blockutils::getRoundingModeParam(S, pellor::kRoundingMode),
+                   blockutils::getOverflowModeParam(S, pellor::kOverflowMode)),
+          S_(S),
+          cg_(cg) {}
+    ~TarnCGRotate() override {}
+    void declareIRSupport() override { setIRSupported(); }
+    // Output sizes are set by output(), where the step's geometry is known.
+    void setAllDims() override {}
+    void output() override;
+
+  private:
+    // Index and numeric handles over the facade that builds into the current function.
+    IdxRef idx(const std::string& name) { return f_.localIdxVar(name); }
+    NumRef num(const std::string& name) { return f_.localNumVar(name, T_); }
+    NumVal konst(double v) { return f_.numVal(CG::ConstNode::makeValue(T_, v)); }
+    NumVal toT(const IdxVal& v) { return f_.numVal(f_.castE(v.expr(), T_)); }
+    IdxVal toIdx(const NumVal& v) {
+        return f_.idxVal(CG::CastNode::make(v.expr(), Type::intT(true, 32), mathModes(), true));
+    }
+    NumVal call(const char* name, std::vector<NumVal> args) { return f_.callNumVal(name, args, T_); }
+    void minInto(IdxRef& x, const IdxVal& v) {
+        f_.beginIf(v < x, "", at(60));
+        x = v;
+        f_.endIf();
+    }
+    void maxInto(IdxRef& x, const IdxVal& v) {
+        f_.beginIf(v > x, "", at(65));
+        x = v;
+        f_.endIf();
+    }
+    void fillElements(const NumRef& m, const IdxVal& from, const IdxVal& count, const NumVal& v);
+    void skewCall(const NumRef& src, const IdxVal& srcStart, const IdxVal& srcLen, const IdxVal& dstLen,
+                  const NumVal& shift, const IdxVal& srcStride, const IdxVal& dstStride, const NumRef& dst,
+                  const IdxVal& dstStart, const IdxVal& firstPos, const NumVal& fill);
+
+    bool floatingEngine() const;
+    void sizes();
+    void quarterTurnCode();
+    void stepAngle();
+    void trigonometry();
+    void geometry();
+    void shearPlanes();
+    void writeOutputDims();
+
+    SysObjAdaptorSFun* S_;
+    TarnCG::CGHandle* cg_;
+    DSPCG::ConstructionFacade f_;
+    pellor::RotateKernelShape shape_;
+    Type T_;
+    bool variableSize_ = false, fromPort_ = false, table_ = false, centred_ = false, singleFill_ = true;
+    std::unique_ptr<SkewGen> skew_;
+
+    NumRef in_, out_, fill_, sheared_, line_, sineTable_;
+    IdxRef rowsIn_, colsIn_, planes_, rowsOut_, colsOut_, outImageRows_, outImageCols_;
+    NumRef angle_, theta_, sin_, cos_, tanHalf_;
+    IdxRef swapRC_, quadrant_, inRows_, inCols_, rotRows_, rotCols_, shearCols_;
+};
+
+bool TarnCGRotate::floatingEngine() const {
+    const DataTypeId in = ssGetInputPortDataType(S_, pellor::kImagePort);
+    return blockutils::isBuiltInFloatType(in) && blockutils::useFloatingPointPath(S_, pellor::kImagePort);
+}
+
+void TarnCGRotate::fillElements(const NumRef& m, const IdxVal& from, const IdxVal& count, const NumVal& v) {
+    IdxRef i = idx("i");
+    f_.beginCFor(i, from, from + count, "", at(110));
+    m(i) = v;
+    f_.endCFor();
+}
+
+void TarnCGRotate::skewCall(const NumRef& src, const IdxVal& srcStart, const IdxVal& srcLen,
+                            const IdxVal& dstLen, const NumVal& shift, const IdxVal& srcStride,
+                            const IdxVal& dstStride, const NumRef& dst, const IdxVal& dstStart,
+                            const IdxVal& firstPos, const NumVal& fill) {
+    f_.append(skew_->callE({src.expr(), srcStart.expr(), srcLen.expr(), dstLen.expr(), shift.expr(),
+                            srcStride.expr(), dstStride.expr(), dst.expr(), dstStart.expr(), firstPos.expr(),
+                            fill.expr()}),
+              at(120));
+}
+
+// Current input size, planes, full size and the size of one output plane.
+void TarnCGRotate::sizes() {
+    rowsIn_.rebind(idx("rowsIn"));
+    colsIn_.rebind(idx("colsIn"));
+    planes_.rebind(idx("planes"));
+    rowsOut_.rebind(idx("rowsOut"));
+    colsOut_.rebind(idx("colsOut"));
+    outImageRows_.rebind(idx("outImageRows"));
+    outImageCols_.rebind(idx("outImageCols"));
+    if (variableSize_) {
+        IdxRef dims = f_.idxRef(getInputDims(pellor::kImagePort).ref());
+        rowsIn_ = dims[0];
+        if (ssGetInputPortNumDimensions(S_, pellor::kImagePort) >= 2)
+            colsIn_ = dims[1];
+        else
+            colsIn_ = 1;
+    } else {
+        rowsIn_ = shape_.rows;
+        colsIn_ = shape_.cols;
+    }
+    planes_ = shape_.planes;
+    outImageRows_ = shape_.fullRows;
+    outImageCols_ = shape_.fullCols;
+}
+
+void TarnCGRotate::writeOutputDims() {
+    if (!variableSize_) return;
+    IdxRef dims = f_.idxRef(getOutputDims(0).ref());
+    dims[0] = rowsOut_;
+    dims[1] = colsOut_;
+    if (ssGetOutputPortNumDimensions(S_, 0) > 2) dims[2] = planes_;
+}
+
+void TarnCGRotate::quarterTurnCode() {
+    IdxRef plane = idx("plane"), planeWidth = idx("planeWidth"), planeOffset = idx("planeOffset");
+    IdxRef i = idx("i"), j = idx("j"), indxI = idx("indxI"), indxO = idx("indxO");
+    IdxRef swapRC = idx("swapRC"), inRows = idx("inRows"), inCols = idx("inCols");
+    const int32_t q = shape_.quarterTurns;
+    swapRC = q % 2;
+    inRows = rowsIn_;
+    inCols = colsIn_;
+    if (variableSize_) {
+        f_.beginIf(swapRC == 1, "", at(160));
+        outImageRows_ = inCols;
+        outImageCols_ = inRows;
+        f_.beginElse("", at(163));
+        outImageRows_ = inRows;
+        outImageCols_ = inCols;
+        f_.endIf();
+    }
+    if (shape_.sameSize) {
+        rowsOut_ = rowsIn_;
+        colsOut_ = colsIn_;
+    } else {
+        rowsOut_ = outImageRows_;
+        colsOut_ = outImageCols_;
+    }
+    writeOutputDims();
+    planeWidth = inRows * inCols;
+
+    // A single pixel does not move: each output plane is cleared and its pixel goes to its start.
+    f_.beginIf(inRows == 1 && inCols == 1, "", at(178));
+    IdxRef outPlane = idx("outPlaneWidth");
+    outPlane = rowsOut_ * colsOut_;
+    f_.beginCFor(plane, 0, planes_, "", at(181));
+    planeOffset = plane * outPlane;
+    fillElements(out_, planeOffset, outPlane, 0.0);
+    out_(planeOffset) = in_(plane);
+    f_.endCFor();
+    f_.beginElse("", at(186));
+    f_.beginCFor(plane, 0, planes_, "", at(187));
+    planeOffset = plane * planeWidth;
+    switch (q) {
+        case 1:
+            f_.append("Quarter turn counterclockwise: (i, j) goes to (C-1-j, i).", at(191));
+            f_.beginCFor(j, 0, inCols, "", at(192));
+            f_.beginCFor(i, 0, inRows, "", at(193));
+            indxI = planeOffset + i + j * inRows;
+            indxO = planeOffset + (inCols - 1 - j) + i * inCols;
+            out_(indxO) = in_(indxI);
+            f_.endCFor();
+            f_.endCFor();
+            break;
+        case 2:
+            f_.append("Half turn: the plane reversed element by element.", at(201));
+            f_.beginCFor(i, 0, planeWidth, "", at(202));
+            out_(planeOffset + planeWidth - 1 - i) = in_(planeOffset + i);
+            f_.endCFor();
+            break;
+        case 3:
+            f_.append("Quarter turn clockwise: (i, j) goes to (j, R-1-i).", at(207));
+            f_.beginCFor(j, 0, inCols, "", at(208));
+            f_.beginCFor(i, 0, inRows, "", at(209));
+            indxI = planeOffset + i + j * inRows;
+            indxO = planeOffset + j + (inRows - 1 - i) * inCols;
+            out_(indxO) = in_(indxI);
+            f_.endCFor();
+            f_.endCFor();
+            break;
+        default:
+            f_.append("No turn: the plane is copied.", at(217));
+            f_.beginCFor(i, 0, planeWidth, "", at(218));
+            out_(planeOffset + i) = in_(planeOffset + i);
+            f_.endCFor();
+            break;
+    }
+    f_.endCFor();
+    f_.endIf();
+}
+
+// The step's angle wrapped into [-pi, pi), a port angle clamped to +-min(max angle, pi), then reduced
+// into [0, pi/2) with the quarter or half turn it takes out.
+void TarnCGRotate::stepAngle() {
+    const bool single = T_.kind() == CG::TypeKind::Single;
+    const double pi = single ? double(AngleConstants<float>::pi) : AngleConstants<double>::pi;
+    const double twoPi = single ? double(AngleConstants<float>::twoPi) : AngleConstants<double>::twoPi;
+    const double halfPi = single ? double(AngleConstants<float>::halfPi) : AngleConstants<double>::halfPi;
+    angle_.rebind(num("angleOfRotation"));
+    theta_.rebind(num("angleForTan"));
+    swapRC_.rebind(idx("swapRC"));
+    quadrant_.rebind(idx("quadrant"));
+    auto wrap = [&] {
+        angle_ = call("fmod", {angle_, konst(twoPi)});
+        f_.beginIf(angle_ >= konst(pi), "", at(241));
+        angle_ -= konst(twoPi);
+        f_.endIf();
+        f_.beginIf(angle_ < konst(-pi), "", at(244));
+        angle_ += konst(twoPi);
+        f_.endIf();
+    };
+    if (fromPort_) {
+        NumRef portAngle = f_.numRef(getInputRef(pellor::kAnglePort).ref());
+        angle_ = f_.numVal(f_.castE(portAngle[0].expr(), T_));
+    } else {
+        angle_ = f_.numRef(getParamRef(pellor::kRtpAngle).ref())[0];
+    }
+    wrap();
+    if (fromPort_) {
+        NumRef maxAngle = num("maxAngleTemp");
+        maxAngle = f_.numRef(getParamRef(pellor::kRtpAngle).ref())[0];
+        f_.beginIf(!(maxAngle < konst(pi)), "", at(257));
+        maxAngle = konst(pi);
+        f_.endIf();
+        f_.beginIf(call("fabs", {angle_}) > maxAngle, "", at(260));
+        f_.beginIf(angle_ >= 0.0, "", at(261));
+        angle_ = maxAngle;
+        f_.beginElse("", at(263));
+        angle_ = -maxAngle;
+        f_.endIf();
+        f_.endIf();
+        // The clamped angle may sit on pi itself, which the reduction wraps once more.
+        wrap();
+    }
+    theta_ = angle_;
+    swapRC_ = 0;
+    quadrant_ = 0;
+    f_.beginIf(angle_ >= konst(halfPi) && angle_ < konst(pi), "", at(273));
+    theta_ = angle_ - konst(halfPi);
+    quadrant_ = 1;
+    swapRC_ = 1;
+    f_.beginElseIf(angle_ >= konst(-pi) && angle_ < konst(-halfPi), "", at(277));
+    theta_ = angle_ + konst(pi);
+    quadrant_ = 2;
+    f_.beginElseIf(angle_ >= konst(-halfPi) && angle_ < 0.0, "", at(280));
+    theta_ = angle_ + konst(halfPi);
+    quadrant_ = 3;
+    swapRC_ = 1;
+    f_.endIf();
+    inRows_.rebind(idx("inRows"));
+    inCols_.rebind(idx("inCols"));
+    f_.beginIf(swapRC_ == 1, "", at(287));
+    inRows_ = colsIn_;
+    inCols_ = rowsIn_;
+    f_.beginElse("", at(290));
+    inRows_ = rowsIn_;
+    inCols_ = colsIn_;
+    f_.endIf();
+}
+
+void TarnCGRotate::trigonometry() {
+    sin_.rebind(num("sinAngle"));
+    cos_.rebind(num("cosAngle"));
+    tanHalf_.rebind(num("tanAngleBy2"));
+    if (!table_) {
+        sin_ = call("sin", {theta_});
+        cos_ = call("cos", {theta_});
+        tanHalf_ = call("tan", {theta_ * 0.5});
+        return;
+    }
+    const bool single = T_.kind() == CG::TypeKind::Single;
+    const double halfPi = single ? double(AngleConstants<float>::halfPi) : AngleConstants<double>::halfPi;
+    NumRef acc = num("acc"), acc1 = num("acc1"), acc2 = num("acc2"), acc3 = num("acc3");
+    IdxRef indxI = idx("indxI"), tmpIdxI = idx("tmpIdxI");
+    auto clampIndex = [&](IdxRef& k) {
+        f_.beginIf(k < 0, "", at(310));
+        k = 0;
+        f_.endIf();
+        f_.beginIf(k > 360, "", at(313));
+        k = 360;
+        f_.endIf();
+    };
+    f_.append("One table interval per quarter degree.", at(317));
+    acc = theta_ * 360.0 / konst(halfPi);
+    indxI = toIdx(acc);
+    clampIndex(indxI);
+    acc1 = acc - toT(indxI);
+    sin_ = (NumVal(1.0) - acc1) * sineTable_(indxI) + acc1 * sineTable_(indxI + 1);
+    acc2 = NumVal(360.0) - acc;
+    tmpIdxI = toIdx(acc2);
+    clampIndex(tmpIdxI);
+    acc3 = acc2 - toT(tmpIdxI);
+    cos_ = (NumVal(1.0) - acc3) * sineTable_(tmpIdxI) + acc3 * sineTable_(tmpIdxI + 1);
+    tanHalf_ = sin_ / (cos_ + 1.0);
+}
+
+// Rotated size H x W and sheared width S of the pre-rotated image; in variable-size mode also the full
+// size, which is the rotated size held at the port's size.
+void TarnCGRotate::geometry() {
+    rotRows_.rebind(idx("rotatedRows"));
+    rotCols_.rebind(idx("rotatedCols"));
+    shearCols_.rebind(idx("shearedCols"));
+    rotCols_ = toIdx(call("ceil", {toT(inRows_) * sin_ + toT(inCols_) * cos_}));
+    rotRows_ = toIdx(call("ceil", {toT(inCols_) * sin_ + toT(inRows_) * cos_}));
+    shearCols_ = toIdx(call("ceil", {toT(inRows_) * tanHalf_ + toT(inCols_)}));
+    f_.beginIf((rotCols_ - inCols_) % 2 != 0, "", at(342));
+    ++rotCols_;
+    f_.endIf();
+    f_.beginIf((rotRows_ - inRows_) % 2 != 0, "", at(345));
+    ++rotRows_;
+    f_.endIf();
+    maxInto(shearCols_, rotCols_);
+    if (variableSize_) {
+        outImageRows_ = rotRows_;
+        minInto(outImageRows_, shape_.outRowsMax);
+        outImageCols_ = rotCols_;
+        minInto(outImageCols_, shape_.outColsMax);
+    }
+    if (shape_.sameSize) {
+        rowsOut_ = rowsIn_;
+        colsOut_ = colsIn_;
+    } else {
+        rowsOut_ = outImageRows_;
+        colsOut_ = outImageCols_;
+    }
+}
+
+void TarnCGRotate::shearPlanes() {
+    // Layout of the sheared buffer, clipped to the work vectors.
+    IdxRef row2padb = idx("row2padb"), row2pad = idx("row2pad"), col2pad = idx("col2pad");
+    IdxRef shearBufRows = idx("shearBufRows"), wMax = idx("wMax"), tempBool = idx("tempBool");
+    IdxRef centerRowOffset = idx("centerRowOffset"), centerColOffset = idx("centerColOffset");
+    IdxRef inPlaneWidth = idx("inPlaneWidth"), outPlaneWidth = idx("outPlaneWidth");
+    IdxRef lineLen = idx("lineLen");
+    lineLen = shape_.lineLen;
+    row2padb = (rotRows_ - inRows_) / 2;
+    // The buffer's stride holds the full rows, the image rows and the rotated rows, so every row sits
+    // where the geometry puts it; a layout the work vectors cannot hold leaves the fill value.
+    shearBufRows = outImageRows_;
+    maxInto(shearBufRows, inRows_);
+    maxInto(shearBufRows, rotRows_);
+    row2pad = row2padb;
+    maxInto(row2pad, 0);
+    wMax = shearCols_;
+    col2pad = (wMax - inCols_) / 2;
+    maxInto(col2pad, 0);
+    IdxRef columnLen = idx("columnLen");
+    columnLen = inRows_;
+    f_.beginIf(row2padb >= 0, "", at(380));
+    columnLen = outImageRows_;
+    maxInto(columnLen, rotRows_);
+    f_.endIf();
+    tempBool =
+        wMax >= inCols_ && shearBufRows > 0 && wMax <= lineLen && columnLen <= lineLen && inRows_ <= lineLen;
+    f_.beginIf(tempBool == 1, "", at(387));
+    tempBool = wMax <= IdxVal(shape_.shearedLen) / shearBufRows;
+    f_.endIf();
+    centerRowOffset = 0;
+    centerColOffset = 0;
+    if (!shape_.sameSize && centred_) {
+        centerRowOffset = (outImageRows_ - rotRows_) / 2;
+        centerColOffset = (outImageCols_ - rotCols_) / 2;
+    }
+    inPlaneWidth = rowsIn_ * colsIn_;
+    outPlaneWidth = rowsOut_ * colsOut_;
+
+    // Where pass 3 writes: output rows [startRIdx, endRIdx) take buffer rows k + offset, output columns
+    // from colOffset take line positions [startIdx, endIdx).
+    IdxRef nCols = idx("nColsAfterHorShear"), numOutputRows = idx("numOutputRows");
+    IdxRef bufShift = idx("diff"), copied = idx("idx1"), pass3Rows = idx("idxO");
+    IdxRef startIdxR = idx("startIdxR"), offset = idx("offset"), startIdx = idx("startIdx");
+    IdxRef endIdx = idx("endIdx"), colOffset = idx("colOffset"), startRIdx = idx("startRIdx");
+    IdxRef endRIdx = idx("endRIdx"), pass3Col2Pad = idx("pass3Col2Pad"), startIdxC = idx("startIdxC");
+    IdxRef idxInt = idx("idxInt");
+    nCols = inCols_ + col2pad * 2;
+    numOutputRows = columnLen;
+    minInto(numOutputRows, shearBufRows);
+    bufShift = centerRowOffset;
+    maxInto(bufShift, 0);
+    minInto(bufShift, shearBufRows);
+    copied = shearBufRows - bufShift;
+    minInto(copied, numOutputRows);
+    maxInto(copied, 0);
+    pass3Rows = inRows_;
+    f_.beginIf(row2padb >= 0, "", at(407));
+    pass3Rows = rotRows_;
+    f_.endIf();
+    startIdxR = -row2padb;
+    maxInto(startIdxR, 0);
+    idxInt = startIdxR + rotRows_;
+    minInto(idxInt, copied);
+    if (shape_.sameSize) {
+        offset = startIdxR + (rotRows_ - rowsIn_) / 2;
+        startIdxC = (nCols - colsIn_) / 2;
+        pass3Col2Pad = 0;
+        endIdx = startIdxC + colsOut_;
+    } else {
+        offset = startIdxR - centerRowOffset;
+        f_.beginIf(nCols >= rotCols_, "", at(421));
+        pass3Col2Pad = (nCols - rotCols_) / 2;
+        startIdxC = pass3Col2Pad - centerColOffset;
+        f_.beginElse("", at(424));
+        pass3Col2Pad = 0;
+        startIdxC = -((outImageCols_ - nCols) / 2);
+        f_.endIf();
+        endIdx = pass3Col2Pad + rotCols_;
+    }
+    startIdx = pass3Col2Pad;
+    maxInto(startIdx, startIdxC);
+    minInto(endIdx, startIdxC + colsOut_);
+    colOffset = startIdx - startIdxC;
+    startRIdx = startIdxR - offset;
+    maxInto(startRIdx, 0);
+    endRIdx = idxInt - offset;
+    minInto(endRIdx, rowsOut_);
+
+    IdxRef plane = idx("plane"), fillValIdx = idx("fillValIdx"), inIdx = idx("inIdx"), outIdx = idx("outIdx");
+    NumRef fillVal = num("fillVal");
+    f_.beginCFor(plane, 0, planes_, "", at(441));
+    fillValIdx = singleFill_ ? IdxVal(0) : IdxVal(plane);
+    fillVal = fill_(fillValIdx);
+    inIdx = plane * inPlaneWidth;
+    outIdx = plane * outPlaneWidth;
+    f_.beginIf(tempBool == 0, "The work vectors cannot hold this rotation: the plane keeps its fill value.",
+               at(446));
+    fillElements(out_, outIdx, outPlaneWidth, fillVal);
+    f_.beginElse("", at(448));
+
+    // Pre-rotation: the fill value in the columns in use, then the plane turned by what the reduction
+    // took out, at (row2pad, col2pad) of the buffer.
+    IdxRef i = idx("i"), j = idx("j"), indx = idx("indx"), indxa = idx("indxa"), indxb = idx("indxb");
+    IdxRef inBufIdx = idx("inBufIdx"), shearBufIdx = idx("shearBufIdx"), tmp = idx("tmp");
+    fillElements(sheared_, 0, wMax * shearBufRows, fillVal);
+    f_.beginIf(quadrant_ == 1, "", at(455));
+    shearBufIdx = row2pad + colsIn_ - 1 + col2pad * shearBufRows;
+    indxa = shearBufRows;
+    indxb = -1;
+    f_.beginElseIf(quadrant_ == 2, "", at(459));
+    shearBufIdx = row2pad + rowsIn_ - 1 + (col2pad + colsIn_ - 1) * shearBufRows;
+    indxa = -1;
+    indxb = -shearBufRows;
+    f_.beginElseIf(quadrant_ == 3, "", at(463));
+    shearBufIdx = row2pad + (col2pad + rowsIn_ - 1) * shearBufRows;
+    indxa = -shearBufRows;
+    indxb = 1;
+    f_.beginElse("", at(467));
+    shearBufIdx = row2pad + col2pad * shearBufRows;
+    indxa = 1;
+    indxb = shearBufRows;
+    f_.endIf();
+    inBufIdx = inIdx;
+    f_.beginCFor(j, 0, colsIn_, "", at(473));
+    indx = shearBufIdx + j * indxb;
+    f_.beginCFor(i, 0, rowsIn_, "", at(475));
+    sheared_(indx) = in_(inBufIdx);
+    ++inBufIdx;
+    indx += indxa;
+    f_.endCFor();
+    f_.endCFor();
+
+    // Pass 1: rows by (r - (R'-1)/2) * tan(theta/2), through the line buffer.
+    NumRef shift = num("shift"), temp = num("temp");
+    IdxRef k = idx("k");
+    temp = (toT(inRows_) - 1.0) / 2.0;
+    f_.beginCFor(i, 0, inRows_, "Pass 1: horizontal shear", at(486));
+    shift = (toT(i) - temp) * tanHalf_;
+    skewCall(sheared_, row2pad + i, col2pad + inCols_, wMax, shift, shearBufRows, 1, line_, 0, 0, fillVal);
+    tmp = row2pad + i;
+    f_.beginCFor(k, 0, wMax, "", at(490));
+    sheared_(tmp) = line_(k);
+    tmp += shearBufRows;
+    f_.endCFor();
+    f_.endCFor();
+
+    fillElements(out_, outIdx, outPlaneWidth, fillVal);
+
+    // Pass 2: columns by ((N-1)/2 - c) * sin(theta), moved down by the placement row shift.
+    temp = (toT(nCols) - 1.0) / 2.0;
+    f_.beginCFor(j, 0, nCols, "Pass 2: vertical shear", at(500));
+    shift = (temp - toT(j)) * sin_;
+    tmp = j * shearBufRows;
+    skewCall(sheared_, tmp, numOutputRows, numOutputRows, shift, 1, 1, line_, 0, 0, fillVal);
+    fillElements(sheared_, tmp, bufShift, fillVal);
+    f_.beginCFor(k, 0, copied, "", at(505));
+    sheared_(tmp + bufShift + k) = line_(k);
+    f_.endCFor();
+    f_.endCFor();
+
+    // Pass 3: rows of the rotated image into the output window, about the centre row (L3-1)/2.
+    IdxRef outBufIdx = idx("outBufIdx");
+    temp = (toT(pass3Rows) - 1.0) / 2.0;
+    f_.beginIf(startIdx < endIdx && startRIdx < endRIdx, "", at(513));
+    f_.beginCFor(k, startRIdx, endRIdx, "Pass 3: horizontal shear into the output", at(514));
+    tmp = k + offset;
+    shift = (toT(tmp) - temp) * tanHalf_;
+    outBufIdx = outIdx + k + colOffset * rowsOut_;
+    skewCall(sheared_, tmp + bufShift, nCols, endIdx, shift, shearBufRows, rowsOut_, out_, outBufIdx,
+             startIdx, fillVal);
+    f_.endCFor();
+    f_.endIf();
+    f_.endIf();
+    f_.endCFor();
+}
+
+void TarnCGRotate::output() {
+    if (ssGetUserData(S_) == nullptr) {
+        CG::userError("the block has not been started: its kernel object is missing");
+        return;
+    }
+    if (!floatingEngine()) {
+        CG::userError(
+            "code generation of the rotate block supports double and single images on the floating-point "
+            "engine; this configuration (integer or fixed-point image, or a run that logs minimum, maximum "
+            "and overflow values) is not generated");
+        return;
+    }
+    if (!pellor::gatherKernelShape(S_, shape_)) {
+        CG::userError("the block's sizes could not be read");
+        return;
+    }
+    f_.setBuilder(currentBuilder());
+    f_.setMathModes(roundingMode(), overflowMode());
+    T_ = getTarnBlock()->CGTypeFromDtProp(ssGetInputPortDataType(S_, pellor::kImagePort));
+    if (!T_) return;
+    variableSize_ = ssGetInputPortDimensionsMode(S_, pellor::kImagePort) == 1;
+    fromPort_ = pellor::isAngleFromPort(S_);
+    table_ = pellor::isSineByTable(S_);
+    centred_ = pellor::isCenteredPlacement(S_);
+    singleFill_ = pellor::getFillValueCount(S_) == 1;
+
+    in_.rebind(f_.numRef(getInputRef(pellor::kImagePort).ref()));
+    out_.rebind(f_.numRef(getOutputVar(0).ref()));
+    fill_.rebind(f_.numRef(getParamRef(pellor::kRtpFillValue).ref()));
+    if (!shape_.quarterTurnOnly) {
+        line_.rebind(f_.numRef(getDWorkRef(pellor::kDWorkLineBuffer).ref()));
+        sheared_.rebind(f_.numRef(getDWorkRef(pellor::kDWorkShearedImage).ref()));
+        if (table_) sineTable_.rebind(f_.numRef(getParamRef(pellor::kRtpSineTable).ref()));
+        skew_ = std::make_unique<SkewGen>(cg_->unit().pool, T_, T_, T_, T_, T_, T_, T_, Type::intT(true, 32),
+                                          roundingMode(), overflowMode(), shape_.method);
+        if (!skew_->valid() || !skew_->findOrCreateFcn()) return;
+    }
+    sizes();
+
+    IdxRef isInputEmpty = idx("isInputEmpty");
+    isInputEmpty = 0;
+    if (variableSize_) isInputEmpty = rowsIn_ == 0;
+    // A port angle that is Inf or NaN stops the simulation's step before anything is written.
+    IdxRef angleOk = idx("angleOk");
+    angleOk = 1;
+    if (fromPort_ && blockutils::isBuiltInFloatType(ssGetInputPortDataType(S_, pellor::kAnglePort))) {
+        NumRef portAngle = f_.numRef(getInputRef(pellor::kAnglePort).ref());
+        angleOk = portAngle[0] - portAngle[0] == 0.0;
+    }
+    f_.beginIf(isInputEmpty == 1 || angleOk == 0, "", at(585));
+    IdxRef falseVal = idx("falseVal");
+    falseVal = 0;
+    f_.beginElse("", at(588));
+    if (shape_.quarterTurnOnly) {
+        quarterTurnCode();
+    } else {
+        stepAngle();
+        trigonometry();
+        geometry();
+        writeOutputDims();
+        shearPlanes();
+    }
+    f_.endIf();
+}
+
+}  // namespace
+
+DRAVO_CALLBACK void mdlTarnCG(BlockHandle* S, TarnCG::CGHandle* cg) {
+    // The context lives on the heap for this one call; a failed allocation generates nothing.
+    TarnCGRotate* ctx = new (std::nothrow) TarnCGRotate(S, cg);
+    if (ctx == nullptr) {
+        ssSetErrorStatus(S, "Out of memory while generating code.");
+        return;
+    }
+    ctx->constructCode();
+    delete ctx;
+}
