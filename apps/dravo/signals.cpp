@@ -70,10 +70,25 @@ int64_t loadInteger(const uint8_t* p, size_t bytes, bool isSigned) {
     return static_cast<int64_t>(u);
 }
 
+// The index an element at column-major position `col` has in row-major (C) order, as numpy counts.
+size_t rowMajorIndex(size_t col, const std::vector<size_t>& shape) {
+    size_t row = 0, stride = 1;
+    std::vector<size_t> idx(shape.size());
+    for (size_t k = 0; k < shape.size(); ++k) {
+        idx[k] = shape[k] ? col % shape[k] : 0;
+        col = shape[k] ? col / shape[k] : 0;
+    }
+    for (size_t k = shape.size(); k-- > 0;) {
+        row += idx[k] * stride;
+        stride *= shape[k];
+    }
+    return row;
+}
+
 // Checks that stored integers of a fixed-point type lie within its word, so that the container holds
 // what the host would have made by sign or zero extension.
 void checkFixedRange(const std::vector<uint8_t>& bytes, size_t elementSize, bool fileSigned,
-                     const types::TypeInfo& t, const std::string& what) {
+                     const std::vector<size_t>& shape, const types::TypeInfo& t, const std::string& what) {
     if (t.wordLength >= 127) return;  // every 64-bit file value fits
     __int128 lo = t.isSigned ? -(__int128(1) << (t.wordLength - 1)) : 0;
     __int128 hi = t.isSigned ? (__int128(1) << (t.wordLength - 1)) - 1 : (__int128(1) << t.wordLength) - 1;
@@ -86,10 +101,14 @@ void checkFixedRange(const std::vector<uint8_t>& bytes, size_t elementSize, bool
         } else {
             v = loadInteger(bytes.data() + i, elementSize, fileSigned);
         }
-        if (v < lo || v > hi)
-            throw ToolError(msg::kBadValue, what + ": stored integer " +
-                                                std::to_string(static_cast<long long>(v)) + " at element " +
-                                                std::to_string(i / elementSize) + " does not fit " + t.name);
+        if (v < lo || v > hi) {
+            // As the file holds it: a uint64 above 2^63 is not shown as a negative number.
+            std::string text = v < 0 ? std::to_string(static_cast<long long>(v))
+                                     : std::to_string(static_cast<unsigned long long>(v));
+            throw ToolError(msg::kBadValue, what + ": stored integer " + text + " at element " +
+                                                std::to_string(rowMajorIndex(i / elementSize, shape)) +
+                                                " does not fit " + t.name);
+        }
     }
 }
 
@@ -116,6 +135,13 @@ void appendAsDouble(const uint8_t* p, size_t n, size_t stride, std::vector<doubl
         std::memcpy(&v, p + i * stride, sizeof v);
         out.push_back(static_cast<double>(v));
     }
+}
+
+// A boolean is one byte holding 0 or 1; numpy reads any non-zero byte as true, and so do we.
+void normaliseBooleans(Signal& s) {
+    if (s.dataType != SS_BOOLEAN) return;
+    for (auto& b : s.bytes)
+        b = b != 0;
 }
 
 }  // namespace
@@ -151,6 +177,7 @@ Signal signalFromNpy(const NpyArray& array, std::optional<DataTypeId> asType, co
         s.dataType = builtin->id;
         s.complex = builtin->complex;
         s.bytes = array.data;
+        normaliseBooleans(s);
         return s;
     }
     const types::TypeInfo& t = types::info(*asType);
@@ -160,7 +187,7 @@ Signal signalFromNpy(const NpyArray& array, std::optional<DataTypeId> asType, co
                                                          npyElementName(array.element));
         // Any integer dtype will do (numpy makes int64 by default): each value must fit the word.
         size_t fileSize = elementBytes(array.element);
-        checkFixedRange(array.data, fileSize, isSignedElement(array.element), t, what);
+        checkFixedRange(array.data, fileSize, isSignedElement(array.element), array.shape, t, what);
         s.dataType = *asType;
         s.bytes = toContainer(array.data, fileSize, isSignedElement(array.element), t);
         return s;
@@ -178,6 +205,7 @@ Signal signalFromNpy(const NpyArray& array, std::optional<DataTypeId> asType, co
     s.dataType = builtin->id;
     s.complex = builtin->complex;
     s.bytes = array.data;
+    normaliseBooleans(s);
     return s;
 }
 
