@@ -158,3 +158,36 @@ TEST(Png, EncoderRefusesWhatAPngCannotHold) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PngLimits, WhatTheWriterMakesTheReaderTakes) {
+    // Wide and tall images up to the side limit round-trip; beyond it the writer refuses.
+    for (auto [rows, cols] : {std::pair<size_t, size_t>{8, 70006}, {70006, 2}, {1, kPngMaxSide}}) {
+        PngImage img;
+        img.rows = rows;
+        img.cols = cols;
+        img.data.assign(rows * cols, 0);
+        for (size_t i = 0; i < img.data.size(); ++i)
+            img.data[i] = static_cast<uint8_t>(i * 7);
+        PngImage back = decodePng(encodePng(img), "t");
+        EXPECT_EQ(back.rows, rows);
+        EXPECT_EQ(back.cols, cols);
+        EXPECT_EQ(back.data, img.data);
+    }
+    PngImage wide;
+    wide.rows = 1;
+    wide.cols = kPngMaxSide + 1;
+    wide.data.assign(wide.cols, 0);
+    try {
+        encodePng(wide);
+        FAIL();
+    } catch (const dravo::cli::ToolError& e) {
+        EXPECT_EQ(e.messageClass(), msg::kUnsupportedOutput);
+    }
+    EXPECT_EQ(pngSizeProblem(46341, 46341, 1, 8), "a PNG holds at most 2147483648 bytes of samples");
+    EXPECT_EQ(pngSizeProblem(46340, 46340, 1, 8), "");
+    EXPECT_NE(pngSizeProblem(30000, 30000, 3, 8), "");
+}
+
+}  // namespace
