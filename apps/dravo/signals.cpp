@@ -279,20 +279,24 @@ Signal signalFromNumber(double value, std::optional<DataTypeId> asType, const st
     }
     // Integers, booleans and fixed point: the literal is the real-world value and must be exact.
     double stored = t.kind == types::Kind::FixedPoint ? std::ldexp(value, t.fracLength) : value;
-    double lo, hi;
+    // Bounds are powers of two (exact in a double) and the upper one is excluded, so the integer
+    // conversion below cannot overflow; a literal the scaling changes (underflow) does not fit either.
+    double lo, hiExcluded;
     if (t.kind == types::Kind::Boolean) {
         lo = 0;
-        hi = 1;
+        hiExcluded = 2;
     } else {
-        int wl = std::min(t.wordLength, 63);
+        int wl = std::min(t.wordLength, 64);
         lo = t.isSigned ? -std::ldexp(1.0, wl - 1) : 0.0;
-        hi = t.isSigned ? std::ldexp(1.0, wl - 1) - 1 : std::ldexp(1.0, wl) - 1;
+        hiExcluded = t.isSigned ? std::ldexp(1.0, wl - 1) : std::ldexp(1.0, wl);
     }
-    if (!(stored >= lo && stored <= hi) || stored != std::floor(stored))
+    bool exact = t.kind != types::Kind::FixedPoint || std::ldexp(stored, -t.fracLength) == value;
+    if (!(stored >= lo && stored < hiExcluded) || stored != std::floor(stored) || !exact)
         throw UsageError(msg::kBadValue, what + ": " + formatNumber(value) + " is not a value of " + t.name);
-    int64_t v = static_cast<int64_t>(stored);
+    uint64_t v =
+        stored < 0 ? static_cast<uint64_t>(static_cast<int64_t>(stored)) : static_cast<uint64_t>(stored);
     size_t cb = static_cast<size_t>(t.containerBytes);
-    s.bytes.assign(cb, (t.isSigned && v < 0) ? 0xff : 0x00);
+    s.bytes.assign(cb, stored < 0 ? 0xff : 0x00);
     std::memcpy(s.bytes.data(), &v, std::min<size_t>(cb, 8));
     return s;
 }
