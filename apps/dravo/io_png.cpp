@@ -73,8 +73,10 @@ PngImage decodePng(const std::vector<uint8_t>& bytes, const std::string& what) {
     std::vector<uint8_t> interleaved;
     std::string declared;
     volatile size_t refusedBytes = 0;  // set before a longjmp
+    volatile bool badLayout = false;
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_read_struct(&png, &info, nullptr);
+        if (badLayout) throw ToolError(msg::kUnsupportedArray, what + ": unsupported PNG layout");
         if (refusedBytes)
             throw ToolError(msg::kOutOfMemory,
                             what + ": out of memory (" + std::to_string(refusedBytes) + " bytes asked for)");
@@ -110,15 +112,25 @@ PngImage decodePng(const std::vector<uint8_t>& bytes, const std::string& what) {
             return first == 1;
         }())
         png_set_swap(png);  // PNG stores 16-bit samples big-endian
+    // Interlaced images need the whole interleaved image; others are read a row at a time straight
+    // into the column-major planes, so the image is held once.
+    bool interlaced = png_get_interlace_type(png, info) != PNG_INTERLACE_NONE;
+    if (interlaced) png_set_interlace_handling(png);
     png_read_update_info(png, info);
     int channels = png_get_channels(png, info);
     int outDepth = png_get_bit_depth(png, info);
     size_t rowBytes = png_get_rowbytes(png, info);
+    if ((channels != 1 && channels != 3) || (outDepth != 8 && outDepth != 16)) {
+        badLayout = true;
+        png_error(png, "unsupported PNG layout");
+    }
     if (rowBytes * height > kPngMaxSampleBytes) png_error(png, "image too large");
+    size_t sample = static_cast<size_t>(outDepth / 8);
     bool noMemory = false;
     try {
-        interleaved.resize(rowBytes * height);
-        rowPointers.resize(height);
+        image.data.resize(rowBytes * height);
+        interleaved.resize(interlaced ? rowBytes * height : rowBytes);
+        if (interlaced) rowPointers.resize(height);
     } catch (const std::bad_alloc&) {
         noMemory = true;
     }
@@ -126,27 +138,31 @@ PngImage decodePng(const std::vector<uint8_t>& bytes, const std::string& what) {
         refusedBytes = rowBytes * height;
         png_error(png, "out of memory");
     }
-    rowPointers.resize(height);
-    for (png_uint_32 r = 0; r < height; ++r)
-        rowPointers[r] = interleaved.data() + r * rowBytes;
-    png_read_image(png, rowPointers.data());
+    auto scatterRow = [&](size_t r, const uint8_t* row) {
+        for (size_t c = 0; c < width; ++c)
+            for (int p = 0; p < channels; ++p)
+                std::memcpy(image.data.data() + ((r + c * height) + size_t(p) * height * width) * sample,
+                            row + (c * size_t(channels) + size_t(p)) * sample, sample);
+    };
+    if (interlaced) {
+        for (png_uint_32 r = 0; r < height; ++r)
+            rowPointers[r] = interleaved.data() + r * rowBytes;
+        png_read_image(png, rowPointers.data());
+        for (png_uint_32 r = 0; r < height; ++r)
+            scatterRow(r, rowPointers[r]);
+    } else {
+        for (png_uint_32 r = 0; r < height; ++r) {
+            png_read_row(png, interleaved.data(), nullptr);
+            scatterRow(r, interleaved.data());
+        }
+    }
     png_read_end(png, nullptr);
     png_destroy_read_struct(&png, &info, nullptr);
-
-    if ((channels != 1 && channels != 3) || (outDepth != 8 && outDepth != 16))
-        throw ToolError(msg::kUnsupportedArray, what + ": unsupported PNG layout");
     image.rows = height;
     image.cols = width;
     image.channels = channels;
     image.bitDepth = outDepth;
     image.droppedAlpha = hasAlpha;
-    size_t sample = outDepth / 8;
-    image.data = allocateBytes(size_t(height) * width * channels * sample, what);
-    for (size_t r = 0; r < height; ++r)
-        for (size_t c = 0; c < width; ++c)
-            for (int p = 0; p < channels; ++p)
-                std::memcpy(image.data.data() + ((r + c * height) + p * height * width) * sample,
-                            interleaved.data() + r * rowBytes + (c * channels + p) * sample, sample);
     return image;
 }
 
