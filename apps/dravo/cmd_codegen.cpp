@@ -157,13 +157,18 @@ int codegenCommand(const CodegenOptions& o, const std::string& outDir) {
         reportError("block '" + sb.unitName + "': " + diag.error().message(), "");
         return kExitFailure;
     }
-    OutputFolder folder(outDir);
-    PendingOutputs pending;
-    for (const auto& f : files)
-        pending.add((std::filesystem::path(outDir) / f.name).string(),
-                    std::vector<uint8_t>(f.text.begin(), f.text.end()));
-    pending.commit();
-    folder.keep();
+    try {
+        OutputFolder folder(outDir);
+        PendingOutputs pending;
+        for (const auto& f : files)
+            pending.add((std::filesystem::path(outDir) / f.name).string(),
+                        std::vector<uint8_t>(f.text.begin(), f.text.end()));
+        pending.commit();
+        folder.keep();
+    } catch (const ToolError& e) {
+        // As every failure of generation, it names the block.
+        throw ToolError(e.messageClass(), "block '" + sb.unitName + "': " + e.what());
+    }
     std::cout << "wrote " << sb.unitName << ".h, " << sb.unitName << ".c, " << CG::commonUnitName() << ".h, "
               << CG::commonUnitName() << ".c and " << CG::runtimeHeaderName() << " to " << outDir << "\n";
     return kExitOk;
