@@ -40,7 +40,7 @@ for t in "${targets[@]}"; do
     tail -n 40 "$build/$t.log" >&2
     status=1
   else
-    grep -E '^stat::number_of_executed_runs' "$build/$t.log" || true
+    grep -E '^stat::number_of_executed_units' "$build/$t.log" || true
   fi
 done
 exit $status
