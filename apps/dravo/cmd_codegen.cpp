@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <iostream>
 
-#include "block_runner.h"
 #include "cg/emit_c.h"
 #include "cg/diagnostics.h"
 #include "cg/host_bridge.h"
@@ -18,114 +17,89 @@
 
 namespace dravo::cli {
 
-void addCodegenOptions(CLI::App& c, CodegenOptions& o) {
+void addCodegenOptions(CLI::App& c, CodegenOptions& o, bool forSil) {
     c.add_option("BLOCK", o.block,
                  "block name (rotate, corner-metric, contrast, pad, convert) or plug-in name")
         ->required();
-    c.add_option("-p,--param", o.params, "dialog parameter by index: INDEX=VALUE");
-    c.add_option("-s,--set", o.sets, "dialog parameter by name: NAME=VALUE");
-    c.add_option("-i,--input", o.inputs, "one per input port: a .npy or .png file, or a number");
-    c.add_option("--input-type", o.inputTypes, "[PORT=]TYPE of an input file holding stored integers");
-    c.add_option("--variable-size", o.variableSize, "input port whose size varies");
+    auto multi = [](CLI::Option* opt) {
+        return opt->expected(1)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    };
+    multi(c.add_option("-p,--param", o.params, "dialog parameter by index: INDEX=VALUE"));
+    multi(c.add_option("-s,--set", o.sets, "dialog parameter by name: NAME=VALUE"));
+    multi(c.add_option("-i,--input", o.inputs,
+                       forSil ? "one per input port, as for 'dravo run' (files, a folder or lists give one "
+                                "frame per step)"
+                              : "one per input port: a .npy or .png file, or a number"));
+    multi(c.add_option("--input-type", o.inputTypes, "[PORT=]TYPE of an input's data"));
+    multi(c.add_option("--output-type", o.outputTypes, "[PORT=]TYPE: the type a downstream block wants"));
+    multi(c.add_option("--variable-size", o.variableSize, "input port whose size varies"));
     c.add_option("--name", o.name, "name of the generated unit (default: the block name)");
     c.add_flag("--dt-override", o.dtOverride, "data-type override: scaled doubles");
+    if (forSil) {
+        c.add_option("--steps", o.steps, "number of steps (default: as many as the per-step inputs have)");
+        multi(
+            c.add_option("-c,--change", o.changes,
+                         "STEP:NAME=VALUE or STEP:INDEX=VALUE: change a tunable parameter before that step"));
+    }
 }
 
-StartedBlock startBlockForCodegen(const CodegenOptions& o) {
-    StartedBlock sb;
-    std::vector<ParamSetting> params;
-    for (const auto& p : o.params) {
-        auto [key, value] = splitAssignment(p, "--param");
-        if (key.empty() || key.find_first_not_of("0123456789") != std::string::npos || key.size() > 6)
-            throw UsageError(msg::kUsage,
-                             "--param takes an index: '" + key + "' is not one (use --set NAME=VALUE)");
-        params.push_back({std::stoi(key), "", value});
-    }
-    for (const auto& s : o.sets) {
-        auto [key, value] = splitAssignment(s, "--set");
-        params.push_back({std::nullopt, key, value});
-    }
-    std::map<int, DataTypeId> types;
-    for (const auto& item : o.inputTypes) {
-        size_t eq = item.find('=');
-        int port = eq == std::string::npos ? 0 : std::atoi(item.substr(0, eq).c_str());
-        auto id = dravo::types::parseTypeName(eq == std::string::npos ? item : item.substr(eq + 1));
-        if (!id) throw UsageError(msg::kBadValue, "--input-type: unknown type '" + item + "'");
-        types[port] = *id;
-    }
-    std::vector<std::string> warnings;
-    for (size_t port = 0; port < o.inputs.size(); ++port) {
-        std::optional<DataTypeId> type;
-        if (auto it = types.find(static_cast<int>(port)); it != types.end()) type = it->second;
-        const std::string& text = o.inputs[port];
-        std::string ext = extensionOf(text);
-        if (ext == ".npy" || ext == ".png")
-            sb.inputs.push_back(readSignalFile(text, type, warnings));
-        else if (looksLikeNumberList(text) && parseNumberList(text).size() == 1)
-            sb.inputs.push_back(
-                signalFromNumber(parseNumberList(text)[0], type, "input " + std::to_string(port)));
-        else
-            throw UsageError(msg::kBadValue, "input " + std::to_string(port) + ": '" + text +
-                                                 "' is neither a number nor a .npy or .png file");
-    }
-    for (const auto& w : warnings)
-        reportWarning(w);
-    sb.variableSize.assign(sb.inputs.size(), false);
-    for (int port : o.variableSize) {
-        if (port < 0 || port >= static_cast<int>(sb.inputs.size()))
-            throw UsageError(msg::kInputCount, "--variable-size names port " + std::to_string(port) +
-                                                   " but only " + std::to_string(sb.inputs.size()) +
-                                                   " inputs were given");
-        sb.variableSize[static_cast<size_t>(port)] = true;
-    }
+namespace {
 
-    ResolvedBlock rb = resolveBlock(o.block);
-    host::Settings settings;
-    settings.dataTypeOverride = o.dtOverride ? 1 : 0;
-    sb.block = std::make_unique<host::Block>(rb.plugin, rb.displayName, settings);
-    sb.block->setParameters(buildParameters(rb.dialog, params));
-    sb.block->initialize();
-    if (static_cast<size_t>(sb.block->numInputPorts()) != sb.inputs.size())
-        throw UsageError(msg::kInputCount, rb.displayName + " has " +
-                                               std::to_string(sb.block->numInputPorts()) +
-                                               " input port(s) with these parameters, but " +
-                                               std::to_string(sb.inputs.size()) + " input(s) were given");
-    std::vector<host::InputSpec> offers;
-    for (size_t port = 0; port < sb.inputs.size(); ++port) {
-        host::InputSpec offer;
-        offer.dataType = sb.inputs[port].dataType;
-        offer.complexSignal = sb.inputs[port].complex ? 1 : 0;
-        offer.dims = sb.inputs[port].dims;
-        offer.dimsMode = sb.variableSize[port] ? 1 : 0;
-        offers.push_back(offer);
-    }
-    sb.block->propagate(offers);
-    sb.block->start();
-    sb.blockType = rb.displayName;
-    sb.unitName = CG::cIdentifier(o.name.empty() ? rb.displayName : o.name);
+// The names the generated set or the sil driver already use.
+void checkUnitName(const std::string& unitName, bool forSil) {
+    std::string runtime = CG::runtimeHeaderName();
+    runtime = runtime.substr(0, runtime.rfind('.'));
+    std::vector<std::string> taken = {CG::commonUnitName(), runtime};
+    if (forSil) taken.push_back("main");
+    for (const auto& t : taken)
+        if (unitName == t)
+            throw UsageError(msg::kUsage,
+                             "--name " + unitName + " is the name of a file the generated code " +
+                                 (t == "main" ? "is tested with" : "comes with") + "; choose another name");
+}
+
+}  // namespace
+
+StartedBlock startBlockForCodegen(const CodegenOptions& o, bool forSil) {
+    setup::Request r;
+    r.block = o.block;
+    for (const auto& p : o.params)
+        r.params.push_back(setup::parseIndexSetting(p, "--param"));
+    for (const auto& s : o.sets)
+        r.params.push_back(setup::parseNameSetting(s, "--set"));
+    for (const auto& i : o.inputs)
+        r.inputs.push_back({i, {}});
+    r.inputTypes = o.inputTypes;
+    r.outputTypes = o.outputTypes;
+    r.variableSize = o.variableSize;
+    r.settings.dataTypeOverride = o.dtOverride ? 1 : 0;
+    r.steps = o.steps;
+    r.changes = o.changes;
+    if (!o.name.empty()) checkUnitName(CG::cIdentifier(o.name), forSil);
+
+    StartedBlock sb;
+    sb.plan = setup::makePlan(r);
+    if (!forSil && sb.plan.steps > 1)
+        throw UsageError(msg::kUsage,
+                         "codegen takes one frame per input (the code is the same for every step)");
+    for (const auto& w : sb.plan.warnings)
+        reportWarning(w);
+    sb.block = setup::configure(sb.plan);
+    sb.blockType = sb.plan.block.displayName;
+    sb.unitName = CG::cIdentifier(o.name.empty() ? sb.blockType : o.name);
+    checkUnitName(sb.unitName, forSil);
     return sb;
 }
 
-std::string generateDemoCode(const RunPlan& plan, const std::string& outDir, const std::string& unitName) {
+std::string generateDemoCode(const setup::Plan& plan, const std::string& outDir,
+                             const std::string& unitName) {
     static std::shared_ptr<CG::Pool> pool = std::make_shared<CG::Pool>();
     std::string name = CG::cIdentifier(unitName);
     try {
-        host::Block block(plan.block.plugin, plan.block.displayName, plan.settings);
-        block.setParameters(buildParameters(plan.block.dialog, plan.params));
-        block.initialize();
-        std::vector<host::InputSpec> offers;
-        for (const auto& frames : plan.inputs) {
-            host::InputSpec offer;
-            offer.dataType = frames.at(0).dataType;
-            offer.complexSignal = frames.at(0).complex ? 1 : 0;
-            offer.dims = frames.at(0).dims;
-            offers.push_back(offer);
-        }
-        block.propagate(offers, plan.outputRequests);
-        block.start();
-        std::unique_ptr<TarnCG::CGHandle> h = TarnCG::makeHandle(block, name, plan.block.displayName, pool);
+        std::unique_ptr<host::Block> block = setup::configure(plan);
+        std::unique_ptr<TarnCG::CGHandle> h = TarnCG::makeHandle(*block, name, plan.block.displayName, pool);
         std::string error;
-        if (!TarnCG::generateForBlock(block, *h, &error) ||
+        if (!TarnCG::generateForBlock(*block, *h, &error) ||
             !CG::writeUnit(h->unit(), (std::filesystem::path(outDir) / "code").string(), &error))
             return "no code: " + error;
     } catch (const std::exception& e) {
@@ -137,7 +111,7 @@ std::string generateDemoCode(const RunPlan& plan, const std::string& outDir, con
 namespace {
 
 int codegenCommand(const CodegenOptions& o, const std::string& outDir) {
-    StartedBlock sb = startBlockForCodegen(o);
+    StartedBlock sb = startBlockForCodegen(o, false);
     std::unique_ptr<TarnCG::CGHandle> h = TarnCG::makeHandle(*sb.block, sb.unitName, sb.blockType);
     std::string error;
     if (!TarnCG::generateForBlock(*sb.block, *h, &error)) {
@@ -179,7 +153,7 @@ int codegenCommand(const CodegenOptions& o, const std::string& outDir) {
 void defineCodegenCommand(CLI::App& c, CommandAction& action) {
     auto o = std::make_shared<CodegenOptions>();
     auto outDir = std::make_shared<std::string>();
-    addCodegenOptions(c, *o);
+    addCodegenOptions(c, *o, false);
     c.add_option("--out-dir", *outDir, "folder for the generated files")->required();
     c.footer("Example: dravo codegen pad -s Method=Symmetric -i image.npy --out-dir gen");
     action = [o, outDir] { return codegenCommand(*o, *outDir); };

@@ -8,13 +8,13 @@
 #include <filesystem>
 #include <iostream>
 
-#include "block_runner.h"
 #include "cmd_codegen.h"
 #include "commands.h"
 #include "demo_scene.h"
 #include "errors.h"
 #include "output_files.h"
 #include "report.h"
+#include "setup/setup.h"
 
 namespace dravo::cli {
 namespace fs = std::filesystem;
@@ -166,30 +166,32 @@ int demoCommand(const std::string& outDir) {
             rows.push_back(row);
             continue;
         }
-        RunPlan plan;
-        try {
-            plan.block.plugin = host::Plugin::load(dialog->plugin);
-        } catch (const host::BlockError&) {
+        setup::Request request;
+        request.block = step.block;
+        for (const auto& s : step.settings)
+            request.params.push_back({s.index, "", s.value});
+        request.inputs.push_back({step.scene, {input}});
+        // Only a plug-in that is not there is skipped; one that is there and fails to load is a failure.
+        if (!host::Plugin::locate(dialog->plugin)) {
             row[5] = "skipped: plug-in " + dialog->plugin + " not built";
             rows.push_back(row);
             continue;
         }
-        plan.block.dialog = dialog;
-        plan.block.displayName = dialog->block;
-        for (const auto& s : step.settings)
-            plan.params.push_back({s.index, "", s.value});
-        plan.inputs = {{input}};
         settingLines.push_back(std::string(step.file) + ": dravo run " + step.block + " " +
                                settingsText(step, dialog));
         try {
-            RunResult result = runBlock(plan);
-            const Signal& out = result.outputs.at(0).at(0);
+            setup::Plan plan = setup::makePlan(request);
+            std::unique_ptr<host::Block> block = setup::configure(plan);
+            setup::feedStep(*block, plan, 1);
+            block->step();
+            const Signal out = setup::readOutput(*block, 0);
+            block->terminate();
             bool scaled = false;
             writeOne(path, displayPng(out, path, scaled));
             row[4] = describeSignal(out);
             row[5] = scaled ? "written (scaled for display)" : "written";
             row[5] += "; " + generateDemoCode(plan, outDir, fs::path(step.file).stem().string());
-            for (const auto& w : result.warnings)
+            for (const auto& w : block->warnings())
                 row[5] += "; warning: " + w.text;
         } catch (const host::BlockError& e) {
             ++failures;

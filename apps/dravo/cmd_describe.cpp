@@ -2,10 +2,10 @@
 #include <CLI/CLI.hpp>
 #include <iostream>
 
-#include "block_runner.h"
 #include "commands.h"
 #include "errors.h"
 #include "report.h"
+#include "setup/setup.h"
 
 namespace dravo::cli {
 namespace {
@@ -40,7 +40,7 @@ std::optional<Declared> askPlugin(const std::shared_ptr<host::Plugin>& plugin,
                                   const std::optional<DialogDescription>& dialog, const std::string& name) {
     try {
         host::Block b(plugin, name);
-        std::vector<host::Array> params = buildParameters(dialog, {});
+        std::vector<host::Array> params = setup::buildParameters(dialog, {});
         size_t count = params.size();
         b.setParameters(std::move(params));
         b.initialize();
@@ -81,7 +81,7 @@ int describeCommand(const std::string& name) {
             reportWarning("plug-in '" + dialog->plugin + "' not found: " + e.text(), e.messageClass());
         }
     } else {
-        ResolvedBlock r = resolveBlock(name);
+        setup::ResolvedBlock r = setup::resolveBlock(name);
         plugin = r.plugin;
         dialog = r.dialog;
         displayName = r.displayName;

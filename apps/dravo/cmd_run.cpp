@@ -4,12 +4,12 @@
 #include <filesystem>
 #include <iostream>
 
-#include "block_runner.h"
 #include "commands.h"
 #include "errors.h"
 #include "logging_report.h"
 #include "output_files.h"
 #include "report.h"
+#include "setup/setup.h"
 
 namespace dravo::cli {
 namespace fs = std::filesystem;
@@ -25,200 +25,124 @@ struct RunOptions {
     int steps = 0;  // 0: as many as the inputs have
 };
 
-// "[PORT=]TYPE" for --input-type and --output-type.
-std::map<int, DataTypeId> parsePortTypes(const std::vector<std::string>& items, const char* option) {
-    std::map<int, DataTypeId> out;
-    for (const auto& item : items) {
-        int port = 0;
-        std::string typeText = item;
-        size_t eq = item.find('=');
-        if (eq != std::string::npos) {
-            std::string portText = item.substr(0, eq);
-            if (portText.empty() || portText.find_first_not_of("0123456789") != std::string::npos ||
-                portText.size() > 4)
-                throw UsageError(msg::kUsage,
-                                 std::string(option) + ": '" + portText + "' is not a port number");
-            port = std::stoi(portText);
-            typeText = item.substr(eq + 1);
+// The .npy element that holds a port's stored elements as they are, when there is one: the built-in
+// numbers, booleans and fixed point in a container of up to 8 bytes (as encodeSignal writes them).
+std::optional<NpyElement> plainNpyElement(DataTypeId id, bool complex) {
+    const types::TypeInfo& t = types::info(id);
+    switch (t.kind) {
+        case types::Kind::Double:
+            return complex ? NpyElement::Complex128 : NpyElement::Float64;
+        case types::Kind::Single:
+            return complex ? NpyElement::Complex64 : NpyElement::Float32;
+        case types::Kind::Boolean:
+            if (complex) return std::nullopt;
+            return NpyElement::Bool;
+        case types::Kind::Integer:
+        case types::Kind::FixedPoint: {
+            if (complex || t.containerBytes > 8) return std::nullopt;
+            static const NpyElement kSigned[] = {NpyElement::Int8, NpyElement::Int16, NpyElement::Int32,
+                                                 NpyElement::Int64};
+            static const NpyElement kUnsigned[] = {NpyElement::UInt8, NpyElement::UInt16, NpyElement::UInt32,
+                                                   NpyElement::UInt64};
+            int k = t.containerBytes == 1 ? 0 : t.containerBytes == 2 ? 1 : t.containerBytes == 4 ? 2 : 3;
+            return t.isSigned ? kSigned[k] : kUnsigned[k];
         }
-        auto id = types::parseTypeName(typeText);
-        if (!id)
-            throw UsageError(msg::kBadValue,
-                             std::string(option) + ": unknown type '" + typeText +
-                                 "' (double, single, int8, uint8, int16, uint16, int32, uint32, boolean, "
-                                 "fixed:s16:12, fixed:u8:0, scaled:s16:12)");
-        out[port] = *id;
+        case types::Kind::ScaledDouble:
+            return std::nullopt;
     }
-    return out;
+    return std::nullopt;
 }
 
-std::vector<std::string> stepFilesInFolder(const std::string& folder) {
-    std::vector<std::string> files;
-    std::error_code ec;
-    for (const auto& e : fs::directory_iterator(folder, ec)) {
-        std::string ext = extensionOf(e.path().string());
-        if ((ext == ".npy" || ext == ".png") && e.is_regular_file()) files.push_back(e.path().string());
-    }
-    if (ec) throw ToolError(msg::kUnreadableFile, "cannot read folder '" + folder + "': " + ec.message());
-    std::sort(files.begin(), files.end());
-    if (files.empty())
-        throw ToolError(msg::kUnreadableFile, "folder '" + folder + "' holds no .npy or .png files");
-    return files;
+// Writes an output port to a .npy file straight from the host's buffer, transposed in pieces; false when
+// the file needs a conversion (real-world values, scaled doubles, wide or complex fixed point).
+bool writeNpyStraight(PendingOutputs& files, const std::string& path, const host::Block& block, int32_t port,
+                      bool realWorld) {
+    if (extensionOf(path) != ".npy") return false;
+    host::PortInfo info = block.outputPort(port);
+    const types::TypeInfo& t = types::info(info.dataType);
+    bool complex = info.complexSignal == 1;
+    if (realWorld && t.kind != types::Kind::Double && t.kind != types::Kind::Single) return false;
+    std::optional<NpyElement> element = plainNpyElement(info.dataType, complex);
+    if (!element) return false;
+    std::vector<int32_t> dims = block.currentOutputDims(port);
+    std::vector<size_t> shape(dims.begin(), dims.end());
+    const void* data = block.output(port);
+    files.addWith(path,
+                  [&](int fd) { writeNpyFromColumnMajor(fd, *element, shape, data, "'" + path + "'"); });
+    return true;
 }
 
-// One -i: a number or a list of numbers (one per step), a folder of files (one per step, in name
-// order), files separated by commas (one per step), or one file (the same every step).
-std::vector<Signal> loadInput(const std::string& text, std::optional<DataTypeId> type, size_t port,
-                              std::vector<std::string>& warnings) {
-    std::error_code ec;
-    std::vector<Signal> frames;
-    std::string what = "input " + std::to_string(port);
-    if (!fs::exists(text, ec) && looksLikeNumberList(text)) {
-        for (double v : parseNumberList(text))
-            frames.push_back(signalFromNumber(v, type, what));
-        return frames;
-    }
-    std::vector<std::string> files;
-    if (fs::is_directory(text, ec)) {
-        files = stepFilesInFolder(text);
-    } else if (!fs::exists(text, ec) && text.find(',') != std::string::npos) {
-        size_t start = 0;
-        while (true) {
-            size_t comma = text.find(',', start);
-            files.push_back(
-                text.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
-            if (comma == std::string::npos) break;
-            start = comma + 1;
-        }
-    } else {
-        files.push_back(text);
-    }
-    for (const auto& f : files) {
-        std::string ext = extensionOf(f);
-        if (ext != ".npy" && ext != ".png") {
-            if (!fs::exists(f, ec))
-                throw UsageError(msg::kBadValue,
-                                 what + ": '" + f + "' is neither a number nor a .npy or .png file");
-            throw UsageError(msg::kUsage, what + ": '" + f + "': inputs are .npy or .png files or numbers");
-        }
-        frames.push_back(readSignalFile(f, type, warnings));
-    }
-    return frames;
-}
-
-ParamSetting parseChange(const std::string& text, int& step) {
-    // STEP:NAME=VALUE or STEP:INDEX=VALUE
-    size_t colon = text.find(':');
-    std::string stepText = colon == std::string::npos ? "" : text.substr(0, colon);
-    if (stepText.empty() || stepText.find_first_not_of("0123456789") != std::string::npos ||
-        stepText.size() > 9)
-        throw UsageError(msg::kUsage, "--change expects STEP:NAME=VALUE, got '" + text + "'");
-    step = std::stoi(stepText);
-    auto [key, value] = splitAssignment(text.substr(colon + 1), "--change");
-    ParamSetting s;
-    if (key.find_first_not_of("0123456789") == std::string::npos && key.size() <= 6)
-        s.index = std::stoi(key);
-    else
-        s.name = key;
-    s.text = value;
-    return s;
+setup::Request requestOf(const RunOptions& o) {
+    setup::Request r;
+    r.block = o.block;
+    for (const auto& p : o.params)
+        r.params.push_back(setup::parseIndexSetting(p, "--param"));
+    for (const auto& s : o.sets)
+        r.params.push_back(setup::parseNameSetting(s, "--set"));
+    for (const auto& i : o.inputs)
+        r.inputs.push_back({i, {}});
+    r.inputTypes = o.inputTypes;
+    r.outputTypes = o.outputTypes;
+    r.variableSize = o.variableSize;
+    r.settings.simMode = o.simMode;
+    r.settings.minMaxOverflowLogging = o.logging ? 1 : 0;
+    r.settings.dataTypeOverride = o.dtOverride ? 1 : 0;
+    r.steps = o.steps;
+    r.changes = o.changes;
+    return r;
 }
 
 int runCommand(const RunOptions& o) {
-    RunPlan plan;
-    // Settings are checked before the plug-in is loaded, so usage errors come first.
-    for (const auto& p : o.params) {
-        auto [key, value] = splitAssignment(p, "--param");
-        if (key.find_first_not_of("0123456789") != std::string::npos || key.size() > 6)
-            throw UsageError(msg::kUsage,
-                             "--param takes an index: '" + key + "' is not one (use --set NAME=VALUE)");
-        plan.params.push_back({std::stoi(key), "", value});
-    }
-    for (const auto& s : o.sets) {
-        auto [key, value] = splitAssignment(s, "--set");
-        plan.params.push_back({std::nullopt, key, value});
-    }
-    std::map<int, DataTypeId> inputTypes = parsePortTypes(o.inputTypes, "--input-type");
-    std::map<int, DataTypeId> outputTypes = parsePortTypes(o.outputTypes, "--output-type");
-    for (const auto& [port, type] : inputTypes)
-        if (port >= static_cast<int>(o.inputs.size()))
-            throw UsageError(msg::kInputCount, "--input-type names port " + std::to_string(port) +
-                                                   " but only " + std::to_string(o.inputs.size()) +
-                                                   " inputs were given");
-    for (int port : o.variableSize)
-        if (port < 0 || port >= static_cast<int>(o.inputs.size()))
-            throw UsageError(msg::kInputCount, "--variable-size names port " + std::to_string(port) +
-                                                   " but only " + std::to_string(o.inputs.size()) +
-                                                   " inputs were given");
-    if (o.simMode < 0 || o.simMode > 3) throw UsageError(msg::kUsage, "--sim-mode takes 0, 1, 2 or 3");
-    if (o.steps < 0) throw UsageError(msg::kUsage, "--steps must be at least 1");
-    for (const auto& c : o.changes) {
-        int step = 0;
-        ParamSetting s = parseChange(c, step);
-        plan.changes[step].push_back(s);
-    }
     for (const auto& out : o.outputs) {
         std::string ext = extensionOf(out);
         if (ext != ".npy" && ext != ".png")
             throw UsageError(msg::kUsage, "'" + out + "': outputs are .npy or .png files");
     }
-
-    std::vector<std::string> warnings;
-    for (size_t port = 0; port < o.inputs.size(); ++port) {
-        std::optional<DataTypeId> type;
-        if (auto it = inputTypes.find(static_cast<int>(port)); it != inputTypes.end()) type = it->second;
-        plan.inputs.push_back(loadInput(o.inputs[port], type, port, warnings));
-    }
-    plan.variableSize.assign(o.inputs.size(), false);
-    for (int port : o.variableSize)
-        plan.variableSize[static_cast<size_t>(port)] = true;
-    plan.steps = o.steps;
-    if (plan.steps == 0) {
-        plan.steps = 1;
-        for (const auto& frames : plan.inputs)
-            plan.steps = std::max(plan.steps, static_cast<int>(frames.size()));
-    }
-    for (const auto& [port, type] : outputTypes) {
-        if (port > 64)
-            throw UsageError(msg::kUsage, "--output-type: no block has output port " + std::to_string(port));
-        if (plan.outputRequests.size() <= static_cast<size_t>(port))
-            plan.outputRequests.resize(static_cast<size_t>(port) + 1);
-        plan.outputRequests[static_cast<size_t>(port)].dataType = type;
-    }
-    plan.settings.simMode = o.simMode;
-    plan.settings.minMaxOverflowLogging = o.logging ? 1 : 0;
-    plan.settings.dataTypeOverride = o.dtOverride ? 1 : 0;
-
-    plan.block = resolveBlock(o.block);
+    setup::Request request = requestOf(o);
     if (o.logging) resetLoggingReport();
-    RunResult result = runBlock(plan);
-    if (o.outputs.size() > result.outputPorts.size())
+    setup::Plan plan = setup::makePlan(request);
+    std::unique_ptr<host::Block> block = setup::configure(plan);
+    size_t outputPorts = static_cast<size_t>(block->numOutputPorts());
+    if (o.outputs.size() > outputPorts)
         throw UsageError(msg::kUsage, std::to_string(o.outputs.size()) + " outputs named but " +
-                                          plan.block.displayName + " has " +
-                                          std::to_string(result.outputPorts.size()) + " output port(s)");
+                                          plan.block.displayName + " has " + std::to_string(outputPorts) +
+                                          " output port(s)");
 
+    // Each step's files go to disk as the step ends; nothing is renamed into place before the last one.
+    std::vector<std::string> warnings = plan.warnings;
+    std::vector<std::string> wrote;
     PendingOutputs files;
-    for (int step = 1; step <= plan.steps; ++step)
-        for (size_t port = 0; port < o.outputs.size(); ++port) {
-            const Signal& s = result.outputs[static_cast<size_t>(step - 1)][port];
-            std::string path = stepOutputPath(o.outputs[port], step, plan.steps);
-            files.add(path, encodeSignal(s, path, o.realWorld, warnings));
+    for (int step = 1; step <= plan.steps; ++step) {
+        setup::feedStep(*block, plan, step);
+        block->step();
+        for (size_t port = 0; port < outputPorts; ++port) {
+            const auto p = static_cast<int32_t>(port);
+            if (port < o.outputs.size()) {
+                std::string path = stepOutputPath(o.outputs[port], step, plan.steps);
+                host::PortInfo info = block->outputPort(p);
+                Signal shape;  // type and size only, for the message
+                shape.dataType = info.dataType;
+                shape.complex = info.complexSignal == 1;
+                shape.dims = block->currentOutputDims(p);
+                if (!writeNpyStraight(files, path, *block, p, o.realWorld))
+                    files.add(path, encodeSignal(setup::readOutput(*block, p), path, o.realWorld, warnings));
+                wrote.push_back("wrote " + path + " (" + describeSignal(shape) + ")");
+            } else {
+                Signal s = setup::readOutput(*block, p);
+                std::cout << (plan.steps > 1 ? "step " + std::to_string(step) + ", " : "") << "output "
+                          << port << ": ";
+                printSignal(std::cout, s);
+            }
         }
+    }
+    block->terminate();
     files.commit();
 
     for (const auto& w : warnings)
         reportWarning(w);
-    reportWarnings(result.warnings);
-    for (int step = 1; step <= plan.steps; ++step)
-        for (size_t port = o.outputs.size(); port < result.outputPorts.size(); ++port) {
-            std::cout << (plan.steps > 1 ? "step " + std::to_string(step) + ", " : "") << "output " << port
-                      << ": ";
-            printSignal(std::cout, result.outputs[static_cast<size_t>(step - 1)][port]);
-        }
-    for (int step = 1; step <= plan.steps && !o.outputs.empty(); ++step)
-        for (size_t port = 0; port < o.outputs.size(); ++port)
-            std::cout << "wrote " << stepOutputPath(o.outputs[port], step, plan.steps) << " ("
-                      << describeSignal(result.outputs[static_cast<size_t>(step - 1)][port]) << ")\n";
+    reportWarnings(block->warnings());
+    for (const auto& line : wrote)
+        std::cout << line << "\n";
     if (o.logging) printLoggingReport(std::cout);
     return kExitOk;
 }
@@ -264,7 +188,9 @@ void defineRunCommand(CLI::App& cmd, CommandAction& action) {
         "  dravo run rotate -p 2=0.5 -i image.npy -o out.npy            (parameter 2, the angle, by index)\n"
         "  dravo run rotate -s angleSource=port -i image.npy -i 0,0.1,0.2 -o out.png   (3 steps: "
         "out_0001.png ...)\n"
-        "  dravo run pad -s method=symmetric -i frames/ --variable-size 0 -o padded.npy  (a step per file)\n"
+        "  dravo run pad -s method=symmetric -i frames/ -o padded.npy   (a step per file, frames of one "
+        "size)\n"
+        "  dravo run rotate -s angle=0.3 -i frames/ --variable-size 0 -o rotated.npy   (frames of any size)\n"
         "  dravo run rotate -i image.npy --steps 2 -c 2:fillValues=1 -o out.npy   (a tunable change before "
         "step 2)\n"
         "  dravo run convert -s outputDataType=inherited --output-type fixed:u12:0 -i image.npy -o q.npy "

@@ -5,7 +5,6 @@
 #include <iostream>
 #include <optional>
 
-#include "block_runner.h"
 #include "cg/sil.h"
 #include "cmd_codegen.h"
 #include "commands.h"
@@ -24,11 +23,15 @@ struct SilOptions {
 };
 
 int silCommand(const CodegenOptions& o, const SilOptions& s) {
-    StartedBlock sb = startBlockForCodegen(o);
+    StartedBlock sb = startBlockForCodegen(o, true);
+    if (sb.plan.steps > 1 || !sb.plan.changes.empty())
+        throw UsageError(msg::kUsage, "sil compares one step for now; give one frame per input");
     std::vector<CG::HarnessInput> inputs;
-    for (size_t p = 0; p < sb.inputs.size(); ++p)
-        inputs.push_back(
-            {sb.inputs[p].bytes, sb.variableSize[p] ? sb.inputs[p].dims : std::vector<int32_t>{}});
+    for (size_t p = 0; p < sb.plan.inputs.size(); ++p) {
+        const setup::PortPlan& port = sb.plan.inputs[p];
+        Signal frame = port.frameOfStep(1).read();
+        inputs.push_back({frame.bytes, port.variableSize ? frame.dims : std::vector<int32_t>{}});
+    }
     CG::HarnessOptions h;
     h.compiler = s.compiler;
     h.sanitize = s.sanitize;
@@ -51,7 +54,7 @@ int silCommand(const CodegenOptions& o, const SilOptions& s) {
 void defineSilCommand(CLI::App& c, CommandAction& action) {
     auto o = std::make_shared<CodegenOptions>();
     auto s = std::make_shared<SilOptions>();
-    addCodegenOptions(c, *o);
+    addCodegenOptions(c, *o, true);
     c.add_option("--cc", s->compiler, "C compiler to build the generated code with (default: $CC, then cc)");
     c.add_option("--keep", s->keepDir, "keep the generated files, the driver and the build in this folder");
     c.add_flag("--sanitize", s->sanitize, "build with UndefinedBehaviorSanitizer");

@@ -145,6 +145,13 @@ ParamDescription parseParameter(const json& p, const std::string& source) {
         if (!p["tunable"].is_boolean()) badDescription(source, where + "'tunable' must be true or false");
         d.tunable = p["tunable"].get<bool>();
     }
+    if (p.contains("whole")) {
+        const json& w = p["whole"];
+        if (d.kind == ParamKind::Popup || !w.is_array() || w.size() != 2 || !w[0].is_number() ||
+            !w[1].is_number() || w[0].get<double>() > w[1].get<double>())
+            badDescription(source, where + "'whole' must be [low, high] on a number or vector parameter");
+        d.wholeRange = std::make_pair(w[0].get<double>(), w[1].get<double>());
+    }
     if (d.kind == ParamKind::Popup) {
         if (!p.contains("choices") || !p["choices"].is_array() || p["choices"].empty())
             badDescription(source, where + "a popup needs a list of 'choices'");
@@ -180,6 +187,10 @@ ParamDescription parseParameter(const json& p, const std::string& source) {
                                                      d.defaultValue.re[0]) == d.choiceValues.end()))
             badDescription(source, where + "the default is none of the popup's values");
     }
+    if (d.wholeRange)
+        for (double x : d.defaultValue.re)
+            if (x < d.wholeRange->first || x > d.wholeRange->second)
+                badDescription(source, where + "the default is outside the 'whole' range");
     return d;
 }
 

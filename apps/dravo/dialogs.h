@@ -3,6 +3,7 @@
 #pragma once
 
 #include <optional>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,8 @@ struct ParamDescription {
     std::vector<std::string> choices;  // popup labels in order
     std::vector<double> choiceValues;  // the number each label stands for
     std::optional<bool> tunable;       // documentation only
+    // An integer-valued parameter ("whole": [lo, hi]): every element a whole number in the range.
+    std::optional<std::pair<double, double>> wholeRange;
 };
 
 struct PortDescription {

@@ -8,6 +8,10 @@
 #include <limits>
 #include <optional>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "errors.h"
 
 namespace dravo::cli {
@@ -349,6 +353,332 @@ std::vector<uint8_t> encodeNpy(const NpyArray& array) {
     if (!hostIsLittleEndian() && e.itemsize > 1) swapBytes(data, e.kind == 'c' ? e.itemsize / 2 : e.itemsize);
     out.insert(out.end(), data.begin(), data.end());
     return out;
+}
+
+}  // namespace dravo::cli
+
+// ---- Streaming access -------------------------------------------------------------------------------
+
+namespace dravo::cli {
+namespace {
+
+// Bytes a streaming read or write holds at a time besides the caller's buffer.
+constexpr size_t kChunkBytes = size_t(4) << 20;
+// Columns transposed together, so both sides of a tile stay in cache.
+constexpr size_t kTileColumns = 64;
+
+class FileHandle {
+  public:
+    FileHandle(const std::string& path, const std::string& what) : what_(what) {
+        fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd_ < 0)
+            throw ToolError(msg::kUnreadableFile, "cannot read " + what + ": " + std::strerror(errno));
+    }
+    ~FileHandle() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    size_t size() const {
+        struct stat st {};
+        if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode))
+            throw ToolError(msg::kUnreadableFile, "cannot read " + what_ + ": not a regular file");
+        return static_cast<size_t>(st.st_size);
+    }
+    // Exactly n bytes at offset, or a malformed-file error (the file is shorter than its header says).
+    void readAt(void* dst, size_t n, size_t offset) const {
+        auto* p = static_cast<uint8_t*>(dst);
+        while (n > 0) {
+            ssize_t got = ::pread(fd_, p, n, static_cast<off_t>(offset));
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0)
+                throw ToolError(msg::kUnreadableFile, "cannot read " + what_ + ": " + std::strerror(errno));
+            if (got == 0) malformed(what_, "truncated data");
+            p += got;
+            n -= static_cast<size_t>(got);
+            offset += static_cast<size_t>(got);
+        }
+    }
+
+  private:
+    int fd_ = -1;
+    std::string what_;
+};
+
+void swapInPlace(uint8_t* data, size_t bytes, size_t wordSize) {
+    for (size_t i = 0; i + wordSize <= bytes; i += wordSize)
+        std::reverse(data + i, data + i + wordSize);
+}
+
+// rows x cols row-major block (src) into a column-major matrix of `ldDst` rows starting at row r0 (dst), or
+// the other way round: one template for both directions, tiled over columns.
+template <size_t N>
+struct Item {
+    uint8_t b[N];
+};
+
+template <size_t N>
+void rowsToColumns(const uint8_t* src, size_t rows, size_t cols, uint8_t* dst, size_t ldDst, size_t r0) {
+    const auto* s = reinterpret_cast<const Item<N>*>(src);
+    auto* d = reinterpret_cast<Item<N>*>(dst);
+    for (size_t c0 = 0; c0 < cols; c0 += kTileColumns) {
+        size_t c1 = std::min(cols, c0 + kTileColumns);
+        for (size_t r = 0; r < rows; ++r)
+            for (size_t c = c0; c < c1; ++c)
+                d[r0 + r + c * ldDst] = s[r * cols + c];
+    }
+}
+
+template <size_t N>
+void columnsToRows(const uint8_t* src, size_t ldSrc, size_t r0, size_t rows, size_t cols, uint8_t* dst) {
+    const auto* s = reinterpret_cast<const Item<N>*>(src);
+    auto* d = reinterpret_cast<Item<N>*>(dst);
+    for (size_t c0 = 0; c0 < cols; c0 += kTileColumns) {
+        size_t c1 = std::min(cols, c0 + kTileColumns);
+        for (size_t r = 0; r < rows; ++r)
+            for (size_t c = c0; c < c1; ++c)
+                d[r * cols + c] = s[r0 + r + c * ldSrc];
+    }
+}
+
+using RowsToColumns = void (*)(const uint8_t*, size_t, size_t, uint8_t*, size_t, size_t);
+using ColumnsToRows = void (*)(const uint8_t*, size_t, size_t, size_t, size_t, uint8_t*);
+
+RowsToColumns rowsToColumnsFor(size_t itemsize) {
+    switch (itemsize) {
+        case 1:
+            return rowsToColumns<1>;
+        case 2:
+            return rowsToColumns<2>;
+        case 4:
+            return rowsToColumns<4>;
+        case 8:
+            return rowsToColumns<8>;
+        default:
+            return rowsToColumns<16>;
+    }
+}
+
+ColumnsToRows columnsToRowsFor(size_t itemsize) {
+    switch (itemsize) {
+        case 1:
+            return columnsToRows<1>;
+        case 2:
+            return columnsToRows<2>;
+        case 4:
+            return columnsToRows<4>;
+        case 8:
+            return columnsToRows<8>;
+        default:
+            return columnsToRows<16>;
+    }
+}
+
+// An N-D array in C order seen as rows of the first dimension by everything else: the position, in
+// column-major order of the other dimensions, of each of their C-order positions. Empty when the other
+// dimensions are one (2-D arrays), where the positions agree.
+std::vector<size_t> restPositions(const std::vector<size_t>& shape) {
+    if (shape.size() <= 2) return {};
+    size_t rest = 1;
+    for (size_t k = 1; k < shape.size(); ++k)
+        rest *= shape[k];
+    std::vector<size_t> pos(rest);
+    std::vector<size_t> idx(shape.size(), 0);
+    std::vector<size_t> colStride(shape.size(), 1);
+    for (size_t k = 2; k < shape.size(); ++k)
+        colStride[k] = colStride[k - 1] * shape[k - 1];
+    size_t f = 0;
+    for (size_t c = 0; c < rest; ++c) {
+        pos[c] = f;
+        // Next C-order position: the last dimension fastest.
+        for (size_t k = shape.size(); k-- > 1;) {
+            ++idx[k];
+            f += colStride[k];
+            if (idx[k] < shape[k]) break;
+            f -= colStride[k] * shape[k];
+            idx[k] = 0;
+        }
+    }
+    return pos;
+}
+
+std::string npyHeaderBytes(NpyElement element, const std::vector<size_t>& shape) {
+    const DtypeEntry& e = entryOf(element);
+    std::string descr = std::string(e.itemsize == 1 ? "|" : "<") + e.kind + std::to_string(e.itemsize);
+    std::string dims;
+    for (size_t i = 0; i < shape.size(); ++i)
+        dims += (i ? ", " : "") + std::to_string(shape[i]);
+    if (shape.size() == 1) dims += ",";
+    std::string header = "{'descr': '" + descr + "', 'fortran_order': False, 'shape': (" + dims + "), }";
+    size_t total = 10 + header.size() + 1;
+    header.append((64 - total % 64) % 64, ' ');
+    header += '\n';
+    std::string out = {'\x93', 'N', 'U', 'M', 'P', 'Y', 1, 0};
+    out += static_cast<char>(header.size() & 0xff);
+    out += static_cast<char>(header.size() >> 8);
+    return out + header;
+}
+
+void writeAll(int fd, const uint8_t* p, size_t n, const std::string& what) {
+    while (n > 0) {
+        ssize_t put = ::write(fd, p, n);
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0)
+            throw ToolError(msg::kUnwritableFile, "cannot write " + what + ": " + std::strerror(errno));
+        p += put;
+        n -= static_cast<size_t>(put);
+    }
+}
+
+}  // namespace
+
+size_t NpyLayout::count() const {
+    size_t n = 1;
+    for (size_t d : shape)
+        n *= d;
+    return n;
+}
+
+size_t NpyLayout::dataBytes() const {
+    return count() * elementBytes(element);
+}
+
+NpyLayout readNpyLayout(const std::string& path) {
+    std::string what = "'" + path + "'";
+    FileHandle file(path, what);
+    size_t fileSize = file.size();
+    static const uint8_t kMagic[6] = {0x93, 'N', 'U', 'M', 'P', 'Y'};
+    uint8_t head[12] = {};
+    if (fileSize < 10) malformed(what, "bad magic");
+    file.readAt(head, std::min<size_t>(12, fileSize), 0);
+    if (std::memcmp(head, kMagic, 6) != 0) malformed(what, "bad magic");
+    const uint8_t major = head[6];
+    if (major != 1 && major != 2 && major != 3)
+        malformed(what, "unknown format version " + std::to_string(major));
+    if (major != 1 && fileSize < 12) malformed(what, "truncated header");
+    size_t headerStart = major == 1 ? 10 : 12;
+    size_t headerLen = major == 1 ? size_t(head[8]) | (size_t(head[9]) << 8)
+                                  : size_t(head[8]) | (size_t(head[9]) << 8) | (size_t(head[10]) << 16) |
+                                        (size_t(head[11]) << 24);
+    if (headerLen > fileSize - headerStart) malformed(what, "truncated header");
+    std::string headerChars(headerLen, '\0');
+    file.readAt(headerChars.data(), headerLen, headerStart);
+    Header h = parseHeader(headerChars, what);
+    // The dtype goes through the whole-file parser, on an empty array of it, so that its checks and
+    // messages are the same.
+    std::string zeroShape = "{'descr': '" + h.descr + "', 'fortran_order': False, 'shape': (0,), }";
+    std::vector<uint8_t> zero = {0x93,
+                                 'N',
+                                 'U',
+                                 'M',
+                                 'P',
+                                 'Y',
+                                 1,
+                                 0,
+                                 uint8_t(zeroShape.size() & 0xff),
+                                 uint8_t(zeroShape.size() >> 8)};
+    zero.insert(zero.end(), zeroShape.begin(), zeroShape.end());
+    NpyArray kind = parseNpy(zero, what);
+
+    NpyLayout layout;
+    layout.element = kind.element;
+    layout.shape = h.shape;
+    layout.fortranOrder = h.fortranOrder;
+    char order = h.descr[0];
+    bool fileLittle = order == '<' || order == '|' || (order == '=' && hostIsLittleEndian());
+    layout.swapBytes = fileLittle != hostIsLittleEndian() && elementBytes(kind.element) > 1;
+    layout.dataOffset = headerStart + headerLen;
+    size_t itemsize = elementBytes(kind.element);
+    size_t count = 1;
+    for (size_t dim : h.shape) {
+        if (dim != 0 && count > std::numeric_limits<size_t>::max() / dim / itemsize)
+            malformed(what, "shape too large");
+        count *= dim;
+    }
+    size_t have = fileSize - layout.dataOffset;
+    if (have < count * itemsize)
+        malformed(what, "truncated data: " + std::to_string(have) + " bytes for " +
+                            std::to_string(count * itemsize));
+    if (have > count * itemsize) malformed(what, "trailing bytes after the data");
+    return layout;
+}
+
+void readNpyInto(const std::string& path, const NpyLayout& layout, void* dstVoid) {
+    std::string what = "'" + path + "'";
+    FileHandle file(path, what);
+    if (file.size() != layout.dataOffset + layout.dataBytes())
+        throw ToolError(msg::kMalformedFile, what + " changed while the run was going on");
+    auto* dst = static_cast<uint8_t*>(dstVoid);
+    const size_t itemsize = elementBytes(layout.element);
+    const size_t wordSize = entryOf(layout.element).kind == 'c' ? itemsize / 2 : itemsize;
+    const size_t n = layout.count();
+    if (n == 0) return;
+    if (layout.fortranOrder || layout.shape.size() <= 1) {
+        file.readAt(dst, n * itemsize, layout.dataOffset);
+        if (layout.swapBytes) swapInPlace(dst, n * itemsize, wordSize);
+        return;
+    }
+    // C order: rows of the first dimension, read a chunk of rows at a time and transposed into place.
+    const size_t rows = layout.shape[0];
+    const size_t rest = n / rows;
+    const size_t rowBytes = rest * itemsize;
+    const size_t rowsPerChunk = std::max<size_t>(1, kChunkBytes / rowBytes);
+    std::vector<uint8_t> chunk(std::min(rows, rowsPerChunk) * rowBytes);
+    const std::vector<size_t> pos = restPositions(layout.shape);
+    RowsToColumns transpose = rowsToColumnsFor(itemsize);
+    for (size_t r0 = 0; r0 < rows; r0 += rowsPerChunk) {
+        size_t count = std::min(rowsPerChunk, rows - r0);
+        file.readAt(chunk.data(), count * rowBytes, layout.dataOffset + r0 * rowBytes);
+        if (layout.swapBytes) swapInPlace(chunk.data(), count * rowBytes, wordSize);
+        if (pos.empty()) {
+            transpose(chunk.data(), count, rest, dst, rows, r0);
+            continue;
+        }
+        for (size_t r = 0; r < count; ++r)
+            for (size_t c = 0; c < rest; ++c)
+                std::memcpy(dst + (r0 + r + pos[c] * rows) * itemsize,
+                            chunk.data() + (r * rest + c) * itemsize, itemsize);
+    }
+}
+
+void writeNpyFromColumnMajor(int fd, NpyElement element, const std::vector<size_t>& shape,
+                             const void* dataVoid, const std::string& what) {
+    std::string header = npyHeaderBytes(element, shape);
+    if (header.size() > 0xffff + 10)
+        throw ToolError(msg::kUnsupportedOutput, what + ": too many dimensions for a .npy header");
+    writeAll(fd, reinterpret_cast<const uint8_t*>(header.data()), header.size(), what);
+    const auto* src = static_cast<const uint8_t*>(dataVoid);
+    const size_t itemsize = elementBytes(element);
+    const size_t wordSize = entryOf(element).kind == 'c' ? itemsize / 2 : itemsize;
+    size_t n = 1;
+    for (size_t d : shape)
+        n *= d;
+    if (n == 0) return;
+    const bool swap = !hostIsLittleEndian() && itemsize > 1;
+    if (shape.size() <= 1 && !swap) {
+        writeAll(fd, src, n * itemsize, what);
+        return;
+    }
+    const size_t rows = shape.empty() ? 1 : shape[0];
+    const size_t rest = n / rows;
+    const size_t rowBytes = rest * itemsize;
+    const size_t rowsPerChunk = std::max<size_t>(1, kChunkBytes / rowBytes);
+    std::vector<uint8_t> chunk(std::min(rows, rowsPerChunk) * rowBytes);
+    const std::vector<size_t> pos = restPositions(shape);
+    ColumnsToRows transpose = columnsToRowsFor(itemsize);
+    for (size_t r0 = 0; r0 < rows; r0 += rowsPerChunk) {
+        size_t count = std::min(rowsPerChunk, rows - r0);
+        if (pos.empty()) {
+            transpose(src, rows, r0, count, rest, chunk.data());
+        } else {
+            for (size_t r = 0; r < count; ++r)
+                for (size_t c = 0; c < rest; ++c)
+                    std::memcpy(chunk.data() + (r * rest + c) * itemsize,
+                                src + (r0 + r + pos[c] * rows) * itemsize, itemsize);
+        }
+        if (swap) swapInPlace(chunk.data(), count * rowBytes, wordSize);
+        writeAll(fd, chunk.data(), count * rowBytes, what);
+    }
 }
 
 }  // namespace dravo::cli

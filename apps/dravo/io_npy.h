@@ -64,6 +64,29 @@ std::vector<uint8_t> columnMajorToRowMajor(const std::vector<uint8_t>& data, con
 std::vector<uint8_t> rowMajorToColumnMajor(const std::vector<uint8_t>& data, const std::vector<size_t>& shape,
                                            size_t elementSize);
 
+// Streaming access for large arrays: the header alone, the data read straight into a caller's buffer in
+// column-major order (transposed while reading, in tiles), and an array written from a column-major
+// buffer in C order without a copy of the whole array.
+struct NpyLayout {
+    NpyElement element = NpyElement::Float64;
+    std::vector<size_t> shape;
+    bool fortranOrder = false;
+    bool swapBytes = false;  // the file's byte order is not the host's
+    size_t dataOffset = 0;   // where the data starts in the file
+    size_t count() const;
+    size_t dataBytes() const;
+};
+// Reads and checks the header; the file must hold exactly the data the header declares. Throws like
+// readNpy.
+NpyLayout readNpyLayout(const std::string& path);
+// Reads the data into dst (layout.dataBytes() bytes): column-major, native byte order. ToolError when the
+// file no longer matches the layout.
+void readNpyInto(const std::string& path, const NpyLayout& layout, void* dst);
+// Writes a version-1 little-endian C-order .npy of column-major `data` to the open file descriptor.
+// ToolError (unwritableFile, naming `what`) on a write failure.
+void writeNpyFromColumnMajor(int fd, NpyElement element, const std::vector<size_t>& shape, const void* data,
+                             const std::string& what);
+
 // Reads a whole file (ToolError unreadableFile).
 std::vector<uint8_t> readFileBytes(const std::string& path);
 

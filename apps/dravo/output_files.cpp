@@ -123,6 +123,18 @@ void PendingOutputs::discard() {
 }
 
 void PendingOutputs::add(const std::string& path, const std::vector<uint8_t>& bytes) {
+    addWith(path, [&](int fd) {
+        size_t done = 0;
+        while (done < bytes.size()) {
+            ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) cannotWrite(path, n == 0 ? ENOSPC : errno);
+            done += static_cast<size_t>(n);
+        }
+    });
+}
+
+void PendingOutputs::addWith(const std::string& path, const std::function<void(int fd)>& write) {
     for (const auto& p : pending_)
         if (p.final == path) throw UsageError(msg::kUsage, "'" + path + "' is named as an output twice");
     checkOutputPath(path);
@@ -141,16 +153,11 @@ void PendingOutputs::add(const std::string& path, const std::vector<uint8_t>& by
     int fd = makeTemporary(path, "tmp", p.tmp, p.token);
     if (fd < 0) cannotWrite(path, errno);
     pending_.push_back(p);
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            int err = n == 0 ? ENOSPC : errno;
-            ::close(fd);
-            cannotWrite(path, err);
-        }
-        done += static_cast<size_t>(n);
+    try {
+        write(fd);
+    } catch (...) {
+        ::close(fd);
+        throw;
     }
     if (fchmod(fd, mode) != 0) {
         int err = errno;

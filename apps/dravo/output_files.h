@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,9 @@ class PendingOutputs {
 
     // Writes the bytes to a temporary file next to `path` (ToolError unwritableFile on failure).
     void add(const std::string& path, const std::vector<uint8_t>& bytes);
+    // The same with the writing left to `write`, given the temporary file's descriptor (for data written
+    // in pieces straight from where it lies).
+    void addWith(const std::string& path, const std::function<void(int fd)>& write);
     // Renames every temporary file into place (creating no folders).
     void commit();
     // Removes every temporary file (what the destructor does).

@@ -70,25 +70,33 @@ int64_t loadInteger(const uint8_t* p, size_t bytes, bool isSigned) {
     return static_cast<int64_t>(u);
 }
 
-// The index an element at column-major position `col` has in row-major (C) order, as numpy counts.
-size_t rowMajorIndex(size_t col, const std::vector<size_t>& shape) {
-    size_t row = 0, stride = 1;
-    std::vector<size_t> idx(shape.size());
-    for (size_t k = 0; k < shape.size(); ++k) {
-        idx[k] = shape[k] ? col % shape[k] : 0;
-        col = shape[k] ? col / shape[k] : 0;
+std::string int128Text(__int128 v) {
+    if (v == 0) return "0";
+    bool negative = v < 0;
+    unsigned __int128 u = negative ? -static_cast<unsigned __int128>(v) : static_cast<unsigned __int128>(v);
+    std::string digits;
+    for (; u; u /= 10)
+        digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(u % 10)));
+    return negative ? "-" + digits : digits;
+}
+
+// The index in C order of the element at column-major position k: its subscripts, first dimension
+// fastest, folded with the last dimension fastest.
+size_t rowMajorIndex(size_t k, const std::vector<size_t>& shape) {
+    size_t index = 0;
+    for (size_t d : shape) {
+        size_t sub = d ? k % d : 0;
+        k = d ? k / d : 0;
+        index = index * d + sub;
     }
-    for (size_t k = shape.size(); k-- > 0;) {
-        row += idx[k] * stride;
-        stride *= shape[k];
-    }
-    return row;
+    return index;
 }
 
 // Checks that stored integers of a fixed-point type lie within its word, so that the container holds
-// what the host would have made by sign or zero extension.
+// what the host would have made by sign or zero extension. A refusal names the value as the file holds
+// it and its index in C order, as a person reading the file would count.
 void checkFixedRange(const std::vector<uint8_t>& bytes, size_t elementSize, bool fileSigned,
-                     const std::vector<size_t>& shape, const types::TypeInfo& t, const std::string& what) {
+                     const types::TypeInfo& t, const std::string& what, const std::vector<size_t>& shape) {
     if (t.wordLength >= 127) return;  // every 64-bit file value fits
     __int128 lo = t.isSigned ? -(__int128(1) << (t.wordLength - 1)) : 0;
     __int128 hi = t.isSigned ? (__int128(1) << (t.wordLength - 1)) - 1 : (__int128(1) << t.wordLength) - 1;
@@ -101,14 +109,10 @@ void checkFixedRange(const std::vector<uint8_t>& bytes, size_t elementSize, bool
         } else {
             v = loadInteger(bytes.data() + i, elementSize, fileSigned);
         }
-        if (v < lo || v > hi) {
-            // As the file holds it: a uint64 above 2^63 is not shown as a negative number.
-            std::string text = v < 0 ? std::to_string(static_cast<long long>(v))
-                                     : std::to_string(static_cast<unsigned long long>(v));
-            throw ToolError(msg::kBadValue, what + ": stored integer " + text + " at element " +
+        if (v < lo || v > hi)
+            throw ToolError(msg::kBadValue, what + ": stored integer " + int128Text(v) + " at element " +
                                                 std::to_string(rowMajorIndex(i / elementSize, shape)) +
                                                 " does not fit " + t.name);
-        }
     }
 }
 
@@ -126,15 +130,6 @@ std::vector<uint8_t> toContainer(const std::vector<uint8_t>& bytes, size_t fileS
         std::memcpy(out.data() + i * cb, &v, std::min<size_t>(cb, 8));
     }
     return out;
-}
-
-template <class T>
-void appendAsDouble(const uint8_t* p, size_t n, size_t stride, std::vector<double>& out) {
-    for (size_t i = 0; i < n; ++i) {
-        T v;
-        std::memcpy(&v, p + i * stride, sizeof v);
-        out.push_back(static_cast<double>(v));
-    }
 }
 
 // A boolean is one byte holding 0 or 1; numpy reads any non-zero byte as true, and so do we.
@@ -187,7 +182,7 @@ Signal signalFromNpy(const NpyArray& array, std::optional<DataTypeId> asType, co
                                                          npyElementName(array.element));
         // Any integer dtype will do (numpy makes int64 by default): each value must fit the word.
         size_t fileSize = elementBytes(array.element);
-        checkFixedRange(array.data, fileSize, isSignedElement(array.element), array.shape, t, what);
+        checkFixedRange(array.data, fileSize, isSignedElement(array.element), t, what, array.shape);
         s.dataType = *asType;
         s.bytes = toContainer(array.data, fileSize, isSignedElement(array.element), t);
         return s;
@@ -293,11 +288,8 @@ Signal signalFromNumber(double value, std::optional<DataTypeId> asType, const st
     bool exact = t.kind != types::Kind::FixedPoint || std::ldexp(stored, -t.fracLength) == value;
     if (!(stored >= lo && stored < hiExcluded) || stored != std::floor(stored) || !exact)
         throw UsageError(msg::kBadValue, what + ": " + formatNumber(value) + " is not a value of " + t.name);
-    uint64_t v =
-        stored < 0 ? static_cast<uint64_t>(static_cast<int64_t>(stored)) : static_cast<uint64_t>(stored);
-    size_t cb = static_cast<size_t>(t.containerBytes);
-    s.bytes.assign(cb, stored < 0 ? 0xff : 0x00);
-    std::memcpy(s.bytes.data(), &v, std::min<size_t>(cb, 8));
+    s.bytes.resize(static_cast<size_t>(t.containerBytes));
+    types::storeRealWorld(value, want, s.bytes.data());
     return s;
 }
 
@@ -319,41 +311,12 @@ std::vector<double> realWorldValues(const Signal& s, std::vector<double>* imag) 
     size_t n = s.count();
     size_t elem = static_cast<size_t>(t.containerBytes);
     size_t stride = elem * (s.complex ? 2 : 1);
-    std::vector<double> re, im;
-    re.reserve(n);
     auto read = [&](size_t offset, std::vector<double>& out) {
-        const uint8_t* p = s.bytes.data() + offset;
-        switch (t.kind) {
-            case types::Kind::Double:
-            case types::Kind::ScaledDouble:
-                appendAsDouble<double>(p, n, stride, out);
-                break;
-            case types::Kind::Single:
-                appendAsDouble<float>(p, n, stride, out);
-                break;
-            case types::Kind::Boolean:
-                appendAsDouble<uint8_t>(p, n, stride, out);
-                break;
-            case types::Kind::Integer:
-            case types::Kind::FixedPoint:
-                for (size_t i = 0; i < n; ++i) {
-                    const uint8_t* q = p + i * stride;
-                    double v;
-                    if (elem <= 8) {
-                        int64_t x = loadInteger(q, elem, t.isSigned);
-                        v = (!t.isSigned && elem == 8) ? static_cast<double>(static_cast<uint64_t>(x))
-                                                       : static_cast<double>(x);
-                    } else {
-                        unsigned __int128 u;
-                        std::memcpy(&u, q, 16);
-                        v = t.isSigned ? static_cast<double>(static_cast<__int128>(u))
-                                       : static_cast<double>(u);
-                    }
-                    out.push_back(std::ldexp(v, -t.fracLength));
-                }
-                break;
-        }
+        out.resize(n);
+        for (size_t i = 0; i < n; ++i)
+            out[i] = types::loadRealWorld(s.dataType, s.bytes.data() + offset + i * stride);
     };
+    std::vector<double> re;
     read(0, re);
     if (imag) {
         imag->clear();

@@ -19,14 +19,17 @@ const char* kGood = R"({
     {"index": 1, "name": "fill", "kind": "vector", "default": [1, 2, 3]},
     {"index": 3, "name": "z", "kind": "number", "default": "1-2i"},
     {"index": 4, "name": "mode", "kind": "popup", "choices": ["binary point", "best precision"], "values": [0, 1], "default": 1},
-    {"index": 5, "name": "m", "kind": "vector", "default": [[1, 2], [3, 4]]}
+    {"index": 5, "name": "m", "kind": "vector", "default": [[1, 2], [3, 4]]},
+    {"index": 6, "name": "bits", "kind": "number", "default": 8, "whole": [-4, 40]}
   ]})";
 
 TEST(Dialogs, ParsesEveryKindOfDefault) {
     DialogDescription d = parseDialogDescription(kGood, "good.json");
     EXPECT_EQ(d.block, "shift");
     EXPECT_EQ(d.plugin, "shifter");
-    ASSERT_EQ(d.parameters.size(), 6u);
+    ASSERT_EQ(d.parameters.size(), 7u);
+    EXPECT_EQ(d.findByName("bits")->wholeRange, std::make_pair(-4.0, 40.0));
+    EXPECT_FALSE(d.findByName("amount")->wholeRange);
     EXPECT_EQ(d.parameters[0].name, "amount");  // sorted by index
     EXPECT_EQ(d.findByName("method")->defaultValue.re[0], 2.0);
     EXPECT_EQ(d.findByName("fill")->defaultValue.re, (std::vector<double>{1, 2, 3}));
@@ -124,6 +127,22 @@ INSTANTIATE_TEST_SUITE_P(
             "ragged matrix",
             "{" HEAD
             R"(, "parameters": [{"index": 0, "name": "a", "kind": "vector", "default": [[1, 2], [3]]}]})"},
+        BadDescription{
+            "whole range reversed",
+            "{" HEAD
+            R"(, "parameters": [{"index": 0, "name": "a", "kind": "number", "default": 1, "whole": [3, 1]}]})"},
+        BadDescription{
+            "whole range on a popup",
+            "{" HEAD
+            R"(, "parameters": [{"index": 0, "name": "a", "kind": "popup", "choices": ["x"], "default": 1, "whole": [0, 9]}]})"},
+        BadDescription{
+            "default outside the whole range",
+            "{" HEAD
+            R"(, "parameters": [{"index": 0, "name": "a", "kind": "number", "default": 10, "whole": [0, 9]}]})"},
+        BadDescription{
+            "whole range of one number",
+            "{" HEAD
+            R"(, "parameters": [{"index": 0, "name": "a", "kind": "vector", "default": [1], "whole": [0]}]})"},
         BadDescription{"name with space",
                        "{" HEAD
                        R"(, "parameters": [{"index": 0, "name": "a b", "kind": "number", "default": 1}]})"}));

@@ -3,6 +3,7 @@
 
 #include <set>
 
+#include "dravo/dsphelpers/libmessages.h"
 #include "dravo/host/messages.h"
 
 namespace {
@@ -150,3 +151,23 @@ TEST(Messages, ErrorTextsEndWithAFullStopAndFragmentsDoNot) {
 }
 
 }  // namespace
+
+// The DSP helper library's own classes live in the one catalogue: known, and filled by its one filler.
+TEST(Messages, LibraryClassesAreInTheOneCatalogue) {
+    namespace lib = dravo::dsphelpers;
+    for (const char* cls :
+         {lib::kParamCountMismatch, lib::kPopupParamInvalid, lib::kParamNotNumeric, lib::kParamNotScalar,
+          lib::kParamNotVector, lib::kParamNotScalarOrPair, lib::kParamEmpty, lib::kParamNotMatrix,
+          lib::kParamWrongNumElements, lib::kParamNotReal, lib::kParamNotWhole, lib::kParamNotFinite,
+          lib::kParamNotWholeOrInf, lib::kParamOutOfRange, lib::kDataTypeNotSupported,
+          lib::kFixptAttribsInvalid, lib::kPortTypeNotFloat, lib::kRtpDataInvalid}) {
+        EXPECT_TRUE(isKnown(cls)) << cls;
+        EXPECT_EQ(text(cls).find("%s"), std::string::npos) << cls;
+    }
+    EXPECT_EQ(text(lib::kParamCountMismatch, {"3", "4"}),
+              "Wrong number of dialog parameters: 3 given, 4 expected.");
+    EXPECT_EQ(text(lib::kPopupParamInvalid, {"2", "1", "3"}),
+              "Parameter 2 must be a whole number from 1 to 3.");
+    EXPECT_EQ(text(lib::kDataTypeNotSupported, {"fixed:u16:13", "the input port"}),
+              "Data type fixed:u16:13 is not supported on the input port.");
+}

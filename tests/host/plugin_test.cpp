@@ -64,14 +64,28 @@ TEST(Plugin, MissingPluginIsALoadError) {
     EXPECT_THROW(Plugin::load("/nonexistent/folder/x.so"), BlockError);
 }
 
-TEST(Plugin, BlockNamesMapToTheirPlugins) {
-    // Whether or not the rotate plug-in is built yet, the name resolves to pellor.
-    try {
-        auto p = Plugin::load("rotate");
-        EXPECT_EQ(p->name(), "pellor");
-    } catch (const BlockError& e) {
-        EXPECT_NE(e.text().find("pellor.so"), std::string::npos) << e.text();
+// Block names live in the dialog descriptions, each naming its plug-in; the host loads by plug-in name
+// or path only, so adding a block touches no host file.
+TEST(Plugin, HostKnowsPluginsNotBlockNames) {
+    for (const char* blockName : {"rotate", "pad", "convert", "corner-metric", "contrast"}) {
+        EXPECT_FALSE(Plugin::locate(blockName)) << blockName;
+        try {
+            Plugin::load(blockName);
+            FAIL() << blockName;
+        } catch (const BlockError& e) {
+            EXPECT_EQ(e.phase(), "load");
+            EXPECT_NE(e.text().find(std::string(blockName) + ".so not found"), std::string::npos) << e.text();
+        }
     }
+}
+
+TEST(Plugin, LocateFindsWhatLoadOpens) {
+    auto found = Plugin::locate("dravo_minblock");
+    ASSERT_TRUE(found);
+    EXPECT_EQ(*found, Plugin::load("dravo_minblock")->path());
+    EXPECT_FALSE(Plugin::locate("no_such_block_here"));
+    // A path is taken as it is, whether or not the file exists; load() reports what is wrong with it.
+    EXPECT_EQ(Plugin::locate("/nonexistent/x.so").value_or(""), "/nonexistent/x.so");
 }
 
 TEST(Plugin, MissingRequiredSymbolIsNamed) {

@@ -1,6 +1,7 @@
 // The data-type registry: built-ins, registration of fixed-point and scaled-double types, names.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <set>
 
 #include "dravo/host/types.h"
@@ -70,6 +71,21 @@ TEST(Types, WordLengthOutOfRangeIsRefused) {
     EXPECT_EQ(registerScaledDouble(true, 200, 3), -1);
     EXPECT_FALSE(parseTypeName("fixed:s1:0").has_value());
     EXPECT_FALSE(parseTypeName("fixed:u129:0").has_value());
+}
+
+// A fraction length is negated into an exponent by the tools and the code generator; the one int32
+// without a negation is refused, its neighbours are types like any other.
+TEST(Types, FractionLengthWithoutANegationIsRefused) {
+    EXPECT_EQ(registerFixedPoint(true, 16, INT32_MIN), -1);
+    EXPECT_EQ(registerScaledDouble(true, 16, INT32_MIN), -1);
+    EXPECT_FALSE(parseTypeName("fixed:s16:-2147483648").has_value());
+    EXPECT_FALSE(parseTypeName("fixed:s16:2147483648").has_value());
+    for (int32_t fl : {INT32_MIN + 1, INT32_MAX}) {
+        DataTypeId id = registerFixedPoint(true, 16, fl);
+        ASSERT_GE(id, 0) << fl;
+        EXPECT_EQ(info(id).fracLength, fl);
+        EXPECT_EQ(parseTypeName("fixed:s16:" + std::to_string(fl)), id);
+    }
 }
 
 TEST(Types, NamesRoundTrip) {

@@ -8,12 +8,12 @@
 #include <random>
 
 #include "dravo/host/types.h"
-#include "value_conversion.h"
+#include "dravo/host/types.h"
 
 namespace {
 
-using dravo::host::detail::loadAsDouble;
-using dravo::host::detail::storeAsType;
+using dravo::types::loadRealWorld;
+using dravo::types::storeRealWorld;
 
 // Round half away from zero, then saturate to [lo, hi] - exactly.
 mpz_class expectedStored(double value, bool isSigned, int wl, int fl) {
@@ -85,7 +85,7 @@ TEST_P(FixedConversion, MatchesExactRoundingAndSaturation) {
     for (double v : values) {
         unsigned char bytes[16];
         std::memset(bytes, 0xA5, sizeof bytes);
-        ASSERT_TRUE(storeAsType(v, id, bytes));
+        ASSERT_TRUE(storeRealWorld(v, id, bytes));
         EXPECT_EQ(storedFromBytes(bytes, container, isSigned), expectedStored(v, isSigned, wl, fl))
             << "value " << v << " in " << dravo::types::typeName(id);
         // Bytes past the container are untouched.
@@ -121,7 +121,7 @@ TEST_P(IntegerConversion, RoundsHalfAwayAndSaturates) {
         values.push_back(dist(rng));
     for (double v : values) {
         unsigned char bytes[8] = {};
-        ASSERT_TRUE(storeAsType(v, id, bytes));
+        ASSERT_TRUE(storeRealWorld(v, id, bytes));
         EXPECT_EQ(storedFromBytes(bytes, wl / 8, isSigned), expectedStored(v, isSigned, wl, 0)) << v;
     }
 }
@@ -136,28 +136,28 @@ TEST(Conversion, FloatingAndBooleanTypes) {
     double d = 0;
     float f = 0;
     uint8_t b = 7;
-    ASSERT_TRUE(storeAsType(0.1, SS_DOUBLE, &d));
+    ASSERT_TRUE(storeRealWorld(0.1, SS_DOUBLE, &d));
     EXPECT_EQ(d, 0.1);
-    ASSERT_TRUE(storeAsType(0.1, SS_SINGLE, &f));
+    ASSERT_TRUE(storeRealWorld(0.1, SS_SINGLE, &f));
     EXPECT_EQ(f, 0.1f);
-    ASSERT_TRUE(storeAsType(-0.25, SS_BOOLEAN, &b));
+    ASSERT_TRUE(storeRealWorld(-0.25, SS_BOOLEAN, &b));
     EXPECT_EQ(b, 1);  // any nonzero value is true
-    ASSERT_TRUE(storeAsType(0.0, SS_BOOLEAN, &b));
+    ASSERT_TRUE(storeRealWorld(0.0, SS_BOOLEAN, &b));
     EXPECT_EQ(b, 0);
     DataTypeId scaled = dravo::types::registerScaledDouble(true, 16, 12);
-    ASSERT_TRUE(storeAsType(0.123456789, scaled, &d));
+    ASSERT_TRUE(storeRealWorld(0.123456789, scaled, &d));
     EXPECT_EQ(d, 0.123456789);  // a scaled double keeps the real-world value
-    EXPECT_FALSE(storeAsType(1.0, 100000, &d));
+    EXPECT_FALSE(storeRealWorld(1.0, 100000, &d));
 }
 
 TEST(Conversion, LoadGivesTheRealWorldValueBack) {
     DataTypeId s12 = dravo::types::registerFixedPoint(true, 12, 4);
     unsigned char bytes[16] = {};
-    ASSERT_TRUE(storeAsType(-3.3125, s12, bytes));  // -53 / 16
-    EXPECT_EQ(loadAsDouble(s12, bytes), -3.3125);
+    ASSERT_TRUE(storeRealWorld(-3.3125, s12, bytes));  // -53 / 16
+    EXPECT_EQ(loadRealWorld(s12, bytes), -3.3125);
     DataTypeId u128 = dravo::types::registerFixedPoint(false, 128, 0);
-    ASSERT_TRUE(storeAsType(1e300, u128, bytes));
-    EXPECT_EQ(loadAsDouble(u128, bytes), std::ldexp(1.0, 128));  // 2^128 - 1 rounds to 2^128 in double
+    ASSERT_TRUE(storeRealWorld(1e300, u128, bytes));
+    EXPECT_EQ(loadRealWorld(u128, bytes), std::ldexp(1.0, 128));  // 2^128 - 1 rounds to 2^128 in double
 }
 
 }  // namespace

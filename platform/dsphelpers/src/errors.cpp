@@ -1,30 +1,14 @@
-// Errors and warnings by message class: the text comes from the host's catalogue, so every block
-// reports a class the same way.
+// Errors and warnings by message class: the text comes from the host's catalogue (the library's own
+// classes included), so every block reports a class the same way.
 #include <string>
 #include <vector>
 
-#include "dravo/dsphelpers/libmessages.h"
 #include "dravo/host/messages.h"
 #include "vekdsp.h"
 
 namespace VekSimCommon {
 
 namespace {
-
-// Fills %s placeholders in order; a placeholder without an argument is dropped.
-std::string fillPlaceholders(const std::string& text, std::initializer_list<std::string> args) {
-    std::string out;
-    auto arg = args.begin();
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 1 < text.size() && text[i + 1] == 's') {
-            if (arg != args.end()) out += *arg++;
-            ++i;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
 
 std::string textOrClassName(const char* messageClass, std::initializer_list<std::string> args) {
     if (messageClass == nullptr) return "Unknown error.";
@@ -53,10 +37,8 @@ std::string& nextWarningTextSlot() {
 
 std::string dspMessageText(const char* messageClass, std::initializer_list<std::string> args) {
     if (messageClass == nullptr) return "";
-    if (dravo::messages::isKnown(messageClass))
-        return dravo::messages::text(messageClass, std::vector<std::string>(args));
-    const std::string own = dravo::dsphelpers::libraryMessageTemplate(messageClass);
-    return own.empty() ? std::string() : fillPlaceholders(own, args);
+    if (!dravo::messages::isKnown(messageClass)) return "";
+    return dravo::messages::text(messageClass, std::vector<std::string>(args));
 }
 
 void dspError(SysObjAdaptorSFun* S, const char* messageClass, std::initializer_list<std::string> args) {

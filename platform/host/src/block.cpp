@@ -209,7 +209,7 @@ PortInfo Block::outputPort(int32_t port) const {
 
 // ---- step -----------------------------------------------------------------------------------------------
 
-void Block::setInput(int32_t port, const void* data, size_t bytes, const std::vector<int32_t>& currentDims) {
+void* Block::inputBuffer(int32_t port, const std::vector<int32_t>& currentDims, size_t* bytes) {
     SysObjAdaptorSFun& s = *impl_;
     const char* phase = "setInput";
     if (s.stage != Stage::Running) start();
@@ -232,15 +232,31 @@ void Block::setInput(int32_t port, const void* data, size_t bytes, const std::ve
             cur[k] = currentDims[k];
         }
     }
-    size_t expected = static_cast<size_t>(product(cur)) * elementBytes(p);
-    if (bytes != expected)
-        hostError(s, phase,
-                  portName(true, port) + " takes " + std::to_string(expected) + " bytes (" +
-                      detail::dimsText(cur) + " of " + types::typeName(p.dataType) +
-                      (p.complexSignal == 1 ? ", complex" : "") + "), not " + std::to_string(bytes));
-    if (bytes && !data) hostError(s, phase, portName(true, port) + ": no data");
-    if (bytes) std::memcpy(p.buffer.data(), data, bytes);
+    *bytes = static_cast<size_t>(product(cur)) * elementBytes(p);
     p.currentDims = std::move(cur);
+    return p.buffer.data();
+}
+
+void Block::setInput(int32_t port, const void* data, size_t bytes, const std::vector<int32_t>& currentDims) {
+    size_t expected = 0;
+    std::vector<int32_t> previous =
+        impl_->stage == Stage::Running && port >= 0 && static_cast<size_t>(port) < impl_->inputs.size()
+            ? impl_->inputs[static_cast<size_t>(port)].currentDims
+            : std::vector<int32_t>{};
+    void* dst = inputBuffer(port, currentDims, &expected);
+    const char* phase = "setInput";
+    Port& p = impl_->inputs[static_cast<size_t>(port)];
+    if (bytes != expected || (bytes && !data)) {
+        std::vector<int32_t> cur = p.currentDims;
+        p.currentDims = previous;  // a refused input leaves the port as it was
+        if (bytes != expected)
+            hostError(*impl_, phase,
+                      portName(true, port) + " takes " + std::to_string(expected) + " bytes (" +
+                          detail::dimsText(cur) + " of " + types::typeName(p.dataType) +
+                          (p.complexSignal == 1 ? ", complex" : "") + "), not " + std::to_string(bytes));
+        hostError(*impl_, phase, portName(true, port) + ": no data");
+    }
+    if (bytes) std::memcpy(dst, data, bytes);
 }
 
 void Block::step() {

@@ -89,6 +89,26 @@ constexpr Entry kCatalogue[] = {
     {"dspshared::system::sineMethodNotTable",
      "Fixed-point rotation requires the table lookup sine computation method."},
 
+    // ---- dspshared::system: refusals of the DSP helper library itself ----
+    {"dspshared::system::paramCountMismatch", "Wrong number of dialog parameters: %s given, %s expected."},
+    {"dspshared::system::popupParamInvalid", "Parameter %s must be a whole number from %s to %s."},
+    {"dspshared::system::paramNotNumeric", "%s must be numeric."},
+    {"dspshared::system::paramNotScalar", "%s must be a scalar."},
+    {"dspshared::system::paramNotVector", "%s must be a vector."},
+    {"dspshared::system::paramNotScalarOrTwoElementVector", "%s must be a scalar or a two-element vector."},
+    {"dspshared::system::paramEmpty", "%s must not be empty."},
+    {"dspshared::system::paramNotMatrix", "%s must be a matrix of at most two dimensions."},
+    {"dspshared::system::paramWrongNumElements", "%s must have %s elements."},
+    {"dspshared::system::paramNotReal", "%s must be real."},
+    {"dspshared::system::paramNotWholeNumber", "%s must contain whole numbers."},
+    {"dspshared::system::paramNotFinite", "%s cannot contain Inf or NaN."},
+    {"dspshared::system::paramNotWholeNumberOrInf", "%s must contain whole numbers or Inf."},
+    {"dspshared::system::paramOutOfRange", "%s must be %s."},
+    {"dspshared::system::dataTypeNotSupported", "Data type %s is not supported on %s."},
+    {"dspshared::system::fixptAttributesInvalid", "Fixed-point word length %s is outside the range 2 to 128."},
+    {"dspshared::system::portTypeNotFloat", "Data type %s is neither double nor single."},
+    {"dspshared::system::rtpDataInvalid", "Run-time parameter %s cannot be created from the given data."},
+
     // ---- dspshared::systemmessagefragment: parameter names as the dialog shows them ----
     {"dspshared::systemmessagefragment::mapBlkAngleRadians", "Angle (radians)"},
     {"dspshared::systemmessagefragment::mapBlkBackgroundFillValues", "Background fill values"},

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <map>
 #include <set>
 
 #include "dravo/host/engine.h"
@@ -28,15 +27,6 @@ const char* firstMissingRequired(void* handle) {
     DRAVO_REQUIRED_CALLBACKS(DRAVO_CHECK_REQUIRED)
 #undef DRAVO_CHECK_REQUIRED
     return nullptr;
-}
-
-// Block names a user types, and the plug-in that implements each.
-const std::map<std::string, std::string>& blockNames() {
-    static const std::map<std::string, std::string> names = {
-        {"rotate", "pellor"}, {"corner-metric", "quobit"}, {"contrast", "merrow"},
-        {"pad", "dashel"},    {"convert", "ubrin"},
-    };
-    return names;
 }
 
 std::vector<std::string> splitPath(const char* s) {
@@ -69,11 +59,6 @@ std::vector<std::string> searchFolders() {
     return folders;
 }
 
-std::string pluginNameFor(const std::string& name) {
-    auto it = blockNames().find(name);
-    return it != blockNames().end() ? it->second : name;
-}
-
 bool looksLikePath(const std::string& name) {
     return name.find('/') != std::string::npos ||
            (name.size() > 3 && name.compare(name.size() - 3, 3, ".so") == 0);
@@ -81,28 +66,24 @@ bool looksLikePath(const std::string& name) {
 
 }  // namespace
 
-std::shared_ptr<Plugin> Plugin::load(const std::string& name) {
-    std::string path;
-    std::string pluginName;
-    if (looksLikePath(name)) {
-        path = name;
-        pluginName = fs::path(name).stem().string();
-    } else {
-        pluginName = pluginNameFor(name);
-        for (const std::string& folder : searchFolders()) {
-            fs::path candidate = fs::path(folder) / (pluginName + ".so");
-            std::error_code ec;
-            if (fs::is_regular_file(candidate, ec)) {
-                path = candidate.string();
-                break;
-            }
-        }
-        if (path.empty())
-            throw BlockError("load", name, "",
-                             "plug-in " + pluginName +
-                                 ".so not found (searched DRAVO_PLUGIN_PATH "
-                                 "and the host's own folders)");
+std::optional<std::string> Plugin::locate(const std::string& name) {
+    if (looksLikePath(name)) return name;
+    for (const std::string& folder : searchFolders()) {
+        fs::path candidate = fs::path(folder) / (name + ".so");
+        std::error_code ec;
+        if (fs::is_regular_file(candidate, ec)) return candidate.string();
     }
+    return std::nullopt;
+}
+
+std::shared_ptr<Plugin> Plugin::load(const std::string& name) {
+    std::optional<std::string> found = locate(name);
+    if (!found)
+        throw BlockError(
+            "load", name, "",
+            "plug-in " + name + ".so not found (searched DRAVO_PLUGIN_PATH and the host's own folders)");
+    const std::string& path = *found;
+    std::string pluginName = fs::path(path).stem().string();
 
     void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {

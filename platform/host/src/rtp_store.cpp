@@ -1,7 +1,6 @@
 #include "rtp_store.h"
 
 #include "dravo/host/types.h"
-#include "value_conversion.h"
 
 namespace dravo::host::detail {
 
@@ -25,8 +24,9 @@ std::string fillRtpFromDialog(sysobj::SysObjAdaptorSFun* S, int32_t dlgIndex, Rt
     if (!reuse) fresh.resize(bytes);
     unsigned char* dst = reuse ? rtp.data.data() : fresh.data();
     for (size_t i = 0; i < n; ++i) {
-        storeAsType(qzGetRealElementAsDouble(a, i), rtp.dataType, dst + i * elem * parts);
-        if (parts == 2) storeAsType(qzGetImagElementAsDouble(a, i), rtp.dataType, dst + i * elem * 2 + elem);
+        types::storeRealWorld(qzGetRealElementAsDouble(a, i), rtp.dataType, dst + i * elem * parts);
+        if (parts == 2)
+            types::storeRealWorld(qzGetImagElementAsDouble(a, i), rtp.dataType, dst + i * elem * 2 + elem);
     }
     if (!reuse) rtp.data = std::move(fresh);
 

@@ -40,6 +40,8 @@ struct Registry {
 
     DataTypeId findOrAdd(Kind kind, bool isSigned, int32_t wl, int32_t fl) {
         if (wl < kMinFixedWordLength || wl > kMaxFixedWordLength) return -1;
+        // The fraction length is negated into an exponent in several places; INT32_MIN has no negation.
+        if (fl < -kMaxFractionLength || fl > kMaxFractionLength) return -1;
         auto key = std::make_tuple(static_cast<int>(kind), isSigned, wl, fl);
         auto it = byShape.find(key);
         if (it != byShape.end()) return it->second;

@@ -1,5 +1,4 @@
-#include "value_conversion.h"
-
+// Real-world values to and from stored elements: the one converter of the system.
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -7,10 +6,8 @@
 
 #include "dravo/host/types.h"
 
-namespace dravo::host::detail {
+namespace dravo::types {
 namespace {
-
-using types::Kind;
 
 template <typename T>
 void put(void* dst, T v) {
@@ -53,9 +50,9 @@ __int128 fixedStoredInteger(double value, bool isSigned, int32_t wl, int32_t fl)
 
 }  // namespace
 
-bool storeAsType(double value, DataTypeId id, void* dst) {
-    if (!types::isKnown(id)) return false;
-    const types::TypeInfo& t = types::info(id);
+bool storeRealWorld(double value, DataTypeId id, void* dst) {
+    if (!isKnown(id)) return false;
+    const TypeInfo& t = info(id);
     switch (t.kind) {
         case Kind::Double:
         case Kind::ScaledDouble:
@@ -102,9 +99,9 @@ bool storeAsType(double value, DataTypeId id, void* dst) {
     return false;
 }
 
-double loadAsDouble(DataTypeId id, const void* src) {
-    if (!types::isKnown(id)) return 0.0;
-    const types::TypeInfo& t = types::info(id);
+double loadRealWorld(DataTypeId id, const void* src) {
+    if (!isKnown(id)) return 0.0;
+    const TypeInfo& t = info(id);
     switch (t.kind) {
         case Kind::Double:
         case Kind::ScaledDouble:
@@ -148,4 +145,4 @@ double loadAsDouble(DataTypeId id, const void* src) {
     return 0.0;
 }
 
-}  // namespace dravo::host::detail
+}  // namespace dravo::types

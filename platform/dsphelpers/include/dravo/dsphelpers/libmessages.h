@@ -1,9 +1,6 @@
 // Message classes the DSP helper library reports on its own (parameter checks, popups, type support).
-// The host's catalogue is asked first; these English texts stand in for a class it does not know, so
-// every refusal of the library reads as a sentence.
+// Their English texts are in the host's one catalogue, like every other class.
 #pragma once
-
-#include <string>
 
 namespace dravo::dsphelpers {
 
@@ -25,8 +22,5 @@ inline constexpr const char* kDataTypeNotSupported = "dspshared::system::dataTyp
 inline constexpr const char* kFixptAttribsInvalid = "dspshared::system::fixptAttributesInvalid";
 inline constexpr const char* kPortTypeNotFloat = "dspshared::system::portTypeNotFloat";
 inline constexpr const char* kRtpDataInvalid = "dspshared::system::rtpDataInvalid";
-
-// The library's own template for messageClass ("" when it has none).
-const char* libraryMessageTemplate(const std::string& messageClass);
 
 }  // namespace dravo::dsphelpers

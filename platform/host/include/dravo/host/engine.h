@@ -78,9 +78,12 @@ class Array {
 // A loaded plug-in; the callback table is looked up through the shared callback types.
 class Plugin {
   public:
-    // name: a block name ("rotate", "pad", ...), a plug-in name ("pellor") or a path to a .so.
-    // Searches DRAVO_PLUGIN_PATH, then the build/install tree. Throws BlockError (phase "load").
+    // name: a plug-in name ("pellor") or a path to a .so. Block names belong to the dialog descriptions,
+    // which name their plug-in; the host knows none of them. Searches DRAVO_PLUGIN_PATH, then the
+    // build/install tree. Throws BlockError (phase "load").
     static std::shared_ptr<Plugin> load(const std::string& name);
+    // The file load(name) would open, without opening it; nullopt when there is none.
+    static std::optional<std::string> locate(const std::string& name);
     // Every plug-in that can be found: (plug-in name, path).
     static std::vector<std::pair<std::string, std::string>> discover();
     ~Plugin();
@@ -176,6 +179,10 @@ class Block {
     // variable-size port (each at most the declared size), ignored otherwise; the byte count must
     // match the current element count x type size x complexity.
     void setInput(int32_t port, const void* data, size_t bytes, const std::vector<int32_t>& currentDims = {});
+    // The same without a copy: sets the port's current dimensions as setInput does and returns the
+    // host's buffer of the port, into which the caller writes exactly *bytes bytes (stored elements,
+    // column-major) before step(). The pointer stays valid until terminate().
+    void* inputBuffer(int32_t port, const std::vector<int32_t>& currentDims, size_t* bytes);
     void step();
     const void* output(int32_t port) const;
     std::vector<int32_t> currentOutputDims(int32_t port) const;

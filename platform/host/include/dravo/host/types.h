@@ -25,8 +25,11 @@ struct TypeInfo {
 
 inline constexpr int32_t kMinFixedWordLength = 2;
 inline constexpr int32_t kMaxFixedWordLength = 128;
+// Fraction lengths are int32 whose negation is an int32 too.
+inline constexpr int32_t kMaxFractionLength = 2147483647;
 
-// Registers (or finds) a fixed-point type; -1 for a word length outside 2..128.
+// Registers (or finds) a fixed-point type; -1 for a word length outside 2..128 or a fraction length
+// outside +-kMaxFractionLength.
 DataTypeId registerFixedPoint(bool isSigned, int32_t wordLength, int32_t fracLength);
 // Registers (or finds) the scaled double of a fixed-point shape; -1 when out of range.
 DataTypeId registerScaledDouble(bool isSigned, int32_t wordLength, int32_t fracLength);
@@ -37,6 +40,16 @@ const TypeInfo& info(DataTypeId id);
 std::string typeName(DataTypeId id);  // "unset" for -1, "unknown(<id>)" for an unknown id
 // Parses a textual type name; registers fixed/scaled types as needed. nullopt when malformed.
 std::optional<DataTypeId> parseTypeName(const std::string& name);
+// The one conversion between real-world values and stored elements, used by the host (run-time
+// parameters), the DSP helper library and the tools. Storing rounds to nearest with ties away from zero
+// and saturates; fixed point stores round(value x 2^FL) sign- or zero-extended into its container (up to
+// 128 bits); NaN stores 0 for every integer-valued type; boolean stores 1 for any non-zero, non-NaN value;
+// single is the plain conversion; double and scaled doubles store the value itself. False (nothing
+// written) for an unknown id.
+bool storeRealWorld(double value, DataTypeId id, void* dst);
+// One stored element back as its real-world value (stored integer x 2^-FL); 0 for an unknown id.
+double loadRealWorld(DataTypeId id, const void* src);
+
 // Zero value storage of the type (containerBytes bytes of zero).
 const void* zeroValue(DataTypeId id);
 
