@@ -6,11 +6,13 @@
 #include <iostream>
 
 #include "cg/emit_c.h"
+#include "cg/diagnostics.h"
 #include "cg/host_bridge.h"
 #include "cg/sil.h"
 #include "cmd_codegen.h"
 #include "commands.h"
 #include "errors.h"
+#include "output_files.h"
 #include "report.h"
 
 namespace dravo::cli {
@@ -112,9 +114,34 @@ int codegenCommand(const CodegenOptions& o, const std::string& outDir) {
     StartedBlock sb = startBlockForCodegen(o, false);
     std::unique_ptr<TarnCG::CGHandle> h = TarnCG::makeHandle(*sb.block, sb.unitName, sb.blockType);
     std::string error;
-    if (!TarnCG::generateForBlock(*sb.block, *h, &error) || !CG::writeUnit(h->unit(), outDir, &error)) {
+    if (!TarnCG::generateForBlock(*sb.block, *h, &error)) {
         reportError(error, "");
         return kExitFailure;
+    }
+    // Every file is staged beside its destination first: the folder gets all of them or none.
+    std::vector<CG::EmittedFile> files;
+    CG::Diagnostics diag;
+    {
+        CG::DiagnosticsScope scope(diag);
+        files = CG::emitUnit(h->unit());
+        auto common = CG::emitCommon(*h->unit().pool);
+        files.insert(files.end(), common.begin(), common.end());
+    }
+    if (diag.failed()) {
+        reportError("block '" + sb.unitName + "': " + diag.error().message(), "");
+        return kExitFailure;
+    }
+    try {
+        OutputFolder folder(outDir);
+        PendingOutputs pending;
+        for (const auto& f : files)
+            pending.add((std::filesystem::path(outDir) / f.name).string(),
+                        std::vector<uint8_t>(f.text.begin(), f.text.end()));
+        pending.commit();
+        folder.keep();
+    } catch (const ToolError& e) {
+        // As every failure of generation, it names the block.
+        throw ToolError(e.messageClass(), "block '" + sb.unitName + "': " + e.what());
     }
     std::cout << "wrote " << sb.unitName << ".h, " << sb.unitName << ".c, " << CG::commonUnitName() << ".h, "
               << CG::commonUnitName() << ".c and " << CG::runtimeHeaderName() << " to " << outDir << "\n";

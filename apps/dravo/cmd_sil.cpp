@@ -2,14 +2,14 @@
 // the same inputs as one simulation step and compares the outputs bit for bit. Prints a one-line
 // verdict; exit status 0 identical, 1 different (or a failure: no compiler, a build or run error).
 #include <CLI/CLI.hpp>
-#include <filesystem>
 #include <iostream>
-#include <unistd.h>
+#include <optional>
 
 #include "cg/sil.h"
 #include "cmd_codegen.h"
 #include "commands.h"
 #include "errors.h"
+#include "interrupt_cleanup.h"
 #include "report.h"
 
 namespace dravo::cli {
@@ -37,16 +37,11 @@ int silCommand(const CodegenOptions& o, const SilOptions& s) {
     h.compiler = s.compiler;
     h.sanitize = s.sanitize;
     h.portableInt = s.portableInt;
-    namespace fs = std::filesystem;
-    fs::path work = s.keepDir.empty()
-                        ? fs::temp_directory_path() / ("dravo-sil-" + std::to_string(::getpid()))
-                        : fs::path(s.keepDir);
-    h.workDir = work.string();
+    // Without --keep the work happens in a fresh private folder, removed on every way out.
+    std::optional<PrivateTempFolder> scratch;
+    if (s.keepDir.empty()) scratch.emplace("dravo-sil-");
+    h.workDir = scratch ? scratch->path() : s.keepDir;
     TarnCG::SilResult r = TarnCG::runSil(*sb.block, sb.unitName, sb.blockType, inputs, h);
-    if (s.keepDir.empty()) {
-        std::error_code ec;
-        fs::remove_all(work, ec);
-    }
     if (!r.ran) {
         reportError(
             r.compilerMissing ? "no C compiler found: install one or name it with --cc or $CC" : r.error, "");

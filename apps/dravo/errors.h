@@ -41,6 +41,7 @@ inline constexpr const char* kMalformedFile = "dravo::cli::malformedFile";
 inline constexpr const char* kUnsupportedArray = "dravo::cli::unsupportedArray";
 inline constexpr const char* kUnwritableFile = "dravo::cli::unwritableFile";
 inline constexpr const char* kUnsupportedOutput = "dravo::cli::unsupportedOutput";
+inline constexpr const char* kOutOfMemory = "dravo::cli::outOfMemory";
 }  // namespace msg
 
 }  // namespace dravo::cli

@@ -120,12 +120,15 @@ Header parseHeader(const std::string& h, const std::string& what) {
                     ++pos;
                 }
                 out.shape.push_back(v);
+                if (out.shape.size() > kNpyMaxDims)
+                    throw ToolError(msg::kUnsupportedArray,
+                                    what + ": more than " + std::to_string(kNpyMaxDims) + " dimensions");
                 skipSpace(h, pos);
                 if (pos < h.size() && h[pos] == ',') ++pos;
             }
             haveShape = true;
         } else {
-            malformed(what, "unexpected header key '" + *key + "'");
+            malformed(what, "unexpected header key '" + printable(*key) + "'");
         }
         skipSpace(h, pos);
         if (pos < h.size() && h[pos] == ',') {
@@ -241,13 +244,14 @@ NpyArray parseNpy(const std::vector<uint8_t>& bytes, const std::string& what) {
 
     // descr: byte order ('<', '>', '|', '='), kind letter, item size.
     const std::string& d = h.descr;
-    if (d.size() < 3) throw ToolError(msg::kUnsupportedArray, what + ": unsupported dtype '" + d + "'");
+    if (d.size() < 3)
+        throw ToolError(msg::kUnsupportedArray, what + ": unsupported dtype '" + printable(d) + "'");
     char order = d[0];
     char kind = d[1];
     size_t itemsize = 0;
     for (size_t i = 2; i < d.size(); ++i) {
         if (!std::isdigit(static_cast<unsigned char>(d[i])) || itemsize > 1000)
-            throw ToolError(msg::kUnsupportedArray, what + ": unsupported dtype '" + d + "'");
+            throw ToolError(msg::kUnsupportedArray, what + ": unsupported dtype '" + printable(d) + "'");
         itemsize = itemsize * 10 + size_t(d[i] - '0');
     }
     const DtypeEntry* entry = nullptr;
@@ -255,7 +259,7 @@ NpyArray parseNpy(const std::vector<uint8_t>& bytes, const std::string& what) {
         if (e.kind == kind && e.itemsize == itemsize) entry = &e;
     if (!entry || (order != '<' && order != '>' && order != '|' && order != '='))
         throw ToolError(msg::kUnsupportedArray,
-                        what + ": unsupported dtype '" + d +
+                        what + ": unsupported dtype '" + printable(d) +
                             "' (use float64, float32, int8..uint64, bool, complex128 or complex64)");
 
     NpyArray out;
@@ -267,18 +271,52 @@ NpyArray parseNpy(const std::vector<uint8_t>& bytes, const std::string& what) {
             malformed(what, "shape too large");
         count *= dim;
     }
+    if (count > kNpyMaxElements)
+        throw ToolError(msg::kUnsupportedArray,
+                        what + ": " + std::to_string(count) + " elements; at most 2147483647 are supported");
     size_t dataStart = headerStart + headerLen;
     size_t need = count * itemsize;
     if (bytes.size() - dataStart < need)
         malformed(what, "truncated data: " + std::to_string(bytes.size() - dataStart) + " bytes for " +
                             std::to_string(need));
     if (bytes.size() - dataStart > need) malformed(what, "trailing bytes after the data");
-    std::vector<uint8_t> raw(bytes.begin() + dataStart, bytes.begin() + dataStart + need);
+    std::vector<uint8_t> raw = allocateBytes(need, what);
+    if (need) std::memcpy(raw.data(), bytes.data() + dataStart, need);
     bool fileLittle = order == '<' || (order == '=' && hostIsLittleEndian()) || order == '|';
     if (fileLittle != hostIsLittleEndian() && itemsize > 1)
         swapBytes(raw, kind == 'c' ? itemsize / 2 : itemsize);
     out.data = h.fortranOrder ? std::move(raw) : rowMajorToColumnMajor(raw, h.shape, itemsize);
     return out;
+}
+
+std::string printable(const std::string& text, size_t limit) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        std::string piece;
+        if (c < 0x20 || c >= 0x7f || c == '\\') {
+            static const char* kHex = "0123456789abcdef";
+            piece = c == '\\' ? std::string("\\\\") : std::string("\\x") + kHex[c >> 4] + kHex[c & 15];
+        } else {
+            piece = std::string(1, static_cast<char>(c));
+        }
+        if (out.size() + piece.size() > limit) {
+            out += "...";
+            break;
+        }
+        out += piece;
+    }
+    return out;
+}
+
+std::vector<uint8_t> allocateBytes(size_t bytes, const std::string& what) {
+    try {
+        return std::vector<uint8_t>(bytes);
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    throw ToolError(msg::kOutOfMemory,
+                    what + ": out of memory (" + std::to_string(bytes) + " bytes asked for)");
 }
 
 NpyArray readNpy(const std::string& path) {
@@ -296,14 +334,20 @@ std::vector<uint8_t> encodeNpy(const NpyArray& array) {
     else if (array.shape.size() == 1)
         shape.resize(shape.size() - 1);
     shape += ")";
+    if (array.shape.size() > kNpyMaxDims)
+        throw ToolError(msg::kUnsupportedOutput, "a .npy file holds at most " + std::to_string(kNpyMaxDims) +
+                                                     " dimensions, not " +
+                                                     std::to_string(array.shape.size()));
     std::string header = "{'descr': '" + descr + "', 'fortran_order': False, 'shape': " + shape + ", }";
-    // Pad with spaces so the data starts on a 64-byte boundary; the header ends with a newline.
-    size_t total = 10 + header.size() + 1;
+    // Pad with spaces so the data starts on a 64-byte boundary; the header ends with a newline. Version
+    // 1.0 counts the header in 16 bits; a longer one needs 2.0 (32 bits).
+    size_t prefix = 10 + header.size() + 1 > 0xffff ? 12 : 10;
+    size_t total = prefix + header.size() + 1;
     header.append((64 - total % 64) % 64, ' ');
     header += '\n';
-    std::vector<uint8_t> out = {0x93, 'N', 'U', 'M', 'P', 'Y', 1, 0};
-    out.push_back(static_cast<uint8_t>(header.size() & 0xff));
-    out.push_back(static_cast<uint8_t>(header.size() >> 8));
+    std::vector<uint8_t> out = {0x93, 'N', 'U', 'M', 'P', 'Y', static_cast<uint8_t>(prefix == 10 ? 1 : 2), 0};
+    for (size_t k = 0; k < prefix - 8; ++k)
+        out.push_back(static_cast<uint8_t>(header.size() >> (8 * k)));
     out.insert(out.end(), header.begin(), header.end());
     std::vector<uint8_t> data = columnMajorToRowMajor(array.data, array.shape, e.itemsize);
     if (!hostIsLittleEndian() && e.itemsize > 1) swapBytes(data, e.kind == 'c' ? e.itemsize / 2 : e.itemsize);

@@ -38,10 +38,25 @@ struct NpyArray {
     size_t count() const;
 };
 
-// Throws ToolError: unreadableFile, malformedFile (bad magic, header, size), unsupportedArray (dtype).
+// Most dimensions a file may have (numpy's own limit); more is refused on read and on write.
+inline constexpr size_t kNpyMaxDims = 32;
+// Most elements an array may hold (the host's limit).
+inline constexpr size_t kNpyMaxElements = 0x7fffffff;
+
+// Throws ToolError: unreadableFile, malformedFile (bad magic, header, size), unsupportedArray (dtype,
+// more than kNpyMaxDims dimensions or kNpyMaxElements elements).
 NpyArray readNpy(const std::string& path);
 NpyArray parseNpy(const std::vector<uint8_t>& bytes, const std::string& what);
+// Format version 1.0 when the header fits it, else 2.0. Throws ToolError (unsupportedOutput) for more
+// than kNpyMaxDims dimensions.
 std::vector<uint8_t> encodeNpy(const NpyArray& array);
+
+// Text of the file shown in a message: control and non-ASCII bytes escaped (\xNN), at most `limit`
+// characters of it, with "..." when shortened.
+std::string printable(const std::string& text, size_t limit = 64);
+
+// A buffer of `bytes` bytes, or ToolError outOfMemory naming the size and what it was for.
+std::vector<uint8_t> allocateBytes(size_t bytes, const std::string& what);
 
 // Reorders between column-major and row-major (C) for any number of dimensions.
 std::vector<uint8_t> columnMajorToRowMajor(const std::vector<uint8_t>& data, const std::vector<size_t>& shape,

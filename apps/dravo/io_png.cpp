@@ -45,6 +45,16 @@ void onWarning(png_structp, png_const_charp) {}
 
 }  // namespace
 
+std::string pngSizeProblem(size_t rows, size_t cols, int channels, int bitDepth) {
+    if (rows > kPngMaxSide || cols > kPngMaxSide)
+        return "a PNG holds at most " + std::to_string(kPngMaxSide) + " rows and columns, not " +
+               std::to_string(rows) + "x" + std::to_string(cols);
+    double bytes = double(rows) * double(cols) * channels * (bitDepth / 8);
+    if (bytes > double(kPngMaxSampleBytes))
+        return "a PNG holds at most " + std::to_string(kPngMaxSampleBytes) + " bytes of samples";
+    return "";
+}
+
 PngImage decodePng(const std::vector<uint8_t>& bytes, const std::string& what) {
     if (bytes.size() < 8 || png_sig_cmp(bytes.data(), 0, 8) != 0)
         throw ToolError(msg::kMalformedFile, what + ": not a PNG file");
@@ -61,16 +71,33 @@ PngImage decodePng(const std::vector<uint8_t>& bytes, const std::string& what) {
     PngImage image;
     std::vector<png_bytep> rowPointers;
     std::vector<uint8_t> interleaved;
+    std::string declared;
+    volatile size_t refusedBytes = 0;  // set before a longjmp
+    volatile bool badLayout = false;
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_read_struct(&png, &info, nullptr);
+        if (badLayout) throw ToolError(msg::kUnsupportedArray, what + ": unsupported PNG layout");
+        if (refusedBytes)
+            throw ToolError(msg::kOutOfMemory,
+                            what + ": out of memory (" + std::to_string(refusedBytes) + " bytes asked for)");
+        if (!declared.empty())
+            throw ToolError(msg::kMalformedFile, what + ": corrupt PNG: it declares " + declared +
+                                                     " pixels but holds only " +
+                                                     std::to_string(bytes.size()) + " bytes");
         throw ToolError(msg::kMalformedFile, what + ": corrupt PNG: " + sink.text);
     }
     png_set_read_fn(png, &src, readFromMemory);
-    // Large but sane limits: a corrupt header must not make us allocate gigabytes.
-    png_set_user_limits(png, 1u << 16, 1u << 16);
+    png_set_user_limits(png, kPngMaxSide, kPngMaxSide);
     png_read_info(png, info);
     png_uint_32 width = png_get_image_width(png, info);
     png_uint_32 height = png_get_image_height(png, info);
+    // Deflate shrinks at most about 1032:1: a header declaring more samples than the file's bytes can
+    // hold is refused before anything is allocated for them.
+    size_t fileRowBytes = png_get_rowbytes(png, info);
+    if ((double(fileRowBytes) + 1) * height > double(bytes.size()) * 1032 + 65536) {
+        declared = std::to_string(width) + "x" + std::to_string(height);
+        png_error(png, "header declares more image data than the file holds");
+    }
     int colorType = png_get_color_type(png, info);
     int depth = png_get_bit_depth(png, info);
     if (colorType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
@@ -85,33 +112,57 @@ PngImage decodePng(const std::vector<uint8_t>& bytes, const std::string& what) {
             return first == 1;
         }())
         png_set_swap(png);  // PNG stores 16-bit samples big-endian
+    // Interlaced images need the whole interleaved image; others are read a row at a time straight
+    // into the column-major planes, so the image is held once.
+    bool interlaced = png_get_interlace_type(png, info) != PNG_INTERLACE_NONE;
+    if (interlaced) png_set_interlace_handling(png);
     png_read_update_info(png, info);
     int channels = png_get_channels(png, info);
     int outDepth = png_get_bit_depth(png, info);
     size_t rowBytes = png_get_rowbytes(png, info);
-    if (rowBytes * height > (size_t(1) << 31)) png_error(png, "image too large");
-    interleaved.resize(rowBytes * height);
-    rowPointers.resize(height);
-    for (png_uint_32 r = 0; r < height; ++r)
-        rowPointers[r] = interleaved.data() + r * rowBytes;
-    png_read_image(png, rowPointers.data());
+    if ((channels != 1 && channels != 3) || (outDepth != 8 && outDepth != 16)) {
+        badLayout = true;
+        png_error(png, "unsupported PNG layout");
+    }
+    if (rowBytes * height > kPngMaxSampleBytes) png_error(png, "image too large");
+    size_t sample = static_cast<size_t>(outDepth / 8);
+    bool noMemory = false;
+    try {
+        image.data.resize(rowBytes * height);
+        interleaved.resize(interlaced ? rowBytes * height : rowBytes);
+        if (interlaced) rowPointers.resize(height);
+    } catch (const std::bad_alloc&) {
+        noMemory = true;
+    }
+    if (noMemory) {
+        refusedBytes = rowBytes * height;
+        png_error(png, "out of memory");
+    }
+    auto scatterRow = [&](size_t r, const uint8_t* row) {
+        for (size_t c = 0; c < width; ++c)
+            for (int p = 0; p < channels; ++p)
+                std::memcpy(image.data.data() + ((r + c * height) + size_t(p) * height * width) * sample,
+                            row + (c * size_t(channels) + size_t(p)) * sample, sample);
+    };
+    if (interlaced) {
+        for (png_uint_32 r = 0; r < height; ++r)
+            rowPointers[r] = interleaved.data() + r * rowBytes;
+        png_read_image(png, rowPointers.data());
+        for (png_uint_32 r = 0; r < height; ++r)
+            scatterRow(r, rowPointers[r]);
+    } else {
+        for (png_uint_32 r = 0; r < height; ++r) {
+            png_read_row(png, interleaved.data(), nullptr);
+            scatterRow(r, interleaved.data());
+        }
+    }
     png_read_end(png, nullptr);
     png_destroy_read_struct(&png, &info, nullptr);
-
-    if ((channels != 1 && channels != 3) || (outDepth != 8 && outDepth != 16))
-        throw ToolError(msg::kUnsupportedArray, what + ": unsupported PNG layout");
     image.rows = height;
     image.cols = width;
     image.channels = channels;
     image.bitDepth = outDepth;
     image.droppedAlpha = hasAlpha;
-    size_t sample = outDepth / 8;
-    image.data.resize(size_t(height) * width * channels * sample);
-    for (size_t r = 0; r < height; ++r)
-        for (size_t c = 0; c < width; ++c)
-            for (int p = 0; p < channels; ++p)
-                std::memcpy(image.data.data() + ((r + c * height) + p * height * width) * sample,
-                            interleaved.data() + r * rowBytes + (c * channels + p) * sample, sample);
     return image;
 }
 
@@ -125,8 +176,11 @@ std::vector<uint8_t> encodePng(const PngImage& image) {
                         "a PNG holds 1 (gray) or 3 (RGB) planes, not " + std::to_string(image.channels));
     if (image.bitDepth != 8 && image.bitDepth != 16)
         throw ToolError(msg::kUnsupportedOutput, "a PNG holds 8- or 16-bit samples");
-    if (image.rows == 0 || image.cols == 0 || image.rows > 0x7fffffff || image.cols > 0x7fffffff)
+    if (image.rows == 0 || image.cols == 0)
         throw ToolError(msg::kUnsupportedOutput, "a PNG cannot hold an empty image");
+    if (std::string why = pngSizeProblem(image.rows, image.cols, image.channels, image.bitDepth);
+        !why.empty())
+        throw ToolError(msg::kUnsupportedOutput, why + "; use .npy");
     size_t sample = image.bitDepth / 8;
     size_t rowBytes = image.cols * image.channels * sample;
     std::vector<uint8_t> interleaved(rowBytes * image.rows);

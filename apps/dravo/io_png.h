@@ -18,10 +18,19 @@ struct PngImage {
     bool droppedAlpha = false;  // set by readPng
 };
 
-// Throws ToolError: unreadableFile, malformedFile (not a PNG, truncated, corrupt).
+// What the reader takes, and so what the writer makes: at most kPngMaxSide rows and columns, and at most
+// kPngMaxSampleBytes bytes of samples.
+inline constexpr size_t kPngMaxSide = 1000000;
+inline constexpr size_t kPngMaxSampleBytes = size_t(1) << 31;
+// Why such an image cannot be a PNG of ours ("" when it can).
+std::string pngSizeProblem(size_t rows, size_t cols, int channels, int bitDepth);
+
+// Throws ToolError: unreadableFile, malformedFile (not a PNG, truncated, corrupt, or declaring more
+// samples than its compressed data could hold), unsupportedArray (beyond the limits above).
 PngImage readPng(const std::string& path);
 PngImage decodePng(const std::vector<uint8_t>& bytes, const std::string& what);
-// Throws ToolError (unsupportedOutput) for a channel count other than 1 or 3 or a bad depth.
+// Throws ToolError (unsupportedOutput) for a channel count other than 1 or 3, a bad depth, or a size
+// beyond the reader's limits.
 std::vector<uint8_t> encodePng(const PngImage& image);
 
 }  // namespace dravo::cli

@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
             reportError(e.text(), e.messageClass());
             return kExitFailure;
         } catch (const std::bad_alloc&) {
-            reportError("out of memory", "");
+            reportError("out of memory", msg::kOutOfMemory);
             return kExitFailure;
         } catch (const std::exception& e) {
             reportError(e.what(), "");

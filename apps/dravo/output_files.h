@@ -1,6 +1,9 @@
 // Output files written all or nothing: each file goes to a temporary name beside its destination, and
-// only commit() renames them into place. Whatever was not committed is removed, so an error leaves no
-// output (neither a half-written one nor earlier steps' files).
+// only commit() renames them into place. Whatever was not committed is removed (also on SIGINT, SIGTERM
+// and SIGHUP), so an error leaves no output: neither a half-written one nor earlier steps' files. When a
+// rename fails halfway through commit(), the files already replaced get their old contents back.
+//
+// A destination that is a symbolic link or a folder is refused; an existing file keeps its mode.
 #pragma once
 
 #include <cstdint>
@@ -24,10 +27,39 @@ class PendingOutputs {
     void addWith(const std::string& path, const std::function<void(int fd)>& write);
     // Renames every temporary file into place (creating no folders).
     void commit();
+    // Removes every temporary file (what the destructor does).
+    void discard();
 
   private:
-    std::vector<std::pair<std::string, std::string>> pending_;  // (temporary, final)
+    struct Pending {
+        std::string tmp, final;
+        uint64_t token = 0;  // interrupt registration of tmp
+    };
+    std::vector<Pending> pending_;
 };
+
+// A folder for outputs: the missing parts of the path are made by the constructor and, unless keep()
+// was called, removed again by the destructor when still empty (a failed command leaves no new folder).
+class OutputFolder {
+  public:
+    explicit OutputFolder(const std::string& path);
+    ~OutputFolder();
+    OutputFolder(const OutputFolder&) = delete;
+    OutputFolder& operator=(const OutputFolder&) = delete;
+    void keep();
+
+  private:
+    std::vector<std::string> made_;  // innermost last
+    std::vector<uint64_t> tokens_;
+};
+
+// Refuses a destination dravo would not write by rename: a folder or a symbolic link (ToolError
+// unwritableFile naming the path). A missing path or a regular file passes.
+void checkOutputPath(const std::string& path);
+
+// The temporary name beside `path` that add() uses, without the random suffix: "DIR/.BASE.tmp", with BASE
+// shortened so that the whole name with its six-character suffix stays within the name limit.
+std::string temporaryStem(const std::string& path);
 
 // The file of one step: "out_%03d.png" is formatted with the step number; otherwise "_0001" (the step
 // number, from 1) goes before the extension. With one step the path is used as given.

@@ -132,6 +132,13 @@ std::vector<uint8_t> toContainer(const std::vector<uint8_t>& bytes, size_t fileS
     return out;
 }
 
+// A boolean is one byte holding 0 or 1; numpy reads any non-zero byte as true, and so do we.
+void normaliseBooleans(Signal& s) {
+    if (s.dataType != SS_BOOLEAN) return;
+    for (auto& b : s.bytes)
+        b = b != 0;
+}
+
 }  // namespace
 
 size_t Signal::count() const {
@@ -165,6 +172,7 @@ Signal signalFromNpy(const NpyArray& array, std::optional<DataTypeId> asType, co
         s.dataType = builtin->id;
         s.complex = builtin->complex;
         s.bytes = array.data;
+        normaliseBooleans(s);
         return s;
     }
     const types::TypeInfo& t = types::info(*asType);
@@ -192,6 +200,7 @@ Signal signalFromNpy(const NpyArray& array, std::optional<DataTypeId> asType, co
     s.dataType = builtin->id;
     s.complex = builtin->complex;
     s.bytes = array.data;
+    normaliseBooleans(s);
     return s;
 }
 
@@ -265,18 +274,19 @@ Signal signalFromNumber(double value, std::optional<DataTypeId> asType, const st
     }
     // Integers, booleans and fixed point: the literal is the real-world value and must be exact.
     double stored = t.kind == types::Kind::FixedPoint ? std::ldexp(value, t.fracLength) : value;
-    double lo, hi;
+    // Bounds are powers of two (exact in a double) and the upper one is excluded, so the integer
+    // conversion below cannot overflow; a literal the scaling changes (underflow) does not fit either.
+    double lo, hiExcluded;
     if (t.kind == types::Kind::Boolean) {
         lo = 0;
-        hi = 1;
+        hiExcluded = 2;
     } else {
-        int wl = std::min(t.wordLength, 63);
+        int wl = std::min(t.wordLength, 64);
         lo = t.isSigned ? -std::ldexp(1.0, wl - 1) : 0.0;
-        hi = t.isSigned ? std::ldexp(1.0, wl - 1) - 1 : std::ldexp(1.0, wl) - 1;
+        hiExcluded = t.isSigned ? std::ldexp(1.0, wl - 1) : std::ldexp(1.0, wl);
     }
-    // The round trip catches values that scaling loses (300 as fixed:s16:-1100 would become 0).
     bool exact = t.kind != types::Kind::FixedPoint || std::ldexp(stored, -t.fracLength) == value;
-    if (!(stored >= lo && stored <= hi) || stored != std::floor(stored) || !exact)
+    if (!(stored >= lo && stored < hiExcluded) || stored != std::floor(stored) || !exact)
         throw UsageError(msg::kBadValue, what + ": " + formatNumber(value) + " is not a value of " + t.name);
     s.bytes.resize(static_cast<size_t>(t.containerBytes));
     types::storeRealWorld(value, want, s.bytes.data());

@@ -200,3 +200,65 @@ TEST(Npy, MissingFileIsUnreadable) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(NpyLimits, PrintableEscapesAndShortens) {
+    struct Case {
+        std::string in;
+        size_t limit;
+        std::string out;
+    } cases[] = {
+        {"descr", 64, "descr"},
+        {"a\x1b[0m", 64, "a\\x1b[0m"},
+        {std::string("n\0l", 3), 64, "n\\x00l"},
+        {"back\\slash", 64, "back\\\\slash"},
+        {"\xc3\xa9", 64, "\\xc3\\xa9"},
+        {"abcdefghij", 4, "abcd..."},
+        {"\x01\x02", 5, "\\x01..."},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(printable(c.in, c.limit), c.out) << c.in;
+}
+
+TEST(NpyLimits, DimensionsBeyondThirtyTwoAreRefusedBothWays) {
+    std::string shape33 = "(";
+    for (int k = 0; k < 33; ++k)
+        shape33 += "1, ";
+    shape33 += ")";
+    try {
+        parseNpy(npyBytes("<f8", false, shape33, bytesOf<double>({1})), "t");
+        FAIL();
+    } catch (const dravo::cli::ToolError& e) {
+        EXPECT_EQ(e.messageClass(), msg::kUnsupportedArray);
+    }
+    NpyArray a;
+    a.shape.assign(33, 1);
+    a.data = bytesOf<double>({1});
+    try {
+        encodeNpy(a);
+        FAIL();
+    } catch (const dravo::cli::ToolError& e) {
+        EXPECT_EQ(e.messageClass(), msg::kUnsupportedOutput);
+    }
+    // 32 dimensions of 1 round-trip, and the header stays a version 1.0 one aligned to 64 bytes.
+    a.shape.assign(32, 1);
+    auto bytes = encodeNpy(a);
+    EXPECT_EQ(bytes[6], 1);
+    size_t headerLen = bytes[8] | (size_t(bytes[9]) << 8);
+    EXPECT_EQ((10 + headerLen) % 64, 0u);
+    EXPECT_EQ(parseNpy(bytes, "t").shape, a.shape);
+}
+
+TEST(NpyLimits, ElementCountBeyondTheHostLimitIsRefusedBeforeReadingData) {
+    // 2^31 one-byte elements declared, none present: refused for the count, not for missing data.
+    try {
+        parseNpy(npyBytes("|u1", false, "(65536, 32768)", {}), "t");
+        FAIL();
+    } catch (const dravo::cli::ToolError& e) {
+        EXPECT_EQ(e.messageClass(), msg::kUnsupportedArray);
+        EXPECT_NE(std::string(e.what()).find("2147483648 elements"), std::string::npos) << e.what();
+    }
+}
+
+}  // namespace

@@ -158,3 +158,77 @@ TEST(Png, EncoderRefusesWhatAPngCannotHold) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PngLimits, WhatTheWriterMakesTheReaderTakes) {
+    // Wide and tall images up to the side limit round-trip; beyond it the writer refuses.
+    for (auto [rows, cols] : {std::pair<size_t, size_t>{8, 70006}, {70006, 2}, {1, kPngMaxSide}}) {
+        PngImage img;
+        img.rows = rows;
+        img.cols = cols;
+        img.data.assign(rows * cols, 0);
+        for (size_t i = 0; i < img.data.size(); ++i)
+            img.data[i] = static_cast<uint8_t>(i * 7);
+        PngImage back = decodePng(encodePng(img), "t");
+        EXPECT_EQ(back.rows, rows);
+        EXPECT_EQ(back.cols, cols);
+        EXPECT_EQ(back.data, img.data);
+    }
+    PngImage wide;
+    wide.rows = 1;
+    wide.cols = kPngMaxSide + 1;
+    wide.data.assign(wide.cols, 0);
+    try {
+        encodePng(wide);
+        FAIL();
+    } catch (const dravo::cli::ToolError& e) {
+        EXPECT_EQ(e.messageClass(), msg::kUnsupportedOutput);
+    }
+    EXPECT_EQ(pngSizeProblem(46341, 46341, 1, 8), "a PNG holds at most 2147483648 bytes of samples");
+    EXPECT_EQ(pngSizeProblem(46340, 46340, 1, 8), "");
+    EXPECT_NE(pngSizeProblem(30000, 30000, 3, 8), "");
+}
+
+}  // namespace
+
+namespace {
+
+// An Adam7-interlaced file written by libpng itself (our writer makes none): RGB 8-bit rows x cols.
+std::vector<uint8_t> writeInterlaced(int rows, int cols, const std::vector<uint8_t>& interleaved) {
+    std::vector<uint8_t> out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_set_write_fn(
+        png, &out,
+        [](png_structp p, png_bytep d, png_size_t n) {
+            auto* o = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(p));
+            o->insert(o->end(), d, d + n);
+        },
+        nullptr);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(cols), static_cast<png_uint_32>(rows), 8,
+                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_ADAM7, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    std::vector<png_bytep> rowPointers(static_cast<size_t>(rows));
+    for (int r = 0; r < rows; ++r)
+        rowPointers[static_cast<size_t>(r)] = const_cast<uint8_t*>(interleaved.data()) + size_t(r) * cols * 3;
+    png_set_rows(png, info, rowPointers.data());
+    png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return out;
+}
+
+TEST(PngInterlaced, ReadsLikeAPlainFile) {
+    const int rows = 13, cols = 9;
+    auto interleaved = pattern(size_t(rows) * cols * 3);
+    PngImage img = decodePng(writeInterlaced(rows, cols, interleaved), "t");
+    ASSERT_EQ(img.rows, size_t(rows));
+    ASSERT_EQ(img.cols, size_t(cols));
+    ASSERT_EQ(img.channels, 3);
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < cols; ++c)
+            for (int p = 0; p < 3; ++p)
+                ASSERT_EQ(img.data[r + c * rows + p * rows * cols], interleaved[(r * cols + c) * 3 + p]);
+}
+
+}  // namespace

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 
 #include "errors.h"
 #include "signals.h"
@@ -31,6 +32,41 @@ TEST(Signals, LiteralsMustBeValuesOfTheirType) {
     EXPECT_THROW(signalFromNumber(NAN, SS_INT16, "t"), UsageError);
     Signal f = signalFromNumber(0.1, SS_SINGLE, "t");
     EXPECT_EQ(dravo::test::valuesOf<float>(f.bytes), (std::vector<float>{0.1f}));
+}
+
+TEST(Signals, LiteralsAtTheEdgesOfWideWords) {
+    // Stored integers expected as the 8 low container bytes, little-endian (written out by hand).
+    struct Case {
+        double value;
+        const char* type;
+        bool fits;
+        uint64_t stored;
+    } cases[] = {
+        {9223372036854775808.0, "fixed:u64:0", true, 0x8000000000000000ull},   // 2^63
+        {18446744073709549568.0, "fixed:u64:0", true, 0xfffffffffffff800ull},  // largest double below 2^64
+        {18446744073709551616.0, "fixed:u64:0", false, 0},                     // 2^64
+        {-9223372036854775808.0, "fixed:s64:0", true, 0x8000000000000000ull},  // -2^63
+        {9223372036854775808.0, "fixed:s64:0", false, 0},                      // 2^63
+        {1e300, "fixed:s64:0", false, 0},
+        {-1e300, "fixed:u64:0", false, 0},
+        {300, "fixed:s16:-1100", false, 0},  // scales to a fraction far below one: stored 0 would lie
+        {0x1p1000, "fixed:s16:-1000", true, 1},
+        {-0x1p1000, "fixed:s16:-1000", true, 0xffff},  // a 2-byte container
+        {-1, "fixed:s80:0", true, 0xffffffffffffffffull},
+    };
+    for (const auto& c : cases) {
+        if (!c.fits) {
+            EXPECT_THROW(signalFromNumber(c.value, typeOf(c.type), "t"), UsageError)
+                << c.value << " " << c.type;
+            continue;
+        }
+        Signal sig = signalFromNumber(c.value, typeOf(c.type), "t");
+        uint64_t low = 0;
+        std::memcpy(&low, sig.bytes.data(), std::min<size_t>(8, sig.bytes.size()));
+        EXPECT_EQ(low, c.stored) << c.value << " " << c.type;
+        for (size_t k = 8; k < sig.bytes.size(); ++k)
+            EXPECT_EQ(sig.bytes[k], c.value < 0 ? 0xff : 0x00) << c.type;
+    }
 }
 
 TEST(Signals, RealWorldValuesScaleStoredIntegers) {

@@ -319,6 +319,31 @@ TEST(PadPropagation, ConstantPadsAnEmptyDimension) {
     EXPECT_EQ(outputAs<double>(*block), std::vector<double>(8, 3.0));
 }
 
+TEST(PadPropagation, EmptyOutputStepsWithoutWriting) {
+    // No padding along rows or columns: the empty input gives an empty output, of any type and rank.
+    struct Case {
+        std::vector<int32_t> dims;
+        DataTypeId type;
+    };
+    for (const Case& c : {Case{{0, 5}, SS_DOUBLE}, Case{{0, 0, 3}, SS_DOUBLE}, Case{{0, 5}, SS_UINT8},
+                          Case{{5, 0}, SS_INT16}, Case{{3, 0, 2}, SS_SINGLE}}) {
+        auto block = makePadBlock({{5, Array::scalar(4)}, {9, Array::scalar(4)}});
+        InputSpec in = doubleInput(c.dims);
+        in.dataType = c.type;
+        block->propagate({in});
+        block->start();
+        block->setInput(0, nullptr, 0);
+        block->step();
+        EXPECT_EQ(block->currentOutputBytes(0), 0u);
+        std::vector<int32_t> out = block->currentOutputDims(0);
+        int64_t count = 1;
+        for (int32_t d : out) {
+            count *= d;
+        }
+        EXPECT_EQ(count, 0);
+    }
+}
+
 TEST(PadPropagation, SignalTakesTheOutputsComplexityForReplicate) {
     auto block = makePadBlock({{0, Array::scalar(2)}});
     OutputRequest complexOut;

@@ -301,7 +301,10 @@ std::string CEmitter::cty(const Type& t) {
 }
 
 std::string doubleLiteral(double v, bool single) {
-    if (std::isnan(v)) return single ? "((float)NAN)" : "((double)NAN)";
+    // NAN has a clear sign bit; a negative NaN constant keeps its sign through the negation.
+    if (std::isnan(v))
+        return std::signbit(v) ? (single ? "(-(float)NAN)" : "(-(double)NAN)")
+                               : (single ? "((float)NAN)" : "((double)NAN)");
     if (std::isinf(v))
         return v < 0 ? (single ? "(-(float)INFINITY)" : "(-(double)INFINITY)")
                      : (single ? "((float)INFINITY)" : "((double)INFINITY)");

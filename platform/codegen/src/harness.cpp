@@ -1,7 +1,12 @@
 #include "cg/harness.h"
 
 #include <algorithm>
+#include <sys/wait.h>
+
+#include <cerrno>
 #include <chrono>
+#include <csignal>
+#include <memory>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -57,6 +62,12 @@ std::string readText(const fs::path& p) {
     std::stringstream ss;
     ss << is.rdbuf();
     return ss.str();
+}
+
+// system() ignores SIGINT while the child runs; a child that died of it means the user interrupted us.
+void passOnInterrupt(int status) {
+    if (status != -1 && WIFSIGNALED(status) && (WTERMSIG(status) == SIGINT || WTERMSIG(status) == SIGQUIT))
+        raise(WTERMSIG(status));
 }
 
 // main(): argv = [repeat, steps, then per step: one file per input (and its dims), one file or "-" per
@@ -261,8 +272,34 @@ HarnessResult buildAndRunSteps(const Unit& unit, const std::vector<HarnessStep>&
     }
     std::string id = cIdentifier(d.name);
     files.push_back({"main.c", mainProgram(unit)});
-    fs::path dir = options.workDir.empty() ? fs::temp_directory_path() / ("dravo-harness-" + id)
-                                           : fs::path(options.workDir);
+    // Without a work folder the build happens in a fresh private one, removed afterwards.
+    fs::path dir;
+    std::unique_ptr<fs::path, void (*)(fs::path*)> scratch(nullptr, [](fs::path* p) {
+        std::error_code ec;
+        fs::remove_all(*p, ec);
+        delete p;
+    });
+    if (options.workDir.empty()) {
+        std::error_code ec;
+        std::string pattern = (fs::temp_directory_path(ec) / "dravo-harness-XXXXXX").string();
+        std::vector<char> name(pattern.begin(), pattern.end());
+        name.push_back('\0');
+        if (!mkdtemp(name.data())) {
+            res.error = "cannot make a temporary folder: " + std::string(std::strerror(errno));
+            return res;
+        }
+        dir = name.data();
+        scratch.reset(new fs::path(dir));
+    } else {
+        dir = options.workDir;
+    }
+    // A link planted at one of the names written below would redirect the write: links are removed
+    // (never followed) first.
+    {
+        std::error_code ec;
+        for (const auto& e : fs::directory_iterator(dir, ec))
+            if (e.is_symlink(ec)) fs::remove(e.path(), ec);
+    }
     std::string werr;
     if (!writeFilesAtomically(dir.string(), files, &werr)) {
         res.error = werr;
@@ -277,6 +314,7 @@ HarnessResult buildAndRunSteps(const Unit& unit, const std::vector<HarnessStep>&
            shellQuote((dir / (id + ".c")).string()) + " " + shellQuote((dir / "dravo_common.c").string()) +
            " -lm > " + shellQuote((dir / "build.log").string()) + " 2>&1";
     int rc = std::system(cmd.c_str());
+    passOnInterrupt(rc);
     res.buildLog = readText(dir / "build.log");
     if (rc != 0) {
         res.error = "the generated code does not build:\n" + res.buildLog;
@@ -318,6 +356,7 @@ HarnessResult buildAndRunSteps(const Unit& unit, const std::vector<HarnessStep>&
     run += " " + shellQuote((dir / "stats.txt").string()) + " > " + shellQuote((dir / "run.log").string()) +
            " 2>&1";
     rc = std::system(run.c_str());
+    passOnInterrupt(rc);
     if (rc != 0) {
         res.error =
             "the generated program failed (status " + std::to_string(rc) + "):\n" + readText(dir / "run.log");

@@ -1,5 +1,6 @@
 #include "cg/sil.h"
 
+#include <cmath>
 #include <cstring>
 #include <sstream>
 
@@ -76,6 +77,34 @@ std::string elementText(const CG::Type& t, const uint8_t* p) {
         one(p + sz);
     }
     return os.str();
+}
+
+// Bit-equal elements agree; so do two NaNs of the same sign whatever their payloads (which C does not
+// pin down), in either part of a complex element.
+bool sameElement(const CG::Type& t, const uint8_t* a, const uint8_t* b, size_t bytes) {
+    if (std::memcmp(a, b, bytes) == 0) return true;
+    CG::Type base = t.isComplex() ? t.elem() : t;
+    bool isDouble = base.kind() == CG::TypeKind::Double || base.isScaledDouble();
+    bool isSingle = base.kind() == CG::TypeKind::Single;
+    if (!isDouble && !isSingle) return false;
+    size_t part = isDouble ? 8 : 4;
+    for (size_t off = 0; off + part <= bytes; off += part) {
+        if (std::memcmp(a + off, b + off, part) == 0) continue;
+        bool nanA, nanB, signA, signB;
+        if (isDouble) {
+            double x, y;
+            std::memcpy(&x, a + off, 8);
+            std::memcpy(&y, b + off, 8);
+            nanA = std::isnan(x), nanB = std::isnan(y), signA = std::signbit(x), signB = std::signbit(y);
+        } else {
+            float x, y;
+            std::memcpy(&x, a + off, 4);
+            std::memcpy(&y, b + off, 4);
+            nanA = std::isnan(x), nanB = std::isnan(y), signA = std::signbit(x), signB = std::signbit(y);
+        }
+        if (!(nanA && nanB && signA == signB)) return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -173,7 +202,7 @@ SilResult runSilSteps(dravo::host::Block& block, const std::string& instanceName
             }
             size_t es = CG::storageBytes(d.outputs[p].elemType);
             for (size_t off = 0; off < sim.size(); off += es) {
-                if (std::memcmp(sim.data() + off, g.bytes.data() + off, es) != 0) {
+                if (!sameElement(d.outputs[p].elemType, sim.data() + off, g.bytes.data() + off, es)) {
                     res.identical = false;
                     res.element = static_cast<int64_t>(off / es);
                     res.detail = "simulation " + elementText(d.outputs[p].elemType, sim.data() + off) +

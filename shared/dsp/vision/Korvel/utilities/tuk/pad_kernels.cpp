@@ -369,6 +369,10 @@ PadSFcnCache::~PadSFcnCache() = default;
 
 void PadSFcnCache::computeOutputs() {
     const PadRunInfo& ri = *runInfo_;
+    // An empty output has nothing to copy or fill (and its zero extents would divide below).
+    for (int32_t d = 0; d < ri.numDims; ++d) {
+        if (ri.outDims[d] <= 0) return;
+    }
     bool anyFill = false;
     for (int32_t d = 0; d < ri.numDims; ++d) {
         anyFill = anyFill || ri.padBefore[d] > 0 || ri.padAfter[d] > 0;
@@ -406,9 +410,9 @@ void PadSFcnCache::computeOutputs() {
     }
     for (int32_t d = 0; d < ri.numDims; ++d) {
         const int32_t outDim = ri.outDims[d];
-        const int64_t highProd = outDim == 0 ? 0 : total / (lowProd * outDim);
+        const int64_t highProd = total / (lowProd * outDim);
         const bool filledDuringCopy = (d == 0 && fuseFirstDimFill_) || d == fusedLineDim_;
-        if ((ri.padBefore[d] > 0 || ri.padAfter[d] > 0) && outDim > 0 && !filledDuringCopy) {
+        if ((ri.padBefore[d] > 0 || ri.padAfter[d] > 0) && !filledDuringCopy) {
             fill_(this, d, outDim, lowProd, highProd);
         }
         lowProd *= outDim;
