@@ -20,6 +20,7 @@ struct SilOptions {
     std::string compiler;
     std::string keepDir;
     bool sanitize = false;
+    bool portableInt = false;
 };
 
 int silCommand(const CodegenOptions& o, const SilOptions& s) {
@@ -35,6 +36,7 @@ int silCommand(const CodegenOptions& o, const SilOptions& s) {
     CG::HarnessOptions h;
     h.compiler = s.compiler;
     h.sanitize = s.sanitize;
+    h.portableInt = s.portableInt;
     namespace fs = std::filesystem;
     fs::path work = s.keepDir.empty()
                         ? fs::temp_directory_path() / ("dravo-sil-" + std::to_string(::getpid()))
@@ -63,6 +65,8 @@ void defineSilCommand(CLI::App& c, CommandAction& action) {
     c.add_option("--cc", s->compiler, "C compiler to build the generated code with (default: $CC, then cc)");
     c.add_option("--keep", s->keepDir, "keep the generated files, the driver and the build in this folder");
     c.add_flag("--sanitize", s->sanitize, "build with UndefinedBehaviorSanitizer");
+    c.add_flag("--portable-int", s->portableInt,
+               "use the two-word 128-bit helpers even where the compiler has a 128-bit integer");
     c.footer("Example: dravo sil convert -s \"Output data type\"=uint8 -i image.npy");
     action = [o, s] { return silCommand(*o, *s); };
 }

@@ -88,6 +88,13 @@ TEST(SilCli, IdenticalVerdictExitsZero) {
     EXPECT_EQ(r.out, "identical: generated code and simulation agree bit for bit\n");
 }
 
+TEST(SilCli, PortableIntegerSwitchIsAcceptedAndKeepsTheVerdict) {
+    std::string in = writeNpy("img.npy", 4, 3);
+    CliRun r = dravo("sil convert -s outputDataType=int16 --portable-int -i '" + in + "'");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "identical: generated code and simulation agree bit for bit\n");
+}
+
 TEST(SilCli, MissingCompilerIsReportedAsSuch) {
     std::string in = writeNpy("img.npy", 3, 3);
     CliRun r = dravo("sil pad -i '" + in + "' --cc /nonexistent/cc");

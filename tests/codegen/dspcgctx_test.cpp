@@ -36,7 +36,7 @@ TEST(DSPCGCtx, ShiftBinaryPointRightDividesByPowerOfTwo) {
     });
     ASSERT_TRUE(ctx.constructCode()) << h.diagnostics().error().message();
     EXPECT_NE(cgtest::emitText(h).find(
-                  "v = (int16_t)dvrt_quantize((dvrt_wide)v, -3, DVRT_FLOOR, DVRT_WRAP, 16, 1);"),
+                  "v = (int16_t)dvrt64_quantize((int64_t)v, -3, DVRT_FLOOR, DVRT_WRAP, 16, 1);"),
               std::string::npos)
         << cgtest::emitText(h);
     auto r = cgtest::run(h, {{cgtest::bytesOf(in), {}}});

@@ -132,7 +132,7 @@ TEST(EmitSnippets, CastsCarryTheirRoundingAndOverflowModes) {
             },
             d);
         TarnCG::CGHandle h(d);
-        expectContains(t, std::string("y0[0] = (int8_t)dvrt_quantize((dvrt_wide)u0[0], -2, ") +
+        expectContains(t, std::string("y0[0] = (int8_t)dvrt64_quantize((int64_t)u0[0], -2, ") +
                               "DVRT_FLOOR, DVRT_WRAP, 8, 1);");
         LambdaCtx ctx(
             &h,
@@ -142,7 +142,7 @@ TEST(EmitSnippets, CastsCarryTheirRoundingAndOverflowModes) {
             k.rounding, k.overflow);
         ASSERT_TRUE(ctx.constructCode());
         expectContains(cgtest::emitText(h),
-                       std::string("(int8_t)dvrt_quantize((dvrt_wide)u0[0], -2, ") + k.snippet + ");");
+                       std::string("(int8_t)dvrt64_quantize((int64_t)u0[0], -2, ") + k.snippet + ");");
     }
 }
 
@@ -156,7 +156,7 @@ TEST(EmitSnippets, ValuePreservingConversionsAreplainC) {
             c.castAssign(c.getIndexedVar(c.getOutputVar(0), 0), c.getIndexedVar(c.getInputRef(0), 0));
         },
         d);
-    expectContains(t, "y0[0] = (int32_t)dvrt_shl((dvrt_wide)u0[0], 4);");
+    expectContains(t, "y0[0] = (int32_t)dvrt64_shl((int64_t)u0[0], 4);");
 }
 
 TEST(EmitSnippets, FloatConstantsReadBackExactly) {
@@ -233,8 +233,63 @@ TEST(EmitSnippets, RunTimeParametersHoldTheSimulationValues) {
         },
         d);
     expectContains(t, "/* \"outDims\" */\nstatic const int32_t rtp_outDims[3] = {\n    5, -4, 1\n};");
-    expectContains(t, "double rtps_rtp_Gain[1] = {\n    0.25\n};");
-    expectContains(t, "extern double rtps_rtp_Gain[1];");
+    // Tunable ones live in the parameter structure and are read through its pointer.
+    expectContains(t, "typedef struct {\n    double Gain[1];  /* \"Gain\" */\n} rtps_params_t;");
+    expectContains(t, "extern const rtps_params_t rtps_params_default;");
+    expectContains(t, "extern const rtps_params_t* rtps_params;");
+    expectContains(t, "void rtps_set_params(const rtps_params_t* params);");
+    expectContains(t, "const rtps_params_t rtps_params_default = {\n    /* \"Gain\" */\n    {0.25}\n};");
+    expectContains(t, "const rtps_params_t* rtps_params = &rtps_params_default;");
+    expectContains(t, "y0[0] = rtps_params->Gain[0];");
+    EXPECT_EQ(t.find("rtp_Gain"), std::string::npos) << t;
     expectContains(t, "static int32_t dw_inAdd[3];  /* \"inAdd\" */");
     expectContains(t, "dw_inAdd[0] = rtp_outDims[1];");
+}
+
+// Operations whose exact intermediate fits in 62 bits run on int64_t and the unit needs no 128-bit
+// support; a product of two 40-bit words does not fit, so that unit includes and carries the wide header.
+TEST(EmitSnippets, WideHelpersOnlyWhereAnIntermediateNeedsThem) {
+    struct Case {
+        int wl;
+        const char* snippet;
+        bool wide;
+    } cases[] = {
+        {31, "(int32_t)dvrt64_quantize((int64_t)u0[0] * (int64_t)u0[1], -4, DVRT_FLOOR, DVRT_WRAP, 31, 1)",
+         false},
+        {40,
+         "(int64_t)dvrt_w_to_i64(dvrt_quantize(dvrt_w_mul(dvrt_w_i64(u0[0]), dvrt_w_i64(u0[1])), -4, "
+         "DVRT_FLOOR, DVRT_WRAP, 40, 1))",
+         true}};
+    for (const Case& k : cases) {
+        Type t = Type::fixedT(true, k.wl, -4);
+        BlockDesc d;
+        d.name = "prod";
+        d.inputs.push_back(cgtest::signal(t, {2}));
+        d.outputs.push_back(cgtest::signal(t, {1}));
+        TarnCG::CGHandle h(d);
+        LambdaCtx ctx(&h, [&](LambdaCtx& c) {
+            Expr u = c.getInputRef(0).ref();
+            c.appendNode(AssignStmt::make(
+                ElementNode::make(c.getOutputVar(0).ref(), ConstNode::makeInt(i32(), 0)),
+                BinaryNode::make(BinaryOp::Mul, ElementNode::make(u, ConstNode::makeInt(i32(), 0)),
+                                 ElementNode::make(u, ConstNode::makeInt(i32(), 1)), t,
+                                 {RndFloor, OvfWrap})));
+        });
+        ASSERT_TRUE(ctx.constructCode()) << h.diagnostics().error().message();
+        Diagnostics diag;
+        DiagnosticsScope scope(diag);
+        auto files = emitUnit(h.unit());
+        ASSERT_FALSE(diag.failed()) << diag.error().message();
+        std::string c;
+        bool carriesWide = false;
+        for (auto& f : files) {
+            if (f.name == "prod.c") c = f.text;
+            carriesWide |= f.name == wideHeaderName();
+        }
+        expectContains(c, k.snippet);
+        EXPECT_EQ(carriesWide, k.wide) << k.wl;
+        EXPECT_EQ(c.find("#include \"dravo_rt_wide.h\"") != std::string::npos, k.wide) << c;
+        EXPECT_EQ(c.find("dvrt_w") != std::string::npos, k.wide) << c;
+    }
+    EXPECT_EQ(std::string(runtimeHeaderText()).find("int128"), std::string::npos);
 }

@@ -3,6 +3,7 @@
 // dialog and from the port, and several storage types.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 
 #include "dravo/host/types.h"
@@ -212,4 +213,45 @@ TEST(PadSilText, PadValueFromThePortIsReadFromThePort) {
     std::string t = cgtest::emitText(*h);
     EXPECT_NE(t.find("y0[vector] = u1[0];"), std::string::npos) << t;
     EXPECT_EQ(t.find("PadValue"), std::string::npos) << t;
+}
+
+// The pad value changed between steps, as the host changes a tunable parameter: the generated code gets
+// the processed run-time parameter through its parameter structure and stays identical at every step.
+TEST(PadSilSteps, TunablePadValueChangedBetweenSteps) {
+    for (const char* type : {"double", "int16", "fixed:s12:4"}) {
+        auto block = std::make_unique<Block>(plugin(), "pad");
+        std::vector<Array> p = defaults();
+        p[2] = Array::scalar(7);
+        p[6] = vec({1, 2});
+        block->setParameters(std::move(p));
+        InputSpec in = input({2, 3}, 0, type);
+        block->propagate({in});
+        block->start();
+        ASSERT_TRUE(block->isParamTunable(2));
+        std::vector<TarnCG::SilStep> steps(4);
+        steps[0].inputs = {{dataFor(in, 3), {}}};
+        steps[1].inputs = {{dataFor(in, 9), {}}};
+        steps[1].paramChanges = {{2, Array::scalar(-2.5)}};
+        steps[2].inputs = {{dataFor(in, 11), {}}};
+        steps[3].inputs = {{dataFor(in, 5), {}}};
+        steps[3].paramChanges = {{2, Array::scalar(5)}};
+        CG::HarnessOptions o;
+        o.workDir = cgtest::workDir(std::string("padsteps_") + type);
+        o.sanitize = true;
+        TarnCG::SilResult r = TarnCG::runSilSteps(*block, "pad", "pad", steps, o);
+        EXPECT_TRUE(r.ran && r.identical) << type << ": " << r.verdict();
+        EXPECT_EQ(r.steps, 4);
+        // The last step padded with the last value (row 0 is padding): the change did reach the block.
+        auto rtps = block->runTimeParams();
+        const auto& info = dravo::types::info(in.dataType);
+        const uint8_t* y = static_cast<const uint8_t*>(block->output(0));
+        auto it = std::find_if(rtps.begin(), rtps.end(), [](auto& x) { return x.name == "PadValue"; });
+        ASSERT_NE(it, rtps.end());
+        EXPECT_EQ(std::memcmp(y, it->bytes.data(), static_cast<size_t>(info.containerBytes)), 0) << type;
+        if (in.dataType == SS_DOUBLE) {
+            double v;
+            std::memcpy(&v, y, 8);
+            EXPECT_EQ(v, 5.0);
+        }
+    }
 }

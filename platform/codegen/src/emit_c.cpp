@@ -24,7 +24,8 @@ const char* commonUnitName() {
 
 namespace {
 
-constexpr int kWideBits = 126;  // what the 128-bit helpers may hold safely
+constexpr int kWideBits = 126;   // what the 128-bit helpers may hold safely
+constexpr int kNarrowBits = 62;  // what the int64_t helpers may hold safely (the same two bits of margin)
 
 struct FxInfo {
     bool sgn = false;
@@ -168,7 +169,11 @@ class CEmitter {
   public:
     CEmitter(const Unit* unit, const Pool* pool, EmitOptions options)
         : unit_(unit), pool_(pool), opt_(options) {
-        if (unit_) id_ = cIdentifier(unit_->desc.name);
+        if (unit_) {
+            id_ = cIdentifier(unit_->desc.name);
+            for (auto& m : parameterStruct(unit_->desc))
+                members_[m.rtpIndex] = m.member;
+        }
     }
 
     std::string cty(const Type& t);
@@ -193,9 +198,35 @@ class CEmitter {
         if (!opt_.sourceTags || !loc.file) return "";
         return " /* " + std::string(loc.file) + ":" + std::to_string(loc.line) + " */";
     }
-    std::string wide(const Expr& e) { return "(dvrt_wide)" + expr(e); }
+    // A stored integer as an operand of the 128-bit helpers (which the unit then needs).
+    std::string wide(const Expr& e) {
+        usesWide_ = true;
+        return (cty(e.type()) == "uint64_t" ? "dvrt_w_u64(" : "dvrt_w_i64(") + stripParens(expr(e)) + ")";
+    }
     std::string shifted(const Expr& e, int k) {
-        return k == 0 ? wide(e) : "dvrt_shl(" + wide(e) + ", " + std::to_string(k) + ")";
+        return k == 0 ? wide(e) : "dvrt_w_shl(" + wide(e) + ", " + std::to_string(k) + ")";
+    }
+    // The same on int64_t, for operations whose intermediates fit in kNarrowBits.
+    std::string narrow(const Expr& e) { return "(int64_t)" + expr(e); }
+    std::string shifted64(const Expr& e, int k) {
+        return k == 0 ? narrow(e) : "dvrt64_shl(" + narrow(e) + ", " + std::to_string(k) + ")";
+    }
+    // A 128-bit helper's result back into the container of t (the value already fits its word).
+    std::string fromWide(const std::string& w, const Type& t) {
+        usesWide_ = true;
+        std::string ct = cty(t);
+        return "(" + ct + ")" + (ct == "uint64_t" ? "dvrt_w_to_u64(" : "dvrt_w_to_i64(") + w + ")";
+    }
+    static bool fitsNarrow(std::initializer_list<int> bits) {
+        for (int b : bits)
+            if (b > kNarrowBits) return false;
+        return true;
+    }
+    std::string fromDouble(const std::string& d, const Type& t, MathModes m) {
+        FxInfo r = fxInfo(t);
+        std::string args = "(" + stripParens(d) + ", " + std::to_string(r.exp) + ", " + modesArgs(m, r) + ")";
+        if (fitsNarrow({r.wl})) return "(" + cty(t) + ")dvrt64_from_double" + args;
+        return fromWide("dvrt_from_double" + args, t);
     }
     std::string modesArgs(MathModes m, const FxInfo& r) {
         static const char* rnd[] = {"DVRT_ZERO",     "DVRT_NEAREST", "DVRT_CEIL",      "DVRT_FLOOR",
@@ -216,10 +247,16 @@ class CEmitter {
     std::string compare(const BinaryNode& n);
     std::string call(const CallNode& n);
 
+  public:
+    bool usesWide() const { return usesWide_; }
+
+  private:
     const Unit* unit_;
     const Pool* pool_;
     EmitOptions opt_;
     std::string id_;
+    bool usesWide_ = false;
+    std::map<int32_t, std::string> members_;  // tunable RTP index -> member of the parameter structure
 };
 
 std::string CEmitter::cty(const Type& t) {
@@ -325,7 +362,9 @@ std::string CEmitter::varName(const Var& v) {
             return "y" + std::to_string(v->index) + "_dims";
         case VarKind::Rtp:
             if (!unit_) client_assertion_failed("emit_c", __LINE__, "run-time parameters belong to a unit");
-            return rtpTunable(v->index) ? id_ + "_" + v.name() : v.name();
+            // Tunable ones are read through the parameter pointer, so a change between steps is seen.
+            if (rtpTunable(v->index)) return id_ + "_params->" + members_[v->index];
+            return v.name();
         case VarKind::DWork:
             if (!unit_) client_assertion_failed("emit_c", __LINE__, "work vectors belong to a unit");
             return v.name();
@@ -339,7 +378,7 @@ std::string CEmitter::toDouble(const Expr& e) {
     if (t.kind() == TypeKind::Single) return "(double)" + expr(e);
     FxInfo f = fxInfo(t);
     if (f.exp == 0) return "(double)" + expr(e);
-    return "dvrt_to_double(" + wide(e) + ", " + std::to_string(f.exp) + ")";
+    return "ldexp((double)" + expr(e) + ", " + std::to_string(f.exp) + ")";
 }
 
 std::string CEmitter::convert(const Expr& a, const Type& T, MathModes m, bool targetCast) {
@@ -362,7 +401,7 @@ std::string CEmitter::convert(const Expr& a, const Type& T, MathModes m, bool ta
         if (isFloatish(S)) return cty(S) == cty(T) ? expr(a) : "(" + cty(T) + ")" + expr(a);
         FxInfo f = fxInfo(S);
         if (f.exp == 0) return "(" + cty(T) + ")" + expr(a);
-        std::string d = "dvrt_to_double(" + wide(a) + ", " + std::to_string(f.exp) + ")";
+        std::string d = "ldexp((double)" + expr(a) + ", " + std::to_string(f.exp) + ")";
         return T.kind() == TypeKind::Single ? "(float)" + d : d;
     }
     if (T.kind() == TypeKind::Boolean) {
@@ -372,17 +411,22 @@ std::string CEmitter::convert(const Expr& a, const Type& T, MathModes m, bool ta
     }
     FxInfo r = fxInfo(T);
     std::string ct = cty(T);
-    if (isFloatish(S))
-        return "(" + ct + ")dvrt_from_double(" + stripParens(toDouble(a)) + ", " + std::to_string(r.exp) +
-               ", " + modesArgs(m, r) + ")";
+    if (isFloatish(S)) return fromDouble(toDouble(a), T, m);
     FxInfo s = fxInfo(S);
     int k = s.exp - r.exp;
     if (k >= 0 && k <= 64 && minOf(s) * pow2(k) >= minOf(r) && maxOf(s) * pow2(k) <= maxOf(r)) {
         if (k == 0) return cty(S) == ct ? expr(a) : "(" + ct + ")" + expr(a);
-        return "(" + ct + ")dvrt_shl(" + wide(a) + ", " + std::to_string(k) + ")";
+        // The value fits the destination word: int64_t holds it unless that is a 64-bit unsigned word.
+        if (k <= kNarrowBits && (r.sgn || r.wl <= 63))
+            return "(" + ct + ")dvrt64_shl(" + narrow(a) + ", " + std::to_string(k) + ")";
+        if (k <= 63 && !r.sgn) return "(" + ct + ")((uint64_t)" + expr(a) + " << " + std::to_string(k) + ")";
+        return fromWide("dvrt_w_shl(" + wide(a) + ", " + std::to_string(k) + ")", T);
     }
     if (!fitsWide(s.wl + std::max(k, 0)) || !fitsWide(-k)) return "0";
-    return "(" + ct + ")dvrt_quantize(" + wide(a) + ", " + std::to_string(k) + ", " + modesArgs(m, r) + ")";
+    std::string args = ", " + std::to_string(k) + ", " + modesArgs(m, r) + ")";
+    if (fitsNarrow({s.wl + std::max(k, 0), -k, r.wl}))
+        return "(" + ct + ")dvrt64_quantize(" + narrow(a) + args;
+    return fromWide("dvrt_quantize(" + wide(a) + args, T);
 }
 
 std::string CEmitter::compare(const BinaryNode& n) {
@@ -471,7 +515,9 @@ std::string CEmitter::compare(const BinaryNode& n) {
     if (plain) return "(" + expr(n.a) + " " + op + " " + expr(n.b) + ")";
     int e = std::min(fa.exp, fb.exp);
     if (!fitsWide(fa.wl + fa.exp - e) || !fitsWide(fb.wl + fb.exp - e)) return "0";
-    return "(" + shifted(n.a, fa.exp - e) + " " + op + " " + shifted(n.b, fb.exp - e) + ")";
+    if (fitsNarrow({fa.wl + fa.exp - e, fb.wl + fb.exp - e}))
+        return "(" + shifted64(n.a, fa.exp - e) + " " + op + " " + shifted64(n.b, fb.exp - e) + ")";
+    return "(dvrt_w_cmp(" + shifted(n.a, fa.exp - e) + ", " + shifted(n.b, fb.exp - e) + ") " + op + " 0)";
 }
 
 std::string CEmitter::binary(const BinaryNode& n) {
@@ -520,8 +566,7 @@ std::string CEmitter::binary(const BinaryNode& n) {
     std::string ct = cty(R);
     if (isFloatish(ta) || isFloatish(tb)) {
         std::string v = "(" + stripParens(toDouble(n.a)) + " " + op + " " + stripParens(toDouble(n.b)) + ")";
-        return "(" + ct + ")dvrt_from_double(" + v + ", " + std::to_string(r.exp) + ", " +
-               modesArgs(n.modes, r) + ")";
+        return fromDouble(v, R, n.modes);
     }
     // Index arithmetic and full-width integer arithmetic of one type map onto C directly.
     if (n.modes.overflow == OvfIndex) return "(" + expr(n.a) + " " + op + " " + expr(n.b) + ")";
@@ -548,21 +593,30 @@ std::string CEmitter::binary(const BinaryNode& n) {
             int shift = e - r.exp;
             int bits = std::max(fa.wl + fa.exp - e, fb.wl + fb.exp - e) + 1;
             if (!fitsWide(bits + std::max(shift, 0)) || !fitsWide(-shift)) return "0";
-            return "(" + ct + ")dvrt_quantize(" + shifted(n.a, fa.exp - e) + " " + op + " " +
-                   shifted(n.b, fb.exp - e) + ", " + std::to_string(shift) + ", " + modesArgs(n.modes, r) +
-                   ")";
+            std::string args = ", " + std::to_string(shift) + ", " + modesArgs(n.modes, r) + ")";
+            if (fitsNarrow({bits + std::max(shift, 0), -shift, r.wl}))
+                return "(" + ct + ")dvrt64_quantize(" + shifted64(n.a, fa.exp - e) + " " + op + " " +
+                       shifted64(n.b, fb.exp - e) + args;
+            return fromWide(std::string("dvrt_quantize(") +
+                                (n.op == BinaryOp::Add ? "dvrt_w_add(" : "dvrt_w_sub(") +
+                                shifted(n.a, fa.exp - e) + ", " + shifted(n.b, fb.exp - e) + ")" + args,
+                            R);
         }
         case BinaryOp::Mul: {
             int shift = fa.exp + fb.exp - r.exp;
             if (!fitsWide(fa.wl + fb.wl + std::max(shift, 0)) || !fitsWide(-shift)) return "0";
-            return "(" + ct + ")dvrt_quantize(" + wide(n.a) + " * " + wide(n.b) + ", " +
-                   std::to_string(shift) + ", " + modesArgs(n.modes, r) + ")";
+            std::string args = ", " + std::to_string(shift) + ", " + modesArgs(n.modes, r) + ")";
+            if (fitsNarrow({fa.wl + fb.wl + std::max(shift, 0), -shift, r.wl}))
+                return "(" + ct + ")dvrt64_quantize(" + narrow(n.a) + " * " + narrow(n.b) + args;
+            return fromWide("dvrt_quantize(dvrt_w_mul(" + wide(n.a) + ", " + wide(n.b) + ")" + args, R);
         }
         case BinaryOp::Div: {
             int shift = fa.exp - fb.exp - r.exp;
             if (!fitsWide(fa.wl + std::max(shift, 0)) || !fitsWide(fb.wl + std::max(-shift, 0))) return "0";
-            return "(" + ct + ")dvrt_divide(" + wide(n.a) + ", " + wide(n.b) + ", " + std::to_string(shift) +
-                   ", " + modesArgs(n.modes, r) + ")";
+            std::string args = ", " + std::to_string(shift) + ", " + modesArgs(n.modes, r) + ")";
+            if (fitsNarrow({fa.wl + std::max(shift, 0), fb.wl + std::max(-shift, 0), r.wl}))
+                return "(" + ct + ")dvrt64_divide(" + narrow(n.a) + ", " + narrow(n.b) + args;
+            return fromWide("dvrt_divide(" + wide(n.a) + ", " + wide(n.b) + args, R);
         }
         case BinaryOp::Mod: {
             if (fa.exp != 0 || fb.exp != 0 || r.exp != 0) {
@@ -570,9 +624,13 @@ std::string CEmitter::binary(const BinaryNode& n) {
                     "remainder of fixed-point values with fraction bits is not supported in generated code");
                 return "0";
             }
-            return "(" + ct + ")dvrt_overflow(dvrt_rem(" + wide(n.a) + ", " + wide(n.b) + "), " +
-                   (n.modes.overflow == OvfSaturate ? "DVRT_SAT" : "DVRT_WRAP") + ", " +
-                   std::to_string(r.wl) + ", " + (r.sgn ? "1" : "0") + ")";
+            std::string args = std::string(", ") +
+                               (n.modes.overflow == OvfSaturate ? "DVRT_SAT" : "DVRT_WRAP") + ", " +
+                               std::to_string(r.wl) + ", " + (r.sgn ? "1" : "0") + ")";
+            if (fitsNarrow({fa.wl, fb.wl, r.wl}))
+                return "(" + ct + ")dvrt64_overflow(dvrt64_rem(" + narrow(n.a) + ", " + narrow(n.b) + ")" +
+                       args;
+            return fromWide("dvrt_overflow(dvrt_rem(" + wide(n.a) + ", " + wide(n.b) + ")" + args, R);
         }
         default:
             break;
@@ -613,14 +671,15 @@ std::string CEmitter::call(const CallNode& n) {
                 return (R.kind() == TypeKind::Single ? "sqrtf(" : "sqrt(") + A + ")";
             }
             FxInfo r = fxInfo(R);
-            if (isFloatish(a.type()))
-                return "(" + cty(R) + ")dvrt_from_double(sqrt(" + stripParens(toDouble(a)) + "), " +
-                       std::to_string(r.exp) + ", " + modesArgs(n.modes, r) + ")";
+            if (isFloatish(a.type())) return fromDouble("sqrt(" + stripParens(toDouble(a)) + ")", R, n.modes);
             FxInfo fa = fxInfo(a.type());
             int k = fa.exp - 2 * r.exp;
-            if (!fitsWide(fa.wl + std::max(k, 0) + 1)) return "0";
-            return "(" + cty(R) + ")dvrt_sqrt(" + wide(a) + ", " + std::to_string(fa.exp) + ", " +
-                   std::to_string(r.exp) + ", " + modesArgs(n.modes, r) + ")";
+            if (!fitsWide(fa.wl + std::max(k, 0) + 1) || !fitsWide(-k)) return "0";
+            std::string args = ", " + std::to_string(fa.exp) + ", " + std::to_string(r.exp) + ", " +
+                               modesArgs(n.modes, r) + ")";
+            if (fitsNarrow({fa.wl + std::max(k, 0) + 1, -k, r.wl}))
+                return "(" + cty(R) + ")dvrt64_sqrt(" + narrow(a) + args;
+            return fromWide("dvrt_sqrt(" + wide(a) + args, R);
         }
         std::string s;
         for (auto& a : n.args) {
@@ -683,15 +742,15 @@ std::string CEmitter::expr(const Expr& e) {
                 return "(-" + convert(n->a, R.isScaledDouble() ? Type::doubleT() : R, n->modes, false) + ")";
             if (n->modes.overflow == OvfIndex) return "(-" + expr(n->a) + ")";
             if (isFloatish(n->a.type())) {
-                FxInfo r = fxInfo(R);
-                return "(" + cty(R) + ")dvrt_from_double(-" + toDouble(n->a) + ", " + std::to_string(r.exp) +
-                       ", " + modesArgs(n->modes, r) + ")";
+                return fromDouble("-" + toDouble(n->a), R, n->modes);
             }
             FxInfo fa = fxInfo(n->a.type()), r = fxInfo(R);
             int shift = fa.exp - r.exp;
             if (!fitsWide(fa.wl + 1 + std::max(shift, 0)) || !fitsWide(-shift)) return "0";
-            return "(" + cty(R) + ")dvrt_quantize(-" + wide(n->a) + ", " + std::to_string(shift) + ", " +
-                   modesArgs(n->modes, r) + ")";
+            std::string args = ", " + std::to_string(shift) + ", " + modesArgs(n->modes, r) + ")";
+            if (fitsNarrow({fa.wl + 1 + std::max(shift, 0), -shift, r.wl}))
+                return "(" + cty(R) + ")dvrt64_quantize(-" + narrow(n->a) + args;
+            return fromWide("dvrt_quantize(dvrt_w_neg(" + wide(n->a) + ")" + args, R);
         }
         case ExprKind::Binary:
             return binary(*e.as<BinaryNode>());
@@ -922,6 +981,43 @@ std::string CEmitter::valueLiteral(const Type& t, const uint8_t* p) {
 
 }  // namespace
 
+std::vector<ParamMember> parameterStruct(const BlockDesc& desc) {
+    std::vector<ParamMember> out;
+    std::set<std::string> taken;
+    for (size_t i = 0; i < desc.rtps.size(); ++i) {
+        const DataDesc& r = desc.rtps[i];
+        if (!r.tunable) continue;
+        ParamMember m;
+        m.rtpIndex = static_cast<int32_t>(i);
+        m.member = cIdentifier(r.name);
+        if (taken.count(m.member)) m.member += "_" + std::to_string(i);
+        taken.insert(m.member);
+        {
+            // A type the target cannot hold is reported when the unit is emitted, not by this query.
+            Diagnostics quiet;
+            DiagnosticsScope scope(quiet);
+            m.cType = cTypeName(r.elemType);
+        }
+        m.count = std::max(r.width, 1);
+        m.bytes = storageBytes(r.elemType) * static_cast<size_t>(m.count);
+        out.push_back(std::move(m));
+    }
+    return out;
+}
+
+std::string paramStructType(const Unit& unit) {
+    return cIdentifier(unit.desc.name) + "_params_t";
+}
+std::string paramPointerName(const Unit& unit) {
+    return cIdentifier(unit.desc.name) + "_params";
+}
+std::string paramDefaultName(const Unit& unit) {
+    return cIdentifier(unit.desc.name) + "_params_default";
+}
+std::string paramSetterName(const Unit& unit) {
+    return cIdentifier(unit.desc.name) + "_set_params";
+}
+
 size_t storageBytes(const Type& t) {
     if (t.isComplex()) return 2 * storageBytes(t.elem());
     if (t.kind() == TypeKind::Double || t.isScaledDouble()) return 8;
@@ -956,36 +1052,67 @@ std::vector<EmittedFile> emitUnit(const Unit& unit, const EmitOptions& options) 
     if (!all.utilities.empty()) c += "#include \"" + std::string(commonUnitName()) + ".h\"\n";
     c += "\n";
 
-    std::string rtps, dws, hdrTunables;
+    auto values = [&](const DataDesc& r) {
+        size_t sz = storageBytes(r.elemType);
+        std::string vals;
+        size_t n = static_cast<size_t>(std::max(r.width, 1));
+        for (size_t i = 0; i < n; ++i) {
+            std::string lit = (i + 1) * sz <= r.bytes.size()
+                                  ? em.valueLiteral(r.elemType, r.bytes.data() + i * sz)
+                                  : (r.elemType.isComplex() ? "{0, 0}" : "0");
+            vals += (i ? (i % 8 == 0 ? ",\n        " : ", ") : "") + lit;
+        }
+        return vals;
+    };
+
+    std::string rtps, dws, hdrParams, params;
+    std::vector<ParamMember> members = parameterStruct(d);
+    if (!members.empty()) {
+        std::string type = paramStructType(unit), ptr = paramPointerName(unit), def = paramDefaultName(unit);
+        hdrParams += "\n/* Tunable run-time parameters. The step reads them through " + ptr +
+                     ", which points at\n   " + def + " (the values the simulation started with) until " +
+                     paramSetterName(unit) +
+                     " points it at\n   another instance; change them between steps only. */\n";
+        hdrParams += "typedef struct {\n";
+        std::string init;
+        for (size_t i = 0; i < members.size(); ++i) {
+            const ParamMember& m = members[i];
+            const DataDesc& r = d.rtps[m.rtpIndex];
+            em.cty(r.elemType);  // reports a type the target cannot hold
+            hdrParams += "    " + m.cType + " " + m.member + "[" + std::to_string(m.count) + "];  /* \"" +
+                         commentText(r.name) + "\" */\n";
+            init += std::string(i ? ",\n" : "") + "    /* \"" + commentText(r.name) + "\" */\n    {" +
+                    values(r) + "}";
+        }
+        hdrParams += "} " + type + ";\n";
+        hdrParams += "extern const " + type + " " + def + ";\n";
+        hdrParams += "extern const " + type + "* " + ptr + ";\n";
+        hdrParams += "/* Makes the step read *params from its next call on (NULL: the defaults). */\n";
+        hdrParams += "void " + paramSetterName(unit) + "(const " + type + "* params);\n";
+        params += "/* Tunable run-time parameters, by default the values the simulation started with. */\n";
+        params += "const " + type + " " + def + " = {\n" + init + "\n};\n";
+        params += "const " + type + "* " + ptr + " = &" + def + ";\n\n";
+        params += "void " + paramSetterName(unit) + "(const " + type + "* params)\n{\n    " + ptr +
+                  " = params ? params : &" + def + ";\n}\n\n";
+    }
     for (auto& v : all.order) {
         if (v->kind == VarKind::Rtp) {
             const DataDesc& r = d.rtps[v->index];
-            size_t sz = storageBytes(r.elemType);
-            std::string vals;
+            if (r.tunable) continue;  // in the parameter structure
             size_t n = static_cast<size_t>(std::max(r.width, 1));
-            for (size_t i = 0; i < n; ++i) {
-                std::string lit = (i + 1) * sz <= r.bytes.size()
-                                      ? em.valueLiteral(r.elemType, r.bytes.data() + i * sz)
-                                      : (r.elemType.isComplex() ? "{0, 0}" : "0");
-                vals += (i ? (i % 8 == 0 ? ",\n    " : ", ") : "") + lit;
-            }
-            std::string ty = em.cty(r.elemType);
-            std::string name = em.varName(v);
-            std::string arr = name + "[" + std::to_string(n) + "]";
+            std::string arr = em.varName(v) + "[" + std::to_string(n) + "]";
             rtps += "/* \"" + commentText(r.name) + "\" */\n";
-            if (r.tunable) {
-                rtps += ty + " " + arr + " = {\n    " + vals + "\n};\n";
-                hdrTunables +=
-                    "extern " + ty + " " + arr + ";  /* \"" + commentText(r.name) + "\", tunable */\n";
-            } else {
-                rtps += "static const " + ty + " " + arr + " = {\n    " + vals + "\n};\n";
-            }
+            std::string vals = values(r);
+            for (size_t p; (p = vals.find("\n        ")) != std::string::npos;)
+                vals.replace(p, 9, "\n    ");
+            rtps += "static const " + em.cty(r.elemType) + " " + arr + " = {\n    " + vals + "\n};\n";
         } else if (v->kind == VarKind::DWork) {
             const DataDesc& w = d.dworks[v->index];
             dws += "static " + em.cty(w.elemType) + " " + em.varName(v) + "[" +
                    std::to_string(std::max(w.width, 1)) + "];  /* \"" + commentText(w.name) + "\" */\n";
         }
     }
+    c += params;
     if (!rtps.empty()) c += "/* Run-time parameters, with the values the simulation used. */\n" + rtps + "\n";
     if (!dws.empty()) c += "/* Work vectors. */\n" + dws + "\n";
     c += "int32_t " + id + "_sizeCheckFailures = 0;\n\n";
@@ -1013,12 +1140,15 @@ std::vector<EmittedFile> emitUnit(const Unit& unit, const EmitOptions& options) 
     h += "void " + id + "_terminate(void);\n\n";
     h += "/* Number of failed run-time size checks since load. */\nextern int32_t " + id +
          "_sizeCheckFailures;\n";
-    if (!hdrTunables.empty())
-        h += "\n/* Tunable run-time parameters: the caller may change them between steps. */\n" + hdrTunables;
+    h += hdrParams;
     h += "\n#endif /* " + guard + "_H */\n";
 
     if (generationFailed()) return {};
-    return {{id + ".h", h}, {id + ".c", c}};
+    if (!em.usesWide()) return {{id + ".h", h}, {id + ".c", c}};
+    // Only units whose intermediates need them carry the 128-bit helpers.
+    std::string rt = "#include \"" + std::string(runtimeHeaderName()) + "\"\n";
+    c.insert(c.find(rt) + rt.size(), "#include \"" + std::string(wideHeaderName()) + "\"\n");
+    return {{id + ".h", h}, {id + ".c", c}, {wideHeaderName(), wideHeaderText()}};
 }
 
 std::vector<EmittedFile> emitCommon(const Pool& pool, const EmitOptions& options) {
@@ -1041,9 +1171,15 @@ std::vector<EmittedFile> emitCommon(const Pool& pool, const EmitOptions& options
     }
     h += "\n#endif /* DRAVO_COMMON_H */\n";
     if (generationFailed()) return {};
-    return {{std::string(runtimeHeaderName()), runtimeHeaderText()},
-            {std::string(commonUnitName()) + ".h", h},
-            {std::string(commonUnitName()) + ".c", c}};
+    std::vector<EmittedFile> files = {{std::string(runtimeHeaderName()), runtimeHeaderText()},
+                                      {std::string(commonUnitName()) + ".h", h}};
+    if (em.usesWide()) {
+        std::string at = "#include <string.h>\n\n";
+        c.insert(c.find(at) + at.size(), "#include \"" + std::string(wideHeaderName()) + "\"\n\n");
+        files.push_back({wideHeaderName(), wideHeaderText()});
+    }
+    files.push_back({std::string(commonUnitName()) + ".c", c});
+    return files;
 }
 
 bool writeUnit(const Unit& unit, const std::string& dir, std::string* error, const EmitOptions& options) {
@@ -1082,20 +1218,24 @@ bool writeFilesAtomically(const std::string& dir, const std::vector<EmittedFile>
         if (error) *error = "cannot write into " + dir + ": " + ec.message();
         return false;
     }
-    for (auto& f : files) {
-        std::ofstream os(scratch / f.name, std::ios::binary);
-        os << f.text;
+    std::set<std::string> names;
+    std::vector<const EmittedFile*> unique;
+    for (auto& f : files)  // a unit and the common unit may both bring the same header
+        if (names.insert(f.name).second) unique.push_back(&f);
+    for (const EmittedFile* f : unique) {
+        std::ofstream os(scratch / f->name, std::ios::binary);
+        os << f->text;
         os.close();
         if (!os) {
-            if (error) *error = "cannot write " + (fs::path(dir) / f.name).string();
+            if (error) *error = "cannot write " + (fs::path(dir) / f->name).string();
             fs::remove_all(scratch, ec);
             return false;
         }
     }
-    for (auto& f : files) {
-        fs::rename(scratch / f.name, fs::path(dir) / f.name, ec);
+    for (const EmittedFile* f : unique) {
+        fs::rename(scratch / f->name, fs::path(dir) / f->name, ec);
         if (ec) {
-            if (error) *error = "cannot move " + f.name + " into " + dir + ": " + ec.message();
+            if (error) *error = "cannot move " + f->name + " into " + dir + ": " + ec.message();
             fs::remove_all(scratch, ec);
             return false;
         }

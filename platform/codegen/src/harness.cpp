@@ -1,5 +1,6 @@
 #include "cg/harness.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -58,10 +59,12 @@ std::string readText(const fs::path& p) {
     return ss.str();
 }
 
-// main(): argv = [repeat, one file per input (and its dims), one file per output (and its dims), stats].
+// main(): argv = [repeat, steps, then per step: one file per input (and its dims), one file or "-" per
+// parameter-structure member, one file per output (and its dims); finally the stats file].
 std::string mainProgram(const Unit& u) {
     const BlockDesc& d = u.desc;
     std::string id = cIdentifier(d.name);
+    std::vector<ParamMember> members = parameterStruct(d);
     std::string s =
         "/* Test driver: reads the inputs, runs the unit, writes the outputs. */\n"
         "#define _POSIX_C_SOURCE 199309L\n"
@@ -80,44 +83,45 @@ std::string mainProgram(const Unit& u) {
         "static void writeAll(const char* path, const void* p, size_t n)\n{\n"
         "    FILE* f = fopen(path, \"wb\");\n"
         "    if (!f || fwrite(p, 1, n, f) != n) { fprintf(stderr, \"cannot write %s\\n\", path); exit(3); }\n"
-        "    fclose(f);\n}\n\n"
-        "int main(int argc, char** argv)\n{\n"
-        "    int arg = 2;\n    long repeat, r;\n    struct timespec t0, t1;\n    double dt, total = 0.0, "
-        "best = 0.0;\n"
-        "    FILE* stats;\n";
-    int nargs = 2;
+        "    fclose(f);\n}\n\n";
+    if (!members.empty()) {
+        s += "static void readExactly(const char* path, void* dst, size_t n)\n{\n"
+             "    FILE* f = fopen(path, \"rb\");\n"
+             "    if (!f || fread(dst, 1, n, f) != n) { fprintf(stderr, \"cannot read %s\\n\", path); "
+             "exit(3); }\n"
+             "    fclose(f);\n}\n\n";
+        s += "static " + paramStructType(u) + " params;\n\n";
+    }
+    s += "int main(int argc, char** argv)\n{\n"
+         "    int arg = 3;\n    long repeat, steps, st, r;\n    struct timespec t0, t1;\n"
+         "    double dt, total = 0.0, best = 0.0;\n    long timed = 0;\n"
+         "    FILE* stats;\n";
+    int perStep = 0;
     for (size_t i = 0; i < d.inputs.size(); ++i) {
         std::string ct = cTypeName(d.inputs[i].elemType);
         s += "    " + ct + "* u" + std::to_string(i) + ";\n";
         if (d.inputs[i].variableSize) s += "    int32_t* u" + std::to_string(i) + "_dims;\n";
-        nargs += d.inputs[i].variableSize ? 2 : 1;
+        perStep += d.inputs[i].variableSize ? 2 : 1;
     }
+    perStep += static_cast<int>(members.size());
     for (size_t i = 0; i < d.outputs.size(); ++i) {
         std::string ct = cTypeName(d.outputs[i].elemType);
         s += "    " + ct + "* y" + std::to_string(i) + ";\n";
         s += "    int32_t y" + std::to_string(i) + "_dims[" +
              std::to_string(std::max<size_t>(d.outputs[i].dims.size(), 1)) + "] = {0};\n";
-        nargs += 2;
+        perStep += 2;
     }
-    s += "    if (argc != " + std::to_string(nargs + 1) +
+    s += "    if (argc < 3) { fprintf(stderr, \"usage: repeat steps files...\\n\"); return 2; }\n";
+    s += "    repeat = atol(argv[1]);\n    steps = atol(argv[2]);\n";
+    s += "    if (steps < 1 || argc != 4 + steps * " + std::to_string(perStep) +
          ") { fprintf(stderr, \"usage: wrong argument count\\n\"); return 2; }\n";
-    s += "    repeat = atol(argv[1]);\n";
-    for (size_t i = 0; i < d.inputs.size(); ++i) {
-        std::string n = std::to_string(i);
-        std::string ct = cTypeName(d.inputs[i].elemType);
-        s += "    u" + n + " = (" + ct + "*)readAll(argv[arg++], " +
-             std::to_string(std::max(d.inputs[i].width, 1)) + " * sizeof(" + ct + "));\n";
-        if (d.inputs[i].variableSize) s += "    u" + n + "_dims = (int32_t*)readAll(argv[arg++], 64);\n";
-    }
+    if (!members.empty()) s += "    params = " + paramDefaultName(u) + ";\n";
     for (size_t i = 0; i < d.outputs.size(); ++i) {
         std::string n = std::to_string(i);
         std::string ct = cTypeName(d.outputs[i].elemType);
         s += "    y" + n + " = (" + ct + "*)calloc((size_t)" +
              std::to_string(std::max(d.outputs[i].width, 1)) + ", sizeof(" + ct + "));\n";
         s += "    if (!y" + n + ") return 3;\n";
-        for (size_t k = 0; k < d.outputs[i].dims.size(); ++k)
-            s += "    y" + n + "_dims[" + std::to_string(k) + "] = " + std::to_string(d.outputs[i].dims[k]) +
-                 ";\n";
     }
     std::string call = id + "_step(";
     std::vector<std::string> args;
@@ -133,14 +137,37 @@ std::string mainProgram(const Unit& u) {
         call += (i ? ", " : "") + args[i];
     call += ")";
     s += "    " + id + "_start();\n";
+    s += "    for (st = 0; st < steps; st++) {\n";
+    for (size_t i = 0; i < d.inputs.size(); ++i) {
+        std::string n = std::to_string(i);
+        std::string ct = cTypeName(d.inputs[i].elemType);
+        s += "        u" + n + " = (" + ct + "*)readAll(argv[arg++], " +
+             std::to_string(std::max(d.inputs[i].width, 1)) + " * sizeof(" + ct + "));\n";
+        if (d.inputs[i].variableSize) s += "        u" + n + "_dims = (int32_t*)readAll(argv[arg++], 64);\n";
+    }
+    // A changed parameter goes into the driver's own instance, which the step then reads.
+    for (auto& m : members) {
+        s += "        if (strcmp(argv[arg], \"-\") != 0) {\n";
+        s += "            readExactly(argv[arg], params." + m.member + ", sizeof params." + m.member + ");\n";
+        s += "            " + paramSetterName(u) + "(&params);\n        }\n        arg++;\n";
+    }
+    for (size_t i = 0; i < d.outputs.size(); ++i) {
+        std::string n = std::to_string(i);
+        for (size_t k = 0; k < d.outputs[i].dims.size(); ++k)
+            s += "        y" + n + "_dims[" + std::to_string(k) +
+                 "] = " + std::to_string(d.outputs[i].dims[k]) + ";\n";
+    }
     // One step outside the timing when timing several: page faults of fresh buffers are not the code.
-    s += "    if (repeat > 1) {\n        " + call + ";\n        repeat--;\n    }\n";
+    s += "        r = (st == steps - 1) ? repeat : 1;\n";
+    s += "        if (r > 1) {\n            " + call + ";\n            r--;\n        }\n";
     // Each step timed on its own: the mean, and the best step (the figure least disturbed by other load).
-    s += "    for (r = 0; r < repeat; r++) {\n";
-    s += "        clock_gettime(CLOCK_MONOTONIC, &t0);\n        " + call + ";\n";
-    s += "        clock_gettime(CLOCK_MONOTONIC, &t1);\n";
-    s += "        dt = (double)(t1.tv_sec - t0.tv_sec) + 1e-9 * (double)(t1.tv_nsec - t0.tv_nsec);\n";
-    s += "        total += dt;\n        if (r == 0 || dt < best) best = dt;\n    }\n";
+    s += "        for (; r > 0; r--) {\n";
+    s += "            clock_gettime(CLOCK_MONOTONIC, &t0);\n            " + call + ";\n";
+    s += "            clock_gettime(CLOCK_MONOTONIC, &t1);\n";
+    s += "            dt = (double)(t1.tv_sec - t0.tv_sec) + 1e-9 * (double)(t1.tv_nsec - t0.tv_nsec);\n";
+    s += "            if (st == steps - 1) {\n                total += dt;\n"
+         "                if (timed == 0 || dt < best) best = dt;\n                timed++;\n            }\n";
+    s += "        }\n";
     for (size_t i = 0; i < d.outputs.size(); ++i) {
         std::string n = std::to_string(i);
         std::string ct = cTypeName(d.outputs[i].elemType);
@@ -148,12 +175,17 @@ std::string mainProgram(const Unit& u) {
         for (size_t k = 0; k < d.outputs[i].dims.size(); ++k)
             count += " * (size_t)y" + n + "_dims[" + std::to_string(k) + "]";
         if (d.outputs[i].dims.empty()) count = std::to_string(d.outputs[i].width);
-        s += "    writeAll(argv[arg++], y" + n + ", " + count + " * sizeof(" + ct + "));\n";
-        s += "    writeAll(argv[arg++], y" + n + "_dims, sizeof y" + n + "_dims);\n";
+        s += "        writeAll(argv[arg++], y" + n + ", " + count + " * sizeof(" + ct + "));\n";
+        s += "        writeAll(argv[arg++], y" + n + "_dims, sizeof y" + n + "_dims);\n";
     }
+    for (size_t i = 0; i < d.inputs.size(); ++i) {
+        s += "        free((void*)u" + std::to_string(i) + ");\n";
+        if (d.inputs[i].variableSize) s += "        free(u" + std::to_string(i) + "_dims);\n";
+    }
+    s += "    }\n";
     s += "    " + id + "_terminate();\n";
     s += "    stats = fopen(argv[arg], \"w\");\n    if (!stats) return 3;\n";
-    s += "    fprintf(stats, \"%.9f %ld %.9f\\n\", total / (double)repeat, (long)" + id +
+    s += "    fprintf(stats, \"%.9f %ld %.9f\\n\", timed ? total / (double)timed : 0.0, (long)" + id +
          "_sizeCheckFailures, best);\n";
     s += "    fclose(stats);\n    return 0;\n}\n";
     return s;
@@ -171,12 +203,42 @@ std::string findCCompiler(const std::string& preferred) {
 
 HarnessResult buildAndRun(const Unit& unit, const std::vector<HarnessInput>& inputs,
                           const HarnessOptions& options) {
+    HarnessStep step;
+    step.inputs = inputs;
+    return buildAndRunSteps(unit, {step}, options);
+}
+
+HarnessResult buildAndRunSteps(const Unit& unit, const std::vector<HarnessStep>& steps,
+                               const HarnessOptions& options) {
     HarnessResult res;
     const BlockDesc& d = unit.desc;
-    if (inputs.size() != d.inputs.size()) {
-        res.error = "the block has " + std::to_string(d.inputs.size()) + " input(s), " +
-                    std::to_string(inputs.size()) + " given";
+    if (steps.empty()) {
+        res.error = "no step to run";
         return res;
+    }
+    std::vector<ParamMember> members = parameterStruct(d);
+    for (size_t k = 0; k < steps.size(); ++k) {
+        const HarnessStep& st = steps[k];
+        if (st.inputs.size() != d.inputs.size()) {
+            res.error = "the block has " + std::to_string(d.inputs.size()) + " input(s), " +
+                        std::to_string(st.inputs.size()) + " given" +
+                        (steps.size() > 1 ? " at step " + std::to_string(k) : std::string());
+            return res;
+        }
+        for (auto& [index, bytes] : st.params) {
+            auto m = std::find_if(members.begin(), members.end(),
+                                  [&](const ParamMember& x) { return x.rtpIndex == index; });
+            if (m == members.end()) {
+                res.error = "run-time parameter " + std::to_string(index) + " is not tunable in the unit";
+                return res;
+            }
+            if (bytes.size() != m->bytes) {
+                res.error = "tunable parameter \"" + d.rtps[index].name + "\" holds " +
+                            std::to_string(m->bytes) + " bytes, " + std::to_string(bytes.size()) +
+                            " given at step " + std::to_string(k);
+                return res;
+            }
+        }
     }
     std::string cc = findCCompiler(options.compiler);
     if (cc.empty()) {
@@ -208,6 +270,7 @@ HarnessResult buildAndRun(const Unit& unit, const std::vector<HarnessInput>& inp
     }
     std::string cmd = shellQuote(cc) + " -std=c99 -Wall -Wextra -Werror -O2 -ffp-contract=off";
     if (options.sanitize) cmd += " -fsanitize=undefined -fno-sanitize-recover=undefined";
+    if (options.portableInt) cmd += " -DDVRT_PORTABLE_INT";
     for (auto& f : options.extraFlags)
         cmd += " " + f;
     cmd += " -o " + shellQuote((dir / "prog").string()) + " " + shellQuote((dir / "main.c").string()) + " " +
@@ -219,21 +282,38 @@ HarnessResult buildAndRun(const Unit& unit, const std::vector<HarnessInput>& inp
         res.error = "the generated code does not build:\n" + res.buildLog;
         return res;
     }
-    std::string run = shellQuote((dir / "prog").string()) + " " + std::to_string(std::max(options.repeat, 1));
-    for (size_t i = 0; i < inputs.size(); ++i) {
-        fs::path p = dir / ("in" + std::to_string(i) + ".bin");
-        writeBytes(p, inputs[i].bytes.data(), inputs[i].bytes.size());
-        run += " " + shellQuote(p.string());
-        if (d.inputs[i].variableSize) {
-            fs::path q = dir / ("in" + std::to_string(i) + "_dims.bin");
-            std::vector<int32_t> dims = inputs[i].dims.empty() ? d.inputs[i].dims : inputs[i].dims;
-            writeBytes(q, dims.data(), dims.size() * sizeof(int32_t));
-            run += " " + shellQuote(q.string());
+    auto stepFile = [&](size_t k, const std::string& what) {
+        return dir / ((steps.size() > 1 ? "s" + std::to_string(k) + "_" : std::string()) + what);
+    };
+    std::string run = shellQuote((dir / "prog").string()) + " " +
+                      std::to_string(std::max(options.repeat, 1)) + " " + std::to_string(steps.size());
+    for (size_t k = 0; k < steps.size(); ++k) {
+        const HarnessStep& st = steps[k];
+        for (size_t i = 0; i < st.inputs.size(); ++i) {
+            fs::path p = stepFile(k, "in" + std::to_string(i) + ".bin");
+            writeBytes(p, st.inputs[i].bytes.data(), st.inputs[i].bytes.size());
+            run += " " + shellQuote(p.string());
+            if (d.inputs[i].variableSize) {
+                fs::path q = stepFile(k, "in" + std::to_string(i) + "_dims.bin");
+                std::vector<int32_t> dims = st.inputs[i].dims.empty() ? d.inputs[i].dims : st.inputs[i].dims;
+                writeBytes(q, dims.data(), dims.size() * sizeof(int32_t));
+                run += " " + shellQuote(q.string());
+            }
         }
-    }
-    for (size_t i = 0; i < d.outputs.size(); ++i) {
-        run += " " + shellQuote((dir / ("out" + std::to_string(i) + ".bin")).string());
-        run += " " + shellQuote((dir / ("out" + std::to_string(i) + "_dims.bin")).string());
+        for (auto& m : members) {
+            auto it = st.params.find(m.rtpIndex);
+            if (it == st.params.end()) {
+                run += " -";
+                continue;
+            }
+            fs::path p = stepFile(k, "param_" + m.member + ".bin");
+            writeBytes(p, it->second.data(), it->second.size());
+            run += " " + shellQuote(p.string());
+        }
+        for (size_t i = 0; i < d.outputs.size(); ++i) {
+            run += " " + shellQuote(stepFile(k, "out" + std::to_string(i) + ".bin").string());
+            run += " " + shellQuote(stepFile(k, "out" + std::to_string(i) + "_dims.bin").string());
+        }
     }
     run += " " + shellQuote((dir / "stats.txt").string()) + " > " + shellQuote((dir / "run.log").string()) +
            " 2>&1";
@@ -243,16 +323,21 @@ HarnessResult buildAndRun(const Unit& unit, const std::vector<HarnessInput>& inp
             "the generated program failed (status " + std::to_string(rc) + "):\n" + readText(dir / "run.log");
         return res;
     }
-    for (size_t i = 0; i < d.outputs.size(); ++i) {
-        HarnessOutput o;
-        std::vector<uint8_t> dims;
-        readBytes(dir / ("out" + std::to_string(i) + ".bin"), o.bytes);
-        readBytes(dir / ("out" + std::to_string(i) + "_dims.bin"), dims);
-        o.dims.resize(d.outputs[i].dims.size());
-        if (dims.size() >= o.dims.size() * sizeof(int32_t) && !o.dims.empty())
-            std::memcpy(o.dims.data(), dims.data(), o.dims.size() * sizeof(int32_t));
-        res.outputs.push_back(std::move(o));
+    for (size_t k = 0; k < steps.size(); ++k) {
+        std::vector<HarnessOutput> outs;
+        for (size_t i = 0; i < d.outputs.size(); ++i) {
+            HarnessOutput o;
+            std::vector<uint8_t> dims;
+            readBytes(stepFile(k, "out" + std::to_string(i) + ".bin"), o.bytes);
+            readBytes(stepFile(k, "out" + std::to_string(i) + "_dims.bin"), dims);
+            o.dims.resize(d.outputs[i].dims.size());
+            if (dims.size() >= o.dims.size() * sizeof(int32_t) && !o.dims.empty())
+                std::memcpy(o.dims.data(), dims.data(), o.dims.size() * sizeof(int32_t));
+            outs.push_back(std::move(o));
+        }
+        res.stepOutputs.push_back(std::move(outs));
     }
+    res.outputs = res.stepOutputs.back();
     std::istringstream stats(readText(dir / "stats.txt"));
     stats >> res.secondsPerStep >> res.sizeCheckFailures >> res.bestSecondsPerStep;
     res.ok = true;

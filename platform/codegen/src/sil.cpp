@@ -12,7 +12,9 @@ std::string SilResult::verdict() const {
     if (!ran) return "error: " + error;
     if (identical) return "identical: generated code and simulation agree bit for bit";
     std::ostringstream os;
-    os << "different: output " << port;
+    os << "different: ";
+    if (steps > 1) os << "step " << step << " ";
+    os << "output " << port;
     if (element < 0)
         os << " sizes differ (" << detail << ")";
     else
@@ -80,7 +82,20 @@ std::string elementText(const CG::Type& t, const uint8_t* p) {
 
 SilResult runSil(dravo::host::Block& block, const std::string& instanceName, const std::string& blockType,
                  const std::vector<CG::HarnessInput>& inputs, const CG::HarnessOptions& options) {
+    SilStep step;
+    step.inputs = inputs;
+    return runSilSteps(block, instanceName, blockType, {step}, options);
+}
+
+SilResult runSilSteps(dravo::host::Block& block, const std::string& instanceName,
+                      const std::string& blockType, const std::vector<SilStep>& steps,
+                      const CG::HarnessOptions& options) {
     SilResult res;
+    res.steps = static_cast<int32_t>(steps.size());
+    if (steps.empty()) {
+        res.error = "no step to run";
+        return res;
+    }
     std::unique_ptr<CGHandle> h = makeHandle(block, instanceName, blockType);
     if (!generateForBlock(block, *h, &res.error)) return res;
     if (CG::findCCompiler(options.compiler).empty()) {
@@ -88,50 +103,88 @@ SilResult runSil(dravo::host::Block& block, const std::string& instanceName, con
         res.error = "no C compiler found (set CC or install cc)";
         return res;
     }
-    CG::HarnessResult gen = CG::buildAndRun(h->unit(), inputs, options);
+    const CG::BlockDesc& d = h->unit().desc;
+    std::vector<CG::ParamMember> members = CG::parameterStruct(d);
+
+    // The simulation first: its parameter processing gives the values the generated code is handed.
+    std::vector<CG::HarnessStep> genSteps(steps.size());
+    std::vector<std::vector<std::vector<uint8_t>>> simOut(steps.size());
+    std::vector<std::vector<std::vector<int32_t>>> simDims(steps.size());
+    std::vector<std::vector<uint8_t>> current;
+    for (auto& m : members)
+        current.push_back(d.rtps[m.rtpIndex].bytes);
+    try {
+        for (size_t k = 0; k < steps.size(); ++k) {
+            genSteps[k].inputs = steps[k].inputs;
+            if (!steps[k].paramChanges.empty()) {
+                for (auto& [index, value] : steps[k].paramChanges)
+                    block.changeParameter(index, value);
+                std::vector<dravo::host::RtpInfo> rtps = block.runTimeParams();
+                for (size_t m = 0; m < members.size(); ++m) {
+                    size_t i = static_cast<size_t>(members[m].rtpIndex);
+                    if (i >= rtps.size() || rtps[i].bytes.size() != members[m].bytes) {
+                        res.error = "block '" + instanceName + "': tunable parameter \"" + d.rtps[i].name +
+                                    "\" changed its size at step " + std::to_string(k) +
+                                    ", which generated code cannot follow";
+                        return res;
+                    }
+                    if (rtps[i].bytes != current[m]) {
+                        current[m] = rtps[i].bytes;
+                        genSteps[k].params[members[m].rtpIndex] = current[m];
+                    }
+                }
+            }
+            for (size_t i = 0; i < steps[k].inputs.size(); ++i)
+                block.setInput(static_cast<int32_t>(i), steps[k].inputs[i].bytes.data(),
+                               steps[k].inputs[i].bytes.size(), steps[k].inputs[i].dims);
+            block.step();
+            for (int32_t p = 0; p < block.numOutputPorts(); ++p) {
+                const uint8_t* sim = static_cast<const uint8_t*>(block.output(p));
+                simOut[k].emplace_back(sim, sim + block.currentOutputBytes(p));
+                simDims[k].push_back(block.currentOutputDims(p));
+            }
+        }
+    } catch (const dravo::host::BlockError& e) {
+        res.error = "simulation: " + e.text();
+        return res;
+    }
+
+    CG::HarnessResult gen = CG::buildAndRunSteps(h->unit(), genSteps, options);
     if (!gen.ok) {
         res.compilerMissing = gen.compilerMissing;
         res.error = "block '" + instanceName + "': " + gen.error;
         return res;
     }
     res.generatedSecondsPerStep = gen.secondsPerStep;
-    try {
-        for (size_t i = 0; i < inputs.size(); ++i)
-            block.setInput(static_cast<int32_t>(i), inputs[i].bytes.data(), inputs[i].bytes.size(),
-                           inputs[i].dims);
-        block.step();
-    } catch (const dravo::host::BlockError& e) {
-        res.error = "simulation: " + e.text();
-        return res;
-    }
     res.ran = true;
     res.identical = true;
-    const CG::BlockDesc& d = h->unit().desc;
-    for (int32_t p = 0; p < block.numOutputPorts(); ++p) {
-        size_t n = block.currentOutputBytes(p);
-        const uint8_t* sim = static_cast<const uint8_t*>(block.output(p));
-        const CG::HarnessOutput& g = gen.outputs[p];
-        bool varSize = d.outputs[p].variableSize;
-        std::vector<int32_t> simDims = block.currentOutputDims(p);
-        if (g.bytes.size() != n || (varSize && simDims != g.dims)) {
-            res.identical = false;
-            res.port = p;
-            res.detail =
-                "simulation " + std::to_string(n) + " bytes, generated " + std::to_string(g.bytes.size());
-            return res;
-        }
-        size_t es = CG::storageBytes(d.outputs[p].elemType);
-        for (size_t off = 0; off < n; off += es) {
-            if (std::memcmp(sim + off, g.bytes.data() + off, es) != 0) {
+    for (size_t k = 0; k < steps.size(); ++k) {
+        for (size_t p = 0; p < simOut[k].size(); ++p) {
+            const std::vector<uint8_t>& sim = simOut[k][p];
+            const CG::HarnessOutput& g = gen.stepOutputs[k][p];
+            bool varSize = d.outputs[p].variableSize;
+            res.step = static_cast<int32_t>(k);
+            res.port = static_cast<int32_t>(p);
+            if (g.bytes.size() != sim.size() || (varSize && simDims[k][p] != g.dims)) {
                 res.identical = false;
-                res.port = p;
-                res.element = static_cast<int64_t>(off / es);
-                res.detail = "simulation " + elementText(d.outputs[p].elemType, sim + off) + ", generated " +
-                             elementText(d.outputs[p].elemType, g.bytes.data() + off);
+                res.detail = "simulation " + std::to_string(sim.size()) + " bytes, generated " +
+                             std::to_string(g.bytes.size());
                 return res;
+            }
+            size_t es = CG::storageBytes(d.outputs[p].elemType);
+            for (size_t off = 0; off < sim.size(); off += es) {
+                if (std::memcmp(sim.data() + off, g.bytes.data() + off, es) != 0) {
+                    res.identical = false;
+                    res.element = static_cast<int64_t>(off / es);
+                    res.detail = "simulation " + elementText(d.outputs[p].elemType, sim.data() + off) +
+                                 ", generated " + elementText(d.outputs[p].elemType, g.bytes.data() + off);
+                    return res;
+                }
             }
         }
     }
+    res.step = -1;
+    res.port = -1;
     return res;
 }
 
