@@ -8,6 +8,9 @@ BUILD_ASAN ?= build-asan
 BUILD_BENCH ?= build-bench
 JOBS       ?= 2
 DEMO_DIR   ?= dravo-demo
+# ccache, where installed, makes a rebuild after a small change cheap.
+CCACHE     := $(shell command -v ccache 2>/dev/null)
+LAUNCHER   := $(if $(CCACHE),-DCMAKE_CXX_COMPILER_LAUNCHER=$(CCACHE) -DCMAKE_C_COMPILER_LAUNCHER=$(CCACHE))
 
 .PHONY: deps build demo test test-sanitize bench clean
 
@@ -15,11 +18,11 @@ deps:
 	bash scripts/install-deps.sh
 
 build: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DDRAVO_BUILD_TESTS=ON
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DDRAVO_BUILD_TESTS=ON $(LAUNCHER)
 	cmake --build $(BUILD) -j$(JOBS)
 
 demo: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DDRAVO_BUILD_TESTS=OFF
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DDRAVO_BUILD_TESTS=OFF $(LAUNCHER)
 	cmake --build $(BUILD) -j$(JOBS)
 	./$(BUILD)/bin/dravo demo --out-dir $(DEMO_DIR)
 
@@ -27,13 +30,13 @@ test: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 
 test-sanitize: deps
-	cmake -S . -B $(BUILD_ASAN) -DCMAKE_BUILD_TYPE=Release -DDRAVO_SANITIZE=ON -DDRAVO_BUILD_TESTS=ON
+	cmake -S . -B $(BUILD_ASAN) -DCMAKE_BUILD_TYPE=Release -DDRAVO_SANITIZE=ON -DDRAVO_BUILD_TESTS=ON $(LAUNCHER)
 	cmake --build $(BUILD_ASAN) -j$(JOBS)
 	cd $(BUILD_ASAN) && ctest --output-on-failure -j$(JOBS)
 
 bench:
 	bash scripts/install-deps.sh --bench
-	cmake -S . -B $(BUILD_BENCH) -DCMAKE_BUILD_TYPE=Release -DDRAVO_BUILD_TESTS=OFF -DDRAVO_BUILD_BENCH=ON
+	cmake -S . -B $(BUILD_BENCH) -DCMAKE_BUILD_TYPE=Release -DDRAVO_BUILD_TESTS=OFF -DDRAVO_BUILD_BENCH=ON $(LAUNCHER)
 	cmake --build $(BUILD_BENCH) -j$(JOBS)
 	@if [ -x bench/run.sh ]; then bash bench/run.sh $(BUILD_BENCH); else echo "benchmarks built in $(BUILD_BENCH)/bin"; fi
 

@@ -4,6 +4,9 @@
 #include <cstring>
 #include <filesystem>
 
+#include <map>
+#include <mutex>
+
 #include "setup.h"
 
 namespace dravo::setup {
@@ -14,7 +17,27 @@ using cli::ParamDescription;
 using cli::Signal;
 using cli::Value;
 
+namespace {
+
+ResolvedBlock resolveUncached(const std::string& name);
+
+}  // namespace
+
+// Reading every description and opening the plug-in cost milliseconds; a process that sets many blocks
+// up (the Python module, a model) pays that once per name. Plug-ins stay loaded for the process.
 ResolvedBlock resolveBlock(const std::string& name) {
+    static std::mutex mutex;
+    static std::map<std::string, ResolvedBlock> cache;
+    std::lock_guard lock(mutex);
+    if (auto it = cache.find(name); it != cache.end()) return it->second;
+    ResolvedBlock r = resolveUncached(name);
+    cache.emplace(name, r);
+    return r;
+}
+
+namespace {
+
+ResolvedBlock resolveUncached(const std::string& name) {
     ResolvedBlock r;
     r.dialog = cli::findDialog(name);
     bool isPath = name.find('/') != std::string::npos || cli::extensionOf(name) == ".so";
@@ -36,6 +59,8 @@ ResolvedBlock resolveBlock(const std::string& name) {
     r.displayName = r.dialog ? r.dialog->block : r.plugin->name();
     return r;
 }
+
+}  // namespace
 
 namespace {
 
