@@ -117,18 +117,20 @@ int runCommand(const RunOptions& o) {
         block->step();
         for (size_t port = 0; port < outputPorts; ++port) {
             const auto p = static_cast<int32_t>(port);
+            host::PortInfo info = block->outputPort(p);
+            Signal shape;  // type and size only
+            shape.dataType = info.dataType;
+            shape.complex = info.complexSignal == 1;
+            shape.dims = block->currentOutputDims(p);
             if (port < o.outputs.size()) {
                 std::string path = stepOutputPath(o.outputs[port], step, plan.steps);
-                host::PortInfo info = block->outputPort(p);
-                Signal shape;  // type and size only, for the message
-                shape.dataType = info.dataType;
-                shape.complex = info.complexSignal == 1;
-                shape.dims = block->currentOutputDims(p);
                 if (!writeNpyStraight(files, path, *block, p, o.realWorld))
                     files.add(path, encodeSignal(setup::readOutput(*block, p), path, o.realWorld, warnings));
                 wrote.push_back("wrote " + path + " (" + describeSignal(shape) + ")");
             } else {
-                Signal s = setup::readOutput(*block, p);
+                // Values are printed for small signals only; a large one is described without a copy.
+                constexpr size_t kPrintedElements = 256;
+                Signal s = shape.count() <= kPrintedElements ? setup::readOutput(*block, p) : shape;
                 std::cout << (plan.steps > 1 ? "step " + std::to_string(step) + ", " : "") << "output "
                           << port << ": ";
                 printSignal(std::cout, s);

@@ -271,3 +271,52 @@ TEST(RunHelp, FolderExamplesRunAsPrinted) {
 }
 
 }  // namespace
+
+namespace {
+
+// sil takes the step plan of run: frames per step and tunable changes between steps, each step compared;
+// the simulation side of that plan is checked against values worked by hand through `run`.
+TEST(SilSteps, FollowTheRunStepPlan) {
+    if (!fs::exists(fs::path(DRAVO_TEST_PLUGIN_DIR) / "dashel.so")) GTEST_SKIP() << "pad plug-in not built";
+    if (std::system("command -v cc > /dev/null 2>&1") != 0) GTEST_SKIP() << "no C compiler";
+    TempDir dir;
+    writeFile(dir / "a.npy", npyBytes("<f8", false, "(1, 1)", bytesOf<double>({1})));
+    writeFile(dir / "b.npy", npyBytes("<f8", false, "(1, 1)", bytesOf<double>({2})));
+    std::vector<std::string> plan = {
+        "pad",
+        "-s",
+        "rowsWhere=both",
+        "-s",
+        "rowsPadSize=1",
+        "-s",
+        "colsWhere=none",
+        "-i",
+        (dir / "a.npy").string() + "," + (dir / "b.npy").string() + "," + (dir / "a.npy").string(),
+        "-c",
+        "2:padValue=7",
+        "-c",
+        "3:padValue=-2.5"};
+    std::vector<std::string> run = {"run"}, sil = {"sil"};
+    run.insert(run.end(), plan.begin(), plan.end());
+    sil.insert(sil.end(), plan.begin(), plan.end());
+    auto r = runDravo(run);
+    ASSERT_EQ(r.status, 0) << r.err;
+    // Padding along rows adds a column on each side: per step the fill around the frame's value.
+    for (const char* expected :
+         {"step 1, output 0: double 1x3\n  0  1  0\n", "step 2, output 0: double 1x3\n  7  2  7\n",
+          "step 3, output 0: double 1x3\n  -2.5  1  -2.5\n"})
+        EXPECT_NE(r.out.find(expected), std::string::npos) << expected << "\n" << r.out;
+    auto s = runDravo(sil);
+    EXPECT_EQ(s.status, 0) << s.out << s.err;
+    EXPECT_NE(s.out.find("identical"), std::string::npos) << s.out;
+    EXPECT_NE(s.out.find("over 3 steps"), std::string::npos) << s.out;
+    // A change outside the run is refused by both alike.
+    plan.back() = "4:padValue=1";
+    std::vector<std::string> bad = {"sil"};
+    bad.insert(bad.end(), plan.begin(), plan.end());
+    auto b = runDravo(bad);
+    EXPECT_EQ(b.status, 2) << b.err;
+    EXPECT_TRUE(isOneErrorLine(b.err, "dravo::cli::usage")) << b.err;
+}
+
+}  // namespace

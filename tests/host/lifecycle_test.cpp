@@ -180,6 +180,40 @@ TEST(Lifecycle, VariableSizeStepsCarryCurrentDims) {
     EXPECT_EQ(outputAs<double>(b, 0), v);
 }
 
+// The host's own buffer, written in place, is what the block reads; its size follows the current dims.
+TEST(Lifecycle, InputBufferIsWrittenInPlace) {
+    Block b(testblock(), "inplace");
+    b.setParameters(testParams(2.0, 1.0, 1));
+    b.propagate({doubleInput({4, 3}, 1)});
+    size_t bytes = 0;
+    auto* u = static_cast<double*>(b.inputBuffer(0, {2, 3}, &bytes));
+    ASSERT_EQ(bytes, 6 * sizeof(double));
+    for (int i = 0; i < 6; ++i)
+        u[i] = i;
+    b.step();
+    EXPECT_EQ(b.currentOutputDims(0), (std::vector<int32_t>{2, 3}));
+    EXPECT_EQ(outputAs<double>(b, 0), (std::vector<double>{1, 3, 5, 7, 9, 11}));
+    // The same storage every step.
+    EXPECT_EQ(b.inputBuffer(0, {4, 3}, &bytes), u);
+    EXPECT_EQ(bytes, 12 * sizeof(double));
+    EXPECT_THROW(b.inputBuffer(0, {5, 3}, &bytes), BlockError);
+    EXPECT_THROW(b.inputBuffer(1, {1, 1}, &bytes), BlockError);
+}
+
+// A refused input leaves the port's current size as it was.
+TEST(Lifecycle, RefusedInputKeepsTheCurrentSize) {
+    Block b(testblock(), "keep");
+    b.setParameters(testParams(1.0, 0.0, 2));
+    b.propagate({doubleInput({4, 3}, 1)});
+    std::vector<double> u = {1, 2};
+    setInputFrom(b, 0, u, {2, 1});
+    std::vector<double> wrong(5, 0.0);
+    EXPECT_THROW(setInputFrom(b, 0, wrong, {3, 3}), BlockError);
+    b.step();
+    EXPECT_EQ(b.currentOutputDims(0), (std::vector<int32_t>{2, 1}));
+    EXPECT_EQ(outputAs<double>(b, 0), u);
+}
+
 TEST(Lifecycle, VariableSizeInputLargerThanDeclaredIsRefused) {
     Block b(testblock(), "varsize");
     b.setParameters(testParams(1.0, 0.0, 2));

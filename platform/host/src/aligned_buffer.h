@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -15,35 +16,42 @@ class AlignedBuffer {
     explicit AlignedBuffer(size_t bytes) { resize(bytes); }
     AlignedBuffer(const AlignedBuffer&) = delete;
     AlignedBuffer& operator=(const AlignedBuffer&) = delete;
-    AlignedBuffer(AlignedBuffer&& o) noexcept : data_(o.data_), size_(o.size_) {
+    AlignedBuffer(AlignedBuffer&& o) noexcept : raw_(o.raw_), data_(o.data_), size_(o.size_) {
+        o.raw_ = nullptr;
         o.data_ = nullptr;
         o.size_ = 0;
     }
     AlignedBuffer& operator=(AlignedBuffer&& o) noexcept {
         if (this != &o) {
-            std::free(data_);
+            std::free(raw_);
+            raw_ = o.raw_;
             data_ = o.data_;
             size_ = o.size_;
+            o.raw_ = nullptr;
             o.data_ = nullptr;
             o.size_ = 0;
         }
         return *this;
     }
-    ~AlignedBuffer() { std::free(data_); }
+    ~AlignedBuffer() { std::free(raw_); }
 
-    // Zeroed storage of at least one cache line, so even an empty signal has a valid pointer.
+    // Zeroed storage of at least one cache line, so even an empty signal has a valid pointer. calloc
+    // rather than an aligned allocation and memset: large blocks come from the kernel already zero, so
+    // their pages are touched first by whoever fills them (the input reader, the block), not twice.
     void resize(size_t bytes) {
-        std::free(data_);
+        std::free(raw_);
+        raw_ = nullptr;
         data_ = nullptr;
         size_ = bytes;
-        size_t rounded = ((bytes + 63) / 64) * 64;
-        if (rounded == 0) rounded = 64;
-        data_ = static_cast<unsigned char*>(std::aligned_alloc(64, rounded));
-        if (!data_) {
+        size_t rounded = ((bytes + kAlign - 1) / kAlign) * kAlign;
+        if (rounded == 0) rounded = kAlign;
+        raw_ = static_cast<unsigned char*>(std::calloc(1, rounded + kAlign));
+        if (!raw_) {
             size_ = 0;
             throw std::bad_alloc();
         }
-        std::memset(data_, 0, rounded);
+        size_t misalign = reinterpret_cast<uintptr_t>(raw_) % kAlign;
+        data_ = raw_ + (misalign ? kAlign - misalign : 0);
     }
     unsigned char* data() { return data_; }
     const unsigned char* data() const { return data_; }
@@ -51,6 +59,8 @@ class AlignedBuffer {
     bool allocated() const { return data_ != nullptr; }
 
   private:
+    static constexpr size_t kAlign = 64;
+    unsigned char* raw_ = nullptr;  // what calloc gave
     unsigned char* data_ = nullptr;
     size_t size_ = 0;
 };
