@@ -7,33 +7,28 @@
 #include <cstdint>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <string>
 
-#include "block_runner.h"
 #include "errors.h"
+#include "setup/setup.h"
 
 namespace {
 
 using namespace dravo::cli;
 
-const char* const kBlocks[] = {"pad", "convert", "rotate"};
+const char* const kBlocks[] = {"pad", "convert", "rotate", "corner-metric", "contrast"};
+constexpr size_t kBlockCount = sizeof(kBlocks) / sizeof(kBlocks[0]);
 const DataTypeId kTypes[] = {SS_DOUBLE, SS_SINGLE, SS_UINT8, SS_INT8,
                              SS_UINT16, SS_INT16,  SS_INT32, SS_BOOLEAN};
 const size_t kTypeBytes[] = {8, 4, 1, 1, 2, 2, 4, 1};
-
-const ResolvedBlock& blockNamed(const std::string& name) {
-    static std::map<std::string, ResolvedBlock> loaded;
-    auto it = loaded.find(name);
-    if (it == loaded.end()) it = loaded.emplace(name, resolveBlock(name)).first;
-    return it->second;
-}
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t pos = 0;
     auto next = [&]() -> uint8_t { return pos < size ? data[pos++] : 0; };
-    std::string block = kBlocks[next() % 3];
+    std::string block = kBlocks[next() % kBlockCount];
     size_t typeIndex = next() % 8;
     size_t nd = 1 + next() % 3;
     Signal s;
@@ -50,23 +45,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (auto& b : s.bytes)
             b = b & 1;
 
-    RunPlan plan;
+    dravo::setup::Request request;
+    request.block = block;
     std::string rest(reinterpret_cast<const char*>(data) + std::min(pos, size), size - std::min(pos, size));
     size_t start = 0;
-    while (start < rest.size() && plan.params.size() < 8) {
+    while (start < rest.size() && request.params.size() < 8) {
         size_t end = rest.find('\n', start);
         std::string line = rest.substr(start, end == std::string::npos ? std::string::npos : end - start);
         start = end == std::string::npos ? rest.size() : end + 1;
         size_t eq = line.find('=');
         if (eq == std::string::npos) continue;
-        plan.params.push_back({std::nullopt, line.substr(0, eq), line.substr(eq + 1)});
+        request.params.push_back({std::nullopt, line.substr(0, eq), line.substr(eq + 1)});
     }
     try {
-        plan.block = blockNamed(block);
-        plan.inputs = {{s}};
-        plan.variableSize = {false};
-        plan.steps = 1;
-        runBlock(plan);
+        request.inputs.push_back({"fuzzed input", {s}});
+        dravo::setup::Plan plan = dravo::setup::makePlan(request);
+        std::unique_ptr<dravo::host::Block> b = dravo::setup::configure(plan);
+        dravo::setup::feedStep(*b, plan, 1);
+        b->step();
     } catch (const ToolError&) {
     } catch (const dravo::host::BlockError&) {
     }

@@ -11,9 +11,7 @@ seconds=${1:-45}
 shift || true
 build=${DRAVO_FUZZ_BUILD:-build-fuzz}
 jobs=${JOBS:-2}
-all=(fuzz_npy fuzz_png fuzz_values fuzz_dialog)
-# The set-up target is built only while the run path it drives exists (see fuzz/CMakeLists.txt).
-[ -f apps/dravo/block_runner.h ] && all+=(fuzz_block_setup)
+all=(fuzz_npy fuzz_png fuzz_values fuzz_dialog fuzz_block_setup)
 targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=("${all[@]}")
 

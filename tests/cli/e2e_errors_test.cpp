@@ -1,6 +1,13 @@
 // Bad input of every kind: one error line naming what is wrong, the documented exit status, nothing
 // written to the output path (not even a temporary), and no crash (the sanitizer build runs these too).
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
 
 #include "e2e_support.h"
 
@@ -150,3 +157,35 @@ INSTANTIATE_TEST_SUITE_P(
                "dravo::cli::usage", "sim-mode"}));
 
 }  // namespace
+
+// A block whose signals do not fit the memory the process may have: one error line with the memory
+// class and the size asked for, no output. The limit is set with ulimit in a shell, which the
+// sanitizers' shadow memory cannot live under, so sanitizer builds skip this.
+TEST(MemoryRefusal, HostAllocationNamesClassAndSize) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "address space limits and AddressSanitizer do not mix";
+#else
+    const std::string out = ::testing::TempDir() + "dravo_oom_out.npy";
+    const std::string err = ::testing::TempDir() + "dravo_oom_err.txt";
+    std::remove(out.c_str());
+    // 30001 x 30001 doubles: about 7.2 GB for the output alone, under a 3 GB address-space limit.
+    const std::string cmd = "bash -c 'ulimit -v 3000000; exec \"" + std::string(DRAVO_BINARY) +
+                            "\" run pad -s rowsPadSize=15000 -s colsPadSize=15000 -i 1 -o \"" + out + "\"' 2>\"" +
+                            err + "\"";
+    int status = std::system(cmd.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    std::ifstream in(err);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_TRUE(dravo::test::isOneErrorLine(text, "dravo::cli::outOfMemory")) << text;
+    // The output alone is 30001^2 x 8 bytes, the input 8 more; work vectors may add a little.
+    size_t at = text.find(" bytes asked for");
+    ASSERT_NE(at, std::string::npos) << text;
+    size_t from = text.rfind('(', at);
+    ASSERT_NE(from, std::string::npos) << text;
+    const unsigned long long asked = std::stoull(text.substr(from + 1, at - from - 1));
+    EXPECT_GE(asked, 30001ull * 30001ull * 8ull + 8ull);
+    EXPECT_LT(asked, 30001ull * 30001ull * 8ull + (1ull << 26));
+    EXPECT_FALSE(std::ifstream(out).good());
+#endif
+}

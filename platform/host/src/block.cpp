@@ -108,6 +108,22 @@ void Block::initialize() {
 
 namespace {
 
+// The same class as the tool's own memory refusals, so every one reads alike.
+constexpr const char* kOutOfMemoryClass = "dravo::cli::outOfMemory";
+
+// What allocateMemory asks for in all: signals and work vectors.
+uint64_t requestedBytes(const SysObjAdaptorSFun& s) {
+    uint64_t total = 0;
+    for (const detail::DWork& w : s.dworks)
+        if (w.width > 0 && types::isKnown(w.dataType))
+            total += static_cast<uint64_t>(w.width) * static_cast<uint64_t>(types::info(w.dataType).containerBytes) *
+                     (w.complexSignal ? 2u : 1u);
+    for (auto* ports : {&s.inputs, &s.outputs})
+        for (const Port& p : *ports)
+            if (p.width > 0) total += static_cast<uint64_t>(p.width) * elementBytes(p);
+    return total;
+}
+
 void allocateMemory(SysObjAdaptorSFun& s) {
     const char* phase = "start";
     for (size_t k = 0; k < s.dworks.size(); ++k) {
@@ -151,7 +167,9 @@ void Block::start() {
         try {
             allocateMemory(s);
         } catch (const std::bad_alloc&) {
-            hostError(s, phase, "not enough memory for the block's signals and work vectors");
+            throw BlockError(phase, s.name, kOutOfMemoryClass,
+                             "not enough memory for the block's signals and work vectors (" +
+                                 std::to_string(requestedBytes(s)) + " bytes asked for)");
         }
         s.stage = Stage::Starting;
         if (s.plugin->mdlStart) DRAVO_INVOKE(s, phase, static_cast<uint32_t>(Stage::Starting), mdlStart);
