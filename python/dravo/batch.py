@@ -92,10 +92,12 @@ def _client(scheduler, workers):
 
 
 def run_batch(block, params, input_dir, output_dir, scheduler=None, resume=False, workers=None,
-              input_types=None, real_world=False, stream=sys.stderr):
-    """Returns (done, skipped, failures) with failures a list of (file name, class, text)."""
+              input_types=None, real_world=False, stream=sys.stderr, client=None):
+    """Returns (done, skipped, failures) with failures a list of (file name, class, text). `client`: a
+    connected dask.distributed Client to use (and leave open) instead of starting one."""
     from dask.distributed import as_completed
 
+    os.makedirs(output_dir, exist_ok=True)
     frames = list_frames(input_dir)
     todo = []
     skipped = 0
@@ -107,7 +109,10 @@ def run_batch(block, params, input_dir, output_dir, scheduler=None, resume=False
         todo.append(n)
     if not todo:
         return 0, skipped, []
-    client, cluster = _client(scheduler, workers or os.cpu_count() or 1)
+    own = client is None
+    cluster = None
+    if own:
+        client, cluster = _client(scheduler, workers or os.cpu_count() or 1)
     failures = []
     try:
         futures = [client.submit(process_frame, block, params, input_types or {}, real_world,
@@ -120,9 +125,10 @@ def run_batch(block, params, input_dir, output_dir, scheduler=None, resume=False
             if err is not None:
                 failures.append((name, err[0], err[1]))
     finally:
-        client.close()
-        if cluster is not None:
-            cluster.close()
+        if own:
+            client.close()
+            if cluster is not None:
+                cluster.close()
     failures.sort()
     return len(todo) - len(failures), skipped, failures
 
