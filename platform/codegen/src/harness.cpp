@@ -237,8 +237,9 @@ HarnessResult buildAndRunSteps(const Unit& unit, const std::vector<HarnessStep>&
             return res;
         }
         for (auto& [index, bytes] : st.params) {
+            const auto wanted = index;  // a structured binding cannot be captured by every compiler
             auto m = std::find_if(members.begin(), members.end(),
-                                  [&](const ParamMember& x) { return x.rtpIndex == index; });
+                                  [&](const ParamMember& x) { return x.rtpIndex == wanted; });
             if (m == members.end()) {
                 res.error = "run-time parameter " + std::to_string(index) + " is not tunable in the unit";
                 return res;
