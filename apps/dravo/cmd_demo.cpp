@@ -14,6 +14,7 @@
 #include "demo_corner_lic.h"
 #include "demo_contrast.h"
 #include "demo_scene.h"
+#include "demo_support.h"
 #include "errors.h"
 #include "output_files.h"
 #include "report.h"
@@ -77,22 +78,6 @@ const std::vector<DemoStep> kDemoSteps = {
      {{0, "8"}, {1, "0"}, {2, "12"}, {3, "0"}}},
 };
 
-// "gray8" is the gray scene in uint8, for the blocks' integer paths.
-Signal demoInput(const std::string& scene) {
-    if (scene != "gray8") return drawScene(scene);
-    const Signal gray = drawScene("gray");
-    Signal s;
-    s.dataType = SS_UINT8;
-    s.dims = gray.dims;
-    s.bytes.resize(gray.count());
-    for (size_t i = 0; i < s.bytes.size(); ++i) {
-        double v = 0;
-        std::memcpy(&v, gray.bytes.data() + i * sizeof(double), sizeof(double));
-        s.bytes[i] = uint8_t(std::lround(std::clamp(v, 0.0, 1.0) * 255.0));
-    }
-    return s;
-}
-
 // A PNG a person can look at: types a PNG holds go as they are; others (fixed point, wider integers)
 // are scaled from the type's range (or the values' range for signed types) onto 16 bits.
 std::vector<uint8_t> displayPng(const Signal& s, const std::string& path, bool& scaled) {
@@ -124,12 +109,6 @@ std::vector<uint8_t> displayPng(const Signal& s, const std::string& path, bool& 
     return encodeSignal(d, path, false, warnings);
 }
 
-void writeOne(const std::string& path, const std::vector<uint8_t>& bytes) {
-    PendingOutputs out;
-    out.add(path, bytes);
-    out.commit();
-}
-
 std::string settingsText(const DemoStep& step, const std::optional<DialogDescription>& dialog) {
     std::string out;
     for (const auto& s : step.settings) {
@@ -155,17 +134,17 @@ int demoCommand(const std::string& outDir) {
         std::string file = std::string("scene-") + scene + ".png";
         Signal s = drawScene(scene);
         std::vector<std::string> warnings;
-        writeOne((fs::path(outDir) / file).string(), encodeSignal(s, file, false, warnings));
+        writeDemoFile((fs::path(outDir) / file).string(), encodeSignal(s, file, false, warnings));
         rows.push_back({file, "-", "the test scene", "-", describeSignal(s), "drawn by dravo"});
     }
     int failures = 0;
     for (const auto& step : kDemoSteps) {
         std::string path = (fs::path(outDir) / step.file).string();
-        Signal input = demoInput(step.scene);
+        Signal input = drawScene(step.scene);
         std::optional<DialogDescription> dialog = findDialog(step.block);
         std::vector<std::string> row = {step.file, step.block, step.what, describeSignal(input), "-", ""};
-        if (!dialog) {
-            row[5] = "skipped: no dialog description for " + std::string(step.block);
+        row[5] = demoSkipReason(step.block, dialog);
+        if (!row[5].empty()) {
             rows.push_back(row);
             continue;
         }
@@ -174,12 +153,6 @@ int demoCommand(const std::string& outDir) {
         for (const auto& s : step.settings)
             request.params.push_back({s.index, "", s.value});
         request.inputs.push_back({step.scene, {input}});
-        // Only a plug-in that is not there is skipped; one that is there and fails to load is a failure.
-        if (!host::Plugin::locate(dialog->plugin)) {
-            row[5] = "skipped: plug-in " + dialog->plugin + " not built";
-            rows.push_back(row);
-            continue;
-        }
         settingLines.push_back(std::string(step.file) + ": dravo run " + step.block + " " +
                                settingsText(step, dialog));
         try {
@@ -190,7 +163,7 @@ int demoCommand(const std::string& outDir) {
             const Signal out = setup::readOutput(*block, 0);
             block->terminate();
             bool scaled = false;
-            writeOne(path, displayPng(out, path, scaled));
+            writeDemoFile(path, displayPng(out, path, scaled));
             row[4] = describeSignal(out);
             row[5] = scaled ? "written (scaled for display)" : "written";
             row[5] += "; " + generateDemoCode(plan, outDir, fs::path(step.file).stem().string());

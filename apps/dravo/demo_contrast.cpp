@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "demo_scene.h"
+#include "demo_support.h"
 #include "errors.h"
 #include "output_files.h"
 #include "report.h"
@@ -53,12 +54,6 @@ const ContrastDemoStep kSteps[] = {
     {"contrast-before-uint8.png", "contrast-after-uint8.png", "the same in uint8 (look-up table)", true},
 };
 
-void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-    PendingOutputs out;
-    out.add(path, bytes);
-    out.commit();
-}
-
 }  // namespace
 
 int runContrastDemo(const std::string& outDir, std::vector<std::vector<std::string>>& rows,
@@ -69,17 +64,12 @@ int runContrastDemo(const std::string& outDir, std::vector<std::vector<std::stri
         const Signal input = lowContrastScene(step.uint8);
         std::vector<std::string> warnings;
         const std::string beforePath = (fs::path(outDir) / step.before).string();
-        writeFile(beforePath, encodeSignal(input, beforePath, false, warnings));
+        writeDemoFile(beforePath, encodeSignal(input, beforePath, false, warnings));
         rows.push_back({step.before, "-", "the gray scene in [0.35, 0.6]", "-", describeSignal(input),
                         "drawn by dravo; input of the next step"});
         std::vector<std::string> row = {step.after, "contrast", step.what, describeSignal(input), "-", ""};
-        if (!dialog) {
-            row[5] = "skipped: no dialog description for contrast";
-            rows.push_back(row);
-            continue;
-        }
-        if (!host::Plugin::locate(dialog->plugin)) {
-            row[5] = "skipped: plug-in " + dialog->plugin + " not built";
+        row[5] = demoSkipReason("contrast", dialog);
+        if (!row[5].empty()) {
             rows.push_back(row);
             continue;
         }
@@ -95,7 +85,7 @@ int runContrastDemo(const std::string& outDir, std::vector<std::vector<std::stri
             const Signal out = setup::readOutput(*block, 0);
             block->terminate();
             const std::string afterPath = (fs::path(outDir) / step.after).string();
-            writeFile(afterPath, encodeSignal(out, afterPath, false, warnings));
+            writeDemoFile(afterPath, encodeSignal(out, afterPath, false, warnings));
             row[4] = describeSignal(out);
             row[5] = "written";
         } catch (const host::BlockError& e) {

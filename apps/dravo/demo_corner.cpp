@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "demo_scene.h"
+#include "demo_support.h"
 #include "errors.h"
 #include "output_files.h"
 #include "report.h"
@@ -23,20 +24,6 @@ struct CornerStep {
     bool eightBit;  // the scene in uint8 (fixed-point path)
     std::vector<setup::ParamSetting> settings;
 };
-
-Signal eightBitScene() {
-    const Signal gray = drawScene("gray");
-    Signal s;
-    s.dataType = SS_UINT8;
-    s.dims = gray.dims;
-    s.bytes.resize(gray.count());
-    for (size_t i = 0; i < s.bytes.size(); ++i) {
-        double v = 0;
-        std::memcpy(&v, gray.bytes.data() + i * sizeof(double), sizeof(double));
-        s.bytes[i] = uint8_t(std::lround(std::clamp(v, 0.0, 1.0) * 255.0));
-    }
-    return s;
-}
 
 // Corners are sparse peaks: the positive part relative to the largest value, square-rooted so that
 // weaker corners stay visible, onto 0..255. Negative values (edges under Harris) show as 0.
@@ -69,15 +56,10 @@ void runCornerDemoSteps(const std::string& outDir, std::vector<std::vector<std::
     const std::optional<DialogDescription> dialog = findDialog("corner-metric");
     for (const CornerStep& step : steps) {
         const std::string png = std::string(step.stem) + ".png", npy = std::string(step.stem) + ".npy";
-        const Signal input = step.eightBit ? eightBitScene() : drawScene("gray");
+        const Signal input = drawScene(step.eightBit ? "gray8" : "gray");
         std::vector<std::string> row = {png, "corner-metric", step.what, describeSignal(input), "-", ""};
-        if (!dialog) {
-            row[5] = "skipped: no dialog description for corner-metric";
-            rows.push_back(row);
-            continue;
-        }
-        if (!host::Plugin::locate(dialog->plugin)) {
-            row[5] = "skipped: plug-in " + dialog->plugin + " not built";
+        row[5] = demoSkipReason("corner-metric", dialog);
+        if (!row[5].empty()) {
             rows.push_back(row);
             continue;
         }

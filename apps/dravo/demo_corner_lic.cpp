@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "demo_scene.h"
+#include "demo_support.h"
 #include "errors.h"
 #include "output_files.h"
 #include "report.h"
@@ -31,21 +32,6 @@ const LicDemoStep kSteps[] = {
     {"corner-lic-uint8", "the same in uint8 (stored integers), t 25", true, "25"},
 };
 
-Signal grayScene(bool asUint8) {
-    const Signal gray = drawScene("gray");
-    if (!asUint8) return gray;
-    Signal s;
-    s.dataType = SS_UINT8;
-    s.dims = gray.dims;
-    s.bytes.resize(gray.count());
-    for (size_t i = 0; i < s.bytes.size(); ++i) {
-        double v = 0;
-        std::memcpy(&v, gray.bytes.data() + i * sizeof(double), sizeof(double));
-        s.bytes[i] = uint8_t(std::lround(std::clamp(v, 0.0, 1.0) * 255.0));
-    }
-    return s;
-}
-
 // The metric over its largest value, as a double image a PNG can show (the metric is never negative).
 Signal forDisplay(const Signal& metric) {
     const std::vector<double> v = realWorldValues(metric);
@@ -63,12 +49,6 @@ Signal forDisplay(const Signal& metric) {
     return d;
 }
 
-void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-    PendingOutputs out;
-    out.add(path, bytes);
-    out.commit();
-}
-
 }  // namespace
 
 int runCornerLicDemo(const std::string& outDir, std::vector<std::vector<std::string>>& rows,
@@ -77,15 +57,10 @@ int runCornerLicDemo(const std::string& outDir, std::vector<std::vector<std::str
     int failures = 0;
     for (const LicDemoStep& step : kSteps) {
         const std::string png = std::string(step.stem) + ".png", npy = std::string(step.stem) + ".npy";
-        const Signal input = grayScene(step.uint8);
+        const Signal input = drawScene(step.uint8 ? "gray8" : "gray");
         std::vector<std::string> row = {png, "corner-metric", step.what, describeSignal(input), "-", ""};
-        if (!dialog) {
-            row[5] = "skipped: no dialog description for corner-metric";
-            rows.push_back(row);
-            continue;
-        }
-        if (!host::Plugin::locate(dialog->plugin)) {
-            row[5] = "skipped: plug-in " + dialog->plugin + " not built";
+        row[5] = demoSkipReason("corner-metric", dialog);
+        if (!row[5].empty()) {
             rows.push_back(row);
             continue;
         }
@@ -106,8 +81,8 @@ int runCornerLicDemo(const std::string& outDir, std::vector<std::vector<std::str
             std::vector<std::string> warnings;
             const std::string pngPath = (fs::path(outDir) / png).string();
             const std::string npyPath = (fs::path(outDir) / npy).string();
-            writeFile(npyPath, encodeSignal(out, npyPath, false, warnings));
-            writeFile(pngPath, encodeSignal(forDisplay(out), pngPath, false, warnings));
+            writeDemoFile(npyPath, encodeSignal(out, npyPath, false, warnings));
+            writeDemoFile(pngPath, encodeSignal(forDisplay(out), pngPath, false, warnings));
             row[4] = describeSignal(out);
             row[5] = "written (scaled for display); exact values in " + npy;
         } catch (const host::BlockError& e) {

@@ -1,5 +1,6 @@
 #include "demo_scene.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <stdexcept>
@@ -36,7 +37,25 @@ double shade(int r, int c, double background, const double tone[3]) {
 
 }  // namespace
 
+namespace {
+
+Signal eightBit(const Signal& gray) {
+    Signal s;
+    s.dataType = SS_UINT8;
+    s.dims = gray.dims;
+    s.bytes.resize(gray.count());
+    for (size_t i = 0; i < s.bytes.size(); ++i) {
+        double v = 0;
+        std::memcpy(&v, gray.bytes.data() + i * sizeof(double), sizeof(double));
+        s.bytes[i] = uint8_t(std::lround(std::clamp(v, 0.0, 1.0) * 255.0));
+    }
+    return s;
+}
+
+}  // namespace
+
 Signal drawScene(const std::string& name) {
+    if (name == "gray8") return eightBit(drawScene("gray"));
     int planes;
     if (name == "gray")
         planes = 1;
