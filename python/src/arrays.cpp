@@ -48,9 +48,11 @@ cli::NpyArray npyOf(const py::array& in, const std::string& what) {
     py::dtype dt = in.dtype();
     std::optional<cli::NpyElement> element = elementOfDtype(dt);
     if (!element)
-        throw py::type_error(what + ": arrays of dtype " + std::string(py::str(dt)) +
-                             " are not supported (use float64, float32, complex, bool or 8- to 32-bit integers)");
-    py::array native = dt.attr("isnative").cast<bool>() ? in : py::array(in.attr("astype")(dt.attr("newbyteorder")("=")));
+        throw py::type_error(
+            what + ": arrays of dtype " + std::string(py::str(dt)) +
+            " are not supported (use float64, float32, complex, bool or 8- to 32-bit integers)");
+    py::array native =
+        dt.attr("isnative").cast<bool>() ? in : py::array(in.attr("astype")(dt.attr("newbyteorder")("=")));
     auto fortran = py::array::ensure(native, py::array::f_style);
     if (!fortran) throw py::error_already_set();
     cli::NpyArray a;
@@ -72,7 +74,8 @@ py::dtype containerDtype(const types::TypeInfo& t) {
     return py::dtype(code);
 }
 
-py::array fortranArray(const py::dtype& dt, const std::vector<int32_t>& dims, const void* data, size_t bytes) {
+py::array fortranArray(const py::dtype& dt, const std::vector<int32_t>& dims, const void* data,
+                       size_t bytes) {
     std::vector<py::ssize_t> shape(dims.begin(), dims.end());
     std::vector<py::ssize_t> strides(shape.size());
     py::ssize_t stride = dt.itemsize();
@@ -110,7 +113,8 @@ cli::Signal signalFromPython(const py::handle& value, const std::string& what) {
                              std::string(py::str(value.get_type().attr("__name__"))));
     }
     if (arr.dtype().kind() == 'O' || arr.dtype().kind() == 'U' || arr.dtype().kind() == 'S')
-        throw py::type_error(what + ": arrays of dtype " + std::string(py::str(arr.dtype())) + " are not supported");
+        throw py::type_error(what + ": arrays of dtype " + std::string(py::str(arr.dtype())) +
+                             " are not supported");
     try {
         return cli::signalFromNpy(npyOf(arr, what), std::nullopt, what);
     } catch (const cli::UsageError& e) {
@@ -159,7 +163,8 @@ py::object signalToPython(const cli::Signal& s, bool realWorld) {
         dims.insert(dims.begin(), 2);
     }
     py::array arr = fortranArray(dt, dims, s.bytes.data(), s.bytes.size());
-    if (s.complex && (t.kind == types::Kind::Integer || fixed)) arr = py::module_::import("numpy").attr("moveaxis")(arr, 0, -1);
+    if (s.complex && (t.kind == types::Kind::Integer || fixed))
+        arr = py::module_::import("numpy").attr("moveaxis")(arr, 0, -1);
     if (!fixed) return arr;
     py::module_ dravo = py::module_::import("dravo");
     py::object type = dravo.attr("fixed")(t.isSigned, t.wordLength, t.fracLength);

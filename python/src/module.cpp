@@ -51,7 +51,8 @@ py::object valueToPython(const cli::Value& v) {
 py::list blocks() {
     py::list out;
     for (const auto& d : cli::loadAllDialogs())
-        out.append(py::dict(py::arg("name") = d.block, py::arg("plugin") = d.plugin, py::arg("summary") = d.summary));
+        out.append(py::dict(py::arg("name") = d.block, py::arg("plugin") = d.plugin,
+                            py::arg("summary") = d.summary));
     return out;
 }
 
@@ -61,26 +62,30 @@ py::dict describe(const std::string& name) {
     auto ports = [](const std::vector<cli::PortDescription>& ps) {
         py::list out;
         for (size_t i = 0; i < ps.size(); ++i)
-            out.append(py::dict(py::arg("index") = i, py::arg("name") = ps[i].name, py::arg("summary") = ps[i].summary,
-                                py::arg("optional") = ps[i].optional));
+            out.append(py::dict(py::arg("index") = i, py::arg("name") = ps[i].name,
+                                py::arg("summary") = ps[i].summary, py::arg("optional") = ps[i].optional));
         return out;
     };
     py::list params;
     for (const auto& p : d->parameters) {
-        const char* kind = p.kind == cli::ParamKind::Popup ? "popup" : p.kind == cli::ParamKind::Vector ? "vector" : "number";
-        py::object def = p.kind == cli::ParamKind::Popup ? py::object(py::str(cli::popupLabel(p, p.defaultValue)))
-                                                        : valueToPython(p.defaultValue);
+        const char* kind = p.kind == cli::ParamKind::Popup    ? "popup"
+                           : p.kind == cli::ParamKind::Vector ? "vector"
+                                                              : "number";
+        py::object def = p.kind == cli::ParamKind::Popup
+                             ? py::object(py::str(cli::popupLabel(p, p.defaultValue)))
+                             : valueToPython(p.defaultValue);
         py::dict e(py::arg("index") = p.index, py::arg("name") = p.name, py::arg("kind") = kind,
                    py::arg("default") = def, py::arg("choices") = p.choices, py::arg("summary") = p.summary,
                    py::arg("tunable") = p.tunable.value_or(false));
         params.append(e);
     }
-    return py::dict(py::arg("name") = d->block, py::arg("plugin") = d->plugin, py::arg("summary") = d->summary,
-                    py::arg("inputs") = ports(d->inputs), py::arg("outputs") = ports(d->outputs),
-                    py::arg("parameters") = params);
+    return py::dict(py::arg("name") = d->block, py::arg("plugin") = d->plugin,
+                    py::arg("summary") = d->summary, py::arg("inputs") = ports(d->inputs),
+                    py::arg("outputs") = ports(d->outputs), py::arg("parameters") = params);
 }
 
-SessionOptions sessionOptions(int simMode, bool logging, bool dtOverride, std::map<int, std::vector<int32_t>> variableSize,
+SessionOptions sessionOptions(int simMode, bool logging, bool dtOverride,
+                              std::map<int, std::vector<int32_t>> variableSize,
                               std::vector<std::string> outputTypes, bool realWorld) {
     SessionOptions o;
     o.host.simMode = simMode;
@@ -105,7 +110,8 @@ std::string unitNameFor(Session& s, const std::string& name, bool forSil) {
     return unit;
 }
 
-py::list codegen(Session& s, const std::vector<py::object>& inputs, const std::string& outDir, const std::string& name) {
+py::list codegen(Session& s, const std::vector<py::object>& inputs, const std::string& outDir,
+                 const std::string& name) {
     host::Block& block = s.configured(inputs);
     std::string unit = unitNameFor(s, name, false);
     std::string error;
@@ -123,14 +129,15 @@ py::list codegen(Session& s, const std::vector<py::object>& inputs, const std::s
         throw py::error_already_set();
     }
     py::list files;
-    for (const std::string& f : {unit + ".h", unit + ".c", std::string(CG::commonUnitName()) + ".h",
-                                 std::string(CG::commonUnitName()) + ".c", std::string(CG::runtimeHeaderName())})
+    for (const std::string& f :
+         {unit + ".h", unit + ".c", std::string(CG::commonUnitName()) + ".h",
+          std::string(CG::commonUnitName()) + ".c", std::string(CG::runtimeHeaderName())})
         files.append((std::filesystem::path(outDir) / f).string());
     return files;
 }
 
-py::dict sil(Session& s, const std::vector<py::object>& inputs, const std::string& workDir, const std::string& compiler,
-             bool sanitize, const std::string& name) {
+py::dict sil(Session& s, const std::vector<py::object>& inputs, const std::string& workDir,
+             const std::string& compiler, bool sanitize, const std::string& name) {
     host::Block& block = s.configured(inputs);
     std::string unit = unitNameFor(s, name, true);
     std::vector<CG::HarnessInput> hin;
@@ -149,12 +156,13 @@ py::dict sil(Session& s, const std::vector<py::object>& inputs, const std::strin
     }
     if (!r.ran) {
         py::object cls = py::module_::import("dravo").attr("BlockError");
-        std::string text = r.compilerMissing ? "no C compiler found: install one or name it with cc=..." : r.error;
+        std::string text =
+            r.compilerMissing ? "no C compiler found: install one or name it with cc=..." : r.error;
         PyErr_SetObject(cls.ptr(), cls(text, "", "sil", s.plan().block.displayName).ptr());
         throw py::error_already_set();
     }
-    return py::dict(py::arg("identical") = r.identical, py::arg("verdict") = r.verdict(), py::arg("port") = r.port,
-                    py::arg("element") = r.element);
+    return py::dict(py::arg("identical") = r.identical, py::arg("verdict") = r.verdict(),
+                    py::arg("port") = r.port, py::arg("element") = r.element);
 }
 
 py::object load(const std::string& path, std::optional<std::string> typeName, bool realWorld) {
@@ -186,7 +194,9 @@ void save(const std::string& path, const py::object& value, bool realWorld) {
     }
 }
 
-void check(const std::string& block, const Settings& params) { Session probe(block, params, {}); }
+void check(const std::string& block, const Settings& params) {
+    Session probe(block, params, {});
+}
 
 }  // namespace
 

@@ -42,7 +42,8 @@ std::vector<setup::ParamSetting> toSettings(const Settings& params) {
         raise("BlockError", py::make_tuple(e.text(), e.messageClass(), e.phase(), e.block()));
     } catch (const cli::UsageError& e) {
         // Unknown names and malformed values are the caller's mistake.
-        throw py::value_error(std::string(e.what()) + (e.messageClass().empty() ? "" : " [" + e.messageClass() + "]"));
+        throw py::value_error(std::string(e.what()) +
+                              (e.messageClass().empty() ? "" : " [" + e.messageClass() + "]"));
     } catch (const cli::ToolError& e) {
         raise("BlockError", py::make_tuple(std::string(e.what()), e.messageClass(), "", ""));
     } catch (const std::bad_alloc&) {
@@ -144,14 +145,17 @@ std::vector<py::object> Session::step(const std::vector<py::object>& inputs) {
         for (size_t p = 0; p < signals.size(); ++p) {
             const host::PortInfo port = block_->inputPort(static_cast<int32_t>(p));
             const bool var = plan_->inputs[p].variableSize;
-            if (signals[p].dataType != port.dataType || static_cast<int32_t>(signals[p].complex) != port.complexSignal)
+            if (signals[p].dataType != port.dataType ||
+                static_cast<int32_t>(signals[p].complex) != port.complexSignal)
                 throw py::value_error("input " + std::to_string(p) + ": the block was set up for " +
-                                      (port.complexSignal ? "complex " : "") + types::typeName(port.dataType) +
-                                      ", this step gives " + (signals[p].complex ? "complex " : "") +
+                                      (port.complexSignal ? "complex " : "") +
+                                      types::typeName(port.dataType) + ", this step gives " +
+                                      (signals[p].complex ? "complex " : "") +
                                       types::typeName(signals[p].dataType));
             if (!var && signals[p].dims != port.dims)
-                throw py::value_error("input " + std::to_string(p) +
-                                      ": its size differs from the first step's; declare the port in variable_size");
+                throw py::value_error(
+                    "input " + std::to_string(p) +
+                    ": its size differs from the first step's; declare the port in variable_size");
         }
         {
             py::gil_scoped_release release;
@@ -177,10 +181,13 @@ void Session::set(const Settings& params) {
             for (const auto& p : params) {
                 std::vector<host::Array> all = setup::buildParameters(rb.dialog, toSettings({p}));
                 const cli::ParamDescription* d = rb.dialog ? rb.dialog->findByName(p.first) : nullptr;
-                if (!d) throw cli::UsageError(cli::msg::kUnknownParameter, blockName_ + " has no parameter " + p.first);
+                if (!d)
+                    throw cli::UsageError(cli::msg::kUnknownParameter,
+                                          blockName_ + " has no parameter " + p.first);
                 if (block_) {
                     block_->changeParameter(d->index, all.at(static_cast<size_t>(d->index)));
-                    plan_->parameters.at(static_cast<size_t>(d->index)) = all.at(static_cast<size_t>(d->index));
+                    plan_->parameters.at(static_cast<size_t>(d->index)) =
+                        all.at(static_cast<size_t>(d->index));
                 }
             }
         });

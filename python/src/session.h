@@ -24,7 +24,7 @@ using Settings = std::vector<std::pair<std::string, std::string>>;  // (dialog n
 struct SessionOptions {
     host::Settings host;
     std::map<int, std::vector<int32_t>> variableSize;  // port -> largest dims
-    std::vector<std::string> outputTypes;               // "[PORT=]TYPE"
+    std::vector<std::string> outputTypes;              // "[PORT=]TYPE"
     bool realWorld = false;
 };
 

@@ -170,8 +170,8 @@ TEST(MemoryRefusal, HostAllocationNamesClassAndSize) {
     std::remove(out.c_str());
     // 30001 x 30001 doubles: about 7.2 GB for the output alone, under a 3 GB address-space limit.
     const std::string cmd = "bash -c 'ulimit -v 3000000; exec \"" + std::string(DRAVO_BINARY) +
-                            "\" run pad -s rowsPadSize=15000 -s colsPadSize=15000 -i 1 -o \"" + out + "\"' 2>\"" +
-                            err + "\"";
+                            "\" run pad -s rowsPadSize=15000 -s colsPadSize=15000 -i 1 -o \"" + out +
+                            "\"' 2>\"" + err + "\"";
     int status = std::system(cmd.c_str());
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 1);

@@ -116,7 +116,8 @@ uint64_t requestedBytes(const SysObjAdaptorSFun& s) {
     uint64_t total = 0;
     for (const detail::DWork& w : s.dworks)
         if (w.width > 0 && types::isKnown(w.dataType))
-            total += static_cast<uint64_t>(w.width) * static_cast<uint64_t>(types::info(w.dataType).containerBytes) *
+            total += static_cast<uint64_t>(w.width) *
+                     static_cast<uint64_t>(types::info(w.dataType).containerBytes) *
                      (w.complexSignal ? 2u : 1u);
     for (auto* ports : {&s.inputs, &s.outputs})
         for (const Port& p : *ports)
