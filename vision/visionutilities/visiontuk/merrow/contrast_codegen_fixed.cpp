@@ -2,6 +2,7 @@
 // kernel's operations on the block's intermediate types, each assignment quantised with the block's
 // rounding and overflow modes, in the kernel's order.
 #include <algorithm>
+#include <string>
 
 #include "merrow/contrast_codegen.h"
 #include "merrow/contrast_params.h"
@@ -15,6 +16,9 @@ using CG::Type;
 using CG::Var;
 
 namespace {
+
+// The widest exact intermediate of generated fixed-point code.
+constexpr int32_t kWidestProduct = 126;
 
 // True when every value of `from` is a value of `to` (both fixed point or integer): conversion is exact.
 bool holdsExactly(const Type& from, const Type& to) {
@@ -32,6 +36,17 @@ void CGContrastAdjust::scaledProduct(const Var& p, const Expr& a, const Expr& b)
     if (holdsExactly(a.type(), p.type())) {
         // p = a changes no value, so quantising a * b once gives the number of p = a; p *= b.
         set(p.ref(), op(BinaryOp::Mul, a, b, p.type()));
+        return;
+    }
+    // Otherwise p = a may round or overflow, and the product is of p's word with b's word.
+    if (p.type().bits() + b.type().bits() > kWidestProduct) {
+        CG::userError(
+            std::string("the ") + (p == prod1Tmp1_ ? "Product 1" : "Product 2") + " type (" +
+            CG::typeDisplayName(p.type()) + ") does not hold the extended input (" +
+            CG::typeDisplayName(a.type()) + ") exactly, so its product with " +
+            CG::typeDisplayName(b.type()) + " needs " + std::to_string(p.type().bits() + b.type().bits()) +
+            "-bit intermediates; generated code computes in at most " + std::to_string(kWidestProduct) +
+            " bits (give the product type more integer and fraction bits, or fewer bits in all)");
         return;
     }
     set(p.ref(), a);
