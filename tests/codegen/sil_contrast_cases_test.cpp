@@ -61,6 +61,17 @@ std::vector<HandCase> handCases() {
          {{ramp, {0, 0.125, 0.25, 0.375, 0.5, 0.625, 0.75, 0.875, 1, 1}, {}},
           {ramp, {0, 0, 0.125, 0.25, 0.375, 0.5, 0.625, 0.75, 0.875, 1}, {0.2, 0}},
           {{0, 4, 8, 2, 0, 0, 0, 0, 0, 8}, {0, 0.5, 1, 0.25, 0, 0, 0, 0, 0, 1}, {0, 0}}}},
+        // NaN pixels are not counted among those that saturate: trunc(8 x 0.1) = 0 pixels may saturate at
+        // the bright end, so highIn stays 7 and the slope onto [0, 7] is 1 (with all 10 pixels counted,
+        // one pixel would saturate and highIn would become 6).
+        {"double_histogram_nan_count",
+         {{{2, Array::realVector({0, 0.1})},
+           {4, Array::scalar(7)},
+           {5, Array::scalar(2)},
+           {6, Array::realVector({0, 7})}},
+          "double",
+          {1, 10}},
+         {{{0, 1, 2, 3, 4, 5, 6, 7, kNaN, kNaN}, {0, 1, 2, 3, 4, 5, 6, 7, 0, 0}, {}}}},
         // Infinite extremes give lowOut everywhere; a NaN pixel gives lowOut and does not decide the
         // extremes, also when it comes first.
         {"double_minmax_nan_inf",

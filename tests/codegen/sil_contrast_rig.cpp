@@ -52,6 +52,9 @@ std::vector<uint8_t> floats(size_t n, Image kind, Lcg& r) {
             case Image::Sparse:
                 v[k] = T(0.1 * kSparse[k % 4]);
                 break;
+            case Image::BinEdge:
+                v[k] = T(k % 5 == 0 ? 0.0 : k % 5 == 1 ? 41.0 : 30.75);
+                break;
             default:
                 v[k] = T(r.unit() * 8.0 - 3.0);
                 break;

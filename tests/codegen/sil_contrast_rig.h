@@ -27,6 +27,8 @@ enum class Image {
     Huge,      // floating: values near +-the largest finite value (the span overflows the type)
     NaNs,      // floating: NaN pixels (not leading) among random values, no infinity
     Sparse,    // the levels 3, 5, 7, 10 above the lowest value (floating: 0.3 ... 1.0) in turn
+    BinEdge,   // floating: 0, 41, 30.75, 30.75, 30.75 in turn; with 2 bins the single product of 30.75
+               // is 0.5 - 2^-25, whose bin is 0 when 0.5 is added in double and 1 in single precision
 };
 
 // Stored bytes of n pixels of the type (fixed point: sign- or zero-extended stored integers).

@@ -100,18 +100,32 @@ void CGContrastAdjust::floatingBody() {
     EndIf();
     set(lowScaled.ref(), op(BinaryOp::Mul, lowIn.ref(), scale.ref(), T));
     comment("adjust the pixel values from the input range to the output range");
-    beginFor(i_, 0, pixNum_.ref());
-    set(v.ref(), in(i_.ref()));
-    If(cmp(BinaryOp::Ge, v.ref(), highIn.ref()));
-    set(out(i_.ref()), highOut.ref());
-    ElseIf(cmp(BinaryOp::Gt, v.ref(), lowIn.ref()));
-    const Expr shifted = op(BinaryOp::Sub, op(BinaryOp::Mul, v.ref(), scale.ref(), T), lowScaled.ref(), T);
-    set(out(i_.ref()), op(BinaryOp::Add, op(BinaryOp::Mul, shifted, slope.ref(), T), lowOut.ref(), T));
-    Else();
-    comment("If NaN exists in input data it will be mapped to lowOut");
-    set(out(i_.ref()), lowOut.ref());
-    EndIf();
-    endFor();
+    // The simulation maps whole 16-byte vectors first, with the ends of the output range broadcast as
+    // 0 + value (a -0 end becomes +0 there), and the remaining pixels one by one.
+    const int32_t lanes = T.kind() == CG::TypeKind::Single ? 4 : 2;
+    Var vectorEnd = createLocal("vectorEnd", int32T);
+    Var lowOutV = createLocal("lowOutV", T), highOutV = createLocal("highOutV", T);
+    set(vectorEnd.ref(), iop(BinaryOp::Sub, pixNum_.ref(), iop(BinaryOp::Mod, pixNum_.ref(), ci(lanes))));
+    set(lowOutV.ref(), op(BinaryOp::Add, cv(T, 0.0), lowOut.ref(), T));
+    set(highOutV.ref(), op(BinaryOp::Add, cv(T, 0.0), highOut.ref(), T));
+    for (bool vectorPart : {true, false}) {
+        if (vectorPart)
+            beginFor(i_, 0, vectorEnd.ref());
+        else
+            beginFor(i_, vectorEnd.ref(), pixNum_.ref());
+        set(v.ref(), in(i_.ref()));
+        If(cmp(BinaryOp::Ge, v.ref(), highIn.ref()));
+        set(out(i_.ref()), (vectorPart ? highOutV : highOut).ref());
+        ElseIf(cmp(BinaryOp::Gt, v.ref(), lowIn.ref()));
+        const Expr shifted =
+            op(BinaryOp::Sub, op(BinaryOp::Mul, v.ref(), scale.ref(), T), lowScaled.ref(), T);
+        set(out(i_.ref()), op(BinaryOp::Add, op(BinaryOp::Mul, shifted, slope.ref(), T), lowOut.ref(), T));
+        Else();
+        comment("If NaN exists in input data it will be mapped to lowOut");
+        set(out(i_.ref()), (vectorPart ? lowOutV : lowOut).ref());
+        EndIf();
+        endFor();
+    }
     EndIf();
 }
 
