@@ -17,6 +17,9 @@ using CG::Var;
 
 namespace {
 
+// Sets of per-value counters of table images.
+constexpr int32_t kCountSets = 4;
+
 // The widest exact intermediate of generated fixed-point code.
 constexpr int32_t kWidestProduct = 126;
 
@@ -66,7 +69,7 @@ void CGContrastAdjust::fixedBody() {
     prod1Tmp2_ = createLocal("prod1Tmp2", p1Type_);
     tmpInt32_ = createLocal("tmpInt32", s32Type_);
     rawCounts_ = st_->useLookUpTable && inputMode_ == kInputFromHistogram;
-    if (rawCounts_) counts_ = createLocal("valueCounts", Type::intT(false, 32), valNum_);
+    if (rawCounts_) counts_ = createLocal("valueCounts", Type::intT(false, 32), kCountSets * valNum_);
 
     set(lowOut_.ref(), rtp(kRtpOutputRange, 0));
     set(highOut_.ref(), rtp(kRtpOutputRange, 1));
@@ -147,13 +150,32 @@ void CGContrastAdjust::countValues() {
     const Type u32 = Type::intT(false, 32);
     Var first = createLocal("firstValue", int32T), last = createLocal("lastValue", int32T);
     comment("pixels per value of the input type");
-    beginFor(i_, 0, ci(valNum_));
+    // Four sets of counters for pixels i, i + 1, i + 2, i + 3, so that runs of equal pixels do not wait
+    // on one another; then summed into the first set.
+    Var end = createLocal("countEnd", int32T);
+    beginFor(i_, 0, ci(kCountSets * valNum_));
     set(getIndexedVar(counts_.ref(), i_.ref()), cast(ci(0), u32));
     endFor();
-    beginFor(i_, 0, pixNum_.ref());
-    const Expr index = iop(BinaryOp::Sub, cast(in(i_.ref()), int32T), ci(lowest_));
-    const Expr c = getIndexedVar(counts_.ref(), index);
-    set(c, iop(BinaryOp::Add, c, cast(ci(1), u32)));
+    auto bump = [&](const Expr& pixel, int32_t set0) {
+        const Expr index =
+            iop(BinaryOp::Add, iop(BinaryOp::Sub, cast(in(pixel), int32T), ci(lowest_)), ci(set0 * valNum_));
+        const Expr c = getIndexedVar(counts_.ref(), index);
+        set(c, iop(BinaryOp::Add, c, cast(ci(1), u32)));
+    };
+    set(end.ref(), iop(BinaryOp::Sub, pixNum_.ref(), iop(BinaryOp::Mod, pixNum_.ref(), ci(kCountSets))));
+    beginFor(i_, ci(0), end.ref(), kCountSets);
+    for (int32_t k = 0; k < kCountSets; ++k)
+        bump(k == 0 ? i_.ref() : iop(BinaryOp::Add, i_.ref(), ci(k)), k);
+    endFor();
+    beginFor(i_, end.ref(), pixNum_.ref());
+    bump(i_.ref(), 0);
+    endFor();
+    beginFor(i_, 0, ci(valNum_));
+    Expr sum = getIndexedVar(counts_.ref(), i_.ref());
+    for (int32_t k = 1; k < kCountSets; ++k)
+        sum = iop(BinaryOp::Add, sum,
+                  getIndexedVar(counts_.ref(), iop(BinaryOp::Add, i_.ref(), ci(k * valNum_))));
+    set(getIndexedVar(counts_.ref(), i_.ref()), sum);
     endFor();
     set(first.ref(), ci(-1));
     set(last.ref(), ci(-1));
