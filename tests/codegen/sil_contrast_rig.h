@@ -37,9 +37,9 @@ std::vector<uint8_t> image(const std::string& type, size_t n, Image kind, uint32
 struct Config {
     std::map<int, Array> params;
     std::string type = "double";
-    std::vector<int32_t> dims;
+    std::vector<int32_t> dims{};
     bool variableSize = false;
-    dravo::host::Settings settings;
+    dravo::host::Settings settings{};
 };
 
 // Loaded, parameterised, propagated and started.
