@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "cg/codegen.h"
 #include "merrow/contrast_state.h"
@@ -26,9 +27,22 @@ class CGContrastAdjust : public DSPCG::CoreCtx {
     void generateOutputFcn() override;
 
   private:
+    // Constructs tagged with the block's source tag and the generator's line (written into the C text
+    // when the emitter is asked for source tags).
+    void set(const CG::Expr& dst, const CG::Expr& src, int line = __builtin_LINE());
+    void ifB(const CG::Expr& cond, int line = __builtin_LINE());
+    void elseIfB(const CG::Expr& cond, int line = __builtin_LINE());
+    void elseB(int line = __builtin_LINE());
+    void forB(const CG::Var& var, const CG::Expr& start, const CG::Expr& end, int32_t step = 1,
+              int line = __builtin_LINE());
+    void forB(const CG::Var& var, int32_t start, const CG::Expr& end, int32_t step = 1,
+              int line = __builtin_LINE()) {
+        forB(var, ci(start), end, step, line);
+    }
+    void note(const std::string& text, int line = __builtin_LINE());
+
     // Expression helpers: quantising assignment, arithmetic in a type with the block's modes,
     // comparisons of exact values, int32 index arithmetic and C's own conversion.
-    void set(const CG::Expr& dst, const CG::Expr& src);
     CG::Expr op(CG::BinaryOp o, const CG::Expr& a, const CG::Expr& b, const CG::Type& type);
     CG::Expr cmp(CG::BinaryOp o, const CG::Expr& a, const CG::Expr& b);
     CG::Expr iop(CG::BinaryOp o, const CG::Expr& a, const CG::Expr& b);

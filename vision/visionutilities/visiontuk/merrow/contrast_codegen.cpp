@@ -38,10 +38,38 @@ CGContrastAdjust::CGContrastAdjust(SysObjAdaptorSFun* S, TarnCG::CGHandle* cg, i
     setMathModes(rounding, overflow);
 }
 
-void CGContrastAdjust::set(const Expr& dst, const Expr& src) {
+static CG::SrcLoc tagged(int line) {
+    return CG::SrcLoc{"sondcontrastadjust", line};
+}
+
+void CGContrastAdjust::set(const Expr& dst, const Expr& src, int line) {
     if (!dst || !src) return;
     appendNode(CG::AssignStmt::make(
-        dst, src.type().sameAs(dst.type()) ? src : CastNode::make(src, dst.type(), mathModes())));
+        dst, src.type().sameAs(dst.type()) ? src : CastNode::make(src, dst.type(), mathModes()),
+        tagged(line)));
+}
+
+void CGContrastAdjust::ifB(const Expr& cond, int line) {
+    currentBuilder()->beginIf(cond, {}, tagged(line));
+}
+
+void CGContrastAdjust::elseIfB(const Expr& cond, int line) {
+    currentBuilder()->elseIf(cond, {}, tagged(line));
+}
+
+void CGContrastAdjust::elseB(int line) {
+    currentBuilder()->elseBranch({}, tagged(line));
+}
+
+void CGContrastAdjust::forB(const CG::Var& var, const Expr& start, const Expr& end, int32_t step, int line) {
+    const Type t = var.type();
+    const Expr s = start.type().sameAs(t) ? start : CastNode::make(start, t, {}, true);
+    const Expr cond = BinaryNode::make(step > 0 ? BinaryOp::Lt : BinaryOp::Gt, var.ref(), end, {}, {});
+    currentBuilder()->beginFor(var, s, cond, ConstNode::makeInt(t, step), {}, tagged(line));
+}
+
+void CGContrastAdjust::note(const std::string& text, int line) {
+    currentBuilder()->comment(text, tagged(line));
 }
 
 Expr CGContrastAdjust::op(BinaryOp o, const Expr& a, const Expr& b, const Type& type) {
@@ -85,7 +113,7 @@ Expr CGContrastAdjust::hist(const Expr& i) {
 }
 
 void CGContrastAdjust::fill(const Expr& value) {
-    beginFor(i_, 0, pixNum_.ref());
+    forB(i_, 0, pixNum_.ref());
     set(out(i_.ref()), value);
     endFor();
 }
@@ -125,7 +153,7 @@ void CGContrastAdjust::generateOutputFcn() {
     j_ = createLocal("j", int32T);
 
     if (st_->useFloatingKernel) {
-        If(cmp(BinaryOp::Gt, pixNum_.ref(), ci(0)));
+        ifB(cmp(BinaryOp::Gt, pixNum_.ref(), ci(0)));
         floatingBody();
         EndIf();
         return;
@@ -157,7 +185,7 @@ void CGContrastAdjust::generateOutputFcn() {
     }
     valNum_ = st_->valNum;
     lowest_ = inType_.isSigned() ? -(valNum_ / 2) : 0;
-    If(cmp(BinaryOp::Gt, pixNum_.ref(), ci(0)));
+    ifB(cmp(BinaryOp::Gt, pixNum_.ref(), ci(0)));
     fixedBody();
     EndIf();
 }

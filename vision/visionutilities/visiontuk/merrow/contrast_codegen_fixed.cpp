@@ -73,10 +73,10 @@ void CGContrastAdjust::fixedBody() {
 
     set(lowOut_.ref(), rtp(kRtpOutputRange, 0));
     set(highOut_.ref(), rtp(kRtpOutputRange, 1));
-    If(cmp(BinaryOp::Eq, lowOut_.ref(), highOut_.ref()));
-    comment("lowout == highOut i.e. output has only one value");
+    ifB(cmp(BinaryOp::Eq, lowOut_.ref(), highOut_.ref()));
+    note("lowout == highOut i.e. output has only one value");
     fill(lowOut_.ref());
-    Else();
+    elseB();
     if (inputMode_ == kInputFromDialog) {
         set(lowIn_.ref(), rtp(kRtpInputRangeOrFractions, 0));
         set(highIn_.ref(), rtp(kRtpInputRangeOrFractions, 1));
@@ -85,15 +85,15 @@ void CGContrastAdjust::fixedBody() {
     } else {
         fixedExtremes();
     }
-    If(cmp(BinaryOp::Eq, lowIn_.ref(), highIn_.ref()));
-    comment("lowIn == highIn i.e. input has only one value");
+    ifB(cmp(BinaryOp::Eq, lowIn_.ref(), highIn_.ref()));
+    note("lowIn == highIn i.e. input has only one value");
     fill(lowOut_.ref());
-    Else();
-    comment("highIn > lowIn");
+    elseB();
+    note("highIn > lowIn");
     if (inputMode_ == kInputFromHistogram) {
         const Expr zero = cv(fracType_, 0.0);
-        If(cmp(BinaryOp::Or, cmp(BinaryOp::Gt, rtp(kRtpInputRangeOrFractions, 0), zero),
-               cmp(BinaryOp::Gt, rtp(kRtpInputRangeOrFractions, 1), zero)));
+        ifB(cmp(BinaryOp::Or, cmp(BinaryOp::Gt, rtp(kRtpInputRangeOrFractions, 0), zero),
+                cmp(BinaryOp::Gt, rtp(kRtpInputRangeOrFractions, 1), zero)));
         narrowFromHistogram();
         EndIf();
     }
@@ -103,24 +103,24 @@ void CGContrastAdjust::fixedBody() {
     if (st_->useLookUpTable) {
         const Expr table = getDWorkRef(inputMode_ == kInputFromHistogram ? 1 : 0).ref();
         const Expr lowerBound = rtp(lowerBoundRtpIndex(inputMode_), 0);
-        comment("use look-up-table");
+        note("use look-up-table");
         set(inExdTmp1_.ref(), lowerBound);
         set(getIndexedVar(table, 0), inExdTmp1_.ref());
         set(tmpInt32_.ref(), ci(1));
         set(inExdTmp2_.ref(), tmpInt32_.ref());
-        beginFor(i_, 1, ci(valNum_));
+        forB(i_, 1, ci(valNum_));
         set(inExdTmp1_.ref(), op(BinaryOp::Add, inExdTmp1_.ref(), inExdTmp2_.ref(), extType_));
         set(getIndexedVar(table, i_.ref()), inExdTmp1_.ref());
         endFor();
         set(inExdTmp2_.ref(), lowIn_.ref());
-        comment("adjust the pixel values from the input range to the output range");
-        beginFor(i_, 0, ci(valNum_));
+        note("adjust the pixel values from the input range to the output range");
+        forB(i_, 0, ci(valNum_));
         mapValue(getIndexedVar(table, i_.ref()), getIndexedVar(table, i_.ref()));
         endFor();
         tableOutput();
     } else {
-        comment("adjust the pixel values from the input range to the output range");
-        beginFor(i_, 0, pixNum_.ref());
+        note("adjust the pixel values from the input range to the output range");
+        forB(i_, 0, pixNum_.ref());
         mapValue(in(i_.ref()), out(i_.ref()));
         endFor();
     }
@@ -133,11 +133,11 @@ void CGContrastAdjust::fixedExtremes() {
     Var v = createLocal("v", inType_);
     set(lowIn_.ref(), in(ci(0)));
     set(highIn_.ref(), in(ci(0)));
-    beginFor(i_, 1, pixNum_.ref());
+    forB(i_, 1, pixNum_.ref());
     set(v.ref(), in(i_.ref()));
-    If(cmp(BinaryOp::Gt, lowIn_.ref(), v.ref()));
+    ifB(cmp(BinaryOp::Gt, lowIn_.ref(), v.ref()));
     set(lowIn_.ref(), v.ref());
-    ElseIf(cmp(BinaryOp::Lt, highIn_.ref(), v.ref()));
+    elseIfB(cmp(BinaryOp::Lt, highIn_.ref(), v.ref()));
     set(highIn_.ref(), v.ref());
     EndIf();
     endFor();
@@ -149,11 +149,11 @@ void CGContrastAdjust::countValues() {
     const Type int32T = Type::intT(true, 32);
     const Type u32 = Type::intT(false, 32);
     Var first = createLocal("firstValue", int32T), last = createLocal("lastValue", int32T);
-    comment("pixels per value of the input type");
+    note("pixels per value of the input type");
     // Four sets of counters for pixels i, i + 1, i + 2, i + 3, so that runs of equal pixels do not wait
     // on one another; then summed into the first set.
     Var end = createLocal("countEnd", int32T);
-    beginFor(i_, 0, ci(kCountSets * valNum_));
+    forB(i_, 0, ci(kCountSets * valNum_));
     set(getIndexedVar(counts_.ref(), i_.ref()), cast(ci(0), u32));
     endFor();
     auto bump = [&](const Expr& pixel, int32_t set0) {
@@ -163,14 +163,14 @@ void CGContrastAdjust::countValues() {
         set(c, iop(BinaryOp::Add, c, cast(ci(1), u32)));
     };
     set(end.ref(), iop(BinaryOp::Sub, pixNum_.ref(), iop(BinaryOp::Mod, pixNum_.ref(), ci(kCountSets))));
-    beginFor(i_, ci(0), end.ref(), kCountSets);
+    forB(i_, ci(0), end.ref(), kCountSets);
     for (int32_t k = 0; k < kCountSets; ++k)
         bump(k == 0 ? i_.ref() : iop(BinaryOp::Add, i_.ref(), ci(k)), k);
     endFor();
-    beginFor(i_, end.ref(), pixNum_.ref());
+    forB(i_, end.ref(), pixNum_.ref());
     bump(i_.ref(), 0);
     endFor();
-    beginFor(i_, 0, ci(valNum_));
+    forB(i_, 0, ci(valNum_));
     Expr sum = getIndexedVar(counts_.ref(), i_.ref());
     for (int32_t k = 1; k < kCountSets; ++k)
         sum = iop(BinaryOp::Add, sum,
@@ -179,9 +179,9 @@ void CGContrastAdjust::countValues() {
     endFor();
     set(first.ref(), ci(-1));
     set(last.ref(), ci(-1));
-    beginFor(i_, 0, ci(valNum_));
-    If(cmp(BinaryOp::Ne, getIndexedVar(counts_.ref(), i_.ref()), cast(ci(0), u32)));
-    If(cmp(BinaryOp::Lt, first.ref(), ci(0)));
+    forB(i_, 0, ci(valNum_));
+    ifB(cmp(BinaryOp::Ne, getIndexedVar(counts_.ref(), i_.ref()), cast(ci(0), u32)));
+    ifB(cmp(BinaryOp::Lt, first.ref(), ci(0)));
     set(first.ref(), i_.ref());
     EndIf();
     set(last.ref(), i_.ref());
@@ -197,7 +197,7 @@ Expr CGContrastAdjust::binOf(const Expr& value, bool simple) {
     set(inExdTmp1_.ref(), highIn_.ref());
     set(inExdTmp2_.ref(), value);
     set(inExdTmp1_.ref(), op(BinaryOp::Sub, inExdTmp1_.ref(), inExdTmp2_.ref(), extType_));
-    comment("j = binNum*(max(inImg)-inImg[i])/(max(inImg)-min(inImg)))");
+    note("j = binNum*(max(inImg)-inImg[i])/(max(inImg)-min(inImg)))");
     if (simple) {
         set(j_.ref(),
             CG::CastNode::make(inExdTmp1_.ref(), Type::intT(true, 32), {CG::RndNearest, CG::OvfSaturate}));
@@ -206,10 +206,10 @@ Expr CGContrastAdjust::binOf(const Expr& value, bool simple) {
         set(j_.ref(),
             CG::CastNode::make(prod2Tmp1_.ref(), Type::intT(true, 32), {CG::RndNearest, CG::OvfSaturate}));
     }
-    comment("due to quantization error of slope, j can be greater than binNum");
-    If(cmp(BinaryOp::Lt, j_.ref(), ci(0)));
+    note("due to quantization error of slope, j can be greater than binNum");
+    ifB(cmp(BinaryOp::Lt, j_.ref(), ci(0)));
     set(j_.ref(), ci(0));
-    ElseIf(cmp(BinaryOp::Gt, j_.ref(), bins_.ref()));
+    elseIfB(cmp(BinaryOp::Gt, j_.ref(), bins_.ref()));
     set(j_.ref(), bins_.ref());
     EndIf();
     return hist(j_.ref());
@@ -219,8 +219,8 @@ void CGContrastAdjust::binPixels(bool simple) {
     const Type u32 = Type::intT(false, 32);
     if (rawCounts_) {
         Var v = createLocal("v", inType_);
-        beginFor(i_, 0, ci(valNum_));
-        If(cmp(BinaryOp::Ne, getIndexedVar(counts_.ref(), i_.ref()), cast(ci(0), u32)));
+        forB(i_, 0, ci(valNum_));
+        ifB(cmp(BinaryOp::Ne, getIndexedVar(counts_.ref(), i_.ref()), cast(ci(0), u32)));
         set(v.ref(), iop(BinaryOp::Add, i_.ref(), ci(lowest_)));
         const Expr h = binOf(v.ref(), simple);
         set(h, iop(BinaryOp::Add, h, getIndexedVar(counts_.ref(), i_.ref())));
@@ -228,8 +228,8 @@ void CGContrastAdjust::binPixels(bool simple) {
         endFor();
         return;
     }
-    beginFor(i_, 0, pixNum_.ref());
-    comment("j = max(inImg) - inImg[i]");
+    forB(i_, 0, pixNum_.ref());
+    note("j = max(inImg) - inImg[i]");
     const Expr h = binOf(in(i_.ref()), simple);
     set(h, iop(BinaryOp::Add, h, cast(ci(1), u32)));
     endFor();
@@ -244,18 +244,18 @@ void CGContrastAdjust::narrowFromHistogram() {
     pixNumTmp1_ = createLocal("pixNumTmp1", s32Type_);
     bins_ = createLocal("binNum", int32T);
     Var simpleMode = createLocal("simpleMode", int32T);
-    comment("here, inputRange = [min(inImg), max(inImg)]");
+    note("here, inputRange = [min(inImg), max(inImg)]");
     set(inExdTmp1_.ref(), highIn_.ref());
     set(inExdTmp2_.ref(), lowIn_.ref());
     set(inExdTmp1_.ref(), op(BinaryOp::Sub, inExdTmp1_.ref(), inExdTmp2_.ref(), extType_));
     set(simpleMode.ref(), ci(0));
     if (st_->simpleMode) {
         if (numBins_ < valNum_) {
-            comment("if valNum <= binNum, inExdTmp2 may not be long enough to hold binNum");
+            note("if valNum <= binNum, inExdTmp2 may not be long enough to hold binNum");
             set(tmpInt32_.ref(), ci(numBins_));
             set(inExdTmp2_.ref(), tmpInt32_.ref());
-            If(cmp(BinaryOp::Lt, inExdTmp1_.ref(), inExdTmp2_.ref()));
-            comment("max(inImg) - min(inImg) < binNum");
+            ifB(cmp(BinaryOp::Lt, inExdTmp1_.ref(), inExdTmp2_.ref()));
+            note("max(inImg) - min(inImg) < binNum");
             set(simpleMode.ref(), ci(1));
             EndIf();
         } else {
@@ -263,27 +263,27 @@ void CGContrastAdjust::narrowFromHistogram() {
         }
     }
     set(bins_.ref(), ci(numBins_));
-    beginFor(i_, 0, ci(numBins_ + 1));
+    forB(i_, 0, ci(numBins_ + 1));
     set(hist(i_.ref()), cast(ci(0), u32));
     endFor();
     if (st_->simpleMode) {
-        If(cmp(BinaryOp::Ne, simpleMode.ref(), ci(0)));
-        comment("binNum is reduced to the range of input data");
+        ifB(cmp(BinaryOp::Ne, simpleMode.ref(), ci(0)));
+        note("binNum is reduced to the range of input data");
         set(bins_.ref(),
             iop(BinaryOp::Add,
                 CG::CastNode::make(inExdTmp1_.ref(), int32T, {CG::RndNearest, CG::OvfSaturate}), ci(1)));
-        If(cmp(BinaryOp::Lt, bins_.ref(), ci(1)));
+        ifB(cmp(BinaryOp::Lt, bins_.ref(), ci(1)));
         set(bins_.ref(), ci(1));
-        ElseIf(cmp(BinaryOp::Gt, bins_.ref(), ci(numBins_)));
+        elseIfB(cmp(BinaryOp::Gt, bins_.ref(), ci(numBins_)));
         set(bins_.ref(), ci(numBins_));
         EndIf();
-        comment("slope is simplified to 1");
+        note("slope is simplified to 1");
         set(tmpInt32_.ref(), ci(1));
         set(slopeHist_.ref(), tmpInt32_.ref());
         binPixels(true);
-        Else();
+        elseB();
     }
-    comment("slope = binNum / (max(inImg) - min(inImg))");
+    note("slope = binNum / (max(inImg) - min(inImg))");
     set(tmpInt32_.ref(), ci(numBins_));
     set(slopeHist_.ref(), op(BinaryOp::Div, tmpInt32_.ref(), inExdTmp1_.ref(), p2Type_));
     binPixels(false);
@@ -298,19 +298,19 @@ void CGContrastAdjust::narrowFromHistogram() {
 // are measured from the highIn of the extremes, the lower one first.
 void CGContrastAdjust::saturationLimit(bool lower) {
     const Expr frac = rtp(kRtpInputRangeOrFractions, lower ? 0 : 1);
-    If(cmp(BinaryOp::Gt, frac, cv(fracType_, 0.0)));
-    comment(lower ? "update the lower limit" : "update the upper limit");
+    ifB(cmp(BinaryOp::Gt, frac, cv(fracType_, 0.0)));
+    note(lower ? "update the lower limit" : "update the upper limit");
     // pixSaturate = pixNum; pixSaturate *= fraction (the count is exact in 32 bits).
     set(pixSaturate_.ref(), op(BinaryOp::Mul, cast(pixNum_.ref(), s32Type_), frac, s32Type_));
     set(pixNumTmp1_.ref(), ci(0));
     set(j_.ref(), lower ? ci(-1) : bins_.ref());
     if (lower)
-        beginFor(i_, iop(BinaryOp::Sub, bins_.ref(), ci(1)), ci(-1), -1);
+        forB(i_, iop(BinaryOp::Sub, bins_.ref(), ci(1)), ci(-1), -1);
     else
-        beginFor(i_, 0, bins_.ref());
+        forB(i_, 0, bins_.ref());
     set(tmpInt32_.ref(), hist(i_.ref()));
     set(pixNumTmp1_.ref(), op(BinaryOp::Add, pixNumTmp1_.ref(), tmpInt32_.ref(), s32Type_));
-    If(cmp(BinaryOp::Gt, pixNumTmp1_.ref(), pixSaturate_.ref()));
+    ifB(cmp(BinaryOp::Gt, pixNumTmp1_.ref(), pixSaturate_.ref()));
     set(j_.ref(), i_.ref());
     set(i_.ref(), lower ? ci(-1) : bins_.ref());
     EndIf();
@@ -325,7 +325,7 @@ void CGContrastAdjust::saturationLimit(bool lower) {
 
 void CGContrastAdjust::mapSlope() {
     // A span emptied by saturation leaves no pixel inside it: the slope is never used.
-    If(cmp(BinaryOp::Gt, highIn_.ref(), lowIn_.ref()));
+    ifB(cmp(BinaryOp::Gt, highIn_.ref(), lowIn_.ref()));
     set(inExdTmp1_.ref(), highIn_.ref());
     set(inExdTmp2_.ref(), lowIn_.ref());
     set(inExdTmp1_.ref(), op(BinaryOp::Sub, inExdTmp1_.ref(), inExdTmp2_.ref(), extType_));
@@ -334,9 +334,9 @@ void CGContrastAdjust::mapSlope() {
     set(inExdTmp2_.ref(), lowOut_.ref());
     set(inExdTmp1_.ref(), op(BinaryOp::Sub, inExdTmp1_.ref(), inExdTmp2_.ref(), extType_));
     set(prod1Tmp2_.ref(), inExdTmp1_.ref());
-    comment("slope=(highOut-lowOut)/(highIn-lowIn)");
+    note("slope=(highOut-lowOut)/(highIn-lowIn)");
     set(slopeMap_.ref(), op(BinaryOp::Div, prod1Tmp2_.ref(), prod1Tmp1_.ref(), p1Type_));
-    Else();
+    elseB();
     set(slopeMap_.ref(), cv(p1Type_, 0.0));
     EndIf();
 }
@@ -344,16 +344,16 @@ void CGContrastAdjust::mapSlope() {
 // Inside (lowIn, highIn) the line; else highOut at or above highIn; else lowOut. inExdTmp2 holds lowIn
 // and inExdTmp3 lowOut; v is read in full before dst is written (they may be one element).
 void CGContrastAdjust::mapValue(const Expr& v, const Expr& dst) {
-    If(cmp(BinaryOp::And, cmp(BinaryOp::Gt, v, lowIn_.ref()), cmp(BinaryOp::Lt, v, highIn_.ref())));
+    ifB(cmp(BinaryOp::And, cmp(BinaryOp::Gt, v, lowIn_.ref()), cmp(BinaryOp::Lt, v, highIn_.ref())));
     set(inExdTmp1_.ref(), v);
     set(inExdTmp1_.ref(), op(BinaryOp::Sub, inExdTmp1_.ref(), inExdTmp2_.ref(), extType_));
     scaledProduct(prod1Tmp1_, inExdTmp1_.ref(), slopeMap_.ref());
     set(inExdTmp1_.ref(), prod1Tmp1_.ref());
     set(inExdTmp1_.ref(), op(BinaryOp::Add, inExdTmp1_.ref(), inExdTmp3_.ref(), extType_));
     set(dst, inExdTmp1_.ref());
-    ElseIf(cmp(BinaryOp::Ge, v, highIn_.ref()));
+    elseIfB(cmp(BinaryOp::Ge, v, highIn_.ref()));
     set(dst, highOut_.ref());
-    Else();
+    elseB();
     set(dst, lowOut_.ref());
     EndIf();
 }
@@ -362,7 +362,7 @@ void CGContrastAdjust::mapValue(const Expr& v, const Expr& dst) {
 void CGContrastAdjust::tableOutput() {
     const Type int32T = Type::intT(true, 32);
     const Expr table = getDWorkRef(inputMode_ == kInputFromHistogram ? 1 : 0).ref();
-    beginFor(i_, 0, pixNum_.ref());
+    forB(i_, 0, pixNum_.ref());
     // The value is an integer of at most 8 bits: value - lowest is the index nearest() gives.
     set(out(i_.ref()), getIndexedVar(table, iop(BinaryOp::Sub, cast(in(i_.ref()), int32T), ci(lowest_))));
     endFor();
