@@ -64,6 +64,7 @@ class CGContrastAdjust : public DSPCG::CoreCtx {
     void fixedBody();
     void fixedExtremes();
     void countValues();
+    CG::Expr valueIndex(const CG::Expr& pixel);
     void narrowFromHistogram();
     void binPixels(bool simple);
     CG::Expr binOf(const CG::Expr& value, bool simple);

@@ -10,6 +10,7 @@
 
 namespace merrow {
 
+using CG::BinaryNode;
 using CG::BinaryOp;
 using CG::Expr;
 using CG::Type;
@@ -143,6 +144,13 @@ void CGContrastAdjust::fixedExtremes() {
     endFor();
 }
 
+// The table index of a pixel of a table image: its value minus the type's lowest value, read from the low
+// word-length bits of the stored integer as the simulation reads them (so it stays inside the table).
+Expr CGContrastAdjust::valueIndex(const Expr& pixel) {
+    const Expr offset = iop(BinaryOp::Sub, cast(pixel, Type::intT(true, 32)), ci(lowest_));
+    return BinaryNode::make(BinaryOp::BitAnd, offset, ci(valNum_ - 1), {}, {CG::RndZero, CG::OvfIndex});
+}
+
 // Table images in histogram mode: the pixels per value in one pass; the extremes are the first and the
 // last value that occurs, and the histogram bins each value once with its count.
 void CGContrastAdjust::countValues() {
@@ -157,8 +165,7 @@ void CGContrastAdjust::countValues() {
     set(getIndexedVar(counts_.ref(), i_.ref()), cast(ci(0), u32));
     endFor();
     auto bump = [&](const Expr& pixel, int32_t set0) {
-        const Expr index =
-            iop(BinaryOp::Add, iop(BinaryOp::Sub, cast(in(pixel), int32T), ci(lowest_)), ci(set0 * valNum_));
+        const Expr index = iop(BinaryOp::Add, valueIndex(in(pixel)), ci(set0 * valNum_));
         const Expr c = getIndexedVar(counts_.ref(), index);
         set(c, iop(BinaryOp::Add, c, cast(ci(1), u32)));
     };
@@ -363,8 +370,8 @@ void CGContrastAdjust::tableOutput() {
     const Type int32T = Type::intT(true, 32);
     const Expr table = getDWorkRef(inputMode_ == kInputFromHistogram ? 1 : 0).ref();
     forB(i_, 0, pixNum_.ref());
-    // The value is an integer of at most 8 bits: value - lowest is the index nearest() gives.
-    set(out(i_.ref()), getIndexedVar(table, iop(BinaryOp::Sub, cast(in(i_.ref()), int32T), ci(lowest_))));
+    // An integer of at most 8 bits: value - lowest is the index nearest() gives.
+    set(out(i_.ref()), getIndexedVar(table, valueIndex(in(i_.ref()))));
     endFor();
 }
 
