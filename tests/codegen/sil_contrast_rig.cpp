@@ -75,7 +75,7 @@ std::vector<uint8_t> floats(size_t n, Image kind, Lcg& r) {
         v[1] = big;
     }
     std::vector<uint8_t> b(n * sizeof(T));
-    std::memcpy(b.data(), v.data(), b.size());
+    if (n > 0) std::memcpy(b.data(), v.data(), b.size());
     return b;
 }
 
