@@ -5,7 +5,8 @@
 // hashes were recorded before the kernel was restructured; any change to a single output bit fails here.
 //
 // DRAVO_ROTATE_GOLDEN_WRITE=1 rewrites the corpus file instead of comparing (only when numbers are meant
-// to change, with the reason in the commit).
+// to change, with the reason in the commit). DRAVO_PLUGIN_PATH may point at another build's plug-in, so a
+// corpus can be recorded with the code before a change.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -68,6 +69,10 @@ std::vector<unsigned char> imageBytes(const ImageType& t, int64_t n, uint64_t se
             std::memcpy(d, &x, 4);
         } else if (t.id == SS_UINT8) {
             d[0] = uint8_t(255.0 * v);
+        } else if (t.id == dravo::types::registerFixedPoint(false, 12, 3)) {
+            // Unsigned 12 bits in a 16-bit container: stored integers 0..4095.
+            const uint16_t x = uint16_t(std::lround(4095.0 * v));
+            std::memcpy(d, &x, 2);
         } else if (t.bytes == 2) {
             // int16 or a signed 16-bit fixed-point type: the whole signed range.
             const int16_t x = int16_t(std::lround(65535.0 * v - 32768.0));
@@ -126,6 +131,14 @@ uint64_t runHash(const Case& r) {
             const std::vector<int32_t> dims = b->currentOutputDims(0);
             h = fnv1a(dims.data(), dims.size() * sizeof(int32_t), h);
             h = fnv1a(b->output(0), b->currentOutputBytes(0), h);
+            // DRAVO_ROTATE_GOLDEN_DUMP=<case name>: that case's output elements as hexadecimal bytes.
+            const char* dump = std::getenv("DRAVO_ROTATE_GOLDEN_DUMP");
+            if (dump != nullptr && r.name == dump) {
+                const auto* v = static_cast<const unsigned char*>(b->output(0));
+                std::fprintf(stderr, "step %zu dims %d x %d\n", s, dims[0], dims[1]);
+                for (size_t e = 0; e < b->currentOutputBytes(0); ++e)
+                    std::fprintf(stderr, (e + 1) % size_t(r.type.bytes) == 0 ? "%02x\n" : "%02x", v[e]);
+            }
         }
     } catch (const std::exception& e) {
         const std::string what = std::string("error:") + e.what();
