@@ -161,11 +161,21 @@ class FixSkewEngine {
     void skew(Fixpt& src, int32_t srcStart, int32_t srcLen, int32_t dstLen, Fixpt& shift, int32_t srcStride,
               int32_t dstStride, Fixpt& dst, int32_t dstStart, int32_t firstPos, Fixpt& fill,
               int32_t fillIndex) {
-        Line line{&src,   srcStart, srcLen,    srcStride,
-                  &dst,   dstStart, dstStride, firstPos < 0 ? 0 : firstPos,
-                  dstLen, &fill,    fillIndex};
+        skewAt(src, srcStart, srcLen, dstLen, shift, 0, dstLen, srcStride, dstStride, dst, dstStart, firstPos,
+               fill, fillIndex);
+    }
+
+    // The same for a piece of a line: the line is preceded by lineOffset samples of the fill value that
+    // are not in memory, positions [F, Ld) are a part of the whole destination of fullDstLen positions.
+    void skewAt(Fixpt& src, int64_t srcStart, int32_t srcLen, int32_t dstLen, Fixpt& shift,
+                int64_t lineOffset, int32_t fullDstLen, int64_t srcStride, int64_t dstStride, Fixpt& dst,
+                int64_t dstStart, int32_t firstPos, Fixpt& fill, int32_t fillIndex) {
+        Line line{&src,     srcStart,   srcLen,     srcStride,
+                  &dst,     dstStart,   dstStride,  firstPos < 0 ? 0 : firstPos,
+                  dstLen,   lineOffset, fullDstLen, &fill,
+                  fillIndex};
         if (method_ == 1) {
-            moveLine(line, shift.nearest());
+            moveLine(line, int64_t(shift.nearest()) + lineOffset);
         } else if (method_ == 2) {
             bilinear(line, shift);
         } else {
@@ -180,6 +190,8 @@ class FixSkewEngine {
         Fixpt* dst;
         int64_t dstStart, dstStride;
         int64_t p0, end;
+        int64_t lineOffset;  // fill samples before the line, not in memory
+        int64_t fullEnd;     // positions of the whole destination
         Fixpt* fill;
         int32_t fillIndex;
         int32_t srcIndex(int64_t k) const { return int32_t(srcStart + k * srcStride); }
@@ -242,7 +254,7 @@ class FixSkewEngine {
             f -= shift;
         }
         if (f.isZero()) {
-            moveLine(l, s);
+            moveLine(l, s + l.lineOffset);
             return;
         }
         Fixpt& omf = *n_.oneMinus;
@@ -250,11 +262,11 @@ class FixSkewEngine {
         omf -= f;
         // Positive shift: position p reads src[p-s-1] (weight f) and src[p-s] (weight 1-f).
         const bool positive = shift.isPositive();
-        const int64_t offset = positive ? int64_t(s) + 1 : int64_t(s);
+        const int64_t offset = (positive ? int64_t(s) + 1 : int64_t(s)) + l.lineOffset;
         Fixpt& w0 = positive ? f : omf;
         Fixpt& w1 = positive ? omf : f;
         const skewdetail::Regions r =
-            skewdetail::splitRegions(l.p0, l.end, offset, -1, l.srcLen - 1, 0, l.srcLen - 2);
+            skewdetail::splitRegions(l.p0, l.end, offset, -1 - l.lineOffset, l.srcLen - 1, 0, l.srcLen - 2);
         Fixpt& acc = *n_.acc;
         Fixpt& dst = *l.dst;
         auto edge = [&](int64_t from, int64_t to) {
@@ -320,9 +332,9 @@ class FixSkewEngine {
 
     void bicubic(const Line& l, Fixpt& shift) {
         const int32_t s = shift.fix();
-        const int64_t bound = l.end < int64_t(s) ? l.end : int64_t(s);  // min(Ld, s)
+        const int64_t bound = l.fullEnd < int64_t(s) ? l.fullEnd : int64_t(s);  // min(Ld, s)
         if (shift == integer(bound)) {
-            moveLine(l, s);
+            moveLine(l, s + l.lineOffset);
             return;
         }
         Fixpt& v = *n_.frac;
@@ -350,11 +362,13 @@ class FixSkewEngine {
         d += u;
         cubicWeight(d, *n_.weight[3]);
 
-        const int64_t offset = positive ? int64_t(s) + 1 : int64_t(s);
-        // At least two of the four taps a-1..a+2 in the line (none for a line of one sample).
-        const skewdetail::Regions r =
-            l.srcLen >= 2 ? skewdetail::splitRegions(l.p0, l.end, offset, -1, l.srcLen - 1, 1, l.srcLen - 3)
-                          : skewdetail::splitRegions(l.p0, l.end, offset, 1, 0, 1, 0);
+        const int64_t offset = (positive ? int64_t(s) + 1 : int64_t(s)) + l.lineOffset;
+        // At least two of the four taps a-1..a+2 in the line, the implied samples before it included
+        // (none for a line of one sample).
+        const skewdetail::Regions r = l.srcLen + l.lineOffset >= 2
+                                          ? skewdetail::splitRegions(l.p0, l.end, offset, -1 - l.lineOffset,
+                                                                     l.srcLen - 1, 1, l.srcLen - 3)
+                                          : skewdetail::splitRegions(l.p0, l.end, offset, 1, 0, 1, 0);
         Fixpt& w0 = *n_.weight[0];
         Fixpt& w1 = *n_.weight[1];
         Fixpt& w2 = *n_.weight[2];

@@ -293,22 +293,6 @@ void RotateSFcnCacheFix::shearGeometry(int32_t rowsPre, int32_t colsPre, int32_t
     geometry_.shearedWidth = Sw;
 }
 
-Fixpt& RotateSFcnCacheFix::lineShift(int32_t position, int32_t count, Fixpt& factor, bool centreFirst) {
-    Fixpt& centre = *centre_;
-    Fixpt& shift = *shift_;
-    centre = integer(int64_t(count) - 1);
-    centre.shiftRight(1);
-    if (centreFirst) {
-        shift = centre;
-        shift -= integer(position);
-    } else {
-        shift = integer(position);
-        shift -= centre;
-    }
-    shift *= factor;
-    return shift;
-}
-
 void RotateSFcnCacheFix::output() {
     if (c_.quarterTurnOnly) {
         quarterTurnOutput();
@@ -358,6 +342,93 @@ void RotateSFcnCacheFix::quarterTurnOutput() {
     }
 }
 
+// Lanes of number objects for the shared passes: every sample, weight and shift quantised as its object's
+// type says. The input is read in place when it has the output's type; otherwise it is first put into the
+// output's type in the sheared buffer, as every later pass sees it.
+class FixLanes {
+  public:
+    struct Ref {
+        Fixpt* obj;
+        int64_t base;
+    };
+    using Src = Ref;
+    using Dst = Ref;
+
+    FixLanes(FixSkewEngine& skew, Fixpt& input, Fixpt& output, Fixpt& sheared, Fixpt& line, Fixpt& fill,
+             bool singleFill, Fixpt& sine, Fixpt& tanHalf, Fixpt& centre, Fixpt& shift, Fixpt& integer)
+        : skew_(skew),
+          input_(input),
+          output_(output),
+          sheared_(sheared),
+          line_(line),
+          fill_(fill),
+          singleFill_(singleFill),
+          sin_(sine),
+          tanHalf_(tanHalf),
+          centre_(centre),
+          shift_(shift),
+          integer_(integer),
+          direct_(false) {}
+
+    void setPlane(int64_t p) { fillIndex_ = singleFill_ ? 0 : int32_t(p); }
+    Src input(int64_t offset) { return {&input_, offset}; }
+    Dst output(int64_t offset) { return {&output_, offset}; }
+    Dst sheared() { return {&sheared_, 0}; }
+    Dst line() { return {&line_, 0}; }
+    bool readsInputDirectly() const { return direct_; }
+
+    // shift = (position - centre) * factor or (centre - position) * factor, centre = (count - 1) / 2, all in
+    // the working type.
+    Fixpt& lineShift(int32_t position, int32_t count, ShiftFactor f, bool centreFirst) {
+        centre_ = integer(int64_t(count) - 1);
+        centre_.shiftRight(1);
+        if (centreFirst) {
+            shift_ = centre_;
+            shift_ -= integer(position);
+        } else {
+            shift_ = integer(position);
+            shift_ -= centre_;
+        }
+        shift_ *= f == ShiftFactor::Sin ? sin_ : tanHalf_;
+        return shift_;
+    }
+    void skew(Src src, int64_t srcStart, int32_t srcLen, int32_t dstLen, Fixpt& shift, int64_t lineOffset,
+              int32_t fullDstLen, int32_t srcStride, int32_t dstStride, Dst dst, int64_t dstStart,
+              int32_t firstPos) {
+        skew_.skewAt(*src.obj, src.base + srcStart, srcLen, dstLen, shift, lineOffset, fullDstLen, srcStride,
+                     dstStride, *dst.obj, dst.base + dstStart, firstPos, fill_, fillIndex_);
+    }
+    // Only nearest moves a column in place: the other methods decide on their weights in the skew itself.
+    bool lineMove(Fixpt& shift, int32_t /*dstLen*/, int64_t* move) const {
+        if (skew_.method() != 1) return false;
+        *move = shift.nearest();
+        return true;
+    }
+    void fill(Dst d, int64_t start, int64_t count) {
+        fillRun(*d.obj, d.base + start, count, 1, fill_, fillIndex_);
+    }
+    void move(Dst d, int64_t to, int64_t from, int64_t count) {
+        copyRun(*d.obj, d.base + from, 1, *d.obj, d.base + to, 1, count);
+    }
+    void copy(Src from, int64_t fromStart, int32_t fromStep, Dst to, int64_t toStart, int32_t toStep,
+              int64_t count) {
+        copyRun(*from.obj, from.base + fromStart, fromStep, *to.obj, to.base + toStart, toStep, count);
+    }
+
+  private:
+    Fixpt& integer(int64_t v) {
+        integer_ = int32_t(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+        return integer_;
+    }
+
+    FixSkewEngine& skew_;
+    Fixpt &input_, &output_, &sheared_, &line_, &fill_;
+    bool singleFill_;
+    Fixpt &sin_, &tanHalf_, &centre_, &shift_, &integer_;
+    bool direct_;
+    int32_t fillIndex_ = 0;
+};
+
 void RotateSFcnCacheFix::shearOutput() {
     stepAngle();
     const bool swap = angle_.how.swap;
@@ -366,88 +437,11 @@ void RotateSFcnCacheFix::shearOutput() {
     shearGeometry(rowsPre, colsPre, c_.fullRows, c_.fullCols);
     const ShearLayout l = shearLayout(setup_, geometry_, swap);
     layout_ = l;
-    const int64_t outPlane = int64_t(setup_.outRows) * setup_.outCols;
-    if (!l.fits) {
-        for (int64_t p = 0; p < c_.planes; ++p)
-            fillRun(*output_, p * outPlane, outPlane, 1, *fill_, c_.fillCount == 1 ? 0 : int32_t(p));
-        ssSetErrorStatus(c_.S, "Rotate: the work vectors are too small for this rotation.");
-        return;
-    }
-    const OutputWindow w = outputWindow(setup_, geometry_, l);
-    for (int64_t p = 0; p < c_.planes; ++p)
-        shearPlane(l, w, p);
-}
-
-void RotateSFcnCacheFix::shearPlane(const ShearLayout& l, const OutputWindow& w, int64_t p) {
-    Fixpt& in = *input_;
-    Fixpt& out = *output_;
-    Fixpt& buf = *sheared_;
-    Fixpt& line = *line_;
-    Fixpt& fill = *fill_;
-    const int32_t fi = c_.fillCount == 1 ? 0 : int32_t(p);
-    const int64_t R = c_.rows, C = c_.cols, stride = l.stride;
-    const int64_t inBase = p * R * C;
-    const int64_t outBase = p * int64_t(setup_.outRows) * setup_.outCols;
-
-    // Pre-rotation: the plane turned by what the reduction took out, at (rowPad, colPad) of the buffer.
-    // The fill value wherever pass 1 or 2 reads before a pass writes: whole columns before the image, and
-    // above and below the image rows in the other columns in use.
-    for (int64_t c = 0; c < l.usedCols; ++c) {
-        if (c < l.colPad) {
-            fillRun(buf, c * stride, stride, 1, fill, fi);
-            continue;
-        }
-        fillRun(buf, c * stride, l.rowPad, 1, fill, fi);
-        fillRun(buf, c * stride + l.rowPad + l.rowsPre, stride - l.rowPad - l.rowsPre, 1, fill, fi);
-    }
-    // Input column j is one run of the buffer: down a column, along a row, or either reversed.
-    const Quadrant turn = angle_.how.quadrant;
-    for (int64_t j = 0; j < C; ++j) {
-        int64_t start = l.rowPad + (l.colPad + j) * stride, step = 1;
-        if (turn == Quadrant::QuarterCounter) {
-            start = l.rowPad + (C - 1 - j) + l.colPad * stride;
-            step = stride;
-        } else if (turn == Quadrant::Half) {
-            start = l.rowPad + (R - 1) + (l.colPad + C - 1 - j) * stride;
-            step = -1;
-        } else if (turn == Quadrant::QuarterClockwise) {
-            start = l.rowPad + j + (l.colPad + R - 1) * stride;
-            step = -stride;
-        }
-        copyRun(in, inBase + j * R, 1, buf, start, step, R);
-    }
-
-    // Pass 1: rows by (r - (R'-1)/2) * tan(theta/2), through the line buffer.
-    for (int32_t r = 0; r < l.rowsPre; ++r) {
-        Fixpt& shift = lineShift(r, l.rowsPre, *tanHalf_, false);
-        skew_->skew(buf, l.rowPad + r, l.colPad + l.colsPre, l.usedCols, shift, int32_t(stride), 1, line, 0,
-                    0, fill, fi);
-        copyRun(line, 0, 1, buf, l.rowPad + r, stride, l.usedCols);
-    }
-
-    // Pass 2: columns by ((N-1)/2 - c) * sin(theta), moved down by the placement row shift.
-    for (int32_t c = 0; c < w.N; ++c) {
-        Fixpt& shift = lineShift(c, w.N, *sin_, true);
-        const int64_t colStart = int64_t(c) * stride;
-        skew_->skew(buf, int32_t(colStart), w.L2, w.L2, shift, 1, 1, line, 0, 0, fill, fi);
-        fillRun(buf, colStart, w.bufShift, 1, fill, fi);
-        copyRun(line, 0, 1, buf, colStart + w.bufShift, 1, w.copied);
-    }
-
-    // Pass 3: rows of the rotated image into the output window; the rest of the plane is the fill value.
-    out[int32_t(outBase)] = fill[fi];
-    fixdetail::withContainer(out.getType().containerBytes, [&](auto* tag) {
-        using U = std::remove_pointer_t<decltype(tag)>;
-        U* plane = reinterpret_cast<U*>(fixdetail::elementAt(out, outBase));
-        fillOutsideWindow(plane, setup_.outRows, setup_.outCols, w, U(plane[0]));
-    });
-    if (w.empty()) return;
-    for (int32_t k = w.kLo; k < w.kHi; ++k) {
-        const int32_t b = k + w.rowFromOut;
-        Fixpt& shift = lineShift(b, w.L3, *tanHalf_, false);
-        skew_->skew(buf, b + w.bufShift, w.N, w.endPos, shift, int32_t(stride), setup_.outRows, out,
-                    int32_t(outBase + k + int64_t(w.firstCol) * setup_.outRows), w.firstPos, fill, fi);
-    }
+    FixLanes k(*skew_, *input_, *output_, *sheared_, *line_, *fill_, c_.fillCount == 1, *sin_, *tanHalf_,
+               *centre_, *shift_, *integer_);
+    shearPlanesWith(k, l, outputWindow(setup_, geometry_, l), angle_.how.quadrant, c_.rows, c_.cols,
+                    c_.planes, setup_.outRows, setup_.outCols);
+    if (!l.fits) ssSetErrorStatus(c_.S, "Rotate: the work vectors are too small for this rotation.");
 }
 
 void RotateSFcnCacheFix::processParameters() {
