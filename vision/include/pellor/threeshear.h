@@ -176,6 +176,8 @@ enum class ShiftFactor { TanHalf, Sin };
 //   lineMove(shift, Ld, &move)          whether skew would only move the line, and by how much
 //   fill(dst, start, count), move(dst, to, from, count), copy(src, start, step, dst, start, step, count)
 //   readsInputDirectly()                false: the input is first put into the buffer in the output's type
+//   bandWidth()                         positions of a row piece worked at once (the weights of a row are
+//                                       found again for every piece)
 // with the plane's fill value set by setPlane(p).
 
 // The fill value everywhere pass 3 does not write.
@@ -228,7 +230,7 @@ void shearPlaneWith(K& k, const ShearLayout& l, const OutputWindow& w, Quadrant 
                     int32_t cols, int32_t outRows, int32_t outCols, typename K::Src plane,
                     typename K::Dst out) {
     using sheardetail::kBandLines;
-    using sheardetail::kBandWidth;
+    const int32_t kBandWidth = k.bandWidth();
     const int32_t Rp = l.rowsPre, Cp = l.colsPre, stride = l.stride;
     const auto buf = k.sheared();
     const auto line = k.line();
@@ -240,8 +242,8 @@ void shearPlaneWith(K& k, const ShearLayout& l, const OutputWindow& w, Quadrant 
         // Straight from the input plane, in bands.
         for (int32_t r0 = 0; r0 < Rp; r0 += kBandLines) {
             const int32_t r1 = std::min(Rp, r0 + kBandLines);
-            for (int32_t p0 = 0; p0 < l.usedCols; p0 += kBandWidth) {
-                const int32_t p1 = std::min(l.usedCols, p0 + kBandWidth);
+            for (int32_t p0 = 0; p0 < l.usedCols; p0 = std::min(l.usedCols - p0, kBandWidth) + p0) {
+                const int32_t p1 = p0 + std::min(l.usedCols - p0, kBandWidth);
                 for (int32_t r = r0; r < r1; ++r) {
                     decltype(auto) shift = k.lineShift(r, Rp, ShiftFactor::TanHalf, false);
                     const sheardetail::TurnedRow src = sheardetail::turnedRow(turn, rows, cols, r);
@@ -287,8 +289,8 @@ void shearPlaneWith(K& k, const ShearLayout& l, const OutputWindow& w, Quadrant 
     if (w.empty()) return;
     for (int32_t k0 = w.kLo; k0 < w.kHi; k0 += kBandLines) {
         const int32_t k1 = std::min(w.kHi, k0 + kBandLines);
-        for (int32_t p0 = w.firstPos; p0 < w.endPos; p0 += kBandWidth) {
-            const int32_t p1 = std::min(w.endPos, p0 + kBandWidth);
+        for (int32_t p0 = w.firstPos; p0 < w.endPos; p0 = std::min(w.endPos - p0, kBandWidth) + p0) {
+            const int32_t p1 = p0 + std::min(w.endPos - p0, kBandWidth);
             const int32_t col = w.firstCol + (p0 - w.firstPos);
             for (int32_t r = k0; r < k1; ++r) {
                 const int32_t b = r + w.rowFromOut;
@@ -342,6 +344,7 @@ class FloatLanes {
     Dst sheared() const { return s_.sheared; }
     Dst line() const { return s_.line; }
     static constexpr bool readsInputDirectly() { return true; }
+    static constexpr int32_t bandWidth() { return sheardetail::kBandWidth; }
 
     T lineShift(int32_t position, int32_t count, ShiftFactor f, bool centreFirst) const {
         const T centre = (T(count) - T(1)) / T(2);

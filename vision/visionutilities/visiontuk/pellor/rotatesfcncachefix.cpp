@@ -343,8 +343,7 @@ void RotateSFcnCacheFix::quarterTurnOutput() {
 }
 
 // Lanes of number objects for the shared passes: every sample, weight and shift quantised as its object's
-// type says. The input is read in place when it has the output's type; otherwise it is first put into the
-// output's type in the sheared buffer, as every later pass sees it.
+// type says.
 class FixLanes {
   public:
     struct Ref {
@@ -367,15 +366,18 @@ class FixLanes {
           tanHalf_(tanHalf),
           centre_(centre),
           shift_(shift),
-          integer_(integer),
-          direct_(false) {}
+          integer_(integer) {}
 
     void setPlane(int64_t p) { fillIndex_ = singleFill_ ? 0 : int32_t(p); }
     Src input(int64_t offset) { return {&input_, offset}; }
     Dst output(int64_t offset) { return {&output_, offset}; }
     Dst sheared() { return {&sheared_, 0}; }
     Dst line() { return {&line_, 0}; }
-    bool readsInputDirectly() const { return direct_; }
+    // The input goes into the buffer in the output's type first, the fill samples before each row in
+    // memory, so that a row's samples take the same arithmetic whatever the input's type.
+    static constexpr bool readsInputDirectly() { return false; }
+    // Whole rows: the weights of a line take many quantised operations, found once per line.
+    static constexpr int32_t bandWidth() { return INT32_MAX; }
 
     // shift = (position - centre) * factor or (centre - position) * factor, centre = (count - 1) / 2, all in
     // the working type.
@@ -425,7 +427,6 @@ class FixLanes {
     Fixpt &input_, &output_, &sheared_, &line_, &fill_;
     bool singleFill_;
     Fixpt &sin_, &tanHalf_, &centre_, &shift_, &integer_;
-    bool direct_;
     int32_t fillIndex_ = 0;
 };
 
