@@ -220,77 +220,64 @@ void RotateSFcnCacheFix::stepAngle() {
     angle_.reduced = theta.toDouble();
 }
 
+namespace {
+
+// The table trigonometry and the sizes on number objects: every step quantised into its register's type.
+struct FixTrigKit {
+    Fixpt &i, &f, &term, &other, &sine, &cosine, &tanHalf;
+    Fixpt &theta, &count360, &halfPi, &table, &integerObj;
+    int32_t last;
+    double* tableIndex;
+
+    void index() {
+        i = theta * count360;
+        i.divide(i, halfPi);
+        *tableIndex = i.toDouble();
+    }
+    int32_t interval(Fixpt& x) const { return std::clamp(x.floor(), 0, last); }
+    Fixpt& integer(int64_t v) {
+        integerObj = int32_t(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+        return integerObj;
+    }
+    static void set(Fixpt& x, Fixpt& y) { x = y; }
+    void setInt(Fixpt& x, int32_t n) { x = integer(n); }
+    static void add(Fixpt& x, Fixpt& y) { x += y; }
+    void addInt(Fixpt& x, int32_t n) { x += integer(n); }
+    static void sub(Fixpt& x, Fixpt& y) { x -= y; }
+    void subInt(Fixpt& x, int32_t n) { x -= integer(n); }
+    void mulInt(Fixpt& x, int32_t n) { x *= integer(n); }
+    void mulTable(Fixpt& x, int32_t k) { x *= table[k]; }
+    static void divide(Fixpt& out, Fixpt& a, Fixpt& b) { out.divide(a, b); }
+    static int32_t ceil(Fixpt& x) { return x.ceil(); }
+};
+
+}  // namespace
+
 void RotateSFcnCacheFix::shearGeometry(int32_t rowsPre, int32_t colsPre, int32_t rowsLimit,
                                        int32_t colsLimit) {
-    Fixpt& i = *index_;
-    Fixpt& f = *frac_;
-    Fixpt& term = *term_;
-    Fixpt& sine = *sin_;
-    Fixpt& cosine = *cos_;
-    Fixpt& table = *sineTable_;
-    const int32_t last = std::max(sineTable_->getNumElements() - 2, 0);
-
-    // i = 360 * theta / (pi/2), one table interval per quarter degree; 360 * theta is one product.
-    i = *reduced_ * *count360_;
-    i.divide(i, *halfPi_);
-    angle_.tableIndex = i.toDouble();
-    const int32_t k = std::clamp(i.floor(), 0, last);
-    f = i;
-    f -= integer(k);
-    sine = f;
-    sine *= table[k + 1];
-    term = integer(1);
-    term -= f;
-    term *= table[k];
-    sine += term;
-
-    term = *count360_;
-    term -= i;
-    i = term;
-    const int32_t kc = std::clamp(i.floor(), 0, last);
-    f = i;
-    f -= integer(kc);
-    cosine = f;
-    cosine *= table[kc + 1];
-    term = integer(1);
-    term -= f;
-    term *= table[kc];
-    cosine += term;
-
-    term = cosine;
-    term += integer(1);
-    tanHalf_->divide(sine, term);
-
-    Fixpt& other = *shift_;
-    auto sizeOf = [&](Fixpt& a, int32_t na, Fixpt& b, int32_t nb) {
-        term = a;
-        term *= integer(na);
-        other = b;
-        other *= integer(nb);
-        term += other;
-        return term.ceil();
-    };
-    int32_t W = sizeOf(sine, rowsPre, cosine, colsPre);
-    int32_t H = sizeOf(sine, colsPre, cosine, rowsPre);
-    term = *tanHalf_;
-    term *= integer(rowsPre);
-    term += integer(colsPre);
-    int32_t Sw = term.ceil();
-
-    // Never beyond the full size (a table value a hair high must not grow the output), then the parity.
-    W = std::clamp(W, 0, std::max(colsLimit, 0));
-    H = std::clamp(H, 0, std::max(rowsLimit, 0));
-    if ((W - colsPre) % 2 != 0) ++W;
-    if ((H - rowsPre) % 2 != 0) ++H;
-    // The sheared width holds at least the rotated width and the image itself, even when a narrow working
-    // type has overflowed.
-    Sw = std::max({Sw, W, colsPre});
-
-    geometry_.sinTheta = sine.toDouble();
+    FixTrigKit k{*index_,
+                 *frac_,
+                 *term_,
+                 *shift_,
+                 *sin_,
+                 *cos_,
+                 *tanHalf_,
+                 *reduced_,
+                 *count360_,
+                 *halfPi_,
+                 *sineTable_,
+                 *integer_,
+                 std::max(sineTable_->getNumElements() - 2, 0),
+                 &angle_.tableIndex};
+    tableTrigWith(k);
+    // Never beyond the full size (a table value a hair high must not grow the output). The sheared width
+    // holds at least the image itself, even when a narrow working type has overflowed.
+    const RotatedSizes z = rotatedSizesWith(k, rowsPre, colsPre, &rowsLimit, &colsLimit);
+    geometry_.sinTheta = sin_->toDouble();
     geometry_.tanHalfTheta = tanHalf_->toDouble();
-    geometry_.rotatedRows = H;
-    geometry_.rotatedCols = W;
-    geometry_.shearedWidth = Sw;
+    geometry_.rotatedRows = z.rotatedRows;
+    geometry_.rotatedCols = z.rotatedCols;
+    geometry_.shearedWidth = std::max(z.shearedWidth, colsPre);
 }
 
 void RotateSFcnCacheFix::output() {
