@@ -84,7 +84,6 @@ class RotateSFcnCacheFix final : public RotateSFcnCache {
 
     void quarterTurnOutput();
     void shearOutput();
-    void refreshSetup();
 
     FixKernelConfig c_;
     ShearSetup<double> setup_;  // sizes and buffers lengths only: the layout helpers are shared

@@ -144,10 +144,6 @@ Fixpt& RotateSFcnCacheFix::integer(int64_t v) {
     return *integer_;
 }
 
-void RotateSFcnCacheFix::refreshSetup() {
-    setSetupSizes(setup_, c_);
-}
-
 void RotateSFcnCacheFix::stepAngle() {
     Fixpt& a = *wrapped_;
     Fixpt& t = *reduced_;
@@ -455,22 +451,12 @@ void RotateSFcnCacheFix::processParameters() {
 }
 
 void RotateSFcnCacheFix::setInputDims(int32_t rows, int32_t cols) {
-    c_.rows = rows;
-    c_.cols = cols;
-    if (c_.quarterTurnOnly) {
-        const bool odd = c_.quarterTurns % 2 != 0;
-        c_.fullRows = odd ? cols : rows;
-        c_.fullCols = odd ? rows : cols;
-    } else {
-        // The rotated size of the image as the passes will see it: rows and columns exchange when the
-        // reduction took out a quarter turn, as in the floating-point engine.
+    setInputDimsOf(c_, setup_, rows, cols, [&](int32_t r, int32_t c) {
         stepAngle();
         const bool swap = angle_.how.swap;
-        shearGeometry(swap ? cols : rows, swap ? rows : cols, c_.outRowsMax, c_.outColsMax);
-        c_.fullRows = std::min(geometry_.rotatedRows, c_.outRowsMax);
-        c_.fullCols = std::min(geometry_.rotatedCols, c_.outColsMax);
-    }
-    refreshSetup();
+        shearGeometry(swap ? c : r, swap ? r : c, c_.outRowsMax, c_.outColsMax);
+        return std::pair{geometry_.rotatedRows, geometry_.rotatedCols};
+    });
 }
 
 void RotateSFcnCacheFix::getOutputDims(int32_t* rows, int32_t* cols) const {
