@@ -9,6 +9,7 @@
 // corpus can be recorded with the code before a change.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -60,6 +61,7 @@ std::vector<unsigned char> imageBytes(const ImageType& t, int64_t n, uint64_t se
         const uint32_t r = g.next();
         double v = 0.5 + 0.45 * std::sin(0.37 * double(k)) + double(r % 1000) * 1e-4;
         if (r % 17 == 0) v = (r & 64) ? 0.999 : 0.0;
+        v = std::min(v, 0.999);
         unsigned char* d = out.data() + size_t(k) * t.bytes;
         if (t.id == SS_DOUBLE) {
             const double x = 255.0 * v - 40.0;
