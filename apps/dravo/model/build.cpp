@@ -144,14 +144,22 @@ std::string fieldOf(const Model& m, const Prepared& p, const std::string& text) 
         return std::stoi(text.substr(at, end - at));
     };
     const std::string& name = p.inst->name;
-    if (auto k = portIn("input "); k && *k < p.inputs) {
+    auto k = portIn("input ");
+    if (!k) k = portIn("input port ");
+    if (!k)  // a message about a file names the file
+        for (int port = 0; port < p.inputs && !k; ++port)
+            if (const ModelInput* in = p.modelInputs[static_cast<size_t>(port)])
+                if (text.find("'" + in->text) != std::string::npos) k = port;
+    if (k && *k < p.inputs) {
         if (p.sources[static_cast<size_t>(*k)])
             for (const auto& c : m.connections)
                 if (c.to.instance == name && c.to.port == *k)
                     return "/connections/" + std::to_string(c.index);
         return "/inputs/" + name + "." + std::to_string(*k);
     }
-    if (auto k = portIn("output "); k && *k < p.outputs) {
+    k = portIn("output ");
+    if (!k) k = portIn("output port ");
+    if (k && *k < p.outputs) {
         for (const auto& o : m.outputs)
             if (o.port.instance == name && o.port.port == *k) return "/outputs/" + o.port.text();
         for (const auto& c : m.connections)
@@ -248,7 +256,7 @@ BuiltModel buildModel(const Model& m) {
     }
 
     // Requests on outputs: the model's own (an output file's type), then what flowed back.
-    std::map<PortRef, std::string> askedBy;
+    std::map<PortRef, std::string> askedBy, askedField;
     for (const auto& out : m.outputs) {
         if (!out.type) continue;
         auto id = types::parseTypeName(*out.type);
@@ -257,6 +265,7 @@ BuiltModel buildModel(const Model& m) {
                                                 "unknown type '" + *out.type + "'"));
         built.requests[out.port] = *id;
         askedBy[out.port] = "the model output /outputs/" + out.port.text();
+        askedField[out.port] = "/outputs/" + out.port.text();
     }
 
     // Each pass configures every block forward in dependency order; a pass that finds a requirement
@@ -303,6 +312,7 @@ BuiltModel buildModel(const Model& m) {
                         auto [it, fresh] = built.requests.emplace(up, type);
                         if (fresh) {
                             askedBy[up] = "input " + portLabel(p, true, k);
+                            askedField[up] = fieldOf(m, p, "input " + std::to_string(k));
                             again = true;
                         } else if (it->second != type) {
                             throw ToolError(
@@ -318,11 +328,13 @@ BuiltModel buildModel(const Model& m) {
                 }
                 std::string text = e.text();
                 std::string field = fieldOf(m, p, text);
-                for (const auto& [port, type] : built.requests)
-                    if (port.instance == name &&
-                        text.find("output " + std::to_string(port.port)) != std::string::npos)
-                        text +=
-                            " (data type " + types::typeName(type) + " is required by " + askedBy[port] + ")";
+                // What was asked of this block's outputs may be what it refused.
+                for (const auto& [port, type] : built.requests) {
+                    if (port.instance != name) continue;
+                    text += " (output " + std::to_string(port.port) + " is asked for " +
+                            types::typeName(type) + " by " + askedBy[port] + ")";
+                    if (field == "/blocks/" + name) field = askedField[port];
+                }
                 // A block's own refusal rarely names the port: say what the connections offered it.
                 if ((e.phase() == "propagate" || e.phase() == "start") && field == "/blocks/" + name) {
                     std::string offered;

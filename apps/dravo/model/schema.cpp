@@ -54,11 +54,18 @@ std::optional<std::string> schemaFault(const std::string& jsonText) {
     valijson::ValidationResults results;
     valijson::adapters::NlohmannJsonAdapter target(doc);
     if (validator.validate(modelSchema(), target, &results)) return std::nullopt;
-    // The deepest fault says most: a bad parameter rather than "the instance does not match".
+    // The deepest fault says most: a bad parameter rather than "the instance does not match". At one
+    // depth, a concrete fault ("Missing required property") beats the wrappers of oneOf and of
+    // properties ("Failed to validate against ..."), and the last alternative tried beats the first.
+    auto concrete = [](const valijson::ValidationResults::Error& x) {
+        return x.description.rfind("Failed to validate", 0) != 0;
+    };
     valijson::ValidationResults::Error e, best;
     bool any = false;
     while (results.popError(e)) {
-        if (!any || e.context.size() > best.context.size()) best = e;
+        bool better = !any || e.context.size() > best.context.size() ||
+                      (e.context.size() == best.context.size() && (concrete(e) || !concrete(best)));
+        if (better) best = e;
         any = true;
     }
     return pointerOf(best.context) + ": " + best.description;
