@@ -84,7 +84,7 @@ struct Model {
 Model parseModel(const std::string& jsonText, const std::string& file);
 Model loadModel(const std::string& file);
 
-// The schema the file is checked against (also shipped as docs/model.schema.json).
+// The schema the file is checked against (model.schema.json beside this header, compiled in).
 const std::string& modelSchemaText();
 // Empty when the document passes; else "<json path>: <what is wrong>" for the most specific fault.
 std::optional<std::string> schemaFault(const std::string& jsonText);
