@@ -117,6 +117,10 @@ struct RunResult {
     std::vector<std::string> warnings;
 };
 
+// One step (from 1) of every block in dependency order: the step's parameter changes, its model inputs
+// and the connected outputs of the blocks before it, then the block's step.
+void stepModel(const Model& m, BuiltModel& built, int step);
+
 // outDir: where relative output paths go (empty: the model's folder). Writes nothing unless every step
 // of every block succeeded.
 RunResult runModel(const Model& m, BuiltModel& built, const std::string& outDir);

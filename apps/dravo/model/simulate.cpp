@@ -12,7 +12,7 @@ using namespace cli::msg;
 
 namespace {
 
-// Where each connected input reads from, worked out once before the first step.
+// Where a connected input reads from.
 struct Link {
     const host::Block* from = nullptr;
     int32_t fromPort = 0;
@@ -43,23 +43,40 @@ std::string outputPath(const Model& m, const ModelOutput& out, const std::string
 
 }  // namespace
 
+void stepModel(const Model& m, BuiltModel& built, int step) {
+    for (Node& node : built.nodes) {
+        try {
+            if (auto it = node.plan.changes.find(step); it != node.plan.changes.end())
+                for (const auto& [index, value] : it->second)
+                    node.block->changeParameter(index, value);
+            for (size_t k = 0; k < node.sources.size(); ++k) {
+                const auto port = static_cast<int32_t>(k);
+                if (!node.sources[k]) {
+                    const setup::PortPlan& p = node.plan.inputs[k];
+                    p.frameOfStep(step).feed(*node.block, port, p.variableSize);
+                    continue;
+                }
+                Link l;
+                l.from = built.node(node.sources[k]->instance).block.get();
+                l.fromPort = node.sources[k]->port;
+                l.toPort = port;
+                l.variableSize = node.plan.inputs[k].variableSize;
+                pass(l, *node.block);
+            }
+            node.block->step();
+        } catch (const host::BlockError& e) {
+            throw ToolError(e.messageClass(), m.where(node.name, "/blocks/" + node.name,
+                                                      "step " + std::to_string(step) + ": " + e.text()));
+        } catch (const ToolError& e) {
+            throw ToolError(e.messageClass(), m.where(node.name, "/blocks/" + node.name,
+                                                      "step " + std::to_string(step) + ": " + e.what()));
+        }
+    }
+}
+
 RunResult runModel(const Model& m, BuiltModel& built, const std::string& outDir) {
     RunResult result;
     result.warnings = built.warnings;
-    std::vector<std::vector<Link>> links(built.nodes.size());
-    for (size_t n = 0; n < built.nodes.size(); ++n) {
-        Node& node = built.nodes[n];
-        for (size_t k = 0; k < node.sources.size(); ++k) {
-            if (!node.sources[k]) continue;
-            const PortRef& src = *node.sources[k];
-            Link l;
-            l.from = built.node(src.instance).block.get();
-            l.fromPort = src.port;
-            l.toPort = static_cast<int32_t>(k);
-            l.variableSize = node.block->inputPort(l.toPort).dimsMode == 1;
-            links[n].push_back(l);
-        }
-    }
     struct Sink {
         const ModelOutput* out;
         host::Block* block;
@@ -76,28 +93,7 @@ RunResult runModel(const Model& m, BuiltModel& built, const std::string& outDir)
     if (!outDir.empty()) folder.emplace(outDir);
     cli::PendingOutputs files;
     for (int step = 1; step <= built.steps; ++step) {
-        for (size_t n = 0; n < built.nodes.size(); ++n) {
-            Node& node = built.nodes[n];
-            try {
-                if (auto it = node.plan.changes.find(step); it != node.plan.changes.end())
-                    for (const auto& [index, value] : it->second)
-                        node.block->changeParameter(index, value);
-                for (size_t k = 0; k < node.sources.size(); ++k)
-                    if (!node.sources[k]) {
-                        const setup::PortPlan& p = node.plan.inputs[k];
-                        p.frameOfStep(step).feed(*node.block, static_cast<int32_t>(k), p.variableSize);
-                    }
-                for (const Link& l : links[n])
-                    pass(l, *node.block);
-                node.block->step();
-            } catch (const host::BlockError& e) {
-                throw ToolError(e.messageClass(), m.where(node.name, "/blocks/" + node.name,
-                                                          "step " + std::to_string(step) + ": " + e.text()));
-            } catch (const ToolError& e) {
-                throw ToolError(e.messageClass(), m.where(node.name, "/blocks/" + node.name,
-                                                          "step " + std::to_string(step) + ": " + e.what()));
-            }
-        }
+        stepModel(m, built, step);
         for (const auto& s : sinks) {
             std::string path = cli::stepOutputPath(s.path, step, built.steps);
             cli::Signal signal = setup::readOutput(*s.block, s.out->port.port);
