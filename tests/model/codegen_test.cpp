@@ -55,8 +55,8 @@ TEST(ModelCode, WhatModelCodeCannotHoldIsRefused) {
     }
 }
 
-// model.c and main.c built by the test and run on raw column-major inputs written here; the result is
-// compared with the .npy (rows first) that `model run` writes.
+// model.c and main.c built by the test and run on the model's own input file; the result is compared
+// with the .npy (rows first) that `model run` writes.
 TEST(ModelCode, GeneratedProgramMatchesTheRun) {
     ModelRig rig;
     const char* model = R"({"blocks": {"c": {"block": "convert", "params": {"outputDataType": "double"}},
@@ -70,16 +70,14 @@ TEST(ModelCode, GeneratedProgramMatchesTheRun) {
     std::string build = std::string(cc && *cc ? cc : "cc") + " -std=c99 -O1 -o " + rig.path("gen/prog") +
                         " " + rig.path("gen") + "/*.c -lm";
     ASSERT_EQ(std::system(build.c_str()), 0) << build;
-    // img.npy holds (37 r + 11 c) mod 256 at row r, column c of 7x6.
-    std::vector<uint8_t> colMajor;
-    for (int c = 0; c < 6; ++c)
-        for (int r = 0; r < 7; ++r)
-            colMajor.push_back(static_cast<uint8_t>((37 * r + 11 * c) % 256));
-    writeFile(rig.path("in.bin"), colMajor);
-    std::string run = rig.path("gen/prog") + " 1 " + rig.path("in.bin") + " " + rig.path("out.bin") + " " +
-                      rig.path("out.dims");
+    // img.npy is a rows-first (C-order) file, which the driver must reorder; it writes Fortran order.
+    std::string run = rig.path("gen/prog") + " 1 " + rig.path("img.npy") + " " + rig.path("gen.npy");
     ASSERT_EQ(std::system(run.c_str()), 0) << run;
-    std::vector<double> generated = valuesOf<double>(readFile(rig.path("out.bin")));
+    NpyFile gen = parseNpyFile(readFile(rig.path("gen.npy")));
+    EXPECT_TRUE(gen.fortran);
+    EXPECT_EQ(gen.descr, "<f8");
+    EXPECT_EQ(gen.shape, "(11, 10)");
+    std::vector<double> generated = valuesOf<double>(gen.data);
     NpyFile written = parseNpyFile(readFile(rig.path("out/p.npy")));
     // Rows 7 + 2 + 2 (colsPadSize along dimension 1), columns 6 + 1 + 3.
     ASSERT_EQ(written.shape, "(11, 10)");

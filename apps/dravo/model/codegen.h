@@ -23,10 +23,9 @@ namespace dravo::model {
 // instance whose C name collides with another's or with a file of the set).
 std::vector<CG::EmittedFile> generateModelCode(const Model& m, BuiltModel& built);
 
-// main.c for the model: `prog STEPS FILES...` reads each model input of each step from a raw file
-// (stored elements, column-major; a second file with the current sizes, int32, for a variable-size
-// input), steps, and writes each model output and its sizes the same way.
-std::string modelMainProgram(const Model& m, const BuiltModel& built);
+// The files include main.c: `prog STEPS FILES...` reads each model input of each step from a .npy file
+// (C or Fortran order; its shape gives a variable-size input its current sizes), steps, and writes each
+// model output as a Fortran-order .npy of its current size.
 
 struct SilOutcome {
     bool identical = false;
