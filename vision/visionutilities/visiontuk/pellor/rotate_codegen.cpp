@@ -551,9 +551,8 @@ void TarnCGRotate::output() {
     }
     sizes();
 
-    IdxRef isInputEmpty = idx("isInputEmpty");
-    isInputEmpty = 0;
-    if (variableSize_) isInputEmpty = rowsIn_ == 0;
+    // An empty frame runs the whole step as the simulation does: its output takes the size the geometry
+    // gives (held by no sample, so all fill in an expanded output), never the previous frame's.
     // A port angle that is Inf or NaN stops the simulation's step before anything is written.
     IdxRef angleOk = idx("angleOk");
     angleOk = 1;
@@ -561,7 +560,7 @@ void TarnCGRotate::output() {
         NumRef portAngle = f_.numRef(getInputRef(pellor::kAnglePort).ref());
         angleOk = portAngle[0] - portAngle[0] == 0.0;
     }
-    f_.beginIf(isInputEmpty == 1 || angleOk == 0, "", at(585));
+    f_.beginIf(angleOk == 0, "", at(585));
     IdxRef falseVal = idx("falseVal");
     falseVal = 0;
     f_.beginElse("", at(588));
