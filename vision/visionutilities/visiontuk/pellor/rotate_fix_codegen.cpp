@@ -197,10 +197,15 @@ void TarnCGRotate::fixStepAngle() {
     f_.endCWhile();
 
     // The remainder in (0, 2*pi] by subtraction, then with the angle's sign.
+    // A widened angle coarser than 2*pi's rounding can round t - 2*pi back onto t (fraction length -3 and
+    // rounding up): the loop then stops at the first turn that does not decrease t instead of hanging.
     fixSet(a, zero(W), aw, 193);
-    f_.beginCWhile(cmp(BinaryOp::Gt, t.expr(), zero(W)), "", at(194));
+    IdxRef stalled = idx("wrapStalled");
+    stalled = 0;
+    f_.beginCWhile(cmp(BinaryOp::Gt, t.expr(), zero(W)) && stalled == 0, "", at(194));
     a = t;
     fixUpdate(t, BinaryOp::Sub, twoPi.expr(), aw, 196);
+    stalled = cmp(BinaryOp::Ge, t.expr(), a.expr());
     f_.endCWhile();
     f_.beginIf(negative == 1, "", at(198));
     t = a;
