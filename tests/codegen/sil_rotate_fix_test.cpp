@@ -81,6 +81,18 @@ std::vector<Unit> fixedUnits() {
         add(u);
     }
     {
+        // An angle type of 8 bits with fraction length -3, rounded up: t - 2*pi rounds back onto t, and the
+        // wrap stops at that turn in both the engine and the generated step instead of looping for ever.
+        Unit u;
+        u.name = "u8_coarse_angle_ceiling_stalled_wrap";
+        u.type = "uint8";
+        u.dims = {6, 5};
+        u.params = with(
+            modes(kCeiling, kSaturate),
+            {{2, Array::scalar(8.0)}, {8, Array::scalar(0)}, {9, Array::scalar(8)}, {10, Array::scalar(-3)}});
+        add(u);
+    }
+    {
         // Narrow working types: every intermediate in 64-bit helpers; output with a negative fraction length.
         Unit u;
         u.name = "i16_dialog_convergent_wrap_bilinear_out_s12m2";

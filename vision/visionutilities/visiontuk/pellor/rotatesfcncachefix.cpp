@@ -163,11 +163,14 @@ void RotateSFcnCacheFix::stepAngle() {
         tmp *= integer(int64_t(std::min(q, 1073741824.0)));
         t -= tmp;
     }
-    // Remainder in (0, 2*pi] with the angle's sign.
+    // Remainder in (0, 2*pi] with the angle's sign. An angle type coarser than 2*pi's rounding can round
+    // t - 2*pi back onto t (fraction length -3 and rounding up): stop at the first turn that does not
+    // decrease t rather than loop for ever.
     a.reset();
     while (t.isPositive()) {
         a = t;
         t -= *twoPi_;
+        if (t >= a) break;
     }
     if (negative) {
         t = a;
