@@ -106,63 +106,109 @@ void eigenvalueCornerMetricTarnCG::setupSizes() {
     }
 }
 
-// The three gradient products of padded column "col" into slot "colPad" of the three planes.
+// The three gradient products of padded column "col" into slot "colPad" of the three planes. The rows
+// between the replicated borders read consecutive image rows (the pad table holds row - (L-1)/2 there), so
+// only the borders go through the table.
 void eigenvalueCornerMetricTarnCG::gradients(IdxRef iPad) {
+    const int32_t edge = (L_ + 1) / 2;
     IdxRef rowPad = f_.idxRef(getDWorkRef(kDwRowPadIdx).ref());
     IdxRef colPadIdx = f_.idxRef(getDWorkRef(kDwColPadIdx).ref());
     IdxRef col = f_.localIdxVar("col");
     IdxRef row = f_.localIdxVar("row");
     IdxRef iImg = f_.localIdxVar("iImg");
     IdxRef iImgStart = f_.localIdxVar("iImgStart");
+    const auto products = [&] {
+        gradientX_ = castTo(in_(iImg - numRows_), memT_);
+        gradientX_ = op(BinaryOp::Sub, gradientX_, in_(iImg + numRows_), memT_);
+        gradientY_ = castTo(in_(iImg - 1), memT_);
+        gradientY_ = op(BinaryOp::Sub, gradientY_, in_(iImg + 1), memT_);
+        pad_(iPad) = op(BinaryOp::Mul, gradientX_, gradientX_, memT_);
+        pad_(iPad + sizePad_) = op(BinaryOp::Mul, gradientY_, gradientY_, memT_);
+        pad_(iPad + sizePadDbl_) = op(BinaryOp::Mul, gradientX_, gradientY_, memT_);
+        ++iPad;
+    };
     iPad = colPad_ * numRowPad_;
     iImgStart = colPadIdx(col) * numRows_;
-    f_.beginCFor(row, 0, numRowPad_, "Gradient products of one padded column.");
+    f_.beginCFor(row, 0, edge, "Gradient products of one padded column: the upper border.");
     iImg = iImgStart + rowPad(row);
-    gradientX_ = castTo(in_(iImg - numRows_), memT_);
-    gradientX_ = op(BinaryOp::Sub, gradientX_, in_(iImg + numRows_), memT_);
-    gradientY_ = castTo(in_(iImg - 1), memT_);
-    gradientY_ = op(BinaryOp::Sub, gradientY_, in_(iImg + 1), memT_);
-    pad_(iPad) = op(BinaryOp::Mul, gradientX_, gradientX_, memT_);
-    pad_(iPad + sizePad_) = op(BinaryOp::Mul, gradientY_, gradientY_, memT_);
-    pad_(iPad + sizePadDbl_) = op(BinaryOp::Mul, gradientX_, gradientY_, memT_);
-    ++iPad;
+    products();
+    f_.endCFor();
+    f_.beginCFor(row, 1, numRows_ - 1, "The image rows 1 .. M-2.");
+    iImg = iImgStart + row;
+    products();
+    f_.endCFor();
+    f_.beginCFor(row, numRows_ + (edge - 2), numRowPad_, "The lower border.");
+    iImg = iImgStart + rowPad(row);
+    products();
     f_.endCFor();
 }
 
-// Horizontal then vertical pass of each plane into slot "colPadNext".
+// Horizontal then vertical pass of each plane into slot "colPadNext". Rows go kBlock at a time through a
+// local array, so that a compiler keeps them in vector registers; every row's sum keeps its order (slot by
+// slot, tap by tap), and the remaining rows go one at a time.
 void eigenvalueCornerMetricTarnCG::filterPasses() {
+    constexpr int32_t kBlock = 16;
     IdxRef row = f_.localIdxVar("row");
+    IdxRef rowEnd = f_.localIdxVar("rowEnd");
     IdxRef iPad = f_.localIdxVar("iPad");
     IdxRef iPadDst = f_.localIdxVar("iPadDst");
     IdxRef iPadJump = f_.localIdxVar("iPadJump");
     IdxRef plane = f_.localIdxVar("plane");
     IdxRef iFltr = f_.localIdxVar("iFltr");
     IdxRef iFltrStart = f_.localIdxVar("iFltrStart");
+    IdxRef j = f_.localIdxVar("j");
+    NumRef accBlock = f_.numRef(createLocal("accBlock", accT_, kBlock).ref());
+    const auto blockSums = [&](const IdxVal& srcStart, const IdxVal& tapStart, const IdxVal& srcStep) {
+        f_.beginCFor(j, 0, kBlock);
+        accBlock(j) = constOf(accT_, 0.0);
+        f_.endCFor();
+        iPad = srcStart;
+        f_.beginCFor(iFltr, tapStart, tapStart + L_);
+        f_.beginCFor(j, 0, kBlock);
+        accBlock(j) =
+            op(BinaryOp::Add, accBlock(j), op(BinaryOp::Mul, pad_(iPad + j), filter_(iFltr), prodT_), accT_);
+        f_.endCFor();
+        iPad += srcStep;
+        f_.endCFor();
+        f_.beginCFor(j, 0, kBlock);
+        pad_(iPadDst + j) = castTo(accBlock(j), memT_);
+        f_.endCFor();
+        iPadDst += kBlock;
+        row += kBlock;
+    };
+    const auto rowSum = [&](const IdxVal& srcStart, const IdxVal& tapStart, const IdxVal& srcStep) {
+        accObj_ = constOf(accT_, 0.0);
+        iPad = srcStart;
+        f_.beginCFor(iFltr, tapStart, tapStart + L_);
+        accObj_ = op(BinaryOp::Add, accObj_, op(BinaryOp::Mul, pad_(iPad), filter_(iFltr), prodT_), accT_);
+        iPad += srcStep;
+        f_.endCFor();
+        pad_(iPadDst) = castTo(accObj_, memT_);
+        ++iPadDst;
+        ++row;
+    };
     iFltrStart = (L_ - 1) - colPad_;
     f_.beginCFor(plane, 0, 3, "Planes gx*gx, gy*gy, gx*gy.");
     iPadJump = plane * sizePad_;
+    rowEnd = rowRange_(rowRangeAdj_ + 2);
+    f_.append("Horizontal pass: each row of the newest slot is the weighted sum of its row in every slot.");
+    row = rowRange_(rowRangeAdj_);
+    iPadDst = iPadNextStart_ + iPadJump + row;
+    f_.beginCWhile(row + kBlock <= rowEnd);
+    blockSums(iPadJump + row, iFltrStart, numRowPad_);
+    f_.endCWhile();
+    f_.beginCWhile(row < rowEnd);
+    rowSum(iPadJump + row, iFltrStart, numRowPad_);
+    f_.endCWhile();
+    f_.append("Vertical pass, in place: each row becomes the weighted sum of itself and the L - 1 below.");
+    row = rowRange_(rowRangeAdj_ + 1);
     iPadDst = iPadNextStart_ + iPadJump;
-    f_.beginCFor(row, rowRange_(rowRangeAdj_), rowRange_(rowRangeAdj_ + 2), "Horizontal pass.");
-    accObj_ = constOf(accT_, 0.0);
-    iPad = iPadJump + row;
-    f_.beginCFor(iFltr, iFltrStart, iFltrStart + L_);
-    accObj_ = op(BinaryOp::Add, accObj_, op(BinaryOp::Mul, pad_(iPad), filter_(iFltr), prodT_), accT_);
-    iPad += numRowPad_;
-    f_.endCFor();
-    pad_(iPadDst) = castTo(accObj_, memT_);
-    ++iPadDst;
-    f_.endCFor();
-    iPadDst = iPadNextStart_ + iPadJump;
-    f_.beginCFor(row, rowRange_(rowRangeAdj_ + 1), rowRange_(rowRangeAdj_ + 2), "Vertical pass, in place.");
-    iPad = iPadDst;
-    accObj_ = constOf(accT_, 0.0);
-    f_.beginCFor(iFltr, 0, L_);
-    accObj_ = op(BinaryOp::Add, accObj_, op(BinaryOp::Mul, pad_(iPad), filter_(iFltr), prodT_), accT_);
-    ++iPad;
-    f_.endCFor();
-    pad_(iPadDst) = castTo(accObj_, memT_);
-    ++iPadDst;
-    f_.endCFor();
+    f_.beginCWhile(row + kBlock <= rowEnd);
+    blockSums(iPadDst, 0, 1);
+    f_.endCWhile();
+    f_.beginCWhile(row < rowEnd);
+    rowSum(iPadDst, 0, 1);
+    f_.endCWhile();
     f_.endCFor();
 }
 
