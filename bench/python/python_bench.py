@@ -69,11 +69,10 @@ def batch(frames, size):
             sys.exit(1)
         shutil.rmtree(os.path.join(tmp, "dask"))
         # The same work on a cluster that is already up: what a long batch sees once it is running.
-        from dask.distributed import Client, LocalCluster
-        from dravo.batch import run_batch
+        from dravo.batch import local_cluster, run_batch
 
-        with LocalCluster(n_workers=2, threads_per_worker=1, processes=True, dashboard_address=None) as lc, \
-                Client(lc) as client:
+        client, lc = local_cluster(2)
+        with lc, client:
             client.run(lambda: __import__("dravo").run("rotate", np.zeros((8, 8)), angle=0.5))
             t = time.perf_counter()
             done, _, failures = run_batch("rotate", {"angle": "0.5", "interpolation": "bilinear"}, src,

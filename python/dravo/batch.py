@@ -16,6 +16,10 @@ import sys
 import time
 
 FRAME_SUFFIXES = (".png", ".npy")
+# Buffers up to 32 MiB from the heap, and up to 256 MiB of freed memory kept before any is returned.
+# One arena, because a worker runs tasks on a thread whose own arena would give its heaps back whole.
+WORKER_MALLOC_ENVIRON = {"MALLOC_MMAP_THRESHOLD_": str(32 << 20), "MALLOC_TRIM_THRESHOLD_": str(256 << 20),
+                         "MALLOC_ARENA_MAX": "1"}
 
 
 def _parse_settings(pairs):
@@ -81,14 +85,27 @@ class Progress:
                 print(f"batch: {self.done}/{self.total} frames, {self.failed} failed", file=self.stream)
 
 
-def _client(scheduler, workers):
+def local_cluster(workers):
+    """A cluster of `workers` single-thread worker processes on this machine, and a client on it."""
+    import dask
     from dask.distributed import Client, LocalCluster
 
-    if scheduler:
-        return Client(scheduler), None
-    cluster = LocalCluster(n_workers=workers, threads_per_worker=1, processes=True,
-                           dashboard_address=None)
+    # The workers' C library keeps freed frame-sized buffers, as the module does in one process; the
+    # cluster's own default hands every freed buffer back and makes each frame pay for fresh pages.
+    environ = dict(dask.config.get("distributed.nanny.pre-spawn-environ", {}))
+    environ.update(WORKER_MALLOC_ENVIRON)
+    with dask.config.set({"distributed.nanny.pre-spawn-environ": environ}):
+        cluster = LocalCluster(n_workers=workers, threads_per_worker=1, processes=True,
+                               dashboard_address=None)
     return Client(cluster), cluster
+
+
+def _client(scheduler, workers):
+    if scheduler:
+        from dask.distributed import Client
+
+        return Client(scheduler), None
+    return local_cluster(workers)
 
 
 def run_batch(block, params, input_dir, output_dir, scheduler=None, resume=False, workers=None,

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 
+#include "allocator_policy.h"
 #include "arrays.h"
 #include "cg/emit_c.h"
 #include "cg/host_bridge.h"
@@ -201,6 +202,7 @@ void check(const std::string& block, const Settings& params) {
 }  // namespace
 
 PYBIND11_MODULE(_native, m) {
+    python::keepFreedFramesInProcess();
     m.doc() = "dravo's blocks over numpy arrays (see the dravo package)";
     m.def("blocks", &blocks);
     m.def("describe", &describe, py::arg("name"));
