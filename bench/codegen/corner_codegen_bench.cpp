@@ -136,7 +136,7 @@ const bool kRegistered = [] {
         benchmark::RegisterBenchmark((std::string("BM_Corner") + c.name).c_str(),
                                      [c](benchmark::State& s) { compare(s, c.method, c.dbl, c.name); })
             ->UseManualTime()
-            ->Iterations(8)
+            ->Iterations(16)
             ->Unit(benchmark::kMillisecond);
     return true;
 }();
