@@ -26,6 +26,19 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// A sanitized build checks the generated code for out-of-bounds accesses as well as undefined behaviour.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr const char* kAddressCheck = " -fsanitize=address";
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr const char* kAddressCheck = " -fsanitize=address";
+#else
+constexpr const char* kAddressCheck = "";
+#endif
+#else
+constexpr const char* kAddressCheck = "";
+#endif
+
 std::string shellQuote(const std::string& s) {
     std::string q = "'";
     for (char c : s)
@@ -195,6 +208,8 @@ std::string mainProgram(const Unit& u) {
     }
     s += "    }\n";
     s += "    " + id + "_terminate();\n";
+    for (size_t i = 0; i < d.outputs.size(); ++i)
+        s += "    free(y" + std::to_string(i) + ");\n";
     s += "    stats = fopen(argv[arg], \"w\");\n    if (!stats) return 3;\n";
     s += "    fprintf(stats, \"%.9f %ld %.9f\\n\", timed ? total / (double)timed : 0.0, (long)" + id +
          "_sizeCheckFailures, best);\n";
@@ -307,7 +322,8 @@ HarnessResult buildAndRunSteps(const Unit& unit, const std::vector<HarnessStep>&
         return res;
     }
     std::string cmd = shellQuote(cc) + " -std=c99 -Wall -Wextra -Werror -O2 -ffp-contract=off";
-    if (options.sanitize) cmd += " -fsanitize=undefined -fno-sanitize-recover=undefined";
+    if (options.sanitize)
+        cmd += std::string(" -fsanitize=undefined -fno-sanitize-recover=undefined") + kAddressCheck;
     if (options.portableInt) cmd += " -DDVRT_PORTABLE_INT";
     for (auto& f : options.extraFlags)
         cmd += " " + f;

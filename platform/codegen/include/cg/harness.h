@@ -32,9 +32,10 @@ struct HarnessStep {
 };
 
 struct HarnessOptions {
-    std::string workDir;    // created if missing; the files stay there for inspection
-    std::string compiler;   // empty: $CC, else cc, else the compiler the project was built with
-    bool sanitize = false;  // -fsanitize=undefined, aborting on the first report
+    std::string workDir;   // created if missing; the files stay there for inspection
+    std::string compiler;  // empty: $CC, else cc, else the compiler the project was built with
+    bool sanitize =
+        false;  // -fsanitize=undefined, aborting on the first report (and address in a sanitized build)
     // Builds with -DDVRT_PORTABLE_INT: the 128-bit helpers use two 64-bit words even where the compiler
     // has a 128-bit integer (the path of targets without one).
     bool portableInt = false;
