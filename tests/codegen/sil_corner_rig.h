@@ -1,12 +1,12 @@
 // Corner metric configurations run through the equivalence harness: one generated unit per configuration,
 // many steps per unit (images, sizes and tunable changes between steps), the simulation as the oracle.
+// Units build with -Werror under UndefinedBehaviorSanitizer (and AddressSanitizer in a sanitized build).
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <limits>
@@ -194,11 +194,6 @@ inline void runCase(const CornerCase& c) {
         CG::HarnessOptions o;
         o.workDir = cgtest::workDir(c.name + (portable ? "_portable" : ""));
         o.sanitize = true;
-        // Address checks too: the work vectors and tables are static arrays, so an index past their end
-        // (a wrong pad table, a circle offset for another size) is caught here.
-        // (The harness's driver keeps its input buffers to the end: leaks are not what is looked for.)
-        o.extraFlags = {"-fsanitize=address"};
-        setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
         o.portableInt = portable;
         TarnCG::SilResult r = TarnCG::runSilSteps(*block, "corner", "corner-metric", steps, o);
         EXPECT_TRUE(r.ran && r.identical) << (portable ? "two-word helpers: " : "") << r.verdict();
