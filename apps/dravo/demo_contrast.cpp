@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "cmd_codegen.h"
 #include "demo_scene.h"
 #include "demo_support.h"
 #include "errors.h"
@@ -87,7 +88,7 @@ int runContrastDemo(const std::string& outDir, std::vector<std::vector<std::stri
             const std::string afterPath = (fs::path(outDir) / step.after).string();
             writeDemoFile(afterPath, encodeSignal(out, afterPath, false, warnings));
             row[4] = describeSignal(out);
-            row[5] = "written";
+            row[5] = "written; " + generateDemoCode(plan, outDir, fs::path(step.after).stem().string());
         } catch (const host::BlockError& e) {
             ++failures;
             row[5] = "FAILED: " + e.text() + (e.messageClass().empty() ? "" : " [" + e.messageClass() + "]");
