@@ -98,7 +98,7 @@ void compare(benchmark::State& state, int method, bool dbl, const char* tag) {
     CG::HarnessOptions o;
     o.workDir = (std::filesystem::temp_directory_path() / "dravo-codegen-bench" / tag).string();
     o.repeat = 8;
-    o.extraFlags = {"-O3", "-march=native"};
+    o.extraFlags = {"-O3", "-fno-math-errno", "-march=native"};
     CG::HarnessResult r = CG::buildAndRun(h->unit(), {{in, {}}}, o);
     if (!r.ok) {
         state.SkipWithError(r.error.c_str());
