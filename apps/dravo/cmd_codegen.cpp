@@ -143,8 +143,10 @@ int codegenCommand(const CodegenOptions& o, const std::string& outDir) {
         // As every failure of generation, it names the block.
         throw ToolError(e.messageClass(), "block '" + sb.unitName + "': " + e.what());
     }
-    std::cout << "wrote " << sb.unitName << ".h, " << sb.unitName << ".c, " << CG::commonUnitName() << ".h, "
-              << CG::commonUnitName() << ".c and " << CG::runtimeHeaderName() << " to " << outDir << "\n";
+    std::cout << "wrote";
+    for (size_t i = 0; i < files.size(); ++i)
+        std::cout << (i == 0 ? " " : i + 1 == files.size() ? " and " : ", ") << files[i].name;
+    std::cout << " to " << outDir << "\n";
     return kExitOk;
 }
 

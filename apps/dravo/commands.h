@@ -20,5 +20,6 @@ void defineRunCommand(CLI::App& command, CommandAction& action);
 void defineDemoCommand(CLI::App& command, CommandAction& action);
 void defineCodegenCommand(CLI::App& command, CommandAction& action);
 void defineSilCommand(CLI::App& command, CommandAction& action);
+void defineModelCommand(CLI::App& command, CommandAction& action);
 
 }  // namespace dravo::cli

@@ -25,6 +25,7 @@ const CommandEntry kCommands[] = {
     {"demo", "the main job on a built-in image", defineDemoCommand},
     {"codegen", "generate C code for a configured block", defineCodegenCommand},
     {"sil", "generate, compile, run and compare with simulation", defineSilCommand},
+    {"model", "run or check a model file: several blocks connected", defineModelCommand},
 };
 
 }  // namespace

@@ -28,6 +28,7 @@ class E2eBadInput : public ::testing::TestWithParam<BadRun> {
     void SetUp() override {
         writeFile(dir / "u.npy", npyBytes("<f8", false, "(2, 2)", bytesOf<double>({1, 2, 3, 4})));
         writeFile(dir / "i64.npy", npyBytes("<i8", false, "(2,)", bytesOf<int64_t>({1, 2})));
+        writeFile(dir / "i16.npy", npyBytes("<i2", false, "(2, 2)", bytesOf<int16_t>({1, 2, 3, 4})));
         writeFile(dir / "f2.npy", npyBytes("<f2", false, "(2,)", {0, 0, 0, 0}));
         auto good = npyBytes("<f8", false, "(2, 2)", bytesOf<double>({1, 2, 3, 4}));
         writeFile(dir / "trunc.npy", std::vector<uint8_t>(good.begin(), good.end() - 5));
@@ -154,7 +155,15 @@ INSTANTIATE_TEST_SUITE_P(
                "dravo::cli::unknownBlock",
                "nosuchblock"},
         BadRun{"sim mode out of range", run({"testblock", "--sim-mode", "7", "-i", "@/u.npy"}), 2,
-               "dravo::cli::usage", "sim-mode"}));
+               "dravo::cli::usage", "sim-mode"},
+        // Each engine writes its own kind of type: a request of the other kind was once written past the
+        // output buffer.
+        BadRun{"rotate: integer output of a double image",
+               run({"rotate", "--output-type", "int16", "-i", "@/u.npy", "-o", "@/sub/o.npy"}), 1,
+               "dspshared::system::inImgOutTypesDiffer", ""},
+        BadRun{"rotate: double output of an integer image",
+               run({"rotate", "--output-type", "double", "-i", "@/i16.npy", "-o", "@/sub/o.npy"}), 1,
+               "dspshared::system::inImgOutTypesDiffer", ""}));
 
 }  // namespace
 

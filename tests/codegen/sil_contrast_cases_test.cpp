@@ -81,13 +81,13 @@ std::vector<HandCase> handCases() {
           {{kNaN, 4, 0, 2}, {-1, 3, -1, 1}, {}},
           {{-kInf, 1, 0, 2}, {-1, -1, -1, -1}, {}}}},
         // Saturating 3/8 and 7/16 of [3 5 7 10] with 12 bins (one per level, rounding "round": 1.5 and
-        // 1.75 pixels become 2) narrows the range to the inverted [6, 5]; no pixel lies inside it. The
-        // simulation takes highOut at or above highIn before lowOut, so 5 gives 255.
+        // 1.75 pixels become 2) narrows the range to the inverted [6, 5]; no pixel lies inside it. At or
+        // below lowIn comes first, so 5 gives lowOut; 7 and 10 lie above both ends and give highOut.
         {"uint8_inverted_range",
          {{{2, Array::realVector({0.375, 0.4375})}, {4, Array::scalar(12)}, {13, Array::scalar(5)}},
           "uint8",
           {1, 4}},
-         {{{3, 5, 7, 10}, {0, 255, 255, 255}, {}}}},
+         {{{3, 5, 7, 10}, {0, 0, 255, 255}, {}}}},
         // Table path: range [10, 30], slope 255/20 = 12.75; 20 maps to 127.5, to nearest 128 (ties up);
         // the extremes give lowOut and highOut.
         {"uint8_table_minmax",

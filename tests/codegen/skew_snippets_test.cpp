@@ -103,7 +103,7 @@ TEST(RotateSkewText, StepBodyNamedLocals) {
           "int32_t rowsOut",      "int32_t colsOut",        "int32_t outImageRows",
           "int32_t outImageCols", "double angleOfRotation", "double angleForTan",
           "double sinAngle",      "double cosAngle",        "double tanAngleBy2",
-          "int32_t isInputEmpty", "int32_t swapRC",         "int32_t row2pad",
+          "int32_t angleOk",      "int32_t swapRC",         "int32_t row2pad",
           "int32_t col2pad",      "int32_t shearBufRows",   "int32_t nColsAfterHorShear",
           "int32_t shearBufIdx",  "double fillVal",         "skewBilinear_in_D(dw_ShearedImage"})
         EXPECT_NE(t.find(s), std::string::npos) << s;
@@ -124,18 +124,49 @@ TEST(RotateSkewText, InstancesWhoseTypesAgreeShareOneFunction) {
               (std::vector<std::string>{"skewBilinear_in_D", "skewBicubic_in_D", "skewBilinear_in_S"}));
 }
 
-TEST(RotateSkewText, FixedPointNamesCarryEveryType) {
-    // The name of a fixed-point skew function spells out all six types, so differing types never share.
+TEST(RotateSkewText, FixedPointNamesCarryEveryTypeAndTheModes) {
+    // The name spells out all six types and the rounding and overflow modes, so functions whose numbers
+    // could differ never share a name.
     auto pool = std::make_shared<CG::Pool>();
     const CG::Type in = CG::Type::fixedT(true, 16, -8), shift = CG::Type::fixedT(true, 32, -10);
-    SkewGen g(pool, in, in, in, in, shift, shift, CG::Type::fixedT(true, 32, -20), CG::Type::intT(true, 32),
-              CG::RndFloor, CG::OvfWrap, 1);
+    const CG::Type prod = CG::Type::fixedT(true, 32, -20), idx = CG::Type::intT(true, 32);
     CG::Diagnostics diag;
     CG::DiagnosticsScope scope(diag);
-    const CG::Function* f = g.findOrCreateFcn();
-    ASSERT_NE(f, nullptr);
-    EXPECT_EQ(f->name, "skewNearest_in_s16En8out_s16En8shift_s32En10idx_s32_as32En10_ps32En20");
-    EXPECT_EQ(f->params.size(), 11u);
+    const struct {
+        int32_t rounding, overflow, method;
+        const char* name;
+    } cases[] = {
+        {CG::RndFloor, CG::OvfWrap, 1,
+         "skewNearest_in_s16En8out_s16En8shift_s32En10idx_s32_as32En10_ps32En20_Floor_Wrap"},
+        {CG::RndNearest, CG::OvfSaturate, 1,
+         "skewNearest_in_s16En8out_s16En8shift_s32En10idx_s32_as32En10_ps32En20_Nearest_Sat"},
+        {CG::RndConvergent, CG::OvfWrap, 2,
+         "skewBilinear_in_s16En8out_s16En8shift_s32En10idx_s32_as32En10_ps32En20_Convergent_Wrap"},
+        {CG::RndZero, CG::OvfSaturate, 3,
+         "skewBicubic_in_s16En8out_s16En8shift_s32En10idx_s32_as32En10_ps32En20_Zero_Sat"},
+    };
+    for (const auto& c : cases) {
+        SkewGen g(pool, in, in, in, in, shift, shift, prod, idx, c.rounding, c.overflow, c.method);
+        const CG::Function* f = g.findOrCreateFcn();
+        ASSERT_NE(f, nullptr);
+        EXPECT_EQ(f->name, c.name);
+        EXPECT_EQ(f->params.size(), 11u);
+    }
+    EXPECT_EQ(pool->functions().size(), 4u);
+}
+
+TEST(RotateSkewText, FixedPointBodiesQuantiseEachProductAndSum) {
+    // uint8 bilinear at the dialog's defaults: products and sums s40.22, nearest, saturate.
+    auto b = startedRotate(
+        2, "uint8", {{5, 2}, {8, 1}, {9, 32}, {10, 30}, {11, 0}, {12, 40}, {13, 22}, {20, 4}, {21, 2}});
+    const std::string t = generatedText(*b);
+    for (const char* s :
+         {"void skewBilinear_in_u8out_u8shift_s40En22idx_s32_as40En22_ps40En22_Nearest_Sat(",
+          "/* Bilinear interpolation skew function */", "int64_t fracPart", "int64_t gFracPart",
+          "int64_t acc", "DVRT_NEAREST, DVRT_SAT, 40, 1)", "DVRT_NEAREST, DVRT_SAT, 8, 0)",
+          "int16_t twoPiVal", "int64_t angleOfRotation", "int64_t sinAngle", "int64_t tanAngleBy2",
+          "rtp_PiValue[0]", "rtp_SineTable[", "/* One table interval per quarter degree. */"})
+        EXPECT_NE(t.find(s), std::string::npos) << s << "\n" << t;
 }
 
 TEST(RotateSkewText, OverflowChoiceOtherThanWrapOrSaturateFailsTheAssertion) {
@@ -152,13 +183,24 @@ TEST(RotateSkewText, OverflowChoiceOtherThanWrapOrSaturateFailsTheAssertion) {
 }
 
 TEST(RotateGenerationRefuses, ConfigurationsTheEmittedCodeDoesNotExpress) {
-    for (const char* type : {"uint8", "fixed:s16:8"}) {
-        auto b = startedRotate(2, type, {{5, 2}});
+    // Fixed-point words above 64 bits, and a floating angle port with an integer image (its products
+    // would be computed in floating point).
+    const struct {
+        std::map<int, double> params;
+        const char* type;
+        const char* reason;
+    } cases[] = {
+        {{{5, 2}, {11, 0}, {12, 70}, {13, 22}}, "uint8", "70-bit word"},
+        {{{5, 2}, {14, 0}, {15, 65}, {16, 30}}, "fixed:s16:8", "65-bit word"},
+        {{{5, 2}, {17, 0}, {18, 72}, {19, 4}}, "int16", "72-bit word"},
+    };
+    for (const auto& c : cases) {
+        auto b = startedRotate(2, c.type, c.params);
         auto h = TarnCG::makeHandle(*b, "rot", "rotate");
         std::string err;
-        EXPECT_FALSE(TarnCG::generateForBlock(*b, *h, &err)) << type;
+        EXPECT_FALSE(TarnCG::generateForBlock(*b, *h, &err)) << c.type;
         EXPECT_NE(err.find("block 'rot'"), std::string::npos) << err;
-        EXPECT_NE(err.find("not generated"), std::string::npos) << err;
+        EXPECT_NE(err.find(c.reason), std::string::npos) << err;
     }
 }
 
@@ -168,13 +210,18 @@ TEST(RotateGeneratedUnit, BuildsForCortexM4WithoutWarnings) {
     if (std::system("arm-none-eabi-gcc --version > /dev/null 2>&1") != 0)
         GTEST_SKIP() << "arm-none-eabi-gcc not installed";
     for (int method = 1; method <= 3; ++method)
-        for (const char* type : {"double", "single"}) {
-            auto b = startedRotate(method, type, {{5, method == 2 ? 2.0 : 1.0}});
+        for (const char* type : {"double", "single", "uint8", "fixed:s16:8"}) {
+            const bool fixed = type[0] == 'u' || type[0] == 'f';
+            if (type[0] == 'f' && method != 3) continue;  // uint8 covers the other methods
+            // Integer and fixed-point images at the dialog's working types (s40.22: the wide helpers).
+            std::map<int, double> p = {{5, fixed || method == 2 ? 2.0 : 1.0}};
+            if (fixed) p.insert({{11, 0}, {12, 40}, {13, 22}, {8, 1}, {9, 32}, {10, 30}, {20, 4}, {21, 2}});
+            auto b = startedRotate(method, type, p);
             auto h = TarnCG::makeHandle(*b, "rot", "rotate");
             std::string err;
             ASSERT_TRUE(TarnCG::generateForBlock(*b, *h, &err)) << err;
-            const std::string dir =
-                cgtest::workDir(std::string("rotate_arm_") + type + std::to_string(method));
+            const std::string dir = cgtest::workDir(std::string("rotate_arm_") + (fixed ? "fx" : "") +
+                                                    std::to_string(method) + type[0]);
             std::filesystem::remove_all(dir);
             ASSERT_TRUE(CG::writeUnit(h->unit(), dir, &err)) << err;
             const std::string cmd =
@@ -183,4 +230,42 @@ TEST(RotateGeneratedUnit, BuildsForCortexM4WithoutWarnings) {
                 "-ffp-contract=off -O2 -c rot.c dravo_common.c > build.log 2>&1";
             EXPECT_EQ(std::system(cmd.c_str()), 0) << "see " << dir << "/build.log";
         }
+}
+
+// Narrow working types keep every intermediate within 64 bits: the unit is plain C99 on int64_t and
+// neither includes nor writes the 128-bit helpers.
+TEST(RotateGeneratedUnit, NarrowFixedPointTypesNeedNoWideHelpers) {
+    for (int method = 1; method <= 3; ++method) {
+        auto b = startedRotate(
+            method, "uint8",
+            {{5, 2}, {8, 0}, {9, 16}, {10, 13}, {11, 0}, {12, 24}, {13, 12}, {14, 0}, {15, 24}, {16, 12}});
+        auto h = TarnCG::makeHandle(*b, "rot", "rotate");
+        std::string err;
+        ASSERT_TRUE(TarnCG::generateForBlock(*b, *h, &err)) << err;
+        const std::string dir = cgtest::workDir("rotate_narrow" + std::to_string(method));
+        std::filesystem::remove_all(dir);
+        ASSERT_TRUE(CG::writeUnit(h->unit(), dir, &err)) << err;
+        EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(dir) / CG::wideHeaderName())) << dir;
+        const std::string t = generatedText(*b);
+        EXPECT_EQ(t.find("dvrt_w_"), std::string::npos) << t;
+        EXPECT_EQ(t.find("__int128"), std::string::npos);
+    }
+}
+
+// An angle type coarse enough (fraction length -3) that rounding t - 2*pi up gives t back: the
+// simulation's wrap loop never ends, the generated step stops at the first turn that does not decrease
+// the angle and finishes (under UndefinedBehaviorSanitizer) with an output of the expanded size.
+TEST(RotateGeneratedUnit, CoarseAngleWrapTerminates) {
+    auto b = startedRotate(2, "uint8", {{2, 8.0}, {5, 2}, {8, 0}, {9, 8}, {10, -3}, {20, 1}});
+    auto h = TarnCG::makeHandle(*b, "rot", "rotate");
+    std::string err;
+    ASSERT_TRUE(TarnCG::generateForBlock(*b, *h, &err)) << err;
+    EXPECT_NE(cgtest::emitText(*h).find("wrapStalled"), std::string::npos);
+    CG::HarnessOptions o;
+    o.workDir = cgtest::workDir("rotate_coarse_wrap");
+    o.sanitize = true;
+    const CG::HarnessResult r = CG::buildAndRun(h->unit(), {{std::vector<uint8_t>(30, 7), {}}}, o);
+    ASSERT_TRUE(r.ok) << r.error;
+    ASSERT_EQ(r.outputs.size(), 1u);
+    EXPECT_FALSE(r.outputs[0].bytes.empty());
 }

@@ -173,6 +173,18 @@ TEST(FixKernel, Uint8SpanBelowTheBinCountUsesOneBinPerValue) {
     }
 }
 
+// Saturating 3/8 and 7/16 of [3 5 7 10] with 12 bins and rounding "round" (1.5 and 1.75 pixels become 2)
+// narrows the range to the inverted [6, 5]: no pixel lies inside, and a pixel at or below lowIn gives
+// lowOut before any is compared with highIn, so 5 gives 0; 7 and 10 give 255.
+TEST(FixKernel, InvertedRangeAfterSaturationSendsThePixelBetweenItsEndsToLowOut) {
+    Dialog d;
+    d.fractions = {0.375, 0.4375};
+    d.numBins = 12;
+    d.rounding = 5;  // round
+    auto b = startedBlock(d, SS_UINT8, 4);
+    EXPECT_EQ(step(*b, std::vector<uint8_t>{3, 5, 7, 10}), (std::vector<uint8_t>{0, 0, 255, 255}));
+}
+
 TEST(FixKernel, TableThresholdGivesTheSameNumbersOnBothSides) {
     std::mt19937_64 rng(7);
     for (const char* name : {"uint8", "int8", "fixed:u5:0", "fixed:s7:0"}) {

@@ -76,10 +76,10 @@ class FixReference {
                 t1 = q(p, ext_);
                 t1 = q(t1 + lowOut, ext_);
                 out[i] = q(t1, c_.input);
-            } else if (v >= highIn) {
-                out[i] = highOut;
-            } else {
+            } else if (v <= lowIn) {
                 out[i] = lowOut;
+            } else {
+                out[i] = highOut;
             }
         }
         return toStored(out);

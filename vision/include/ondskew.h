@@ -3,12 +3,15 @@
 // src[srcStart + k*srcStride], k = 0..srcLen-1, moved by `shift` positions, into destination positions
 // p = max(firstPos, 0)..dstLen-1, written to dst[dstStart + (p - max(firstPos, 0))*dstStride]; samples
 // outside the line count as `fill`. It computes what the block's skew routines compute, operation for
-// operation, so the generated code gives the simulation's bits.
+// operation, so the generated code gives the simulation's bits: floating types as the floating-point
+// routines, integer and fixed-point types as the fixed-point ones (every weight, product and sum quantised
+// into its type with the function's rounding and overflow modes, which are part of its name).
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "cg/codegen.h"
 
@@ -36,7 +39,17 @@ class SkewGen : public DSPCG::LibGenerator {
     void generateBody() override;
 
   private:
-    struct Args;
+    // The parameters, and the locals the sections share.
+    struct Args {
+        CG::NumRef src;
+        CG::IdxRef srcStart, srcLen, dstLen;
+        CG::NumRef shift;
+        CG::IdxRef srcStride, dstStride;
+        CG::NumRef dst;
+        CG::IdxRef dstStart, firstPos;
+        CG::NumRef fill;
+        CG::IdxRef p0, end, lo, ilo, ihi, hi, dIdx, istrt, lim, i;
+    };
     Args args();
     // The line moved by a whole number of positions `move` (no interpolation).
     void moveBody(const Args& a, const CG::IdxVal& move, const char* leftComment, const char* validComment,
@@ -44,6 +57,19 @@ class SkewGen : public DSPCG::LibGenerator {
     void nearestBody();
     void bilinearBody();
     void bicubicBody();
+    // Integer and fixed-point lines (skew_fix_codegen.cpp).
+    void fixNearestBody();
+    void fixBilinearBody();
+    void fixBicubicBody();
+    // v converted into `t` with the function's modes.
+    CG::Expr fixCast(const CG::Expr& v, const CG::Type& t);
+    // The int32 shift of a fixed-point line limited to +-2^30 (it only places the line, which is shorter).
+    void boundMove(CG::IdxRef& move);
+    // out = K(d) of cubic convolution with a = -1, each step quantised into the working type.
+    void fixCubicWeight(const CG::NumRef& d, CG::NumRef out);
+    // One destination sample: the working-type sum of weight x tap products, converted into dst's type.
+    void fixSample(const Args& a, const std::vector<CG::NumVal>& weights,
+                   const std::vector<CG::NumVal>& taps);
     // The source sample k, or the fill value outside the line.
     CG::NumVal sampleAt(const Args& a, const CG::IdxVal& k);
     // The shift limited to +-2^30 (NaN: 0), into the local `name`.
@@ -58,5 +84,6 @@ class SkewGen : public DSPCG::LibGenerator {
 
     CG::Type inBufType_, buf2Type_, buf3Type_, outType_, shiftType_, accType_, prodType_, idxType_;
     int32_t method_;
+    bool fixed_ = false;
     bool valid_ = true;
 };

@@ -181,7 +181,9 @@ SilResult runSilSteps(dravo::host::Block& block, const std::string& instanceName
     CG::HarnessResult gen = CG::buildAndRunSteps(h->unit(), genSteps, options);
     if (!gen.ok) {
         res.compilerMissing = gen.compilerMissing;
-        res.error = "block '" + instanceName + "': " + gen.error;
+        // Emission failures come back already naming the block.
+        const std::string prefix = "block '" + instanceName + "': ";
+        res.error = gen.error.rfind(prefix, 0) == 0 ? gen.error : prefix + gen.error;
         return res;
     }
     res.generatedSecondsPerStep = gen.secondsPerStep;

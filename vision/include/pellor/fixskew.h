@@ -3,11 +3,10 @@
 // library, so each product and sum is quantised into the working (accumulator) type with the block's
 // rounding and overflow modes and each result once more into the destination's type.
 //
-// skew(src, srcStart, Ls, Ld, shift, srcStride, dstStride, dst, dstStart, F, fill, fillIndex): destination
-// position p takes the source line at x = p - shift, the line being src[srcStart + k*srcStride],
-// k = 0..Ls-1, and samples outside it the fill value fill[fillIndex]. Positions max(F, 0)..Ld-1 are
-// written, to dst[dstStart + (p - max(F, 0)) * dstStride]. Nothing is read outside the source line or
-// written outside the destination range; nothing is allocated. src and dst are distinct objects.
+// skewAt(src, srcStart, Ls, Ld, shift, lineOffset, fullLd, srcStride, dstStride, dst, dstStart, F, fill,
+// fillIndex): the skew of skew.h (the same positions, regions and edge rules, written once there) with
+// samples outside the line reading the fill value fill[fillIndex]. Nothing is read outside the source line
+// or written outside the destination range; nothing is allocated. src and dst are distinct objects.
 #pragma once
 
 #include <algorithm>
@@ -158,51 +157,100 @@ class FixSkewEngine {
 
     int32_t method() const { return method_; }
 
-    void skew(Fixpt& src, int32_t srcStart, int32_t srcLen, int32_t dstLen, Fixpt& shift, int32_t srcStride,
-              int32_t dstStride, Fixpt& dst, int32_t dstStart, int32_t firstPos, Fixpt& fill,
-              int32_t fillIndex) {
-        Line line{&src,   srcStart, srcLen,    srcStride,
-                  &dst,   dstStart, dstStride, firstPos < 0 ? 0 : firstPos,
-                  dstLen, &fill,    fillIndex};
-        if (method_ == 1) {
-            moveLine(line, shift.nearest());
-        } else if (method_ == 2) {
-            bilinear(line, shift);
-        } else {
-            bicubic(line, shift);
-        }
+    // The same for a piece of a line: the line is preceded by lineOffset samples of the fill value that
+    // are not in memory, positions [F, Ld) are a part of the whole destination of fullDstLen positions.
+    void skewAt(Fixpt& src, int64_t srcStart, int32_t srcLen, int32_t dstLen, Fixpt& shift,
+                int64_t lineOffset, int32_t fullDstLen, int64_t srcStride, int64_t dstStride, Fixpt& dst,
+                int64_t dstStart, int32_t firstPos, Fixpt& fill, int32_t fillIndex) {
+        const int64_t p0 = firstPos < 0 ? 0 : firstPos;
+        const LineSpan l{
+            srcStart,   srcLen,    srcStride, dstStart, dstStride, p0, std::max<int64_t>(dstLen, p0),
+            lineOffset, fullDstLen};
+        Kit k(*this, src, dst, l, fill, fillIndex);
+        skewdetail::skewWith(k, l, shift);
     }
 
   private:
-    struct Line {
-        Fixpt* src;
-        int64_t srcStart, srcLen, srcStride;
-        Fixpt* dst;
-        int64_t dstStart, dstStride;
-        int64_t p0, end;
-        Fixpt* fill;
-        int32_t fillIndex;
-        int32_t srcIndex(int64_t k) const { return int32_t(srcStart + k * srcStride); }
-        int32_t dstIndex(int64_t p) const { return int32_t(dstStart + (p - p0) * dstStride); }
+    // The weights of one line, number objects of the working type.
+    struct Taps {
+        bool integral;
+        int64_t shiftInt;
+        int64_t offset;
+        Fixpt* w[4];
+        Fixpt& weight(int j) const { return *w[j]; }
+    };
+
+    // The skew kit of number objects: every product and sum quantised into the working type, every
+    // result into the destination's; interiors on stored integers where the types allow it.
+    class Kit {
+      public:
+        Kit(FixSkewEngine& e, Fixpt& src, Fixpt& dst, const LineSpan& l, Fixpt& fill, int32_t fillIndex)
+            : e_(e), src_(src), dst_(dst), l_(l), fill_(fill), fillIndex_(fillIndex) {}
+
+        int32_t method() const { return e_.method_; }
+        int64_t nearestMove(Fixpt& shift) const { return shift.nearest(); }
+        Taps bilinearTaps(Fixpt& shift) { return e_.bilinearTaps(shift); }
+        Taps bicubicTaps(Fixpt& shift, int64_t fullEnd) { return e_.bicubicTaps(shift, fullEnd); }
+
         // The tap at line index k: a sample of the line, or the fill value outside it.
         Fixpt& tap(int64_t k) const {
-            return (k >= 0 && k < srcLen) ? (*src)[srcIndex(k)] : (*fill)[fillIndex];
+            return (k >= 0 && k < l_.srcLen) ? src_[int32_t(l_.srcIndex(k))] : fill_[fillIndex_];
         }
+        Fixpt& product(const Taps& t, int j, int64_t k) {
+            e_.accStart(t.weight(j), tap(k));
+            return *e_.n_.acc;
+        }
+        void accumulate(Fixpt& acc, const Taps& t, int j, int64_t k) { acc += t.weight(j) * tap(k); }
+        void store(int64_t p, Fixpt& acc) { dst_[int32_t(l_.dstIndex(p))] = acc; }
+
+        void fill(int64_t from, int64_t to) {
+            if (to > from)
+                fixdetail::fillRun(dst_, l_.dstIndex(from), to - from, l_.dstStride, fill_, fillIndex_);
+        }
+        void copy(int64_t from, int64_t to, int64_t s) {
+            fixdetail::copyRun(src_, l_.srcIndex(from - s), l_.srcStride, dst_, l_.dstIndex(from),
+                               l_.dstStride, to - from);
+        }
+
+        // Positions [p, p+count) with every tap in the line: on stored integers when the samples and the
+        // destination share a type and nothing is logged, else through the number objects.
+        template <int Taps_, class W>
+        void interior(const W& t, int64_t k0, int64_t p, int64_t count) {
+            VekDSPFixpt::StoredMac mac;
+            const bool onStored = !e_.logging_ && src_.getType() == dst_.getType() &&
+                                  VekDSPFixpt::StoredMac::make(t.weight(0), src_, *e_.n_.acc, dst_, &mac) &&
+                                  fixdetail::withStorage(dst_.getType(), [&](auto* tag) {
+                                      using S = std::remove_pointer_t<decltype(tag)>;
+                                      int64_t w[Taps_];
+                                      for (int j = 0; j < Taps_; ++j)
+                                          w[j] = int64_t(uint64_t(t.weight(j).getStoredBits()));
+                                      const S* from =
+                                          static_cast<const S*>(src_.getValPtr()) + l_.srcIndex(k0);
+                                      S* to = static_cast<S*>(dst_.getValPtr()) + l_.dstIndex(p);
+                                      mac.line<Taps_>(from, l_.srcStride, to, l_.dstStride, count, w);
+                                  });
+            if (onStored) return;
+            for (int64_t n = 0; n < count; ++n) {
+                Fixpt& acc = product(t, 0, k0 + n);
+                for (int j = 1; j < Taps_; ++j)
+                    accumulate(acc, t, j, k0 + n + j);
+                store(p + n, acc);
+            }
+        }
+
+      private:
+        FixSkewEngine& e_;
+        Fixpt& src_;
+        Fixpt& dst_;
+        const LineSpan& l_;
+        Fixpt& fill_;
+        int32_t fillIndex_;
     };
 
     Fixpt& integer(int64_t v) {
         (*n_.integer) = int32_t(v);
         return *n_.integer;
     }
-
-    // Whether the interior of this line may run on stored integers, and with what: the samples and the
-    // destination of one type, weights of the working type.
-    bool storedMac(const Line& l, const Fixpt& weight, VekDSPFixpt::StoredMac* mac) const {
-        if (logging_ || !(l.src->getType() == l.dst->getType())) return false;
-        return VekDSPFixpt::StoredMac::make(weight, *l.src, *n_.acc, *l.dst, mac);
-    }
-
-    static int64_t stored(const Fixpt& x) { return int64_t(uint64_t(x.getStoredBits())); }
 
     // acc = w * sample, as the library forms a product and stores it.
     void accStart(Fixpt& w, Fixpt& sample) {
@@ -214,25 +262,9 @@ class FixSkewEngine {
         }
     }
 
-    void fillTo(const Line& l, int64_t from, int64_t to) {
-        if (to > from)
-            fixdetail::fillRun(*l.dst, l.dstIndex(from), to - from, l.dstStride, *l.fill, l.fillIndex);
-    }
-
-    // The line moved by a whole number of positions s.
-    void moveLine(const Line& l, int64_t s) {
-        const skewdetail::Regions r =
-            skewdetail::splitRegions(l.p0, l.end, s, 0, l.srcLen - 1, 0, l.srcLen - 1);
-        fillTo(l, l.p0, r.lo);
-        if (r.hi > r.lo) {
-            fixdetail::copyRun(*l.src, l.srcIndex(r.lo - s), l.srcStride, *l.dst, l.dstIndex(r.lo),
-                               l.dstStride, r.hi - r.lo);
-        }
-        fillTo(l, r.hi, r.end);
-    }
-
-    // Bilinear: s = fix(shift), f = |shift - s|, 1 - f from the integer 1.
-    void bilinear(const Line& l, Fixpt& shift) {
+    // Bilinear: s = fix(shift), f = |shift - s|, 1 - f from the integer 1. A positive shift reads
+    // src[p-s-1] (weight f) and src[p-s] (weight 1-f).
+    Taps bilinearTaps(Fixpt& shift) {
         const int32_t s = shift.fix();
         Fixpt& f = *n_.frac;
         f = shift;
@@ -241,54 +273,13 @@ class FixSkewEngine {
             f = integer(s);
             f -= shift;
         }
-        if (f.isZero()) {
-            moveLine(l, s);
-            return;
-        }
+        if (f.isZero()) return {true, s, 0, {}};
         Fixpt& omf = *n_.oneMinus;
         omf = integer(1);
         omf -= f;
-        // Positive shift: position p reads src[p-s-1] (weight f) and src[p-s] (weight 1-f).
         const bool positive = shift.isPositive();
-        const int64_t offset = positive ? int64_t(s) + 1 : int64_t(s);
-        Fixpt& w0 = positive ? f : omf;
-        Fixpt& w1 = positive ? omf : f;
-        const skewdetail::Regions r =
-            skewdetail::splitRegions(l.p0, l.end, offset, -1, l.srcLen - 1, 0, l.srcLen - 2);
-        Fixpt& acc = *n_.acc;
-        Fixpt& dst = *l.dst;
-        auto edge = [&](int64_t from, int64_t to) {
-            for (int64_t p = from; p < to; ++p) {
-                const int64_t a = p - offset;
-                accStart(w0, l.tap(a));
-                acc += w1 * l.tap(a + 1);
-                dst[l.dstIndex(p)] = acc;
-            }
-        };
-        fillTo(l, l.p0, r.lo);
-        edge(r.lo, r.ilo);
-        Fixpt& src = *l.src;
-        // The interior on stored integers where the types allow it, else through the number objects.
-        VekDSPFixpt::StoredMac mac;
-        const bool onStored =
-            r.ihi > r.ilo && storedMac(l, w0, &mac) && fixdetail::withStorage(dst.getType(), [&](auto* tag) {
-                using S = std::remove_pointer_t<decltype(tag)>;
-                const int64_t w[2] = {stored(w0), stored(w1)};
-                const int64_t k0 = l.srcStart + (r.ilo - offset) * l.srcStride;
-                const S* from = static_cast<const S*>(src.getValPtr()) + k0;
-                S* to = static_cast<S*>(dst.getValPtr()) + l.dstIndex(r.ilo);
-                mac.line<2>(from, l.srcStride, to, l.dstStride, r.ihi - r.ilo, w);
-            });
-        if (!onStored) {
-            for (int64_t p = r.ilo; p < r.ihi; ++p) {
-                const int64_t k = l.srcStart + (p - offset) * l.srcStride;
-                accStart(w0, src[int32_t(k)]);
-                acc += w1 * src[int32_t(k + l.srcStride)];
-                dst[l.dstIndex(p)] = acc;
-            }
-        }
-        edge(r.ihi, r.hi);
-        fillTo(l, r.hi, r.end);
+        return {
+            false, s, positive ? int64_t(s) + 1 : int64_t(s), {positive ? &f : &omf, positive ? &omf : &f}};
     }
 
     // out = K(d) of cubic convolution with a = -1: d^3 - 2d^2 + 1 below 1, -d^3 + 5d^2 - 8d + 4 from 1 to 2.
@@ -318,13 +309,10 @@ class FixSkewEngine {
         out -= d3;
     }
 
-    void bicubic(const Line& l, Fixpt& shift) {
+    Taps bicubicTaps(Fixpt& shift, int64_t fullEnd) {
         const int32_t s = shift.fix();
-        const int64_t bound = l.end < int64_t(s) ? l.end : int64_t(s);  // min(Ld, s)
-        if (shift == integer(bound)) {
-            moveLine(l, s);
-            return;
-        }
+        const int64_t bound = fullEnd < int64_t(s) ? fullEnd : int64_t(s);  // min(Ld, s)
+        if (shift == integer(bound)) return {true, s, 0, {}};
         Fixpt& v = *n_.frac;
         Fixpt& u = *n_.oneMinus;
         const bool positive = shift.isPositive();
@@ -349,54 +337,10 @@ class FixSkewEngine {
         d = integer(1);
         d += u;
         cubicWeight(d, *n_.weight[3]);
-
-        const int64_t offset = positive ? int64_t(s) + 1 : int64_t(s);
-        // At least two of the four taps a-1..a+2 in the line (none for a line of one sample).
-        const skewdetail::Regions r =
-            l.srcLen >= 2 ? skewdetail::splitRegions(l.p0, l.end, offset, -1, l.srcLen - 1, 1, l.srcLen - 3)
-                          : skewdetail::splitRegions(l.p0, l.end, offset, 1, 0, 1, 0);
-        Fixpt& w0 = *n_.weight[0];
-        Fixpt& w1 = *n_.weight[1];
-        Fixpt& w2 = *n_.weight[2];
-        Fixpt& w3 = *n_.weight[3];
-        Fixpt& acc = *n_.acc;
-        Fixpt& dst = *l.dst;
-        auto edge = [&](int64_t from, int64_t to) {
-            for (int64_t p = from; p < to; ++p) {
-                const int64_t a = p - offset;
-                accStart(w0, l.tap(a - 1));
-                acc += w1 * l.tap(a);
-                acc += w2 * l.tap(a + 1);
-                acc += w3 * l.tap(a + 2);
-                dst[l.dstIndex(p)] = acc;
-            }
-        };
-        fillTo(l, l.p0, r.lo);
-        edge(r.lo, r.ilo);
-        Fixpt& src = *l.src;
-        const int64_t ss = l.srcStride;
-        VekDSPFixpt::StoredMac mac;
-        const bool onStored =
-            r.ihi > r.ilo && storedMac(l, w0, &mac) && fixdetail::withStorage(dst.getType(), [&](auto* tag) {
-                using S = std::remove_pointer_t<decltype(tag)>;
-                const int64_t w[4] = {stored(w0), stored(w1), stored(w2), stored(w3)};
-                const int64_t k0 = l.srcStart + (r.ilo - offset - 1) * ss;
-                const S* from = static_cast<const S*>(src.getValPtr()) + k0;
-                S* to = static_cast<S*>(dst.getValPtr()) + l.dstIndex(r.ilo);
-                mac.line<4>(from, ss, to, l.dstStride, r.ihi - r.ilo, w);
-            });
-        if (!onStored) {
-            for (int64_t p = r.ilo; p < r.ihi; ++p) {
-                const int64_t k = l.srcStart + (p - offset - 1) * ss;
-                accStart(w0, src[int32_t(k)]);
-                acc += w1 * src[int32_t(k + ss)];
-                acc += w2 * src[int32_t(k + 2 * ss)];
-                acc += w3 * src[int32_t(k + 3 * ss)];
-                dst[l.dstIndex(p)] = acc;
-            }
-        }
-        edge(r.ihi, r.hi);
-        fillTo(l, r.hi, r.end);
+        return {false,
+                s,
+                positive ? int64_t(s) + 1 : int64_t(s),
+                {n_.weight[0].get(), n_.weight[1].get(), n_.weight[2].get(), n_.weight[3].get()}};
     }
 
     int32_t method_;

@@ -2,6 +2,7 @@
 // trigonometry runs in the sample type T (single images in single precision).
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <type_traits>
@@ -28,24 +29,117 @@ struct Trig {
     T sinTheta, cosTheta, tanHalfTheta;
 };
 
+// sin, cos and tan(theta/2) from the sine table, written once over the number type through a kit K with
+// registers i, f, term, sine, cosine, tanHalf of its number type and the operations
+//   index()            i = 360 * theta / (pi/2): one table interval per quarter degree, 360 * theta one product
+//   interval(x)        the table interval holding x, limited to the table
+//   set(x, y), setInt(x, n), add(x, y), addInt(x, n), sub(x, y), subInt(x, n)
+//   mulTable(x, k)     x *= table[k]
+//   divide(out, a, b)  out = a / b
+// each rounded as the kit's type rounds it.
+template <class K>
+void tableTrigWith(K& k) {
+    auto& i = k.i;
+    auto& f = k.f;
+    auto& term = k.term;
+    k.index();
+    // sine = f * T[k+1] + (1 - f) * T[k]
+    const int32_t ks = k.interval(i);
+    k.set(f, i);
+    k.subInt(f, ks);
+    k.set(k.sine, f);
+    k.mulTable(k.sine, ks + 1);
+    k.setInt(term, 1);
+    k.sub(term, f);
+    k.mulTable(term, ks);
+    k.add(k.sine, term);
+    // cosine from the index 360 - i in the same way
+    k.setInt(term, 360);
+    k.sub(term, i);
+    k.set(i, term);
+    const int32_t kc = k.interval(i);
+    k.set(f, i);
+    k.subInt(f, kc);
+    k.set(k.cosine, f);
+    k.mulTable(k.cosine, kc + 1);
+    k.setInt(term, 1);
+    k.sub(term, f);
+    k.mulTable(term, kc);
+    k.add(k.cosine, term);
+    // tan(theta/2) = sine / (cosine + 1)
+    k.set(term, k.cosine);
+    k.addInt(term, 1);
+    k.divide(k.tanHalf, k.sine, term);
+}
+
+// The rotated size H x W and sheared width S of an R' x C' image, written once over the number type: the
+// kit's registers sine, cosine, tanHalf hold the trigonometry and term, other are scratch; ceil(x) is the
+// kit's ceiling to int32 and mulInt(x, n) x *= n. Limits (when given) keep W and H within the full size
+// before the parity steps, which keep the image exactly in the middle of the rotated frame.
+struct RotatedSizes {
+    int32_t rotatedRows, rotatedCols, shearedWidth;
+};
+
+template <class K>
+RotatedSizes rotatedSizesWith(K& k, int32_t rowsPre, int32_t colsPre, const int32_t* rowsLimit,
+                              const int32_t* colsLimit) {
+    auto& term = k.term;
+    auto& other = k.other;
+    // a * na + b * nb
+    auto sizeOf = [&](auto& a, int32_t na, auto& b, int32_t nb) {
+        k.set(term, a);
+        k.mulInt(term, na);
+        k.set(other, b);
+        k.mulInt(other, nb);
+        k.add(term, other);
+        return k.ceil(term);
+    };
+    RotatedSizes z;
+    z.rotatedCols = sizeOf(k.sine, rowsPre, k.cosine, colsPre);
+    z.rotatedRows = sizeOf(k.sine, colsPre, k.cosine, rowsPre);
+    k.set(term, k.tanHalf);
+    k.mulInt(term, rowsPre);
+    k.addInt(term, colsPre);
+    z.shearedWidth = k.ceil(term);
+    if (colsLimit != nullptr) z.rotatedCols = std::clamp(z.rotatedCols, 0, std::max(*colsLimit, 0));
+    if (rowsLimit != nullptr) z.rotatedRows = std::clamp(z.rotatedRows, 0, std::max(*rowsLimit, 0));
+    if ((z.rotatedCols - colsPre) % 2 != 0) ++z.rotatedCols;
+    if ((z.rotatedRows - rowsPre) % 2 != 0) ++z.rotatedRows;
+    if (z.shearedWidth < z.rotatedCols) z.shearedWidth = z.rotatedCols;
+    return z;
+}
+
+// The kit of a double or single angle: native arithmetic, each step rounded to T.
+template <typename T>
+struct FloatTrigKit {
+    T theta;
+    const T* table;
+    T i{}, f{}, term{}, other{}, sine{}, cosine{}, tanHalf{};
+
+    void index() { i = theta * T(360) / AngleConstants<T>::halfPi; }
+    // The reduced angle stays below pi/2, so the index stays below 360; the limit only guards rounding.
+    static int32_t interval(T x) { return std::clamp(saturatingTrunc(x), 0, kSineTableLength - 2); }
+    static void set(T& x, T y) { x = y; }
+    static void setInt(T& x, int32_t n) { x = T(n); }
+    static void add(T& x, T y) { x = x + y; }
+    static void addInt(T& x, int32_t n) { x = x + T(n); }
+    static void sub(T& x, T y) { x = x - y; }
+    static void subInt(T& x, int32_t n) { x = x - T(n); }
+    static void mulInt(T& x, int32_t n) { x = x * T(n); }
+    void mulTable(T& x, int32_t k) const { x = x * table[k]; }
+    static void divide(T& out, T a, T b) { out = a / b; }
+    static int32_t ceil(T x) { return saturatingTrunc(mathCeil(x)); }
+};
+
 // sin, cos and tan(theta/2) of a reduced angle in [0, pi/2), from the math library or the sine table.
 template <typename T>
 Trig<T> shearTrig(T theta, const std::type_identity_t<T>* sineTable) {
     if (sineTable == nullptr) {
         return {std::sin(theta), std::cos(theta), std::tan(theta * T(0.5))};
     }
-    const T i = theta * T(360) / AngleConstants<T>::halfPi;
-    // The reduced angle stays below pi/2, so the index stays below 360; the limit only guards rounding.
-    int32_t k = saturatingTrunc(i);
-    k = k < 0 ? 0 : (k > 360 ? 360 : k);
-    const T f = i - T(k);
-    const T s = (T(1) - f) * sineTable[k] + f * sineTable[k + 1];
-    const T j = T(360) - i;
-    int32_t kc = saturatingTrunc(j);
-    kc = kc < 0 ? 0 : (kc > 360 ? 360 : kc);
-    const T g = j - T(kc);
-    const T c = (T(1) - g) * sineTable[kc] + g * sineTable[kc + 1];
-    return {s, c, s / (c + T(1))};
+    FloatTrigKit<T> k{theta, sineTable};
+    tableTrigWith(k);
+    return {k.sine, k.cosine, k.tanHalf};
 }
 
 // Rotated size H x W and sheared width S of a pre-rotated R' x C' image; the parity steps keep the image
@@ -54,16 +148,17 @@ template <typename T>
 ShearGeometry<T> computeShearGeometry(T theta, int32_t rowsPre, int32_t colsPre,
                                       const std::type_identity_t<T>* sineTable) {
     const Trig<T> t = shearTrig(theta, sineTable);
-    const T r = T(rowsPre), c = T(colsPre);
+    FloatTrigKit<T> k{theta, sineTable};
+    k.sine = t.sinTheta;
+    k.cosine = t.cosTheta;
+    k.tanHalf = t.tanHalfTheta;
+    const RotatedSizes z = rotatedSizesWith(k, rowsPre, colsPre, nullptr, nullptr);
     ShearGeometry<T> g;
     g.sinTheta = t.sinTheta;
     g.tanHalfTheta = t.tanHalfTheta;
-    g.rotatedCols = saturatingTrunc(mathCeil(r * t.sinTheta + c * t.cosTheta));
-    g.rotatedRows = saturatingTrunc(mathCeil(c * t.sinTheta + r * t.cosTheta));
-    g.shearedWidth = saturatingTrunc(mathCeil(r * t.tanHalfTheta + c));
-    if ((g.rotatedCols - colsPre) % 2 != 0) ++g.rotatedCols;
-    if ((g.rotatedRows - rowsPre) % 2 != 0) ++g.rotatedRows;
-    if (g.shearedWidth < g.rotatedCols) g.shearedWidth = g.rotatedCols;
+    g.rotatedRows = z.rotatedRows;
+    g.rotatedCols = z.rotatedCols;
+    g.shearedWidth = z.shearedWidth;
     return g;
 }
 

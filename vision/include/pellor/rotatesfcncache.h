@@ -2,7 +2,9 @@
 // mdlOutputs, mdlProcessParameters and mdlTerminate use it without type tests.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <utility>
 
 #include "pellor/geometry.h"
 #include "pellor/skew.h"
@@ -62,6 +64,27 @@ void setSetupFromShape(ShearSetup<T>& setup, const RotateKernelShape& shape, boo
     setSetupSizes(setup, shape);
 }
 
+// Variable-size mode, both engines: the shape takes the current input size and its full size, the rotated
+// size the engine's `rotatedSize(rows, cols)` gives for it (rows and columns exchanged when the reduction
+// takes out a quarter turn) and never past the output port; the set-up takes the new sizes.
+template <typename T, class RotatedSize>
+void setInputDimsOf(RotateKernelShape& shape, ShearSetup<T>& setup, int32_t rows, int32_t cols,
+                    RotatedSize&& rotatedSize) {
+    shape.rows = rows;
+    shape.cols = cols;
+    if (shape.quarterTurnOnly) {
+        const bool odd = shape.quarterTurns % 2 != 0;
+        shape.fullRows = odd ? cols : rows;
+        shape.fullCols = odd ? rows : cols;
+    } else {
+        // The rotated size can exceed the declared maximum by the parity step.
+        const auto [rotatedRows, rotatedCols] = rotatedSize(rows, cols);
+        shape.fullRows = std::min(rotatedRows, shape.outRowsMax);
+        shape.fullCols = std::min(rotatedCols, shape.outColsMax);
+    }
+    setSetupSizes(setup, shape);
+}
+
 // Everything mdlStartFltPt gathers for the floating-point kernel (pointers into host-owned memory).
 template <typename T>
 struct FltKernelConfig : RotateKernelShape {
@@ -98,7 +121,6 @@ class RotateSFcnCacheFlt final : public RotateSFcnCache {
     T stepAngle() const;
     void quarterTurnOutput();
     void shearOutput();
-    void refreshSetup();
 
     FltKernelConfig<T> c_;
     void (RotateSFcnCacheFlt::*outputRoutine_)();

@@ -80,14 +80,10 @@ class RotateSFcnCacheFix final : public RotateSFcnCache {
     // sin, cos, tan(theta/2) from the table and the rotated size of an R' x C' image, limited to the full
     // size before the parity step.
     void shearGeometry(int32_t rowsPre, int32_t colsPre, int32_t rowsLimit, int32_t colsLimit);
-    // shift = (position - centre) * factor, centre = (count - 1) / 2, all in the working type.
-    Fixpt& lineShift(int32_t position, int32_t count, Fixpt& factor, bool centreFirst);
     Fixpt& integer(int64_t v);
 
     void quarterTurnOutput();
     void shearOutput();
-    void shearPlane(const ShearLayout& l, const OutputWindow& w, int64_t plane);
-    void refreshSetup();
 
     FixKernelConfig c_;
     ShearSetup<double> setup_;  // sizes and buffers lengths only: the layout helpers are shared

@@ -107,29 +107,94 @@ struct LineReader {
 
 }  // namespace skewdetail
 
-// Moves the line by a whole number of positions s.
-template <typename T>
-void moveLine(const T* src, int32_t srcStart, int32_t srcLen, int32_t dstLen, int64_t s, int32_t srcStride,
-              int32_t dstStride, T* dst, int32_t dstStart, int32_t firstPos, T fill) {
-    using namespace skewdetail;
-    const int64_t p0 = std::max<int32_t>(firstPos, 0);
-    const Regions r = splitRegions(p0, dstLen, s, 0, int64_t(srcLen) - 1, 0, int64_t(srcLen) - 1);
-    fillPositions(dst, dstStart, r.lo - p0, dstStride, fill);
-    if (r.hi > r.lo) {
-        copyPositions(src + srcStart + (r.lo - s) * srcStride, srcStride,
-                      dst + dstStart + (r.lo - p0) * dstStride, dstStride, r.hi - r.lo);
-    }
-    fillPositions(dst, dstStart + (r.hi - p0) * dstStride, r.end - r.hi, dstStride, fill);
+// The positions of one skew: the source line src[srcStart + k*srcStride], k = 0..srcLen-1, preceded by
+// lineOffset samples of the fill value that are not in memory; destination positions [p0, end) of a whole
+// destination of fullEnd positions, position p at dst[dstStart + (p - p0) * dstStride].
+struct LineSpan {
+    int64_t srcStart, srcLen, srcStride;
+    int64_t dstStart, dstStride;
+    int64_t p0, end;
+    int64_t lineOffset, fullEnd;
+    int64_t srcIndex(int64_t k) const { return srcStart + k * srcStride; }
+    int64_t dstIndex(int64_t p) const { return dstStart + (p - p0) * dstStride; }
+};
+
+// The skew routines, written once over the number type through a kit K that knows its samples:
+//   method()                       1 nearest, 2 bilinear, else bicubic
+//   nearestMove(shift)             the shift rounded, halves up
+//   bilinearTaps(shift), bicubicTaps(shift, fullEnd)
+//                                  weights {integral, shiftInt, offset, weight(j)} in the kit's arithmetic
+//   product(t, j, k), accumulate(acc, t, j, k), store(p, acc)
+//                                  acc = w[j] * tap(k); acc += w[j] * tap(k); dst at position p = acc
+//   interior<Taps>(t, k0, p, count)  positions [p, p+count) whose taps k0.. all lie in the line
+//   fill(from, to), copy(from, to, s)  fill positions; positions take src[p - s]
+namespace skewdetail {
+
+template <class K>
+void moveLineWith(K& k, const LineSpan& l, int64_t s) {
+    const Regions r = splitRegions(l.p0, l.end, s, 0, l.srcLen - 1, 0, l.srcLen - 1);
+    k.fill(l.p0, r.lo);
+    if (r.hi > r.lo) k.copy(r.lo, r.hi, s);
+    k.fill(r.hi, r.end);
 }
 
-// Nearest neighbour: the shift rounded once, halves up.
-template <typename T>
-void skewNearestAt(const T* src, int32_t srcStart, int32_t srcLen, int32_t dstLen, T shift,
-                   int64_t lineOffset, int32_t /*fullDstLen*/, int32_t srcStride, int32_t dstStride, T* dst,
-                   int32_t dstStart, int32_t firstPos, T fill) {
-    const int64_t s = static_cast<int64_t>(std::floor(skewdetail::boundShift(shift) + T(0.5))) + lineOffset;
-    moveLine(src, srcStart, srcLen, dstLen, s, srcStride, dstStride, dst, dstStart, firstPos, fill);
+// Positions [from, to) through the kit's arithmetic, taps outside the line reading the fill value.
+// `first` is the first tap's place relative to the tap base a = p - offset.
+template <int Taps, class K, class W>
+void edgeWith(K& k, const W& t, int64_t offset, int64_t first, int64_t from, int64_t to) {
+    for (int64_t p = from; p < to; ++p) {
+        const int64_t a = p - offset + first;
+        auto&& acc = k.product(t, 0, a);
+        for (int j = 1; j < Taps; ++j)
+            k.accumulate(acc, t, j, a + j);
+        k.store(p, acc);
+    }
 }
+
+// Fill before the line, edges, interior, edges, fill after the line.
+template <int Taps, class K, class W>
+void interpolateWith(K& k, const LineSpan& l, const W& t, int64_t offset, int64_t first, const Regions& r) {
+    k.fill(l.p0, r.lo);
+    edgeWith<Taps>(k, t, offset, first, r.lo, r.ilo);
+    if (r.ihi > r.ilo) k.template interior<Taps>(t, r.ilo - offset + first, r.ilo, r.ihi - r.ilo);
+    edgeWith<Taps>(k, t, offset, first, r.ihi, r.hi);
+    k.fill(r.hi, r.end);
+}
+
+template <class K, class Shift>
+void skewWith(K& k, const LineSpan& l, Shift&& shift) {
+    const int64_t ls = l.srcLen, off = l.lineOffset;
+    if (k.method() == 1) {
+        moveLineWith(k, l, k.nearestMove(shift) + off);
+        return;
+    }
+    if (k.method() == 2) {
+        auto&& t = k.bilinearTaps(shift);
+        if (t.integral) {
+            moveLineWith(k, l, t.shiftInt + off);
+            return;
+        }
+        // Value = w0 * src[p - offset] + w1 * src[p - offset + 1]; the implied samples before the line are
+        // part of it (they only read as the fill value).
+        const int64_t offset = t.offset + off;
+        interpolateWith<2>(k, l, t, offset, 0,
+                           splitRegions(l.p0, l.end, offset, -1 - off, ls - 1, 0, ls - 2));
+        return;
+    }
+    auto&& t = k.bicubicTaps(shift, l.fullEnd);
+    if (t.integral) {
+        moveLineWith(k, l, t.shiftInt + off);
+        return;
+    }
+    // Value = sum w[j] * src[p - offset - 1 + j]: at least two of the four taps in the line, the implied
+    // samples before it included (none for a line of one sample).
+    const int64_t offset = t.offset + off;
+    const Regions r = ls + off >= 2 ? splitRegions(l.p0, l.end, offset, -1 - off, ls - 1, 1, ls - 3)
+                                    : splitRegions(l.p0, l.end, offset, 1, 0, 1, 0);
+    interpolateWith<4>(k, l, t, offset, -1, r);
+}
+
+}  // namespace skewdetail
 
 // Bilinear weights of one line: value = w0 * src[p - offset] + w1 * src[p - offset + 1].
 template <typename T>
@@ -138,6 +203,7 @@ struct BilinearTaps {
     int64_t shiftInt;  // the shift truncated toward zero
     int64_t offset;
     T w0, w1;
+    T weight(int j) const { return j == 0 ? w0 : w1; }
 };
 
 template <typename T>
@@ -159,63 +225,6 @@ BilinearTaps<T> bilinearTaps(T shift) {
     return t;
 }
 
-template <typename T>
-void skewBilinearAt(const T* src, int32_t srcStart, int32_t srcLen, int32_t dstLen, T shift,
-                    int64_t lineOffset, int32_t /*fullDstLen*/, int32_t srcStride, int32_t dstStride, T* dst,
-                    int32_t dstStart, int32_t firstPos, T fill) {
-    using namespace skewdetail;
-    BilinearTaps<T> t = bilinearTaps(shift);
-    if (t.integral) {
-        moveLine(src, srcStart, srcLen, dstLen, t.shiftInt + lineOffset, srcStride, dstStride, dst, dstStart,
-                 firstPos, fill);
-        return;
-    }
-    t.offset += lineOffset;
-    const int64_t p0 = std::max<int32_t>(firstPos, 0);
-    const int64_t ls = srcLen;
-    // The implied samples before the line are part of it (they only read as the fill value).
-    const Regions r = splitRegions(p0, dstLen, t.offset, -1 - lineOffset, ls - 1, 0, ls - 2);
-    const LineReader<T> in{src, srcStart, ls, srcStride, fill};
-    const T w0 = t.w0, w1 = t.w1;
-    auto edge = [&](int64_t from, int64_t to) {
-        for (int64_t p = from; p < to; ++p) {
-            const int64_t a = p - t.offset;
-            dst[dstStart + (p - p0) * dstStride] = w0 * in.at(a) + w1 * in.at(a + 1);
-        }
-    };
-    fillPositions(dst, dstStart, r.lo - p0, dstStride, fill);
-    edge(r.lo, r.ilo);
-    if (r.ihi > r.ilo) {
-        const int64_t count = r.ihi - r.ilo;
-        const T* s = src + srcStart + (r.ilo - t.offset) * srcStride;
-        T* d = dst + dstStart + (r.ilo - p0) * dstStride;
-        if (srcStride == 1 && dstStride == 1) {
-            for (int64_t n = 0; n < count; ++n)
-                d[n] = w0 * s[n] + w1 * s[n + 1];
-        } else {
-            const int64_t ss = srcStride, ds = dstStride;
-            int64_t n = 0;
-            T left = s[0];
-            for (; n + 4 <= count; n += 4) {
-                const T a1 = s[(n + 1) * ss], a2 = s[(n + 2) * ss], a3 = s[(n + 3) * ss],
-                        a4 = s[(n + 4) * ss];
-                d[n * ds] = w0 * left + w1 * a1;
-                d[(n + 1) * ds] = w0 * a1 + w1 * a2;
-                d[(n + 2) * ds] = w0 * a2 + w1 * a3;
-                d[(n + 3) * ds] = w0 * a3 + w1 * a4;
-                left = a4;
-            }
-            for (; n < count; ++n) {
-                const T right = s[(n + 1) * ss];
-                d[n * ds] = w0 * left + w1 * right;
-                left = right;
-            }
-        }
-    }
-    edge(r.ihi, r.hi);
-    fillPositions(dst, dstStart + (r.hi - p0) * dstStride, r.end - r.hi, dstStride, fill);
-}
-
 // Cubic convolution kernel with a = -1.
 template <typename T>
 T cubicKernel(T d) {
@@ -232,6 +241,7 @@ struct BicubicTaps {
     int64_t shiftInt;
     int64_t offset;
     T w[4];
+    T weight(int j) const { return w[j]; }
 };
 
 template <typename T>
@@ -256,45 +266,80 @@ BicubicTaps<T> bicubicTaps(T shift, int32_t dstLen) {
     return t;
 }
 
-template <typename T>
-void skewBicubicAt(const T* src, int32_t srcStart, int32_t srcLen, int32_t dstLen, T shift,
-                   int64_t lineOffset, int32_t fullDstLen, int32_t srcStride, int32_t dstStride, T* dst,
-                   int32_t dstStart, int32_t firstPos, T fill) {
-    using namespace skewdetail;
-    BicubicTaps<T> t = bicubicTaps(shift, fullDstLen);
-    if (t.integral) {
-        moveLine(src, srcStart, srcLen, dstLen, t.shiftInt + lineOffset, srcStride, dstStride, dst, dstStart,
-                 firstPos, fill);
-        return;
+namespace skewdetail {
+
+// The kit of double or single samples: native arithmetic, each product and sum rounded to T.
+template <typename T, int32_t Method>
+class FloatSkewKit {
+  public:
+    FloatSkewKit(const T* src, T* dst, const LineSpan& l, T fill)
+        : src_(src), dst_(dst), l_(l), fill_(fill) {}
+
+    static constexpr int32_t method() { return Method; }
+    int64_t nearestMove(T shift) const {
+        return static_cast<int64_t>(std::floor(boundShift(shift) + T(0.5)));
     }
-    t.offset += lineOffset;
-    const int64_t p0 = std::max<int32_t>(firstPos, 0);
-    const int64_t ls = srcLen;
-    // At least two of the four taps in the line, the implied samples before it included:
-    // a in [-1-lineOffset, Ls-1] (none for a line of one sample).
-    const Regions r = ls + lineOffset >= 2
-                          ? splitRegions(p0, dstLen, t.offset, -1 - lineOffset, ls - 1, 1, ls - 3)
-                          : splitRegions(p0, dstLen, t.offset, 1, 0, 1, 0);
-    const LineReader<T> in{src, srcStart, ls, srcStride, fill};
-    const T w0 = t.w[0], w1 = t.w[1], w2 = t.w[2], w3 = t.w[3];
-    auto edge = [&](int64_t from, int64_t to) {
-        for (int64_t p = from; p < to; ++p) {
-            const int64_t a = p - t.offset;
-            dst[dstStart + (p - p0) * dstStride] =
-                w0 * in.at(a - 1) + w1 * in.at(a) + w2 * in.at(a + 1) + w3 * in.at(a + 2);
-        }
-    };
-    fillPositions(dst, dstStart, r.lo - p0, dstStride, fill);
-    edge(r.lo, r.ilo);
-    if (r.ihi > r.ilo) {
-        const int64_t count = r.ihi - r.ilo;
-        const T* s = src + srcStart + (r.ilo - t.offset - 1) * srcStride;
-        T* d = dst + dstStart + (r.ilo - p0) * dstStride;
-        if (srcStride == 1 && dstStride == 1) {
-            for (int64_t n = 0; n < count; ++n)
-                d[n] = w0 * s[n] + w1 * s[n + 1] + w2 * s[n + 2] + w3 * s[n + 3];
+    BilinearTaps<T> bilinearTaps(T shift) const { return pellor::bilinearTaps(shift); }
+    BicubicTaps<T> bicubicTaps(T shift, int64_t fullEnd) const {
+        return pellor::bicubicTaps(shift, int32_t(fullEnd));
+    }
+
+    T tap(int64_t k) const { return (k >= 0 && k < l_.srcLen) ? src_[l_.srcIndex(k)] : fill_; }
+    template <class W>
+    T product(const W& t, int j, int64_t k) const {
+        return t.weight(j) * tap(k);
+    }
+    template <class W>
+    void accumulate(T& acc, const W& t, int j, int64_t k) const {
+        acc = acc + t.weight(j) * tap(k);
+    }
+    void store(int64_t p, T acc) const { dst_[l_.dstIndex(p)] = acc; }
+
+    void fill(int64_t from, int64_t to) const {
+        fillPositions(dst_, l_.dstIndex(from), to - from, int32_t(l_.dstStride), fill_);
+    }
+    void copy(int64_t from, int64_t to, int64_t s) const {
+        copyPositions(src_ + l_.srcIndex(from - s), int32_t(l_.srcStride), dst_ + l_.dstIndex(from),
+                      int32_t(l_.dstStride), to - from);
+    }
+
+    // Interior positions: every tap in the line, no tests; unit strides vectorise, other strides keep
+    // the shared taps of neighbouring positions in registers.
+    template <int Taps, class W>
+    void interior(const W& t, int64_t k0, int64_t p, int64_t count) const {
+        const T* s = src_ + l_.srcIndex(k0);
+        T* d = dst_ + l_.dstIndex(p);
+        const int64_t ss = l_.srcStride, ds = l_.dstStride;
+        if constexpr (Taps == 2) {
+            const T w0 = t.weight(0), w1 = t.weight(1);
+            if (ss == 1 && ds == 1) {
+                for (int64_t n = 0; n < count; ++n)
+                    d[n] = w0 * s[n] + w1 * s[n + 1];
+                return;
+            }
+            int64_t n = 0;
+            T left = s[0];
+            for (; n + 4 <= count; n += 4) {
+                const T a1 = s[(n + 1) * ss], a2 = s[(n + 2) * ss], a3 = s[(n + 3) * ss],
+                        a4 = s[(n + 4) * ss];
+                d[n * ds] = w0 * left + w1 * a1;
+                d[(n + 1) * ds] = w0 * a1 + w1 * a2;
+                d[(n + 2) * ds] = w0 * a2 + w1 * a3;
+                d[(n + 3) * ds] = w0 * a3 + w1 * a4;
+                left = a4;
+            }
+            for (; n < count; ++n) {
+                const T right = s[(n + 1) * ss];
+                d[n * ds] = w0 * left + w1 * right;
+                left = right;
+            }
         } else {
-            const int64_t ss = srcStride, ds = dstStride;
+            const T w0 = t.weight(0), w1 = t.weight(1), w2 = t.weight(2), w3 = t.weight(3);
+            if (ss == 1 && ds == 1) {
+                for (int64_t n = 0; n < count; ++n)
+                    d[n] = w0 * s[n] + w1 * s[n + 1] + w2 * s[n + 2] + w3 * s[n + 3];
+                return;
+            }
             T a0 = s[0], a1 = s[ss], a2 = s[2 * ss];
             for (int64_t n = 0; n < count; ++n) {
                 const T a3 = s[(n + 3) * ss];
@@ -305,8 +350,67 @@ void skewBicubicAt(const T* src, int32_t srcStart, int32_t srcLen, int32_t dstLe
             }
         }
     }
-    edge(r.ihi, r.hi);
-    fillPositions(dst, dstStart + (r.hi - p0) * dstStride, r.end - r.hi, dstStride, fill);
+
+  private:
+    const T* src_;
+    T* dst_;
+    const LineSpan& l_;
+    T fill_;
+};
+
+template <int32_t Method, typename T>
+void floatSkew(const T* src, int32_t srcStart, int32_t srcLen, int32_t dstLen, T shift, int64_t lineOffset,
+               int32_t fullDstLen, int32_t srcStride, int32_t dstStride, T* dst, int32_t dstStart,
+               int32_t firstPos, T fill) {
+    const LineSpan l{srcStart,
+                     srcLen,
+                     srcStride,
+                     dstStart,
+                     dstStride,
+                     std::max<int32_t>(firstPos, 0),
+                     std::max<int64_t>(dstLen, std::max<int32_t>(firstPos, 0)),
+                     lineOffset,
+                     fullDstLen};
+    FloatSkewKit<T, Method> k(src, dst, l, fill);
+    skewWith(k, l, shift);
+}
+
+}  // namespace skewdetail
+
+// Moves the line by a whole number of positions s.
+template <typename T>
+void moveLine(const T* src, int32_t srcStart, int32_t srcLen, int32_t dstLen, int64_t s, int32_t srcStride,
+              int32_t dstStride, T* dst, int32_t dstStart, int32_t firstPos, T fill) {
+    const int64_t p0 = std::max<int32_t>(firstPos, 0);
+    const LineSpan l{srcStart, srcLen, srcStride, dstStart, dstStride, p0, std::max<int64_t>(dstLen, p0),
+                     0,        dstLen};
+    skewdetail::FloatSkewKit<T, 1> k(src, dst, l, fill);
+    skewdetail::moveLineWith(k, l, s);
+}
+
+// Nearest neighbour: the shift rounded once, halves up.
+template <typename T>
+void skewNearestAt(const T* src, int32_t srcStart, int32_t srcLen, int32_t dstLen, T shift,
+                   int64_t lineOffset, int32_t fullDstLen, int32_t srcStride, int32_t dstStride, T* dst,
+                   int32_t dstStart, int32_t firstPos, T fill) {
+    skewdetail::floatSkew<1>(src, srcStart, srcLen, dstLen, shift, lineOffset, fullDstLen, srcStride,
+                             dstStride, dst, dstStart, firstPos, fill);
+}
+
+template <typename T>
+void skewBilinearAt(const T* src, int32_t srcStart, int32_t srcLen, int32_t dstLen, T shift,
+                    int64_t lineOffset, int32_t fullDstLen, int32_t srcStride, int32_t dstStride, T* dst,
+                    int32_t dstStart, int32_t firstPos, T fill) {
+    skewdetail::floatSkew<2>(src, srcStart, srcLen, dstLen, shift, lineOffset, fullDstLen, srcStride,
+                             dstStride, dst, dstStart, firstPos, fill);
+}
+
+template <typename T>
+void skewBicubicAt(const T* src, int32_t srcStart, int32_t srcLen, int32_t dstLen, T shift,
+                   int64_t lineOffset, int32_t fullDstLen, int32_t srcStride, int32_t dstStride, T* dst,
+                   int32_t dstStart, int32_t firstPos, T fill) {
+    skewdetail::floatSkew<3>(src, srcStart, srcLen, dstLen, shift, lineOffset, fullDstLen, srcStride,
+                             dstStride, dst, dstStart, firstPos, fill);
 }
 
 // The skew routines themselves: the line starts at position 0 and the whole destination is [F, Ld).

@@ -348,8 +348,8 @@ void CGContrastAdjust::mapSlope() {
     EndIf();
 }
 
-// Inside (lowIn, highIn) the line; else highOut at or above highIn; else lowOut. inExdTmp2 holds lowIn
-// and inExdTmp3 lowOut; v is read in full before dst is written (they may be one element).
+// Inside (lowIn, highIn) the line; else lowOut at or below lowIn; else highOut (the simulation's order:
+// an inverted range sends a pixel between its ends to lowOut). inExdTmp2 holds lowIn and inExdTmp3 lowOut; v is read in full before dst is written (they may be one element).
 void CGContrastAdjust::mapValue(const Expr& v, const Expr& dst) {
     ifB(cmp(BinaryOp::And, cmp(BinaryOp::Gt, v, lowIn_.ref()), cmp(BinaryOp::Lt, v, highIn_.ref())));
     set(inExdTmp1_.ref(), v);
@@ -358,10 +358,10 @@ void CGContrastAdjust::mapValue(const Expr& v, const Expr& dst) {
     set(inExdTmp1_.ref(), prod1Tmp1_.ref());
     set(inExdTmp1_.ref(), op(BinaryOp::Add, inExdTmp1_.ref(), inExdTmp3_.ref(), extType_));
     set(dst, inExdTmp1_.ref());
-    elseIfB(cmp(BinaryOp::Ge, v, highIn_.ref()));
-    set(dst, highOut_.ref());
-    elseB();
+    elseIfB(cmp(BinaryOp::Le, v, lowIn_.ref()));
     set(dst, lowOut_.ref());
+    elseB();
+    set(dst, highOut_.ref());
     EndIf();
 }
 

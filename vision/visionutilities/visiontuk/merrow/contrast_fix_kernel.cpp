@@ -436,10 +436,14 @@ void ContrastFixKernel::mapValue(Fixpt& v, Fixpt& dst) {
         t1 = p;
         t1 += *inExdTmp3_;
         dst = t1;
+    } else if (v <= *lowIn_) {
+        // lowIn first: a range that saturation inverted (lowIn > highIn) sends a pixel between the two ends
+        // to lowOut
+        dst = *lowOut_;
     } else if (v >= *highIn_) {
         dst = *highOut_;
     } else {
-        dst = *lowOut_;  // also a NaN pixel
+        dst = *lowOut_;  // a NaN pixel (a logged floating run)
     }
 }
 

@@ -7,88 +7,14 @@
 #include <new>
 #include <string>
 
-#include "blockutils.h"
-#include "dspcgctx.h"
-#include "ondskew.h"
 #include "pellor/anglemath.h"
-#include "pellor/pellor.h"
-#include "pellor/rotatesfcncache.h"
+#include "rotate_codegen.h"
 
 using namespace sysobj;
 
-namespace {
+namespace pellorcg {
 
-using CG::IdxRef;
-using CG::IdxVal;
-using CG::NumRef;
-using CG::NumVal;
-using CG::Type;
 using pellor::AngleConstants;
-
-CG::SrcLoc at(int line) {
-    return CG::SrcLoc{"pellor", line};
-}
-
-class TarnCGRotate : public DSPCGCtx {
-  public:
-    TarnCGRotate(SysObjAdaptorSFun* S, TarnCG::CGHandle* cg)
-        : DSPCGCtx(cg, blockutils::getRoundingModeParam(S, pellor::kRoundingMode),
-                   blockutils::getOverflowModeParam(S, pellor::kOverflowMode)),
-          S_(S),
-          cg_(cg) {}
-    ~TarnCGRotate() override {}
-    void declareIRSupport() override { setIRSupported(); }
-    // Output sizes are set by output(), where the step's geometry is known.
-    void setAllDims() override {}
-    void output() override;
-
-  private:
-    // Index and numeric handles over the facade that builds into the current function.
-    IdxRef idx(const std::string& name) { return f_.localIdxVar(name); }
-    NumRef num(const std::string& name) { return f_.localNumVar(name, T_); }
-    NumVal konst(double v) { return f_.numVal(CG::ConstNode::makeValue(T_, v)); }
-    NumVal toT(const IdxVal& v) { return f_.numVal(f_.castE(v.expr(), T_)); }
-    IdxVal toIdx(const NumVal& v) {
-        return f_.idxVal(CG::CastNode::make(v.expr(), Type::intT(true, 32), mathModes(), true));
-    }
-    NumVal call(const char* name, std::vector<NumVal> args) { return f_.callNumVal(name, args, T_); }
-    void minInto(IdxRef& x, const IdxVal& v) {
-        f_.beginIf(v < x, "", at(60));
-        x = v;
-        f_.endIf();
-    }
-    void maxInto(IdxRef& x, const IdxVal& v) {
-        f_.beginIf(v > x, "", at(65));
-        x = v;
-        f_.endIf();
-    }
-    void fillElements(const NumRef& m, const IdxVal& from, const IdxVal& count, const NumVal& v);
-    void skewCall(const NumRef& src, const IdxVal& srcStart, const IdxVal& srcLen, const IdxVal& dstLen,
-                  const NumVal& shift, const IdxVal& srcStride, const IdxVal& dstStride, const NumRef& dst,
-                  const IdxVal& dstStart, const IdxVal& firstPos, const NumVal& fill);
-
-    bool floatingEngine() const;
-    void sizes();
-    void quarterTurnCode();
-    void stepAngle();
-    void trigonometry();
-    void geometry();
-    void shearPlanes();
-    void writeOutputDims();
-
-    SysObjAdaptorSFun* S_;
-    TarnCG::CGHandle* cg_;
-    DSPCG::ConstructionFacade f_;
-    pellor::RotateKernelShape shape_;
-    Type T_;
-    bool variableSize_ = false, fromPort_ = false, table_ = false, centred_ = false, singleFill_ = true;
-    std::unique_ptr<SkewGen> skew_;
-
-    NumRef in_, out_, fill_, sheared_, line_, sineTable_;
-    IdxRef rowsIn_, colsIn_, planes_, rowsOut_, colsOut_, outImageRows_, outImageCols_;
-    NumRef angle_, theta_, sin_, cos_, tanHalf_;
-    IdxRef swapRC_, quadrant_, inRows_, inCols_, rotRows_, rotCols_, shearCols_;
-};
 
 bool TarnCGRotate::floatingEngine() const {
     const DataTypeId in = ssGetInputPortDataType(S_, pellor::kImagePort);
@@ -358,6 +284,41 @@ void TarnCGRotate::geometry() {
     }
 }
 
+void TarnCGRotate::lineCentre(const IdxVal& count) {
+    NumRef temp = f_.localNumVar("temp", shiftT_);
+    if (!fixed_) {
+        temp = (toT(count) - 1.0) / 2.0;
+        return;
+    }
+    // The engine's centre: count - 1 in the working type, then halved there (both steps quantised).
+    fixSet(temp, (count - 1).expr(), blockModes(), 312);
+    fixSet(temp,
+           CG::ReinterpretNode::make(temp.expr(), Type::fixedT(true, shiftT_.bits(), shiftT_.exponent() - 1),
+                                     false),
+           blockModes(), 313);
+}
+
+void TarnCGRotate::lineShift(const IdxVal& position, const NumRef& factor, bool centreFirst) {
+    NumRef shift = f_.localNumVar("shift", shiftT_);
+    NumRef temp = f_.localNumVar("temp", shiftT_);
+    if (!fixed_) {
+        if (centreFirst)
+            shift = (temp - toT(position)) * factor;
+        else
+            shift = (toT(position) - temp) * factor;
+        return;
+    }
+    if (centreFirst) {
+        fixSet(shift,
+               CG::BinaryNode::make(CG::BinaryOp::Sub, temp.expr(), position.expr(), shiftT_, blockModes()),
+               blockModes(), 327);
+    } else {
+        fixSet(shift, position.expr(), blockModes(), 329);
+        fixUpdate(shift, CG::BinaryOp::Sub, temp.expr(), blockModes(), 330);
+    }
+    fixUpdate(shift, CG::BinaryOp::Mul, factor.expr(), blockModes(), 332);
+}
+
 void TarnCGRotate::shearPlanes() {
     // Layout of the sheared buffer, clipped to the work vectors.
     IdxRef row2padb = idx("row2padb"), row2pad = idx("row2pad"), col2pad = idx("col2pad");
@@ -492,11 +453,11 @@ void TarnCGRotate::shearPlanes() {
     f_.endCFor();
 
     // Pass 1: rows by (r - (R'-1)/2) * tan(theta/2), through the line buffer.
-    NumRef shift = num("shift"), temp = num("temp");
+    NumRef shift = f_.localNumVar("shift", shiftT_);
     IdxRef k = idx("k");
-    temp = (toT(inRows_) - 1.0) / 2.0;
+    lineCentre(inRows_);
     f_.beginCFor(i, 0, inRows_, "Pass 1: horizontal shear", at(486));
-    shift = (toT(i) - temp) * tanHalf_;
+    lineShift(i, tanHalf_, false);
     skewCall(sheared_, row2pad + i, col2pad + inCols_, wMax, shift, shearBufRows, 1, line_, 0, 0, fillVal);
     tmp = row2pad + i;
     f_.beginCFor(k, 0, wMax, "", at(490));
@@ -508,9 +469,9 @@ void TarnCGRotate::shearPlanes() {
     fillElements(out_, outIdx, outPlaneWidth, fillVal);
 
     // Pass 2: columns by ((N-1)/2 - c) * sin(theta), moved down by the placement row shift.
-    temp = (toT(nCols) - 1.0) / 2.0;
+    lineCentre(nCols);
     f_.beginCFor(j, 0, nCols, "Pass 2: vertical shear", at(500));
-    shift = (temp - toT(j)) * sin_;
+    lineShift(j, sin_, true);
     tmp = j * shearBufRows;
     skewCall(sheared_, tmp, numOutputRows, numOutputRows, shift, 1, 1, line_, 0, 0, fillVal);
     fillElements(sheared_, tmp, bufShift, fillVal);
@@ -521,11 +482,11 @@ void TarnCGRotate::shearPlanes() {
 
     // Pass 3: rows of the rotated image into the output window, about the centre row (L3-1)/2.
     IdxRef outBufIdx = idx("outBufIdx");
-    temp = (toT(pass3Rows) - 1.0) / 2.0;
+    lineCentre(pass3Rows);
     f_.beginIf(startIdx < endIdx && startRIdx < endRIdx, "", at(513));
     f_.beginCFor(k, startRIdx, endRIdx, "Pass 3: horizontal shear into the output", at(514));
     tmp = k + offset;
-    shift = (toT(tmp) - temp) * tanHalf_;
+    lineShift(tmp, tanHalf_, false);
     outBufIdx = outIdx + k + colOffset * rowsOut_;
     skewCall(sheared_, tmp + bufShift, nCols, endIdx, shift, shearBufRows, rowsOut_, out_, outBufIdx,
              startIdx, fillVal);
@@ -540,26 +501,35 @@ void TarnCGRotate::output() {
         CG::userError("the block has not been started: its kernel object is missing");
         return;
     }
-    if (!floatingEngine()) {
+    const bool floatingImage = blockutils::isBuiltInFloatType(ssGetInputPortDataType(S_, pellor::kImagePort));
+    if (floatingImage && !floatingEngine()) {
         CG::userError(
-            "code generation of the rotate block supports double and single images on the floating-point "
-            "engine; this configuration (integer or fixed-point image, or a run that logs minimum, maximum "
-            "and overflow values) is not generated");
+            "a double or single image in a run that logs minimum, maximum and overflow values takes the "
+            "fixed-point engine with floating working types, which generated code does not reproduce");
         return;
     }
+    fixed_ = !floatingImage;
     if (!pellor::gatherKernelShape(S_, shape_)) {
         CG::userError("the block's sizes could not be read");
         return;
     }
     f_.setBuilder(currentBuilder());
     f_.setMathModes(roundingMode(), overflowMode());
-    T_ = getTarnBlock()->CGTypeFromDtProp(ssGetInputPortDataType(S_, pellor::kImagePort));
-    if (!T_) return;
     variableSize_ = ssGetInputPortDimensionsMode(S_, pellor::kImagePort) == 1;
     fromPort_ = pellor::isAngleFromPort(S_);
-    table_ = pellor::isSineByTable(S_);
+    table_ = fixed_ || pellor::isSineByTable(S_);
     centred_ = pellor::isCenteredPlacement(S_);
     singleFill_ = pellor::getFillValueCount(S_) == 1;
+    if (fixed_) {
+        // Buffers, fill values and output are of the output's type; shifts of the working type.
+        if (!fixTypes()) return;
+        T_ = fx_.out;
+        shiftT_ = fx_.acc;
+    } else {
+        T_ = getTarnBlock()->CGTypeFromDtProp(ssGetInputPortDataType(S_, pellor::kImagePort));
+        if (!T_) return;
+        shiftT_ = T_;
+    }
 
     in_.rebind(f_.numRef(getInputRef(pellor::kImagePort).ref()));
     out_.rebind(f_.numRef(getOutputVar(0).ref()));
@@ -568,15 +538,21 @@ void TarnCGRotate::output() {
         line_.rebind(f_.numRef(getDWorkRef(pellor::kDWorkLineBuffer).ref()));
         sheared_.rebind(f_.numRef(getDWorkRef(pellor::kDWorkShearedImage).ref()));
         if (table_) sineTable_.rebind(f_.numRef(getParamRef(pellor::kRtpSineTable).ref()));
-        skew_ = std::make_unique<SkewGen>(cg_->unit().pool, T_, T_, T_, T_, T_, T_, T_, Type::intT(true, 32),
+        if (fixed_) {
+            skew_ = std::make_unique<SkewGen>(cg_->unit().pool, T_, T_, T_, T_, fx_.acc, fx_.acc, fx_.product,
+                                              Type::intT(true, 32), roundingMode(), overflowMode(),
+                                              shape_.method);
+        } else {
+            skew_ =
+                std::make_unique<SkewGen>(cg_->unit().pool, T_, T_, T_, T_, T_, T_, T_, Type::intT(true, 32),
                                           roundingMode(), overflowMode(), shape_.method);
+        }
         if (!skew_->valid() || !skew_->findOrCreateFcn()) return;
     }
     sizes();
 
-    IdxRef isInputEmpty = idx("isInputEmpty");
-    isInputEmpty = 0;
-    if (variableSize_) isInputEmpty = rowsIn_ == 0;
+    // An empty frame runs the whole step as the simulation does: its output takes the size the geometry
+    // gives (held by no sample, so all fill in an expanded output), never the previous frame's.
     // A port angle that is Inf or NaN stops the simulation's step before anything is written.
     IdxRef angleOk = idx("angleOk");
     angleOk = 1;
@@ -584,12 +560,18 @@ void TarnCGRotate::output() {
         NumRef portAngle = f_.numRef(getInputRef(pellor::kAnglePort).ref());
         angleOk = portAngle[0] - portAngle[0] == 0.0;
     }
-    f_.beginIf(isInputEmpty == 1 || angleOk == 0, "", at(585));
+    f_.beginIf(angleOk == 0, "", at(585));
     IdxRef falseVal = idx("falseVal");
     falseVal = 0;
     f_.beginElse("", at(588));
     if (shape_.quarterTurnOnly) {
         quarterTurnCode();
+    } else if (fixed_) {
+        fixStepAngle();
+        fixTrigonometry();
+        fixGeometry();
+        writeOutputDims();
+        shearPlanes();
     } else {
         stepAngle();
         trigonometry();
@@ -600,7 +582,9 @@ void TarnCGRotate::output() {
     f_.endIf();
 }
 
-}  // namespace
+}  // namespace pellorcg
+
+using pellorcg::TarnCGRotate;
 
 DRAVO_CALLBACK void mdlTarnCG(BlockHandle* S, TarnCG::CGHandle* cg) {
     // The context lives on the heap for this one call; a failed allocation generates nothing.

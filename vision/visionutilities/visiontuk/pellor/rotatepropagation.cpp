@@ -225,6 +225,13 @@ DRAVO_CALLBACK void mdlSetInputPortDataType(BlockHandle* S, int32_t port, DataTy
 
 DRAVO_CALLBACK void mdlSetOutputPortDataType(BlockHandle* S, int32_t port, DataTypeId id) {
     if (!dspIsDataTypeSupported(S, id, 1, DSP_OUTPUT_PORT, nullptr, kImageTypeMask)) return;
+    // A floating image is rotated in its own type and an integer or fixed-point one by the fixed-point
+    // engine: an output of the other kind would be written by the wrong engine, past its buffer.
+    const DataTypeId image = ssGetInputPortDataType(S, kImagePort);
+    if (image != DYNAMICALLY_TYPED && isFloat(image) != isFloat(id)) {
+        dspError(S, "dspshared::system::inImgOutTypesDiffer");
+        return;
+    }
     if (isFloat(id)) {
         checkAndSetAllPortsToDblOrSngl(S, id);
         return;

@@ -144,10 +144,6 @@ Fixpt& RotateSFcnCacheFix::integer(int64_t v) {
     return *integer_;
 }
 
-void RotateSFcnCacheFix::refreshSetup() {
-    setSetupSizes(setup_, c_);
-}
-
 void RotateSFcnCacheFix::stepAngle() {
     Fixpt& a = *wrapped_;
     Fixpt& t = *reduced_;
@@ -167,11 +163,14 @@ void RotateSFcnCacheFix::stepAngle() {
         tmp *= integer(int64_t(std::min(q, 1073741824.0)));
         t -= tmp;
     }
-    // Remainder in (0, 2*pi] with the angle's sign.
+    // Remainder in (0, 2*pi] with the angle's sign. An angle type coarser than 2*pi's rounding can round
+    // t - 2*pi back onto t (fraction length -3 and rounding up): stop at the first turn that does not
+    // decrease t rather than loop for ever.
     a.reset();
     while (t.isPositive()) {
         a = t;
         t -= *twoPi_;
+        if (t >= a) break;
     }
     if (negative) {
         t = a;
@@ -220,93 +219,64 @@ void RotateSFcnCacheFix::stepAngle() {
     angle_.reduced = theta.toDouble();
 }
 
+namespace {
+
+// The table trigonometry and the sizes on number objects: every step quantised into its register's type.
+struct FixTrigKit {
+    Fixpt &i, &f, &term, &other, &sine, &cosine, &tanHalf;
+    Fixpt &theta, &count360, &halfPi, &table, &integerObj;
+    int32_t last;
+    double* tableIndex;
+
+    void index() {
+        i = theta * count360;
+        i.divide(i, halfPi);
+        *tableIndex = i.toDouble();
+    }
+    int32_t interval(Fixpt& x) const { return std::clamp(x.floor(), 0, last); }
+    Fixpt& integer(int64_t v) {
+        integerObj = int32_t(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+        return integerObj;
+    }
+    static void set(Fixpt& x, Fixpt& y) { x = y; }
+    void setInt(Fixpt& x, int32_t n) { x = integer(n); }
+    static void add(Fixpt& x, Fixpt& y) { x += y; }
+    void addInt(Fixpt& x, int32_t n) { x += integer(n); }
+    static void sub(Fixpt& x, Fixpt& y) { x -= y; }
+    void subInt(Fixpt& x, int32_t n) { x -= integer(n); }
+    void mulInt(Fixpt& x, int32_t n) { x *= integer(n); }
+    void mulTable(Fixpt& x, int32_t k) { x *= table[k]; }
+    static void divide(Fixpt& out, Fixpt& a, Fixpt& b) { out.divide(a, b); }
+    static int32_t ceil(Fixpt& x) { return x.ceil(); }
+};
+
+}  // namespace
+
 void RotateSFcnCacheFix::shearGeometry(int32_t rowsPre, int32_t colsPre, int32_t rowsLimit,
                                        int32_t colsLimit) {
-    Fixpt& i = *index_;
-    Fixpt& f = *frac_;
-    Fixpt& term = *term_;
-    Fixpt& sine = *sin_;
-    Fixpt& cosine = *cos_;
-    Fixpt& table = *sineTable_;
-    const int32_t last = std::max(sineTable_->getNumElements() - 2, 0);
-
-    // i = 360 * theta / (pi/2), one table interval per quarter degree; 360 * theta is one product.
-    i = *reduced_ * *count360_;
-    i.divide(i, *halfPi_);
-    angle_.tableIndex = i.toDouble();
-    const int32_t k = std::clamp(i.floor(), 0, last);
-    f = i;
-    f -= integer(k);
-    sine = f;
-    sine *= table[k + 1];
-    term = integer(1);
-    term -= f;
-    term *= table[k];
-    sine += term;
-
-    term = *count360_;
-    term -= i;
-    i = term;
-    const int32_t kc = std::clamp(i.floor(), 0, last);
-    f = i;
-    f -= integer(kc);
-    cosine = f;
-    cosine *= table[kc + 1];
-    term = integer(1);
-    term -= f;
-    term *= table[kc];
-    cosine += term;
-
-    term = cosine;
-    term += integer(1);
-    tanHalf_->divide(sine, term);
-
-    Fixpt& other = *shift_;
-    auto sizeOf = [&](Fixpt& a, int32_t na, Fixpt& b, int32_t nb) {
-        term = a;
-        term *= integer(na);
-        other = b;
-        other *= integer(nb);
-        term += other;
-        return term.ceil();
-    };
-    int32_t W = sizeOf(sine, rowsPre, cosine, colsPre);
-    int32_t H = sizeOf(sine, colsPre, cosine, rowsPre);
-    term = *tanHalf_;
-    term *= integer(rowsPre);
-    term += integer(colsPre);
-    int32_t Sw = term.ceil();
-
-    // Never beyond the full size (a table value a hair high must not grow the output), then the parity.
-    W = std::clamp(W, 0, std::max(colsLimit, 0));
-    H = std::clamp(H, 0, std::max(rowsLimit, 0));
-    if ((W - colsPre) % 2 != 0) ++W;
-    if ((H - rowsPre) % 2 != 0) ++H;
-    // The sheared width holds at least the rotated width and the image itself, even when a narrow working
-    // type has overflowed.
-    Sw = std::max({Sw, W, colsPre});
-
-    geometry_.sinTheta = sine.toDouble();
+    FixTrigKit k{*index_,
+                 *frac_,
+                 *term_,
+                 *shift_,
+                 *sin_,
+                 *cos_,
+                 *tanHalf_,
+                 *reduced_,
+                 *count360_,
+                 *halfPi_,
+                 *sineTable_,
+                 *integer_,
+                 std::max(sineTable_->getNumElements() - 2, 0),
+                 &angle_.tableIndex};
+    tableTrigWith(k);
+    // Never beyond the full size (a table value a hair high must not grow the output). The sheared width
+    // holds at least the image itself, even when a narrow working type has overflowed.
+    const RotatedSizes z = rotatedSizesWith(k, rowsPre, colsPre, &rowsLimit, &colsLimit);
+    geometry_.sinTheta = sin_->toDouble();
     geometry_.tanHalfTheta = tanHalf_->toDouble();
-    geometry_.rotatedRows = H;
-    geometry_.rotatedCols = W;
-    geometry_.shearedWidth = Sw;
-}
-
-Fixpt& RotateSFcnCacheFix::lineShift(int32_t position, int32_t count, Fixpt& factor, bool centreFirst) {
-    Fixpt& centre = *centre_;
-    Fixpt& shift = *shift_;
-    centre = integer(int64_t(count) - 1);
-    centre.shiftRight(1);
-    if (centreFirst) {
-        shift = centre;
-        shift -= integer(position);
-    } else {
-        shift = integer(position);
-        shift -= centre;
-    }
-    shift *= factor;
-    return shift;
+    geometry_.rotatedRows = z.rotatedRows;
+    geometry_.rotatedCols = z.rotatedCols;
+    geometry_.shearedWidth = std::max(z.shearedWidth, colsPre);
 }
 
 void RotateSFcnCacheFix::output() {
@@ -358,6 +328,94 @@ void RotateSFcnCacheFix::quarterTurnOutput() {
     }
 }
 
+// Lanes of number objects for the shared passes: every sample, weight and shift quantised as its object's
+// type says.
+class FixLanes {
+  public:
+    struct Ref {
+        Fixpt* obj;
+        int64_t base;
+    };
+    using Src = Ref;
+    using Dst = Ref;
+
+    FixLanes(FixSkewEngine& skew, Fixpt& input, Fixpt& output, Fixpt& sheared, Fixpt& line, Fixpt& fill,
+             bool singleFill, Fixpt& sine, Fixpt& tanHalf, Fixpt& centre, Fixpt& shift, Fixpt& integer)
+        : skew_(skew),
+          input_(input),
+          output_(output),
+          sheared_(sheared),
+          line_(line),
+          fill_(fill),
+          singleFill_(singleFill),
+          sin_(sine),
+          tanHalf_(tanHalf),
+          centre_(centre),
+          shift_(shift),
+          integer_(integer) {}
+
+    void setPlane(int64_t p) { fillIndex_ = singleFill_ ? 0 : int32_t(p); }
+    Src input(int64_t offset) { return {&input_, offset}; }
+    Dst output(int64_t offset) { return {&output_, offset}; }
+    Dst sheared() { return {&sheared_, 0}; }
+    Dst line() { return {&line_, 0}; }
+    // The input goes into the buffer in the output's type first, the fill samples before each row in
+    // memory, so that a row's samples take the same arithmetic whatever the input's type.
+    static constexpr bool readsInputDirectly() { return false; }
+    // Whole rows: the weights of a line take many quantised operations, found once per line.
+    static constexpr int32_t bandWidth() { return INT32_MAX; }
+
+    // shift = (position - centre) * factor or (centre - position) * factor, centre = (count - 1) / 2, all in
+    // the working type.
+    Fixpt& lineShift(int32_t position, int32_t count, ShiftFactor f, bool centreFirst) {
+        centre_ = integer(int64_t(count) - 1);
+        centre_.shiftRight(1);
+        if (centreFirst) {
+            shift_ = centre_;
+            shift_ -= integer(position);
+        } else {
+            shift_ = integer(position);
+            shift_ -= centre_;
+        }
+        shift_ *= f == ShiftFactor::Sin ? sin_ : tanHalf_;
+        return shift_;
+    }
+    void skew(Src src, int64_t srcStart, int32_t srcLen, int32_t dstLen, Fixpt& shift, int64_t lineOffset,
+              int32_t fullDstLen, int32_t srcStride, int32_t dstStride, Dst dst, int64_t dstStart,
+              int32_t firstPos) {
+        skew_.skewAt(*src.obj, src.base + srcStart, srcLen, dstLen, shift, lineOffset, fullDstLen, srcStride,
+                     dstStride, *dst.obj, dst.base + dstStart, firstPos, fill_, fillIndex_);
+    }
+    // Only nearest moves a column in place: the other methods decide on their weights in the skew itself.
+    bool lineMove(Fixpt& shift, int32_t /*dstLen*/, int64_t* move) const {
+        if (skew_.method() != 1) return false;
+        *move = shift.nearest();
+        return true;
+    }
+    void fill(Dst d, int64_t start, int64_t count) {
+        fillRun(*d.obj, d.base + start, count, 1, fill_, fillIndex_);
+    }
+    void move(Dst d, int64_t to, int64_t from, int64_t count) {
+        copyRun(*d.obj, d.base + from, 1, *d.obj, d.base + to, 1, count);
+    }
+    void copy(Src from, int64_t fromStart, int32_t fromStep, Dst to, int64_t toStart, int32_t toStep,
+              int64_t count) {
+        copyRun(*from.obj, from.base + fromStart, fromStep, *to.obj, to.base + toStart, toStep, count);
+    }
+
+  private:
+    Fixpt& integer(int64_t v) {
+        integer_ = int32_t(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+        return integer_;
+    }
+
+    FixSkewEngine& skew_;
+    Fixpt &input_, &output_, &sheared_, &line_, &fill_;
+    bool singleFill_;
+    Fixpt &sin_, &tanHalf_, &centre_, &shift_, &integer_;
+    int32_t fillIndex_ = 0;
+};
+
 void RotateSFcnCacheFix::shearOutput() {
     stepAngle();
     const bool swap = angle_.how.swap;
@@ -366,88 +424,11 @@ void RotateSFcnCacheFix::shearOutput() {
     shearGeometry(rowsPre, colsPre, c_.fullRows, c_.fullCols);
     const ShearLayout l = shearLayout(setup_, geometry_, swap);
     layout_ = l;
-    const int64_t outPlane = int64_t(setup_.outRows) * setup_.outCols;
-    if (!l.fits) {
-        for (int64_t p = 0; p < c_.planes; ++p)
-            fillRun(*output_, p * outPlane, outPlane, 1, *fill_, c_.fillCount == 1 ? 0 : int32_t(p));
-        ssSetErrorStatus(c_.S, "Rotate: the work vectors are too small for this rotation.");
-        return;
-    }
-    const OutputWindow w = outputWindow(setup_, geometry_, l);
-    for (int64_t p = 0; p < c_.planes; ++p)
-        shearPlane(l, w, p);
-}
-
-void RotateSFcnCacheFix::shearPlane(const ShearLayout& l, const OutputWindow& w, int64_t p) {
-    Fixpt& in = *input_;
-    Fixpt& out = *output_;
-    Fixpt& buf = *sheared_;
-    Fixpt& line = *line_;
-    Fixpt& fill = *fill_;
-    const int32_t fi = c_.fillCount == 1 ? 0 : int32_t(p);
-    const int64_t R = c_.rows, C = c_.cols, stride = l.stride;
-    const int64_t inBase = p * R * C;
-    const int64_t outBase = p * int64_t(setup_.outRows) * setup_.outCols;
-
-    // Pre-rotation: the plane turned by what the reduction took out, at (rowPad, colPad) of the buffer.
-    // The fill value wherever pass 1 or 2 reads before a pass writes: whole columns before the image, and
-    // above and below the image rows in the other columns in use.
-    for (int64_t c = 0; c < l.usedCols; ++c) {
-        if (c < l.colPad) {
-            fillRun(buf, c * stride, stride, 1, fill, fi);
-            continue;
-        }
-        fillRun(buf, c * stride, l.rowPad, 1, fill, fi);
-        fillRun(buf, c * stride + l.rowPad + l.rowsPre, stride - l.rowPad - l.rowsPre, 1, fill, fi);
-    }
-    // Input column j is one run of the buffer: down a column, along a row, or either reversed.
-    const Quadrant turn = angle_.how.quadrant;
-    for (int64_t j = 0; j < C; ++j) {
-        int64_t start = l.rowPad + (l.colPad + j) * stride, step = 1;
-        if (turn == Quadrant::QuarterCounter) {
-            start = l.rowPad + (C - 1 - j) + l.colPad * stride;
-            step = stride;
-        } else if (turn == Quadrant::Half) {
-            start = l.rowPad + (R - 1) + (l.colPad + C - 1 - j) * stride;
-            step = -1;
-        } else if (turn == Quadrant::QuarterClockwise) {
-            start = l.rowPad + j + (l.colPad + R - 1) * stride;
-            step = -stride;
-        }
-        copyRun(in, inBase + j * R, 1, buf, start, step, R);
-    }
-
-    // Pass 1: rows by (r - (R'-1)/2) * tan(theta/2), through the line buffer.
-    for (int32_t r = 0; r < l.rowsPre; ++r) {
-        Fixpt& shift = lineShift(r, l.rowsPre, *tanHalf_, false);
-        skew_->skew(buf, l.rowPad + r, l.colPad + l.colsPre, l.usedCols, shift, int32_t(stride), 1, line, 0,
-                    0, fill, fi);
-        copyRun(line, 0, 1, buf, l.rowPad + r, stride, l.usedCols);
-    }
-
-    // Pass 2: columns by ((N-1)/2 - c) * sin(theta), moved down by the placement row shift.
-    for (int32_t c = 0; c < w.N; ++c) {
-        Fixpt& shift = lineShift(c, w.N, *sin_, true);
-        const int64_t colStart = int64_t(c) * stride;
-        skew_->skew(buf, int32_t(colStart), w.L2, w.L2, shift, 1, 1, line, 0, 0, fill, fi);
-        fillRun(buf, colStart, w.bufShift, 1, fill, fi);
-        copyRun(line, 0, 1, buf, colStart + w.bufShift, 1, w.copied);
-    }
-
-    // Pass 3: rows of the rotated image into the output window; the rest of the plane is the fill value.
-    out[int32_t(outBase)] = fill[fi];
-    fixdetail::withContainer(out.getType().containerBytes, [&](auto* tag) {
-        using U = std::remove_pointer_t<decltype(tag)>;
-        U* plane = reinterpret_cast<U*>(fixdetail::elementAt(out, outBase));
-        fillOutsideWindow(plane, setup_.outRows, setup_.outCols, w, U(plane[0]));
-    });
-    if (w.empty()) return;
-    for (int32_t k = w.kLo; k < w.kHi; ++k) {
-        const int32_t b = k + w.rowFromOut;
-        Fixpt& shift = lineShift(b, w.L3, *tanHalf_, false);
-        skew_->skew(buf, b + w.bufShift, w.N, w.endPos, shift, int32_t(stride), setup_.outRows, out,
-                    int32_t(outBase + k + int64_t(w.firstCol) * setup_.outRows), w.firstPos, fill, fi);
-    }
+    FixLanes k(*skew_, *input_, *output_, *sheared_, *line_, *fill_, c_.fillCount == 1, *sin_, *tanHalf_,
+               *centre_, *shift_, *integer_);
+    shearPlanesWith(k, l, outputWindow(setup_, geometry_, l), angle_.how.quadrant, c_.rows, c_.cols,
+                    c_.planes, setup_.outRows, setup_.outCols);
+    if (!l.fits) ssSetErrorStatus(c_.S, "Rotate: the work vectors are too small for this rotation.");
 }
 
 void RotateSFcnCacheFix::processParameters() {
@@ -473,22 +454,12 @@ void RotateSFcnCacheFix::processParameters() {
 }
 
 void RotateSFcnCacheFix::setInputDims(int32_t rows, int32_t cols) {
-    c_.rows = rows;
-    c_.cols = cols;
-    if (c_.quarterTurnOnly) {
-        const bool odd = c_.quarterTurns % 2 != 0;
-        c_.fullRows = odd ? cols : rows;
-        c_.fullCols = odd ? rows : cols;
-    } else {
-        // The rotated size of the image as the passes will see it: rows and columns exchange when the
-        // reduction took out a quarter turn, as in the floating-point engine.
+    setInputDimsOf(c_, setup_, rows, cols, [&](int32_t r, int32_t c) {
         stepAngle();
         const bool swap = angle_.how.swap;
-        shearGeometry(swap ? cols : rows, swap ? rows : cols, c_.outRowsMax, c_.outColsMax);
-        c_.fullRows = std::min(geometry_.rotatedRows, c_.outRowsMax);
-        c_.fullCols = std::min(geometry_.rotatedCols, c_.outColsMax);
-    }
-    refreshSetup();
+        shearGeometry(swap ? c : r, swap ? r : c, c_.outRowsMax, c_.outColsMax);
+        return std::pair{geometry_.rotatedRows, geometry_.rotatedCols};
+    });
 }
 
 void RotateSFcnCacheFix::getOutputDims(int32_t* rows, int32_t* cols) const {

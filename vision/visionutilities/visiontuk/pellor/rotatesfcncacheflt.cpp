@@ -56,11 +56,6 @@ RotateSFcnCacheFlt<T>::RotateSFcnCacheFlt(const FltKernelConfig<T>& config) : c_
 }
 
 template <typename T>
-void RotateSFcnCacheFlt<T>::refreshSetup() {
-    setSetupSizes(setup_, c_);
-}
-
-template <typename T>
 T RotateSFcnCacheFlt<T>::stepAngle() const {
     const T angle = readAngle<T>(c_.angle, c_.angleType);
     const T maxAngle = c_.maxAngle != nullptr ? *c_.maxAngle : T(0);
@@ -116,22 +111,12 @@ void RotateSFcnCacheFlt<T>::processParameters() {
 
 template <typename T>
 void RotateSFcnCacheFlt<T>::setInputDims(int32_t rows, int32_t cols) {
-    c_.rows = rows;
-    c_.cols = cols;
-    if (c_.quarterTurnOnly) {
-        const bool odd = c_.quarterTurns % 2 != 0;
-        c_.fullRows = odd ? cols : rows;
-        c_.fullCols = odd ? rows : cols;
-    } else {
+    setInputDimsOf(c_, setup_, rows, cols, [&](int32_t r, int32_t c) {
         ReducedAngle how;
         const T theta = reduceRotationAngle(stepAngle(), &how);
-        geometry_ =
-            computeShearGeometry(theta, how.swap ? cols : rows, how.swap ? rows : cols, setup_.sineTable);
-        // The rotated size can exceed the declared maximum by the parity step; never past the port.
-        c_.fullRows = std::min(geometry_.rotatedRows, c_.outRowsMax);
-        c_.fullCols = std::min(geometry_.rotatedCols, c_.outColsMax);
-    }
-    refreshSetup();
+        geometry_ = computeShearGeometry(theta, how.swap ? c : r, how.swap ? r : c, setup_.sineTable);
+        return std::pair{geometry_.rotatedRows, geometry_.rotatedCols};
+    });
 }
 
 template <typename T>

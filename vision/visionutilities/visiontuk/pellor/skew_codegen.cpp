@@ -19,18 +19,6 @@ CG::SrcLoc at(int line) {
 
 }  // namespace
 
-struct SkewGen::Args {
-    NumRef src;
-    IdxRef srcStart, srcLen, dstLen;
-    NumRef shift;
-    IdxRef srcStride, dstStride;
-    NumRef dst;
-    IdxRef dstStart, firstPos;
-    NumRef fill;
-    // Locals shared by the sections.
-    IdxRef p0, end, lo, ilo, ihi, hi, dIdx, istrt, lim, i;
-};
-
 SkewGen::SkewGen(std::shared_ptr<CG::Pool> pool, const Type& inBufType, const Type& buf2Type,
                  const Type& buf3Type, const Type& outType, const Type& shiftType, const Type& accType,
                  const Type& prodType, const Type& idxType, int32_t rounding, int32_t overflow,
@@ -44,7 +32,8 @@ SkewGen::SkewGen(std::shared_ptr<CG::Pool> pool, const Type& inBufType, const Ty
       accType_(accType),
       prodType_(prodType),
       idxType_(idxType),
-      method_(method) {
+      method_(method),
+      fixed_(!inBufType.isFloat()) {
     if (overflow != 0 && overflow != 1) {
         client_assertion_failed("ondskew", 61, "overflowMode == 0 || overflowMode == 1");
         valid_ = false;
@@ -84,9 +73,11 @@ std::string SkewGen::fcnName() const {
     static const char* methodPart[] = {"Nearest_", "Bilinear_", "Bicubic_"};
     std::string name = std::string("skew") + methodPart[method_ >= 1 && method_ <= 3 ? method_ - 1 : 0];
     if (inBufType_.isFloat()) return name + "in_" + floatTypeSymbol(inBufType_);
+    // The modes decide the bits as much as the types do: functions of other modes must not be shared.
     return name + "in_" + fixptTypeShortName(inBufType_) + "out_" + fixptTypeShortName(outType_) + "shift_" +
            fixptTypeShortName(shiftType_) + "idx_" + fixptTypeShortName(idxType_) + "_a" +
-           fixptTypeShortName(accType_) + "_p" + fixptTypeShortName(prodType_);
+           fixptTypeShortName(accType_) + "_p" + fixptTypeShortName(prodType_) + "_" +
+           mathModeString(mathModes());
 }
 
 SkewGen::Args SkewGen::args() {
@@ -117,6 +108,15 @@ SkewGen::Args SkewGen::args() {
 
 void SkewGen::generateBody() {
     if (!valid_) return;
+    if (fixed_) {
+        if (method_ == kNearest)
+            fixNearestBody();
+        else if (method_ == kBilinear)
+            fixBilinearBody();
+        else
+            fixBicubicBody();
+        return;
+    }
     switch (method_) {
         case kNearest:
             nearestBody();
