@@ -12,7 +12,7 @@ packages=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev
           # fuzz targets
           libfuzzer-14-dev libclang-rt-14-dev)
 if [[ "${1:-}" == "--bench" ]]; then
-  packages+=(libopencv-dev python3-opencv python3-skimage)
+  packages+=(libopencv-dev python3-opencv python3-skimage time)
 fi
 
 missing=()

@@ -13,6 +13,7 @@
 #include "demo_corner.h"
 #include "demo_corner_lic.h"
 #include "demo_contrast.h"
+#include "demo_model.h"
 #include "demo_scene.h"
 #include "demo_support.h"
 #include "errors.h"
@@ -181,6 +182,7 @@ int demoCommand(const std::string& outDir) {
     runCornerDemoSteps(outDir, rows, settingLines, failures);
     failures += runCornerLicDemo(outDir, rows, settingLines);
     failures += runContrastDemo(outDir, rows, settingLines);
+    failures += runModelDemo(outDir, rows, settingLines);
     std::cout << "dravo demo: results in " << outDir << "/\n\n";
     printTable(std::cout, rows);
     if (!settingLines.empty()) {
@@ -203,7 +205,8 @@ void defineDemoCommand(CLI::App& cmd, CommandAction& action) {
         ->capture_default_str();
     cmd.footer(
         "Draws a test scene (a gradient with a rectangle, a triangle and a shaded disc; gray and RGB),\n"
-        "runs every built block on it (rotate, pad, convert), writes each result as a PNG file and\n"
+        "runs every built block on it (rotate, pad, convert) and the camera example model, writes each "
+        "result as a PNG file and\n"
         "prints a table of what was produced. Steps whose plug-in is not built are skipped with a note.\n"
         "\nExample:\n"
         "  dravo demo --out-dir /tmp/demo && ls /tmp/demo\n");

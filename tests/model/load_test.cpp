@@ -61,6 +61,22 @@ TEST(ModelLoad, MalformedModelsAreRefusedWithAPath) {
         {"two outputs into one file",
          R"({"blocks": {"a": {"block": "pad"}, "b": {"block": "pad"}}, "outputs": {"a.0": "o.npy", "b.0": "./o.npy"}})",
          "/outputs/b.0", "b"},
+        // A key given twice: the reader would keep one silently. The path names the second one.
+        {"parameter given twice",
+         R"({"blocks": {"r": {"block": "rotate", "params": {"angle": 1, "angle": 2}}}})",
+         "/blocks/r/params/angle: the key is given twice", "r"},
+        {"instance given twice", R"({"blocks": {"a": {"block": "pad"}, "a": {"block": "rotate"}}})",
+         "/blocks/a: the key is given twice", "a"},
+        {"top-level field twice", R"({"blocks": {"a": {"block": "pad"}}, "blocks": {"b": {"block": "pad"}}})",
+         "json: /blocks: the key is given twice", ""},
+        {"inside a list of objects: the index counts scalars and objects alike",
+         R"({"blocks": {"a": {"block": "pad"}}, "inputs": {"a.0": [1, {"x": 1}, {"y": 1, "z": [2], "y": 2}]}})",
+         "/inputs/a.0/2/y: the key is given twice", ""},
+        {"pointer escapes", R"({"blocks": {"a": {"block": "pad", "params": {"a/b~c": 1, "a/b~c": 1}}}})",
+         "/blocks/a/params/a~1b~0c:", "a"},
+        {"one change step twice",
+         R"({"blocks": {"a": {"block": "pad", "changes": {"2": {"padValue": 1}, "2": {"padValue": 3}}}}})",
+         "/blocks/a/changes/2:", "a"},
     };
     for (const auto& c : cases) {
         try {
@@ -76,6 +92,20 @@ TEST(ModelLoad, MalformedModelsAreRefusedWithAPath) {
             }
             EXPECT_EQ(text.find('\n'), std::string::npos) << c.what << ": one line";
         }
+    }
+}
+
+// The same key in different objects, at any depth, is no duplicate.
+TEST(ModelLoad, SameKeyInSiblingObjectsIsAccepted) {
+    const char* texts[] = {
+        R"({"blocks": {"a": {"block": "pad", "params": {"padValue": 1}}, "b": {"block": "pad", "params": {"padValue": 2}}},
+            "connections": [["a.0", "b.0"]]})",
+        R"({"blocks": {"a": {"block": "pad", "changes": {"2": {"padValue": 1}, "3": {"padValue": 2}}}},
+            "inputs": {"a.0": {"data": "x.npy", "type": "uint8"}}, "outputs": {"a.0": {"file": "o.npy", "type": "uint8"}}})",
+    };
+    for (const char* t : texts) {
+        EXPECT_EQ(duplicateKeyPath(t), std::nullopt) << t;
+        EXPECT_NO_THROW(parseModel(t, "m.json")) << t;
     }
 }
 

@@ -130,6 +130,12 @@ TEST(ModelPropagation, DisagreementsAreRefusedByName) {
              "connections": [["c.0", "t.0"]], "inputs": {"c.0": "img.npy"}})",
          {"instance 't'", "/connections/0", "input 0", "uint8", "c.0"}},
         {"an output asked for a type its block cannot give",
+         R"({"blocks": {"m": {"block": "corner-metric"}}, "inputs": {"m.0": "img.npy"},
+             "outputs": {"m.0": {"file": "m.npy", "type": "single"}}})",
+         {"instance 'm'", "/outputs/m.0", "output 0", "single"}},
+        // An integer metric needs an integer image: the request passes through the metric to a convert
+        // whose dialog fixes double.
+        {"an output request that flows back through a block to one that refuses",
          R"({"blocks": {"c": {"block": "convert", "params": {"outputDataType": "double"}},
                         "m": {"block": "corner-metric"}},
              "connections": [["c.0", "m.0"]], "inputs": {"c.0": "img.npy"},

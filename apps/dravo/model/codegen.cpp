@@ -56,6 +56,36 @@ std::string join(const std::vector<std::string>& v) {
     return s;
 }
 
+// The tunable parameter structure of one unit as the simulation holds it after a step's changes: every
+// member's bytes, in member order (the generated code copies them in whole).
+struct ParamsAt {
+    std::string instance;
+    int step = 0;
+    std::vector<uint8_t> bytes;
+};
+
+// Reads the block's tunable run-time parameters after its changes for `step` were applied. A parameter
+// whose size changed cannot be followed by storage fixed at generation time.
+ParamsAt paramsAt(const Model& m, const UnitInfo& u, int step) {
+    ParamsAt p{u.node->name, step, {}};
+    std::vector<host::RtpInfo> rtps = u.node->block->runTimeParams();
+    for (const CG::ParamMember& member : CG::parameterStruct(u.desc())) {
+        const auto i = static_cast<size_t>(member.rtpIndex);
+        if (i >= rtps.size() || rtps[i].bytes.size() != member.bytes)
+            throw UsageError(
+                kUsage, m.where(u.node->name, "/blocks/" + u.node->name + "/changes/" + std::to_string(step),
+                                "tunable parameter \"" + u.desc().rtps[i].name +
+                                    "\" changes its size, which generated code cannot follow"));
+        p.bytes.insert(p.bytes.end(), rtps[i].bytes.begin(), rtps[i].bytes.end());
+    }
+    return p;
+}
+
+bool hasChangesAt(const Node& node, int step) {
+    auto it = node.plan.changes.find(step);
+    return it != node.plan.changes.end() && !it->second.empty();
+}
+
 std::string stepSignature(const Model& m, const std::vector<UnitInfo>& units) {
     std::vector<std::string> params;
     for (const auto& in : m.inputs) {
@@ -73,14 +103,19 @@ std::string stepSignature(const Model& m, const std::vector<UnitInfo>& units) {
     return "void model_step(" + (params.empty() ? std::string("void") : join(params)) + ")";
 }
 
-std::vector<CG::EmittedFile> modelUnit(const Model& m, const std::vector<UnitInfo>& units) {
+std::vector<CG::EmittedFile> modelUnit(const Model& m, const std::vector<UnitInfo>& units,
+                                       const std::vector<ParamsAt>& changes) {
     const std::string signature = stepSignature(m, units);
     std::string h = "/* Generated code for a model of " + std::to_string(units.size()) + " blocks. */\n";
     h += "#ifndef DRAVO_MODEL_H\n#define DRAVO_MODEL_H\n\n#include <stdint.h>\n\n#include \"dravo_rt.h\"\n\n";
-    h += "void model_initialize(void);\n" + signature + ";\nvoid model_terminate(void);\n\n#endif\n";
+    h += "void model_initialize(void);\n";
+    h += "/* The model file's parameter changes for that step (from 1); call before model_step. */\n";
+    h += "void model_apply_changes(int32_t step);\n";
+    h += signature + ";\nvoid model_terminate(void);\n\n#endif\n";
 
     std::string c =
-        "/* Generated code for a model: its blocks in dependency order. */\n#include \"model.h\"\n";
+        "/* Generated code for a model: its blocks in dependency order. */\n#include \"model.h\"\n\n"
+        "#include <string.h>\n\n";
     for (const auto& u : units)
         c += "#include \"" + u.id + ".h\"\n";
     // An output the caller does not take is a connection's storage (or unused); one the caller takes is
@@ -100,9 +135,51 @@ std::vector<CG::EmittedFile> modelUnit(const Model& m, const std::vector<UnitInf
                 c += "static int32_t " + portName("buf_", p) + "_dims[" + std::to_string(s.dims.size()) +
                      "];\n";
         }
+    // A unit with changes reads its parameters from a copy of its defaults, overwritten whole at each
+    // change step with what the simulation holds then (bytes, so every value is exact).
+    std::set<std::string> changing;
+    for (const auto& p : changes)
+        changing.insert(p.instance);
+    for (const auto& u : units) {
+        if (!changing.count(u.node->name)) continue;
+        c += "static " + CG::paramStructType(u.handle->unit()) + " params_" + u.id + ";\n";
+    }
+    for (const auto& p : changes) {
+        const std::string id = CG::cIdentifier(p.instance);
+        c += "static const unsigned char params_" + id + "_" + std::to_string(p.step) + "[" +
+             std::to_string(std::max<size_t>(p.bytes.size(), 1)) + "] = {";
+        for (size_t i = 0; i < p.bytes.size(); ++i)
+            c += (i ? (i % 16 ? ", " : ",\n    ") : "") + std::to_string(p.bytes[i]);
+        c += p.bytes.empty() ? "0};\n" : "};\n";
+    }
     c += "\nvoid model_initialize(void)\n{\n";
-    for (const auto& u : units)
+    for (const auto& u : units) {
+        if (changing.count(u.node->name)) {
+            c += "    params_" + u.id + " = " + CG::paramDefaultName(u.handle->unit()) + ";\n";
+            c += "    " + CG::paramSetterName(u.handle->unit()) + "(&params_" + u.id + ");\n";
+        }
         c += "    " + u.id + "_start();\n";
+    }
+    c += "}\n\nvoid model_apply_changes(int32_t step)\n{\n";
+    std::map<int, std::vector<const ParamsAt*>> byStep;
+    for (const auto& p : changes)
+        byStep[p.step].push_back(&p);
+    if (byStep.empty()) c += "    (void)step;\n";
+    for (const auto& [step, list] : byStep) {
+        c += "    if (step == " + std::to_string(step) + ") {\n";
+        for (const ParamsAt* p : list) {
+            // Member by member: the structure may hold padding the bytes do not.
+            const std::string id = CG::cIdentifier(p->instance),
+                              from = "params_" + id + "_" + std::to_string(step);
+            size_t offset = 0;
+            for (const CG::ParamMember& member : CG::parameterStruct(unitOf(units, p->instance).desc())) {
+                c += "        memcpy(params_" + id + "." + member.member + ", " + from + " + " +
+                     std::to_string(offset) + ", " + std::to_string(member.bytes) + ");\n";
+                offset += member.bytes;
+            }
+        }
+        c += "    }\n";
+    }
     c += "}\n\n" + signature + "\n{\n";
     for (const auto& u : units) {
         std::vector<std::string> args;
@@ -135,10 +212,6 @@ std::vector<CG::EmittedFile> modelUnit(const Model& m, const std::vector<UnitInf
 
 // Every block's unit from one shared pool of utilities, named after its instance.
 std::vector<UnitInfo> generateUnits(const Model& m, BuiltModel& built) {
-    for (const auto& inst : m.instances)
-        if (!inst.changes.empty())
-            throw UsageError(kUsage, m.where(inst.name, "/blocks/" + inst.name + "/changes",
-                                             "model code takes no per-step parameter changes"));
     std::set<std::string> taken = {"model", "main", CG::commonUnitName(), "dravo_rt", "dravo_rt_wide"};
     auto pool = std::make_shared<CG::Pool>();
     std::vector<UnitInfo> units;
@@ -160,7 +233,8 @@ std::vector<UnitInfo> generateUnits(const Model& m, BuiltModel& built) {
     return units;
 }
 
-std::vector<CG::EmittedFile> emitAll(const Model& m, const std::vector<UnitInfo>& units) {
+std::vector<CG::EmittedFile> emitAll(const Model& m, const std::vector<UnitInfo>& units,
+                                     const std::vector<ParamsAt>& changes) {
     std::vector<CG::EmittedFile> files;
     CG::Diagnostics diag;
     {
@@ -179,7 +253,7 @@ std::vector<CG::EmittedFile> emitAll(const Model& m, const std::vector<UnitInfo>
         }
     }
     if (diag.failed()) throw ToolError("", m.where("", "", diag.error().message()));
-    auto model = modelUnit(m, units);
+    auto model = modelUnit(m, units, changes);
     files.insert(files.end(), model.begin(), model.end());
     return files;
 }
@@ -356,6 +430,7 @@ std::string mainProgram(const Model& m, const std::vector<UnitInfo>& units) {
     s += "    model_initialize();\n    for (st = 0; st < steps; st++) {\n";
     for (const auto& r : reads)
         s += "        " + r + "\n";
+    s += "        model_apply_changes((int32_t)(st + 1));\n";
     s += "        model_step(" + join(args) + ");\n";
     for (const auto& w : writes)
         s += "        " + w + "\n";
@@ -427,32 +502,34 @@ std::vector<uint8_t> fortranNpyData(const std::vector<uint8_t>& file, std::vecto
 
 std::vector<CG::EmittedFile> generateModelCode(const Model& m, BuiltModel& built) {
     std::vector<UnitInfo> units = generateUnits(m, built);
-    std::vector<CG::EmittedFile> files = emitAll(m, units);
+    // The units hold the starting values; each change step's values come from the blocks themselves,
+    // given that step's changes in order (nothing is stepped).
+    std::vector<ParamsAt> changes;
+    for (int step = 1; step <= built.steps; ++step)
+        for (const auto& u : units) {
+            if (!hasChangesAt(*u.node, step)) continue;
+            try {
+                for (const auto& [index, value] : u.node->plan.changes.at(step))
+                    u.node->block->changeParameter(index, value);
+            } catch (const host::BlockError& e) {
+                throw ToolError(e.messageClass(),
+                                m.where(u.node->name, "/blocks/" + u.node->name + "/changes",
+                                        "step " + std::to_string(step) + ": " + e.text()));
+            }
+            changes.push_back(paramsAt(m, u, step));
+        }
+    std::vector<CG::EmittedFile> files = emitAll(m, units, changes);
     files.push_back({"main.c", mainProgram(m, units)});
     return files;
 }
 
 SilOutcome runModelSil(const Model& m, BuiltModel& built, const std::string& workDir) {
     std::vector<UnitInfo> units = generateUnits(m, built);
-    std::vector<CG::EmittedFile> files = emitAll(m, units);
-    files.push_back({"main.c", mainProgram(m, units)});
-    std::string error;
-    if (!CG::writeFilesAtomically(workDir, files, &error)) throw ToolError(kUnwritableFile, error);
-
-    std::string cc = CG::findCCompiler();
-    if (cc.empty()) throw ToolError("", "no C compiler found (tried $CC, cc)");
     fs::path dir(workDir);
-    std::string cmd = shellQuote(cc) + " -std=c99 -Wall -Wextra -Werror -O2 -ffp-contract=off -o " +
-                      shellQuote((dir / "prog").string());
-    for (const auto& f : files)
-        if (f.name.size() > 2 && f.name.substr(f.name.size() - 2) == ".c")
-            cmd += " " + shellQuote((dir / f.name).string());
-    cmd += " -lm > " + shellQuote((dir / "build.log").string()) + " 2>&1";
-    if (std::system(cmd.c_str()) != 0) {
-        auto log = readBytes(dir / "build.log");
-        std::string first(log.begin(), std::find(log.begin(), log.end(), '\n'));
-        throw ToolError("", m.file + ": the model's code does not build: " + first + " (" +
-                                (dir / "build.log").string() + ")");
+    {
+        std::error_code ec;
+        fs::create_directories(dir, ec);
+        if (ec) throw ToolError(kUnwritableFile, "cannot create folder '" + workDir + "': " + ec.message());
     }
 
     // The simulation, step by step, on the model's inputs; the same inputs go to the program.
@@ -461,6 +538,7 @@ SilOutcome runModelSil(const Model& m, BuiltModel& built, const std::string& wor
     outcome.outputs = static_cast<int>(m.outputs.size());
     std::string run = shellQuote((dir / "prog").string()) + " " + std::to_string(built.steps);
     std::vector<std::vector<cli::Signal>> simulated(static_cast<size_t>(built.steps));
+    std::vector<ParamsAt> changes;
     for (int step = 1; step <= built.steps; ++step) {
         std::string tag = "s" + std::to_string(step) + "_";
         for (const auto& in : m.inputs) {
@@ -478,9 +556,30 @@ SilOutcome runModelSil(const Model& m, BuiltModel& built, const std::string& wor
         for (const auto& out : m.outputs)
             run += " " + shellQuote((dir / (tag + portName("out_", out.port) + ".npy")).string());
         stepModel(m, built, step);
+        for (const auto& u : units)
+            if (hasChangesAt(*u.node, step)) changes.push_back(paramsAt(m, u, step));
         for (const auto& out : m.outputs)
             simulated[static_cast<size_t>(step - 1)].push_back(
                 setup::readOutput(*built.node(out.port.instance).block, out.port.port));
+    }
+    // The code carries the parameters the simulation held at each change step.
+    std::vector<CG::EmittedFile> files = emitAll(m, units, changes);
+    files.push_back({"main.c", mainProgram(m, units)});
+    std::string error;
+    if (!CG::writeFilesAtomically(workDir, files, &error)) throw ToolError(kUnwritableFile, error);
+    std::string cc = CG::findCCompiler();
+    if (cc.empty()) throw ToolError("", "no C compiler found (tried $CC, cc)");
+    std::string cmd = shellQuote(cc) + " -std=c99 -Wall -Wextra -Werror -O2 -ffp-contract=off -o " +
+                      shellQuote((dir / "prog").string());
+    for (const auto& f : files)
+        if (f.name.size() > 2 && f.name.substr(f.name.size() - 2) == ".c")
+            cmd += " " + shellQuote((dir / f.name).string());
+    cmd += " -lm > " + shellQuote((dir / "build.log").string()) + " 2>&1";
+    if (std::system(cmd.c_str()) != 0) {
+        auto log = readBytes(dir / "build.log");
+        std::string first(log.begin(), std::find(log.begin(), log.end(), '\n'));
+        throw ToolError("", m.file + ": the model's code does not build: " + first + " (" +
+                                (dir / "build.log").string() + ")");
     }
     run += " > " + shellQuote((dir / "run.log").string()) + " 2>&1";
     if (std::system(run.c_str()) != 0) {

@@ -2,6 +2,7 @@
 // whose model_step runs them in dependency order with the connection buffers as static storage.
 //
 //   void model_initialize(void);
+//   void model_apply_changes(int32_t step);   the model file's parameter changes for that step (from 1)
 //   void model_step(<model inputs, in file order>, <model outputs, in file order>);
 //   void model_terminate(void);
 //
@@ -19,8 +20,9 @@
 namespace dravo::model {
 
 // The blocks of `built` must be started and not yet stepped. Throws ToolError naming the instance when a
-// block's generation fails, UsageError for what model code cannot hold (per-step parameter changes, an
-// instance whose C name collides with another's or with a file of the set).
+// block's generation fails, UsageError for what model code cannot hold (a tunable parameter whose size a
+// change alters, an instance whose C name collides with another's or with a file of the set). The
+// blocks are given the file's parameter changes (not stepped) to learn the values at each change step.
 std::vector<CG::EmittedFile> generateModelCode(const Model& m, BuiltModel& built);
 
 // The files include main.c: `prog STEPS FILES...` reads each model input of each step from a .npy file

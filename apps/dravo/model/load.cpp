@@ -158,6 +158,11 @@ Model parseModel(const std::string& jsonText, const std::string& file) {
             kMalformedFile,
             m.where("", "", "not valid JSON: " + what.substr(at == std::string::npos ? 0 : at + 2)));
     }
+    if (auto dup = duplicateKeyPath(jsonText)) {
+        std::string inst;
+        if (dup->rfind("/blocks/", 0) == 0) inst = dup->substr(8, dup->find('/', 8) - 8);
+        throw UsageError(kUsage, m.where(inst, *dup, "the key is given twice; give it once"));
+    }
     if (auto fault = schemaFault(jsonText)) {
         // Name the instance when the path lies inside one.
         std::string inst;

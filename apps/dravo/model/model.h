@@ -84,6 +84,10 @@ struct Model {
 Model parseModel(const std::string& jsonText, const std::string& file);
 Model loadModel(const std::string& file);
 
+// The JSON pointer of the first key given a second time in one object ("/blocks/r/params/angle"), or
+// empty. Only for text that parses.
+std::optional<std::string> duplicateKeyPath(const std::string& jsonText);
+
 // The schema the file is checked against (model.schema.json beside this header, compiled in).
 const std::string& modelSchemaText();
 // Empty when the document passes; else "<json path>: <what is wrong>" for the most specific fault.
