@@ -159,6 +159,28 @@ std::vector<Unit> variableUnits() {
     return us;
 }
 
+// Images larger than a band of the passes (64 rows, 128 positions), so that rows are worked in pieces.
+// The tall image with an infinite fill puts whole shifts larger than a piece's end into the last pass (a
+// half-angle tangent of exactly 1/2 or 1/4 on an odd number of rows), which the whole row takes as a move
+// and a piece as an interpolation: both must leave the piece's fill exactly (0 x Inf would be NaN).
+std::vector<Unit> bandUnits() {
+    Unit tall;
+    tall.name = "bands_tall_m3_inf_fill";
+    tall.params = {{3, Array::scalar(5.0)}, {6, Array::scalar(INFINITY)}, {7, Array::scalar(3)}};
+    tall.dims = {901, 24};
+    tall.angleType = "double";
+    tall.frames = angleFrames({0.9272952180016123, 0.4899573262537283, -2.2, 1.3});
+    Unit wide;
+    wide.name = "bands_wide_m2_same_rgb";
+    wide.params = {{0, Array::scalar(2)},
+                   {2, Array::scalar(0.6)},
+                   {6, Array::realVector({1, 2})},
+                   {7, Array::scalar(2)}};
+    wide.dims = {150, 260, 2};
+    wide.frames = {Frame{}, Frame{{}, NAN, {-3, 4}}};
+    return {tall, wide};
+}
+
 }  // namespace
 
 class RotateSil : public ::testing::TestWithParam<Unit> {};
@@ -176,4 +198,6 @@ INSTANTIATE_TEST_SUITE_P(Shapes, RotateSil, ::testing::ValuesIn(shapeUnits()),
 INSTANTIATE_TEST_SUITE_P(Forms, RotateSil, ::testing::ValuesIn(formUnits()),
                          [](const auto& info) { return info.param.name; });
 INSTANTIATE_TEST_SUITE_P(VariableSize, RotateSil, ::testing::ValuesIn(variableUnits()),
+                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Bands, RotateSil, ::testing::ValuesIn(bandUnits()),
                          [](const auto& info) { return info.param.name; });
