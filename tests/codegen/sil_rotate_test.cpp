@@ -178,7 +178,27 @@ std::vector<Unit> bandUnits() {
                    {7, Array::scalar(2)}};
     wide.dims = {150, 260, 2};
     wide.frames = {Frame{}, Frame{{}, NAN, {-3, 4}}};
-    return {tall, wide};
+    // Single precision, table sine, three planes with their own fill, same size: bands of a row count the
+    // output plane allows, more than one band of them.
+    Unit single;
+    single.name = "bands_single_m1_table_rgb";
+    single.params = {{0, Array::scalar(2)},
+                     {3, Array::scalar(5.0)},
+                     {5, Array::scalar(2)},
+                     {6, Array::realVector({1, 2, 3})},
+                     {7, Array::scalar(1)}};
+    single.type = "single";
+    single.angleType = "single";
+    single.dims = {70, 140, 3};
+    single.frames = angleFrames({0.3, 2.5, -1.0, -2.9});
+    // An output plane that holds fewer than two buffer rows (flat, same size) shears line by line.
+    Unit flat;
+    flat.name = "bands_flat_2x40_m3_same";
+    flat.params = {{0, Array::scalar(2)}, {3, Array::scalar(5.0)}, {7, Array::scalar(3)}};
+    flat.dims = {2, 40};
+    flat.angleType = "double";
+    flat.frames = angleFrames({0.3, 1.4, -0.2, 3.0});
+    return {tall, wide, single, flat};
 }
 
 }  // namespace

@@ -424,7 +424,21 @@ void TarnCGRotate::shearPlanes() {
     // took out, at (row2pad, col2pad) of the buffer.
     IdxRef i = idx("i"), j = idx("j"), indx = idx("indx"), indxa = idx("indxa"), indxb = idx("indxb");
     IdxRef inBufIdx = idx("inBufIdx"), shearBufIdx = idx("shearBufIdx"), tmp = idx("tmp");
-    fillElements(sheared_, 0, wMax * shearBufRows, fillVal);
+    if (fixed_) {
+        fillElements(sheared_, 0, wMax * shearBufRows, fillVal);
+    } else {
+        // The fill value where pass 1 reads and the image is not (the colPad columns) and where pass 2 reads
+        // and pass 1 does not write (above and below the image rows); pass 1 writes the rest.
+        f_.beginCFor(j, 0, wMax, "", at(452));
+        tmp = j * shearBufRows;
+        f_.beginIf(j < col2pad, "", at(454));
+        fillElements(sheared_, tmp, shearBufRows, fillVal);
+        f_.beginElse("", at(456));
+        fillElements(sheared_, tmp, row2pad, fillVal);
+        fillElements(sheared_, tmp + row2pad + inRows_, shearBufRows - row2pad - inRows_, fillVal);
+        f_.endIf();
+        f_.endCFor();
+    }
     f_.beginIf(quadrant_ == 1, "", at(455));
     shearBufIdx = row2pad + colsIn_ - 1 + col2pad * shearBufRows;
     indxa = shearBufRows;
