@@ -159,6 +159,48 @@ std::vector<Unit> variableUnits() {
     return us;
 }
 
+// Images larger than a band of the passes (64 rows, 128 positions), so that rows are worked in pieces.
+// The tall image with an infinite fill puts whole shifts larger than a piece's end into the last pass (a
+// half-angle tangent of exactly 1/2 or 1/4 on an odd number of rows), which the whole row takes as a move
+// and a piece as an interpolation: both must leave the piece's fill exactly (0 x Inf would be NaN).
+std::vector<Unit> bandUnits() {
+    Unit tall;
+    tall.name = "bands_tall_m3_inf_fill";
+    tall.params = {{3, Array::scalar(5.0)}, {6, Array::scalar(INFINITY)}, {7, Array::scalar(3)}};
+    tall.dims = {901, 24};
+    tall.angleType = "double";
+    tall.frames = angleFrames({0.9272952180016123, 0.4899573262537283, -2.2, 1.3});
+    Unit wide;
+    wide.name = "bands_wide_m2_same_rgb";
+    wide.params = {{0, Array::scalar(2)},
+                   {2, Array::scalar(0.6)},
+                   {6, Array::realVector({1, 2})},
+                   {7, Array::scalar(2)}};
+    wide.dims = {150, 260, 2};
+    wide.frames = {Frame{}, Frame{{}, NAN, {-3, 4}}};
+    // Single precision, table sine, three planes with their own fill, same size: bands of a row count the
+    // output plane allows, more than one band of them.
+    Unit single;
+    single.name = "bands_single_m1_table_rgb";
+    single.params = {{0, Array::scalar(2)},
+                     {3, Array::scalar(5.0)},
+                     {5, Array::scalar(2)},
+                     {6, Array::realVector({1, 2, 3})},
+                     {7, Array::scalar(1)}};
+    single.type = "single";
+    single.angleType = "single";
+    single.dims = {70, 140, 3};
+    single.frames = angleFrames({0.3, 2.5, -1.0, -2.9});
+    // An output plane that holds fewer than two buffer rows (flat, same size) shears line by line.
+    Unit flat;
+    flat.name = "bands_flat_2x40_m3_same";
+    flat.params = {{0, Array::scalar(2)}, {3, Array::scalar(5.0)}, {7, Array::scalar(3)}};
+    flat.dims = {2, 40};
+    flat.angleType = "double";
+    flat.frames = angleFrames({0.3, 1.4, -0.2, 3.0});
+    return {tall, wide, single, flat};
+}
+
 }  // namespace
 
 class RotateSil : public ::testing::TestWithParam<Unit> {};
@@ -176,4 +218,6 @@ INSTANTIATE_TEST_SUITE_P(Shapes, RotateSil, ::testing::ValuesIn(shapeUnits()),
 INSTANTIATE_TEST_SUITE_P(Forms, RotateSil, ::testing::ValuesIn(formUnits()),
                          [](const auto& info) { return info.param.name; });
 INSTANTIATE_TEST_SUITE_P(VariableSize, RotateSil, ::testing::ValuesIn(variableUnits()),
+                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Bands, RotateSil, ::testing::ValuesIn(bandUnits()),
                          [](const auto& info) { return info.param.name; });

@@ -424,7 +424,21 @@ void TarnCGRotate::shearPlanes() {
     // took out, at (row2pad, col2pad) of the buffer.
     IdxRef i = idx("i"), j = idx("j"), indx = idx("indx"), indxa = idx("indxa"), indxb = idx("indxb");
     IdxRef inBufIdx = idx("inBufIdx"), shearBufIdx = idx("shearBufIdx"), tmp = idx("tmp");
-    fillElements(sheared_, 0, wMax * shearBufRows, fillVal);
+    if (fixed_) {
+        fillElements(sheared_, 0, wMax * shearBufRows, fillVal);
+    } else {
+        // The fill value where pass 1 reads and the image is not (the colPad columns) and where pass 2 reads
+        // and pass 1 does not write (above and below the image rows); pass 1 writes the rest.
+        f_.beginCFor(j, 0, wMax, "", at(452));
+        tmp = j * shearBufRows;
+        f_.beginIf(j < col2pad, "", at(454));
+        fillElements(sheared_, tmp, shearBufRows, fillVal);
+        f_.beginElse("", at(456));
+        fillElements(sheared_, tmp, row2pad, fillVal);
+        fillElements(sheared_, tmp + row2pad + inRows_, shearBufRows - row2pad - inRows_, fillVal);
+        f_.endIf();
+        f_.endCFor();
+    }
     f_.beginIf(quadrant_ == 1, "", at(455));
     shearBufIdx = row2pad + colsIn_ - 1 + col2pad * shearBufRows;
     indxa = shearBufRows;
@@ -456,15 +470,34 @@ void TarnCGRotate::shearPlanes() {
     NumRef shift = f_.localNumVar("shift", shiftT_);
     IdxRef k = idx("k");
     lineCentre(inRows_);
-    f_.beginCFor(i, 0, inRows_, "Pass 1: horizontal shear", at(486));
-    lineShift(i, tanHalf_, false);
-    skewCall(sheared_, row2pad + i, col2pad + inCols_, wMax, shift, shearBufRows, 1, line_, 0, 0, fillVal);
-    tmp = row2pad + i;
-    f_.beginCFor(k, 0, wMax, "", at(490));
-    sheared_(tmp) = line_(k);
-    tmp += shearBufRows;
-    f_.endCFor();
-    f_.endCFor();
+    auto lineByLine = [&] {
+        f_.beginCFor(i, 0, inRows_, "Pass 1: horizontal shear", at(480));
+        lineShift(i, tanHalf_, false);
+        skewCall(sheared_, row2pad + i, col2pad + inCols_, wMax, shift, shearBufRows, 1, line_, 0, 0,
+                 fillVal);
+        tmp = row2pad + i;
+        f_.beginCFor(k, 0, wMax, "", at(485));
+        sheared_(tmp) = line_(k);
+        tmp += shearBufRows;
+        f_.endCFor();
+        f_.endCFor();
+    };
+    if (fixed_) {
+        lineByLine();
+    } else {
+        // The output plane is free until pass 2 (the input is in the buffer): it holds a band of rows.
+        IdxRef bandRows = idx("bandRows");
+        bandRows = 0;
+        f_.beginIf(col2pad + inCols_ > 0, "", at(495));
+        bandRows = outPlaneWidth / (col2pad + inCols_);
+        minInto(bandRows, kPass1BandRows);
+        f_.endIf();
+        f_.beginIf(bandRows > 1, "", at(499));
+        bandedPass1(col2pad + inCols_, wMax, fillVal);
+        f_.beginElse("", at(501));
+        lineByLine();
+        f_.endIf();
+    }
 
     fillElements(out_, outIdx, outPlaneWidth, fillVal);
 
@@ -484,15 +517,85 @@ void TarnCGRotate::shearPlanes() {
     IdxRef outBufIdx = idx("outBufIdx");
     lineCentre(pass3Rows);
     f_.beginIf(startIdx < endIdx && startRIdx < endRIdx, "", at(513));
-    f_.beginCFor(k, startRIdx, endRIdx, "Pass 3: horizontal shear into the output", at(514));
+    if (fixed_) {
+        f_.beginCFor(k, startRIdx, endRIdx, "Pass 3: horizontal shear into the output", at(514));
+        tmp = k + offset;
+        lineShift(tmp, tanHalf_, false);
+        outBufIdx = outIdx + k + colOffset * rowsOut_;
+        skewCall(sheared_, tmp + bufShift, nCols, endIdx, shift, shearBufRows, rowsOut_, out_, outBufIdx,
+                 startIdx, fillVal);
+        f_.endCFor();
+    } else {
+        bandedPass3(offset, bufShift, nCols, startIdx, endIdx, colOffset, startRIdx, endRIdx, fillVal);
+    }
+    f_.endIf();
+    f_.endIf();
+    f_.endCFor();
+}
+
+// Pass 1 of a floating image in bands of rows: the band's rows (fill columns included) are copied out of
+// the buffer, column by column, into the output plane, then sheared back into the buffer in pieces of
+// kBandPositions positions, so that the strided writes of neighbouring rows share cache lines and pages.
+void TarnCGRotate::bandedPass1(const IdxVal& srcLen, const IdxVal& wMax, const NumVal& fillVal) {
+    NumRef shift = f_.localNumVar("shift", shiftT_);
+    IdxRef i = idx("i"), j = idx("j"), tmp = idx("tmp"), outIdx = idx("outIdx"), row2pad = idx("row2pad");
+    IdxRef shearBufRows = idx("shearBufRows"), bandRows = idx("bandRows"), indx = idx("indx");
+    IdxRef bandRow = idx("bandRow"), bandRowEnd = idx("bandRowEnd");
+    IdxRef bandPos = idx("bandPos"), bandPosEnd = idx("bandPosEnd");
+    bandRow = 0;
+    f_.beginCWhile(bandRow < inRows_, "Pass 1: horizontal shear", at(612));
+    bandRowEnd = bandRow + bandRows;
+    minInto(bandRowEnd, inRows_);
+    f_.beginCFor(j, 0, srcLen, "", at(615));
+    tmp = row2pad + bandRow + j * shearBufRows;
+    indx = outIdx + j;
+    f_.beginCFor(i, bandRow, bandRowEnd, "", at(618));
+    out_(indx) = sheared_(tmp);
+    ++tmp;
+    indx += srcLen;
+    f_.endCFor();
+    f_.endCFor();
+    f_.beginCFor(bandPos, 0, wMax, kBandPositions, "", at(624));
+    bandPosEnd = bandPos + kBandPositions;
+    minInto(bandPosEnd, wMax);
+    f_.beginCFor(i, bandRow, bandRowEnd, "", at(627));
+    lineShift(i, tanHalf_, false);
+    skewCall(out_, outIdx + (i - bandRow) * srcLen, srcLen, bandPosEnd, shift, 1, shearBufRows, sheared_,
+             row2pad + i + bandPos * shearBufRows, bandPos, fillVal);
+    f_.endCFor();
+    f_.endCFor();
+    bandRow = bandRowEnd;
+    f_.endCWhile();
+}
+
+// Pass 3 of a floating image in bands of kBandRows output rows and kBandPositions positions, so that
+// neighbouring rows share the cache lines and pages of the strided buffer and output; each piece of a row
+// gets exactly the values the whole row gives it.
+void TarnCGRotate::bandedPass3(const IdxVal& offset, const IdxVal& bufShift, const IdxVal& nCols,
+                               const IdxVal& startIdx, const IdxVal& endIdx, const IdxVal& colOffset,
+                               const IdxVal& startRIdx, const IdxVal& endRIdx, const NumVal& fillVal) {
+    NumRef shift = f_.localNumVar("shift", shiftT_);
+    IdxRef k = idx("k"), tmp = idx("tmp"), outBufIdx = idx("outBufIdx"), outIdx = idx("outIdx");
+    IdxRef shearBufRows = idx("shearBufRows");
+    IdxRef bandRow = idx("bandRow"), bandRowEnd = idx("bandRowEnd");
+    IdxRef bandPos = idx("bandPos"), bandPosEnd = idx("bandPosEnd");
+    f_.beginCFor(bandRow, startRIdx, endRIdx, kPass3BandRows, "Pass 3: horizontal shear into the output",
+                 at(620));
+    bandRowEnd = bandRow + kPass3BandRows;
+    minInto(bandRowEnd, endRIdx);
+    f_.beginCFor(bandPos, startIdx, endIdx, kBandPositions, "", at(623));
+    bandPosEnd = bandPos + kBandPositions;
+    minInto(bandPosEnd, endIdx);
+    f_.beginCFor(k, bandRow, bandRowEnd, "", at(626));
     tmp = k + offset;
     lineShift(tmp, tanHalf_, false);
-    outBufIdx = outIdx + k + colOffset * rowsOut_;
-    skewCall(sheared_, tmp + bufShift, nCols, endIdx, shift, shearBufRows, rowsOut_, out_, outBufIdx,
-             startIdx, fillVal);
+    outBufIdx = outIdx + k + (colOffset + bandPos - startIdx) * rowsOut_;
+    // A piece gives each position what the whole row gives it: a whole bicubic shift past the piece's end,
+    // which the whole row takes as a move and the piece as an interpolation, leaves fill there either way.
+    skewCall(sheared_, tmp + bufShift, nCols, bandPosEnd, shift, shearBufRows, rowsOut_, out_, outBufIdx,
+             bandPos, fillVal);
     f_.endCFor();
-    f_.endIf();
-    f_.endIf();
+    f_.endCFor();
     f_.endCFor();
 }
 

@@ -66,6 +66,13 @@ class TarnCGRotate : public DSPCGCtx {
         f_.endIf();
     }
     void fillElements(const NumRef& m, const IdxVal& from, const IdxVal& count, const NumVal& v);
+    // Bands of the floating passes: rows worked together, and positions of a row piece.
+    static constexpr int32_t kPass1BandRows = 64, kPass3BandRows = 64, kBandPositions = 128;
+    // srcLen: samples of a buffer row (fill columns and image), wMax: positions of a sheared row.
+    void bandedPass1(const IdxVal& srcLen, const IdxVal& wMax, const NumVal& fillVal);
+    void bandedPass3(const IdxVal& offset, const IdxVal& bufShift, const IdxVal& nCols,
+                     const IdxVal& startIdx, const IdxVal& endIdx, const IdxVal& colOffset,
+                     const IdxVal& startRIdx, const IdxVal& endRIdx, const NumVal& fillVal);
     void skewCall(const NumRef& src, const IdxVal& srcStart, const IdxVal& srcLen, const IdxVal& dstLen,
                   const NumVal& shift, const IdxVal& srcStride, const IdxVal& dstStride, const NumRef& dst,
                   const IdxVal& dstStart, const IdxVal& firstPos, const NumVal& fill);
