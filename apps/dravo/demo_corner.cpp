@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "cmd_codegen.h"
 #include "demo_scene.h"
 #include "demo_support.h"
 #include "errors.h"
@@ -86,7 +87,7 @@ void runCornerDemoSteps(const std::string& outDir, std::vector<std::vector<std::
             row[4] = describeSignal(metric);
             row[5] =
                 "written; PNG shows sqrt(max(metric, 0) / largest) as 8-bit for display, exact metric in " +
-                npy;
+                npy + "; " + generateDemoCode(plan, outDir, step.stem);
         } catch (const host::BlockError& e) {
             ++failures;
             row[5] = "FAILED: " + e.text() + (e.messageClass().empty() ? "" : " [" + e.messageClass() + "]");

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "cmd_codegen.h"
 #include "demo_scene.h"
 #include "demo_support.h"
 #include "errors.h"
@@ -84,7 +85,8 @@ int runCornerLicDemo(const std::string& outDir, std::vector<std::vector<std::str
             writeDemoFile(npyPath, encodeSignal(out, npyPath, false, warnings));
             writeDemoFile(pngPath, encodeSignal(forDisplay(out), pngPath, false, warnings));
             row[4] = describeSignal(out);
-            row[5] = "written (scaled for display); exact values in " + npy;
+            row[5] = "written (scaled for display); exact values in " + npy + "; " +
+                     generateDemoCode(plan, outDir, step.stem);
         } catch (const host::BlockError& e) {
             ++failures;
             row[5] = "FAILED: " + e.text() + (e.messageClass().empty() ? "" : " [" + e.messageClass() + "]");

@@ -163,7 +163,12 @@ INSTANTIATE_TEST_SUITE_P(
                "dspshared::system::inImgOutTypesDiffer", ""},
         BadRun{"rotate: double output of an integer image",
                run({"rotate", "--output-type", "double", "-i", "@/i16.npy", "-o", "@/sub/o.npy"}), 1,
-               "dspshared::system::inImgOutTypesDiffer", ""}));
+               "dspshared::system::inImgOutTypesDiffer", ""},
+        // The dialog's output type is the block's choice; a request for another is refused, not obeyed.
+        BadRun{"convert: requested output type against the dialog's",
+               run({"convert", "-s", "outputDataType=uint8", "--output-type", "int16", "-i", "@/u.npy", "-o",
+                    "@/sub/o.npy"}),
+               1, "vision::system::outDataTypeSettingMismatch", ""}));
 
 }  // namespace
 

@@ -42,7 +42,7 @@ const NpyFile kInputs[] = {
     {"d34", "<f8", {3, 4}},    {"f34", "<f4", {3, 4}},       {"u8", "|u1", {3, 4}},  {"i8", "|i1", {3, 4}},
     {"u16", "<u2", {3, 4}},    {"i16", "<i2", {3, 4}},       {"b", "|b1", {3, 4}},   {"c34", "<c16", {3, 4}},
     {"d3d", "<f8", {2, 3, 2}}, {"d4d", "<f8", {2, 3, 2, 2}}, {"d11", "<f8", {1, 1}}, {"f11", "<f4", {1, 1}},
-    {"u8t", "|u1", {17, 16}},
+    {"u78", "|u1", {7, 8}},    {"u8t", "|u1", {17, 16}},
 };
 
 struct Row {
@@ -86,6 +86,10 @@ const std::vector<Row> kRows = {
      "-s form=1 -s dimsChoice=5 -s 'dimsToPad=[4 2]' -s 'padAtBeginning=[1 0]' -s 'padAtEnd=[2 1]' -i $d4d"},
     {"pad", "boolean_replicate", "-s method=replicate -i $b"},
     {"pad", "fixed_point", "-s method=circular -i $i16 --input-type fixed:s12:3"},
+    {"corner-metric", "harris_double", "-i $d34"},
+    {"corner-metric", "min_eigenvalue_uint8",
+     "-s method=2 -s memoryWordLength=40 -s productWordLength=48 -i $u8 --variable-size 0"},
+    {"corner-metric", "comparison_uint8_defaults", "-s method=3 -s threshold=20 -i $u78"},
     {"contrast", "double_histogram", "-i $d34"},
     {"contrast", "uint8_table", "-i $u8t"},
     {"contrast", "fixed_point_histogram",

@@ -1,6 +1,7 @@
 // Scale-and-convert block: dimensions (up to 3-D, the same on both ports) and data types.
 #include "blockcallbacks.h"
 #include "blockutils.h"
+#include "ubrin/scale_convert_setup.h"
 #include "vekdsp.h"
 
 using namespace sysobj;
@@ -93,6 +94,14 @@ DRAVO_CALLBACK void mdlSetInputPortDataType(BlockHandle* S, int32_t port, DataTy
 }
 
 DRAVO_CALLBACK void mdlSetOutputPortDataType(BlockHandle* S, int32_t port, DataTypeId id) {
+    // Only an "inherited" output takes its type from downstream; a type chosen in the dialog is kept, and a
+    // request for another is refused rather than obeyed in silence.
+    const DataTypeId chosen = ubrin::outputDataTypeFromDialog(S);
+    if (ssGetErrorStatus(S) != nullptr) return;
+    if (chosen != DYNAMICALLY_TYPED && chosen != id) {
+        VekSimCommon::dspError(S, "vision::system::outDataTypeSettingMismatch");
+        return;
+    }
     if (!ssSetOutputPortDataType(S, port, id)) return;
     checkPortDataType(S, id, ssGetInputPortDataType(S, 0), VekSimCommon::DSP_OUTPUT_PORT, kOutputMessages);
 }

@@ -1,0 +1,146 @@
+// The corner metric's generated step against the simulation step of the same block instance on the same
+// 1024 x 1024 double image: Harris and local intensity comparison (and, for reference, minimum eigenvalue
+// and an 8-bit comparison). Best step against best step: the simulation's over the benchmark iterations,
+// the generated program's over its timed steps of two runs (each after an untimed warm-up step). The
+// generated code is built like the simulation (-O2 -ffp-contract=off) plus -march=native, since the
+// simulation kernels pick their instruction set at run time. The iteration time is the generated step;
+// counters give both and the ratio gen/sim (below 1: the generated step is faster).
+//
+// Run with DRAVO_PLUGIN_PATH pointing at the plug-in folder.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+
+#include "../cornermetric/lic_scene.h"
+#include "cg/host_bridge.h"
+#include "cg/sil.h"
+#include "dravo/host/engine.h"
+#include "dravo/host/types.h"
+
+using dravo::host::Array;
+using dravo::host::Block;
+using dravo::host::InputSpec;
+using dravo::host::Plugin;
+
+namespace {
+
+constexpr int32_t kSide = 1024;
+
+// The comparison benchmark's scene (blocks, ramp, noise), as double on [0, 1] or as uint8.
+std::vector<uint8_t> image(bool dbl) {
+    const std::vector<uint8_t> s = licbench::scene(kSide, kSide);
+    if (!dbl) return s;
+    std::vector<uint8_t> b(s.size() * sizeof(double));
+    for (size_t i = 0; i < s.size(); ++i) {
+        const double x = s[i] / 255.0;
+        std::memcpy(b.data() + i * sizeof(double), &x, sizeof(double));
+    }
+    return b;
+}
+
+std::unique_ptr<Block> cornerBlock(int method, bool dbl) {
+    auto b = std::make_unique<Block>(Plugin::load("quobit"), "corner");
+    std::vector<Array> p;
+    const double d[27] = {double(method),
+                          0.04,
+                          0,
+                          dbl ? 0.1 : 25,
+                          7,
+                          3,
+                          1,
+                          200,
+                          0,
+                          0,
+                          1,
+                          16,
+                          15,
+                          0,
+                          96,
+                          28,
+                          0,
+                          64,
+                          28,
+                          0,
+                          96,
+                          28,
+                          0,
+                          64,
+                          -1,
+                          4,
+                          2};
+    for (int i = 0; i < 27; ++i)
+        p.push_back(
+            i == 2 ? Array::realVector({0.0625, 0.25, 0.375, 0.25, 0.0625, 0.0625, 0.25, 0.375, 0.25, 0.0625})
+                   : Array::scalar(d[i]));
+    b->setParameters(std::move(p));
+    b->initialize();
+    InputSpec s;
+    s.dims = {kSide, kSide};
+    s.dataType = dbl ? SS_DOUBLE : SS_UINT8;
+    b->propagate({s});
+    b->start();
+    return b;
+}
+
+void compare(benchmark::State& state, int method, bool dbl, const char* tag) {
+    std::unique_ptr<Block> block = cornerBlock(method, dbl);
+    std::vector<uint8_t> in = image(dbl);
+    block->setInput(0, in.data(), in.size());
+    auto h = TarnCG::makeHandle(*block, "bench", "corner-metric");
+    std::string err;
+    if (!TarnCG::generateForBlock(*block, *h, &err)) {
+        state.SkipWithError(err.c_str());
+        return;
+    }
+    CG::HarnessOptions o;
+    o.workDir = (std::filesystem::temp_directory_path() / "dravo-codegen-bench" / tag).string();
+    o.repeat = 8;
+    o.extraFlags = {"-O3", "-fno-math-errno", "-march=native"};
+    CG::HarnessResult r = CG::buildAndRun(h->unit(), {{in, {}}}, o);
+    if (!r.ok) {
+        state.SkipWithError(r.error.c_str());
+        return;
+    }
+    double simBest = 1e30, genBest = r.bestSecondsPerStep;
+    for (auto _ : state) {
+        auto t0 = std::chrono::steady_clock::now();
+        block->step();
+        const double sim = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        simBest = std::min(simBest, sim);
+        state.SetIterationTime(r.bestSecondsPerStep);
+    }
+    CG::HarnessResult r2 = CG::buildAndRun(h->unit(), {{in, {}}}, o);
+    if (r2.ok) genBest = std::min(genBest, r2.bestSecondsPerStep);
+    state.counters["sim_ms"] = simBest * 1e3;
+    state.counters["gen_ms"] = genBest * 1e3;
+    state.counters["gen_over_sim"] = genBest / simBest;
+}
+
+struct BenchCase {
+    int method;
+    bool dbl;
+    const char* name;
+};
+const BenchCase kCases[] = {
+    {1, true, "HarrisDouble"},
+    {3, true, "ComparisonDouble"},
+    {2, true, "MinEigenvalueDouble"},
+    {3, false, "ComparisonUint8"},
+};
+
+const bool kRegistered = [] {
+    for (const BenchCase& c : kCases)
+        benchmark::RegisterBenchmark((std::string("BM_Corner") + c.name).c_str(),
+                                     [c](benchmark::State& s) { compare(s, c.method, c.dbl, c.name); })
+            ->UseManualTime()
+            ->Iterations(16)
+            ->Unit(benchmark::kMillisecond);
+    return true;
+}();
+
+}  // namespace
+
+BENCHMARK_MAIN();
