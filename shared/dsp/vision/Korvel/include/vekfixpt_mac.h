@@ -6,9 +6,10 @@
 // the accumulator's type and the result into the output's type, each with that destination's rounding and
 // overflow codes. Nothing is logged and nothing allocated.
 //
-// make() refuses (returns false) when a type is floating point or wider than 64 bits, the sample type is
-// unsigned 64-bit or differs from the output's, an object logs, or the exact products would not fit 126
-// bits; the caller then keeps the number objects.
+// make() refuses (returns false) when a type is floating point or wider than 64 bits, the sample or weight
+// type is unsigned 64-bit (its stored integers do not fit the int64 they are passed in) or the sample type
+// differs from the output's, an object logs, or the exact products would not fit 126 bits; the caller then
+// keeps the number objects.
 #pragma once
 
 #include <algorithm>
@@ -33,7 +34,7 @@ class StoredMac {
         if (weight.getLog() || sample.getLog() || acc.getLog() || out.getLog()) return false;
         if (!(t == out.getType()) || t.isFloating() || w.isFloating() || a.isFloating() || pt.isFloating() ||
             t.wordLength > 64 || w.wordLength > 64 || a.wordLength > 64 || pt.wordLength > 64 ||
-            (!t.isSigned && t.wordLength == 64)) {
+            (!t.isSigned && t.wordLength == 64) || (!w.isSigned && w.wordLength == 64)) {
             return false;
         }
         // Exact weight x sample products within 126 bits, sums aligned within 60 bits.
@@ -145,7 +146,8 @@ class StoredMac {
                     p = roundShift<Mode>(exact, e.productDrop);
                 else
                     p = exact << e.productShift;
-                acc += p;
+                // Wraps rather than overflows past many taps: such a sum is out of range and recomputed.
+                acc = int64_t(uint64_t(acc) + uint64_t(p));
                 inRange =
                     inRange && p <= prod_.hi64 && p >= prod_.lo64 && acc <= acc_.hi64 && acc >= acc_.lo64;
             }
