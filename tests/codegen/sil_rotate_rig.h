@@ -158,14 +158,14 @@ inline std::unique_ptr<Block> startedBlock(const Unit& u) {
     image.dims = u.dims;
     image.dataType = *dravo::types::parseTypeName(u.type);
     image.dimsMode = u.variableSize ? 1 : 0;
-    std::vector<InputSpec> specs = {image};
+    std::vector<InputSpec> offers = {image};
     if (!u.angleType.empty()) {
         InputSpec angle;
         angle.dims = {1, 1};
         angle.dataType = *dravo::types::parseTypeName(u.angleType);
-        specs.push_back(angle);
+        offers.push_back(angle);
     }
-    block->propagate(specs);
+    block->propagate(offers);
     block->start();
     return block;
 }
