@@ -16,6 +16,7 @@
 #include <memory>
 #include <random>
 
+#include "generated_vs_simulation.h"
 #include "cg/host_bridge.h"
 #include "cg/sil.h"
 #include "dravo/host/engine.h"
@@ -82,29 +83,11 @@ void compare(benchmark::State& state, const std::string& type, const char* tag) 
     o.workDir = (std::filesystem::temp_directory_path() / "dravo-codegen-bench" / tag).string();
     o.repeat = 6;
     o.extraFlags = {"-march=native"};
-    CG::HarnessResult r = CG::buildAndRun(h->unit(), {{in, {}}}, o);
-    if (!r.ok) {
-        state.SkipWithError(r.error.c_str());
-        return;
-    }
-    double simBest = 1e30, genBest = r.bestSecondsPerStep;
-    for (auto _ : state) {
-        auto t0 = std::chrono::steady_clock::now();
-        block->step();
-        const double sim = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-        simBest = std::min(simBest, sim);
-        state.SetIterationTime(r.bestSecondsPerStep);
-    }
-    // The generated program once more, after the simulation, so both sides get the same chances.
-    CG::HarnessResult r2 = CG::buildAndRun(h->unit(), {{in, {}}}, o);
-    if (r2.ok) genBest = std::min(genBest, r2.bestSecondsPerStep);
+    CG::HarnessResult r;
+    timeGeneratedAgainstSimulation(state, *block, h->unit(), in, o, &r);
     // Same numbers, or the timing compares different work.
-    const void* sim = block->output(0);
-    if (std::memcmp(sim, r.outputs[0].bytes.data(), r.outputs[0].bytes.size()) != 0)
+    if (r.ok && std::memcmp(block->output(0), r.outputs[0].bytes.data(), r.outputs[0].bytes.size()) != 0)
         state.SkipWithError("generated and simulated outputs differ");
-    state.counters["sim_ms"] = simBest * 1e3;
-    state.counters["gen_ms"] = genBest * 1e3;
-    state.counters["gen_over_sim"] = genBest / simBest;
 }
 
 const bool kRegistered = [] {

@@ -14,6 +14,7 @@
 #include <memory>
 #include <random>
 
+#include "../codegen/generated_vs_simulation.h"
 #include "cg/host_bridge.h"
 #include "cg/sil.h"
 #include "dravo/host/engine.h"
@@ -102,25 +103,7 @@ void compare(benchmark::State& state, int32_t method, const std::string& type, i
     CG::HarnessOptions o;
     o.workDir = (std::filesystem::temp_directory_path() / "dravo-rotate-codegen-bench" / tag).string();
     o.repeat = 5;
-    CG::HarnessResult r = CG::buildAndRun(h->unit(), {{in, {}}}, o);
-    if (!r.ok) {
-        state.SkipWithError(r.error.c_str());
-        return;
-    }
-    double simBest = 1e30, genBest = r.bestSecondsPerStep;
-    for (auto _ : state) {
-        auto t0 = std::chrono::steady_clock::now();
-        block->step();
-        const double sim = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-        simBest = std::min(simBest, sim);
-        state.SetIterationTime(r.bestSecondsPerStep);
-    }
-    // A second run of the generated program, after the simulation, gives both sides the same chances.
-    CG::HarnessResult r2 = CG::buildAndRun(h->unit(), {{in, {}}}, o);
-    if (r2.ok) genBest = std::min(genBest, r2.bestSecondsPerStep);
-    state.counters["sim_ms"] = simBest * 1e3;
-    state.counters["gen_ms"] = genBest * 1e3;
-    state.counters["gen_over_sim"] = genBest / simBest;
+    timeGeneratedAgainstSimulation(state, *block, h->unit(), in, o);
 }
 
 struct BenchCase {
