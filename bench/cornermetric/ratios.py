@@ -3,7 +3,8 @@
 OpenCV (cornerHarris / cornerMinEigenVal, single precision, one thread), and the fixed-point path's time
 over the double path's (both through the host).
 
-Usage: dravo_cornermetric_bench --benchmark_format=json > corner.json && python3 ratios.py corner.json
+Usage: dravo_cornermetric_bench --benchmark_format=json > corner.json && python3 ratios.py corner.json ...
+Several files (runs taken in turn) and repetitions are allowed: each case keeps its best (fastest) run.
 """
 import json
 import sys
@@ -11,9 +12,20 @@ import sys
 METHODS = {"1": "Harris", "2": "min. eigenvalue"}
 
 
-def main(path):
-    runs = {"/".join(p for p in b["name"].split("/") if ":" not in p): b
-            for b in json.load(open(path))["benchmarks"] if b.get("run_type") != "aggregate"}
+def best_runs(paths):
+    runs = {}
+    for path in paths:
+        for b in json.load(open(path))["benchmarks"]:
+            if b.get("run_type") == "aggregate":
+                continue
+            name = "/".join(p for p in b["name"].split("/") if ":" not in p)
+            if name not in runs or b["cpu_time"] < runs[name]["cpu_time"]:
+                runs[name] = b
+    return runs
+
+
+def main(paths):
+    runs = best_runs(paths)
     print(f"{'case':36} {'ours Mpix/s':>12} {'OpenCV Mpix/s':>14} {'ratio':>7}  goal (>= 1)")
     for name, run in sorted(runs.items()):
         if not name.startswith("BM_Kernel<"):
@@ -41,4 +53,4 @@ def main(path):
 
 
 if __name__ == "__main__":
-    main(sys.argv[1])
+    main(sys.argv[1:])

@@ -1,5 +1,9 @@
-// The fixed-point eigenvalue metrics on stored integers (see eigenstoredint.h).
+// The fixed-point eigenvalue metrics on stored integers (see eigenstoredint.h): the specialised engine when
+// its plan holds for the step, else the general engine below, which reads every element through its
+// container and quantises through the library's run-time modes.
 #include "quobit/eigenstoredint.h"
+
+#include "eigenstoredint_plan.h"
 
 #include <algorithm>
 #include <cmath>
@@ -276,7 +280,28 @@ void kernel(const StoredIntData& d, const StoredIntTypes& t) {
 
 }  // namespace
 
+namespace storedint {
+
+void runFastGeneric(const FastPlan& plan, const StoredIntData& d);
+void runFastAvx2(const FastPlan& plan, const StoredIntData& d);
+
+void runFastPlan(const FastPlan& plan, const StoredIntData& d) {
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    if (avx2)
+        runFastAvx2(plan, d);
+    else
+        runFastGeneric(plan, d);
+}
+
+}  // namespace storedint
+
 void storedIntEigenKernel(const StoredIntData& d, const StoredIntTypes& t) {
+    // The plan depends on the coefficients and k, which may change between steps.
+    storedint::FastPlan plan;
+    if (storedint::makeFastPlan(d, t, plan)) {
+        storedint::runFastPlan(plan, d);
+        return;
+    }
     if (t.narrow)
         kernel<int64_t>(d, t);
     else
