@@ -9,6 +9,7 @@
 #include <random>
 
 #include "corner_support.h"
+#include "eigenstoredint_fast.h"
 #include "eigenstoredint_plan.h"
 #include "fixed_oracle.h"
 
@@ -325,6 +326,30 @@ TEST(EigenStored, TunedSensitivityBetweenSteps) {
             asInput(imageValues(c.imageType, 8, 9, Picture::Random, uint32_t(k * 100) + 3), c.imageType);
         ASSERT_EQ(stepBytes(*engine, img, {}), stepBytes(*objects, img, {})) << "k " << k;
     }
+}
+
+// The engine's integer root below 2^52 against a root found by bisection, at the squares where a rounded
+// floating root can land on the wrong side.
+uint64_t bisectedRoot(uint64_t n) {
+    uint64_t lo = 0, hi = uint64_t(1) << 26;  // lo^2 <= n < hi^2
+    while (hi - lo > 1) {
+        const uint64_t mid = (lo + hi) / 2;
+        (mid * mid <= n ? lo : hi) = mid;
+    }
+    return lo;
+}
+
+TEST(EigenStored, IntegerRootBelow2To52) {
+    std::vector<uint64_t> values = {0, 1, 2, 3, 4, 5, 8, 9, 10, (uint64_t(1) << 52) - 1};
+    for (uint64_t k : {uint64_t(2), uint64_t(3), uint64_t(1) << 13, (uint64_t(1) << 26) - 1,
+                       uint64_t(67108859), uint64_t(94906263) / 2, uint64_t(40000003)})
+        for (int64_t off : {-2, -1, 0, 1, 2})
+            values.push_back(k * k + off);
+    std::mt19937_64 gen(3);
+    for (int i = 0; i < 2000; ++i)
+        values.push_back(gen() >> (12 + i % 40));
+    for (uint64_t n : values)
+        EXPECT_EQ(quobit::storedint::rootBelow52(n), bisectedRoot(n)) << n;
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 // runFastPlan picks the widest one.
 #pragma once
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -92,6 +93,19 @@ inline uint64_t rootFloor(uint64_t n) {
         --r;
     while ((r + 1) * (r + 1) <= n)
         ++r;
+    return r;
+}
+
+// floor(sqrt(n)) for n < 2^52, without a branch or a 64-bit conversion instruction (so that it vectorises
+// on 256-bit units): n and the root pass through doubles by their bit patterns (exact below 2^52; adding
+// 2^52 rounds the root to the nearest integer), which is the floor or one above; the corrections settle it.
+inline uint64_t rootBelow52(uint64_t n) {
+    constexpr uint64_t kExponent = 0x4330000000000000;  // 2^52 as a double's bits
+    constexpr double kTwo52 = 4503599627370496.0;
+    const double x = std::bit_cast<double>(n | kExponent) - kTwo52;
+    uint64_t r = std::bit_cast<uint64_t>(std::sqrt(x) + kTwo52) ^ kExponent;
+    r -= uint64_t(r * r > n);
+    r += uint64_t((r + 1) * (r + 1) <= n);
     return r;
 }
 
@@ -242,6 +256,29 @@ struct Engine {
             rad[j] = addStep<R, O>(radicand, t, sq);
             total[j] = addStep<R, O>(sum, a, b);
         }
+        if (p.rootBelow52) {
+            const int32_t up = shift > 0 ? shift : 0, down = shift < 0 ? -shift : 0;
+            const uint64_t dropped = (uint64_t(1) << down) - 1;
+            for (int32_t j = 0; j < count; ++j) {
+                const uint64_t t = rad[j] > 0 ? uint64_t(rad[j]) : 0;
+                const uint64_t n = (t << up) >> down;
+                const uint64_t r = rootBelow52(n);
+                const int64_t inexact = ((t & dropped) != 0) | (r * r != n);
+                const int64_t root = quantStep<R, O>(rootQuant, int64_t(2 * r) + inexact);
+                rad[j] = t != 0 ? root : 0;
+            }
+        } else {
+            rootsAnySize(rad, count);
+        }
+        for (int32_t j = 0; j < count; ++j)
+            out[j] = quantStep<R, O>(
+                output, subStep<R, O>(minusRoot, total[j], quantStep<R, O>(rootToMemory, rad[j])));
+    }
+
+    // The roots of radicands up to 2^62, one at a time.
+    void rootsAnySize(int64_t* rad, int32_t count) const {
+        const StepConst rootQuant = p.rootQuant;
+        const int32_t shift = p.rootShift;
         for (int32_t j = 0; j < count; ++j) {
             const int64_t t = rad[j];
             int64_t root = 0;
@@ -260,9 +297,6 @@ struct Engine {
             }
             rad[j] = root;
         }
-        for (int32_t j = 0; j < count; ++j)
-            out[j] = quantStep<R, O>(
-                output, subStep<R, O>(minusRoot, total[j], quantStep<R, O>(rootToMemory, rad[j])));
     }
 
     void run() {
@@ -299,14 +333,11 @@ struct Engine {
 
 template <int32_t R, int32_t O>
 void runWithModes(const FastPlan& p, const StoredIntData& d) {
-    switch (p.memoryBytes) {
-        case 2:
-            return Engine<R, O, int16_t>{p, d}.run();
-        case 4:
-            return Engine<R, O, int32_t>{p, d}.run();
-        default:
-            return Engine<R, O, int64_t>{p, d}.run();
-    }
+    // The plan keeps "Memory" within 32 bits: the exact square of a wider word does not fit int64.
+    if (p.memoryBytes == 2)
+        Engine<R, O, int16_t>{p, d}.run();
+    else
+        Engine<R, O, int32_t>{p, d}.run();
 }
 
 template <int32_t R>

@@ -97,7 +97,7 @@ bool makeFastPlan(const StoredIntData& d, const StoredIntTypes& t, FastPlan& p) 
         if (!destOk(*q, mem)) return false;
     if (!d.harris && !destOk(t.sqrtType, mem)) return false;
     if (d.L < 1 || 2 * d.L > 64) return false;
-    if (t.memoryBytes != 2 && t.memoryBytes != 4 && t.memoryBytes != 8) return false;
+    if (t.memoryBytes != 2 && t.memoryBytes != 4) return false;
     p.rounding = roundingClass(mem.rounding);
     p.overflow = mem.overflow;
     p.memoryBytes = t.memoryBytes;
@@ -132,6 +132,7 @@ bool makeFastPlan(const StoredIntData& d, const StoredIntTypes& t, FastPlan& p) 
     const Bound root = wordOf(t.sqrtType);
     p.rootShift = -m.fl + 2 * root.fl + 4;
     if (p.rootShift < -kMaxBits || m.bits + std::max(p.rootShift, 0) > kMaxBits) return false;
+    p.rootBelow52 = m.bits + std::max(p.rootShift, 0) <= 52;
     // The integer root of a value below 2^62 is below 2^31; 2r + 1 stays below 2^32.
     return addPlan(m, m, mem, p.diff) && mulPlan(m, m, mem, p.dd) && mulPlan(m, {3, 0}, mem, p.times4) &&
            addPlan(m, m, mem, p.radicand) && step(32, root.fl + 3, t.sqrtType, p.rootQuant) &&

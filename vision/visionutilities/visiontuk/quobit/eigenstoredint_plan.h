@@ -40,6 +40,7 @@ struct FastPlan {
     // The root: radicand x 2^rootShift (a right shift when negative) as an integer, its floor root r, then
     // (2r + inexact) at 2^-(sqrt fraction + 3) into "Square root" and from there into "Memory".
     int32_t rootShift = 0;
+    bool rootBelow52 = false;  // every shifted radicand below 2^52
     StepConst rootQuant, rootToMemory;
     StepConst output;
 };
