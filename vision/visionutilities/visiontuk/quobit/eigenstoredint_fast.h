@@ -143,21 +143,20 @@ struct Engine {
                 p0[i0 + j] = Mem(a);
                 p1[i0 + j] = Mem(b);
                 p2[i0 + j] = Mem(c);
-                // One's complement magnitudes: at most |v|, exact but for the most negative word.
+                // One's complement magnitudes: |v|, or |v| - 1 for negative v.
                 m0 = m0 | uint64_t(a ^ (a >> 63));
                 m1 = m1 | uint64_t(b ^ (b >> 63));
                 m2 = m2 | uint64_t(c ^ (c >> 63));
             }
         }
-        // Bounds of the slot's magnitudes: below the next power of two of the OR, plus one.
+        // Every |v| is at most the power of two above the OR of those magnitudes.
         largest[0][s] = ceilPow2(m0);
         largest[1][s] = ceilPow2(m1);
         largest[2][s] = ceilPow2(m2);
     }
 
-    // dst[j] = sum over taps t of src[t * stride + j] * w[t], j < count (count <= kChunk), each product
-    // and partial sum quantised, the sum into "Memory". Clean: no step can leave its word (tapBound), the
-    // sums are exact on the products' grid and the coefficients fit 32 bits.
+    // One filter product into "Product output". Clean: it cannot leave its word, and the coefficients fit
+    // 32 bits (so that 32-bit memory words multiply as 32 x 32 bits).
     template <bool Clean>
     [[gnu::always_inline]] static int64_t tapProduct(const StepConst& product, Mem x, int64_t w) {
         if constexpr (Clean && sizeof(Mem) <= 4)
@@ -168,8 +167,10 @@ struct Engine {
             return quantStep<R, O>(product, int64_t(x) * w);
     }
 
-    // One block of count <= kChunk rows: each tap a whole line of products added into a line of sums, so
-    // that every line loop vectorises.
+    // dst[j] = sum over taps t of src[t * stride + j] * w[t] for j < count <= kChunk, each product and
+    // partial sum quantised, the sum into "Memory"; each tap is a whole line of products added into a line
+    // of sums, so that every line loop vectorises. Clean: no step can leave its word (tapBound) and the
+    // sums lie on the products' grid, so they are plain additions.
     template <bool Clean>
     [[gnu::always_inline]] void tapBlock(const Mem* src, int64_t stride, const int64_t* w, Mem* dst,
                                          int32_t count) const {
@@ -189,8 +190,9 @@ struct Engine {
                     acc[j] = addStep<R, O>(sum, acc[j], tapProduct<false>(product, x[j], wt));
             }
         }
+        constexpr int32_t kOutOverflow = Clean ? kInRange : O;
         for (int32_t j = 0; j < count; ++j)
-            dst[j] = Mem(quantStep < R, Clean ? kInRange : O > (out, acc[j]));
+            dst[j] = Mem(quantStep<R, kOutOverflow>(out, acc[j]));
     }
 
     // Rows [from, to) of the pass; in place (the vertical pass) block m reads rows m .. m + kChunk + L - 2,
