@@ -282,23 +282,21 @@ void kernel(const StoredIntData& d, const StoredIntTypes& t) {
 
 namespace storedint {
 
-void runFastGeneric(const FastPlan& plan, const StoredIntData& d);
 void runFastAvx2(const FastPlan& plan, const StoredIntData& d);
 
 void runFastPlan(const FastPlan& plan, const StoredIntData& d) {
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    if (avx2)
-        runFastAvx2(plan, d);
-    else
-        runFastGeneric(plan, d);
+    runFastAvx2(plan, d);
 }
 
 }  // namespace storedint
 
 void storedIntEigenKernel(const StoredIntData& d, const StoredIntTypes& t) {
-    // The plan depends on the coefficients and k, which may change between steps.
+    // The specialised engine is built for 256-bit vector units only (one copy of its many instances to
+    // compile and test); other processors keep the general engine. The plan depends on the coefficients
+    // and k, which may change between steps.
+    static const bool avx2 = __builtin_cpu_supports("avx2");
     storedint::FastPlan plan;
-    if (storedint::makeFastPlan(d, t, plan)) {
+    if (avx2 && storedint::makeFastPlan(d, t, plan)) {
         storedint::runFastPlan(plan, d);
         return;
     }

@@ -3,8 +3,7 @@
 // registers. The image is read through one small loader per container and the metric written through
 // one store per container, both chosen once per column block.
 //
-// Internal linkage (an unnamed namespace): each unit compiled for an instruction set keeps its own copy;
-// runFastPlan picks the widest one.
+// Internal linkage (an unnamed namespace): the unit compiled for 256-bit vector units keeps its own copy.
 #pragma once
 
 #include <bit>

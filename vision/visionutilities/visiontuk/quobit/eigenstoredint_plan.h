@@ -52,7 +52,7 @@ bool tapBound(const FastPlan& plan, uint64_t largest, const int64_t* w, uint64_t
 // True when the specialised engine serves this step (the plan filled); false for the general engine.
 bool makeFastPlan(const StoredIntData& d, const StoredIntTypes& t, FastPlan& plan);
 
-// The specialised engine (the widest the processor runs).
+// The specialised engine (processors with 256-bit vector units).
 void runFastPlan(const FastPlan& plan, const StoredIntData& d);
 
 }  // namespace quobit::storedint
