@@ -62,7 +62,7 @@ def main():
     print(f"{'size':>6} {'ours double':>12} {'corner_fast':>12} {'ratio':>6}   {'ours uint8':>11} {'FAST':>8} {'ratio':>6}")
     for n in a.sizes:
         # uint8: the screen the processor runs (32-byte vectors when it has them).
-        d, u, f = ours[f"BM_LicDouble/{n}"], ours[f"BM_LicUint8/{n}/1"], ours[f"BM_OpenCVFast/{n}"]
+        d, u, f = ours[f"BM_LicDouble/{n}"], ours[f"BM_LicUint8/{n}/1/64"], ours[f"BM_OpenCVFast/{n}"]
         s = skimage_ms(n, a.repeats)
         # Ratios are peer time over ours (above 1: we are faster) and ours over FAST (goal: at most 2).
         print(f"{n:>6} {d:10.2f}ms {s:10.2f}ms {s / d:6.1f}x   {u:9.2f}ms {f:6.2f}ms {u / f:6.1f}x")

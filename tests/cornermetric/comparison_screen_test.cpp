@@ -27,30 +27,35 @@ int compassOf(uint32_t pattern) {
         if ((pattern >> (4 * k)) & 1u) c |= 1 << k;
     return c;
 }
-int countOf(uint32_t pattern) {
+int countOf(uint32_t pattern, int first = 0, int step = 1) {
     int n = 0;
-    for (int i = 0; i < 16; ++i)
+    for (int i = first; i < 16; i += step)
         n += (pattern >> i) & 1u;
     return n;
 }
+int oddCountOf(uint32_t pattern) {
+    return countOf(pattern, 1, 2);
+}
 
 // The table's screen is what the transcribed search gives: the compass nibbles of the accepted patterns
-// and their fewest qualifying positions.
+// and their fewest qualifying positions, in all and among the odd ones.
 TEST(ComparisonScreen, TableScreenIsTheTranscribedSearchs) {
     quobit::ArcTable table;
     for (int A = 9; A <= 15; ++A) {
         uint32_t nibbles = 0;
-        int fewest = 17;
+        int fewest = 17, fewestOdd = 9;
         for (uint32_t pattern = 0; pattern < 65536; ++pattern) {
             auto is = [&](int i) { return ((pattern >> (i % 16)) & 1u) != 0; };
             const SearchOutcome o = transcribedSearch(is, A);
             if (!(o.started && o.passed)) continue;
             nibbles |= 1u << compassOf(pattern);
             fewest = std::min(fewest, countOf(pattern));
+            fewestOdd = std::min(fewestOdd, oddCountOf(pattern));
         }
         table.build(A, quobit::kSearchSteps, quobit::kSearchOffsets);
         EXPECT_EQ(table.screen().nibbles, nibbles) << "A " << A;
         EXPECT_EQ(table.screen().minCount, fewest) << "A " << A;
+        EXPECT_EQ(table.screen().minOdd, fewestOdd) << "A " << A;
         // By hand: with 0 and 8 qualifying and 4 and 12 not, the first pass opens the arc after 4
         // ([5, 19]) and then 12 leaves 7 positions on either side, fewer than any A: 0b0101 never passes.
         // Without 0 and 8 no test starts at all.
@@ -98,11 +103,13 @@ std::vector<int> circleOffsets(int rows) {
 TEST(ComparisonScreen, VectorScreensMatchTheirPredicates) {
     struct Case {
         Form form;
-        int minCount, t, base;
+        int minCount, minOdd, t, base;
     };
-    const Case cases[] = {{Form::Pairs, 9, 20, 100},   {Form::Pairs, 0, 0, 128},  {Form::Three, 12, 1, 3},
-                          {Form::Three, 15, 127, 127}, {Form::Start, 0, 5, 250},  {Form::Start, 16, 0, 0},
-                          {Form::All, 9, 10, 60},      {Form::Pairs, 17, 20, 90}, {Form::Pairs, 1, 30, 255}};
+    const Case cases[] = {
+        {Form::Pairs, 9, 4, 20, 100},   {Form::Pairs, 0, 0, 0, 128},  {Form::Three, 12, 6, 1, 3},
+        {Form::Three, 15, 7, 127, 127}, {Form::Start, 0, 0, 5, 250},  {Form::Start, 16, 8, 0, 0},
+        {Form::All, 9, 4, 10, 60},      {Form::Pairs, 17, 9, 20, 90}, {Form::Pairs, 1, 0, 30, 255},
+        {Form::Pairs, 6, 5, 20, 100},   {Form::Three, 10, 2, 3, 50}};
     std::mt19937_64 rng(41);
     const int rows = 80, cols = 9;
     const std::vector<int> circle = circleOffsets(rows);
@@ -113,6 +120,7 @@ TEST(ComparisonScreen, VectorScreensMatchTheirPredicates) {
         for (int c = 0; c < 16; ++c)
             if (formHolds(k.form, c)) screen.nibbles |= uint16_t(1u << c);
         screen.minCount = k.minCount;
+        screen.minOdd = k.minOdd;
         const std::vector<uint8_t> x = edgeImage(rng, rows, cols, k.t, k.base);
         for (int width : {16, 32}) {
 #if !defined(QUOBIT_WIDE_BYTE_SCREEN)
@@ -140,7 +148,9 @@ TEST(ComparisonScreen, VectorScreensMatchTheirPredicates) {
                     }
                     const auto side = [&](uint32_t p) {
                         if (k.form == Form::All) return true;
-                        return formHolds(k.form, compassOf(p)) && countOf(p) >= k.minCount;
+                        if (k.minCount <= 0) return formHolds(k.form, compassOf(p));
+                        return formHolds(k.form, compassOf(p)) && countOf(p) >= k.minCount &&
+                               oddCountOf(p) >= k.minOdd;
                     };
                     const bool want = side(bright) || side(dark);
                     ASSERT_EQ(((got >> j) & 1u) != 0, want) << "width " << width << " count " << count

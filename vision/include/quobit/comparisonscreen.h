@@ -2,9 +2,10 @@
 //
 // The screen is derived from the search itself: the arc table runs the search on all 65,536 patterns and
 // notes, for every accepted one, which of the compass positions 0, 4, 8 and 12 qualify (a 4-bit "compass
-// nibble") and how many positions qualify in all. A pixel whose bright and dark patterns both have a
-// nibble no accepted pattern has, or fewer qualifying positions than any accepted pattern, has no accepted
-// test and keeps its 0, so it need not be visited. Nothing is assumed about the step and offset tables.
+// nibble") and how many positions qualify, in all and among the odd ones. A pixel whose bright and dark
+// patterns both have a nibble no accepted pattern has, or fewer qualifying positions than any accepted
+// pattern, has no accepted test and keeps its 0, so it need not be visited. Nothing is assumed about the
+// step and offset tables.
 #pragma once
 
 #include <cstdint>
@@ -26,8 +27,10 @@ struct ArcScreen {
     // Bit c: some accepted pattern has compass nibble c. Without a table only the search's first rule is
     // known (no test starts unless position 0 or 8 qualifies): the nibbles with bit 0 or bit 2.
     uint16_t nibbles = kStartNibbles;
-    // The fewest qualifying positions of an accepted pattern (0: not known).
+    // The fewest qualifying positions of an accepted pattern, and the fewest among its odd positions
+    // (0: not known).
     int32_t minCount = 0;
+    int32_t minOdd = 0;
 
     static constexpr uint16_t kStartNibbles = 0xFAFA;  // c & 5 != 0
     // (0 or 8) and (4 or 12): at least one pair of neighbouring compass positions.
@@ -55,14 +58,16 @@ class ArcScreenBuilder {
     void accept(uint32_t pattern) {
         nibbles_ |= uint16_t(1u << compassNibble(pattern));
         const int32_t n = __builtin_popcount(pattern & 0xFFFFu);
+        const int32_t odd = __builtin_popcount(pattern & 0xAAAAu);
         if (n < minCount_) minCount_ = n;
+        if (odd < minOdd_) minOdd_ = odd;
     }
     // With no accepted pattern at all nothing is admitted.
-    ArcScreen screen() const { return {nibbles_, minCount_}; }
+    ArcScreen screen() const { return {nibbles_, minCount_, minOdd_}; }
 
   private:
     uint16_t nibbles_ = 0;
-    int32_t minCount_ = 17;
+    int32_t minCount_ = 17, minOdd_ = 9;
 };
 
 // The screen on whole vectors of 8-bit unsigned words whose limits are the word's range (valHigh and
