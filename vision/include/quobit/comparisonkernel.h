@@ -1,5 +1,5 @@
-// The local intensity comparison kernel: one template for the control flow (band, early rejection on
-// positions 0 and 8, bright test, dark test, arc search, arc and rest-of-circle sums, output rule) over
+// The local intensity comparison kernel: one template for the control flow (band, a screen of the pixels
+// that cannot pass, bright test, dark test, arc search, arc and rest-of-circle sums, output rule) over
 // an arithmetic policy that owns the numbers:
 // - FloatComparisonArith<T>: double or single images, every step rounded to T;
 // - StoredComparisonArith<C, ExactSums>: fixed-point and integer images on their stored integers, each
@@ -123,7 +123,7 @@ class FloatComparisonArith {
     }
     void prepareRun(int32_t, int32_t, uint64_t, const int32_t*) {}
     // Bit k: pixel idx + k may start a test (position 0 or 8 brighter or darker). The compass screen of
-    // the integer images measured slower here: this loop vectorises as it is.
+    // the integer images measured slower here.
     uint64_t startMask(int32_t idx, int32_t count, const int32_t* circle, const ArcScreen&) const {
         uint64_t m = 0;
         const T* p = in_ + idx;
@@ -187,7 +187,7 @@ struct StoredComparisonPlan {
     // kept in image units and only the output store quantises.
     bool exactSums = false;
     // Unsigned 8-bit words whose limits are the word's range (DTMIN 0, DTMAX 255, DTLOW t, DTHIGH 255 - t):
-    // the screen for positions 0 and 8 runs on bytes.
+    // the screen runs on whole vectors of bytes (comparisonscreen.h).
     bool byteScreen = false;
     // The byte screen on 32-byte vectors (when the processor has them).
     bool wideScreen = false;
