@@ -1,5 +1,6 @@
-// The contrast adjustment block's generated step against its simulation step on the same 4096 x 4096
-// image: uint8 in histogram mode (the look-up table path) and, for comparison, double in histogram mode.
+// The contrast adjustment block's generated step against its simulation step on the same image in
+// histogram mode: uint8 4096 x 4096 and 1024 x 1024 (the look-up table path) and, for comparison, double
+// 4096 x 4096.
 // Both sides are the best single step (the simulation's over the benchmark iterations, the generated
 // program's over its timed steps of two runs, each after an untimed warm-up step); the generated code is
 // built with the harness's flags (-O2 -ffp-contract=off) plus -march=native, as the simulation kernels
@@ -29,11 +30,9 @@ using dravo::host::Plugin;
 
 namespace {
 
-constexpr int32_t kSide = 4096;
-
 // A washed-out picture: values in the middle of the range, as the block is meant for.
-std::vector<uint8_t> image(const std::string& type) {
-    const size_t n = size_t(kSide) * kSide;
+std::vector<uint8_t> image(const std::string& type, int32_t side) {
+    const size_t n = size_t(side) * side;
     std::mt19937 rng(7);
     std::normal_distribution<double> d(0.47, 0.06);
     std::vector<uint8_t> b;
@@ -52,7 +51,7 @@ std::vector<uint8_t> image(const std::string& type) {
 }
 
 // The dialog's defaults: histogram mode, 1 % saturated at each end, 256 bins, full output range.
-std::unique_ptr<Block> contrastBlock(const std::string& type) {
+std::unique_ptr<Block> contrastBlock(const std::string& type, int32_t side) {
     auto b = std::make_unique<Block>(Plugin::load("merrow"), "contrast");
     std::vector<Array> p = {
         Array::scalar(3),          Array::realVector({0, 1}), Array::realVector({0.01, 0.01}),
@@ -62,16 +61,16 @@ std::unique_ptr<Block> contrastBlock(const std::string& type) {
         Array::scalar(32),         Array::scalar(4),          Array::scalar(2)};
     b->setParameters(std::move(p));
     InputSpec s;
-    s.dims = {kSide, kSide};
+    s.dims = {side, side};
     s.dataType = *dravo::types::parseTypeName(type);
     b->propagate({s});
     b->start();
     return b;
 }
 
-void compare(benchmark::State& state, const std::string& type, const char* tag) {
-    std::unique_ptr<Block> block = contrastBlock(type);
-    std::vector<uint8_t> in = image(type);
+void compare(benchmark::State& state, const std::string& type, int32_t side, const std::string& tag) {
+    std::unique_ptr<Block> block = contrastBlock(type, side);
+    std::vector<uint8_t> in = image(type, side);
     block->setInput(0, in.data(), in.size());
     auto h = TarnCG::makeHandle(*block, "bench", "bench");
     std::string err;
@@ -81,7 +80,7 @@ void compare(benchmark::State& state, const std::string& type, const char* tag) 
     }
     CG::HarnessOptions o;
     o.workDir = (std::filesystem::temp_directory_path() / "dravo-codegen-bench" / tag).string();
-    o.repeat = 6;
+    o.repeat = 11;
     o.extraFlags = {"-march=native"};
     CG::HarnessResult r;
     timeGeneratedAgainstSimulation(state, *block, h->unit(), in, o, &r);
@@ -91,11 +90,14 @@ void compare(benchmark::State& state, const std::string& type, const char* tag) 
 }
 
 const bool kRegistered = [] {
-    for (const char* type : {"uint8", "double"}) {
-        const std::string name = std::string("BM_ContrastHistogram_") + type;
-        benchmark::RegisterBenchmark(name.c_str(), [type](benchmark::State& s) { compare(s, type, type); })
+    const std::pair<const char*, int32_t> cases[] = {{"uint8", 4096}, {"uint8", 1024}, {"double", 4096}};
+    for (const auto& [type, side] : cases) {
+        const std::string tag = std::string(type) + "_" + std::to_string(side);
+        const std::string name = "BM_ContrastHistogram_" + tag;
+        benchmark::RegisterBenchmark(name.c_str(), [type = std::string(type), side = side, tag](
+                                                       benchmark::State& s) { compare(s, type, side, tag); })
             ->UseManualTime()
-            ->Iterations(5)
+            ->Iterations(side > 2048 ? 10 : 40)
             ->Unit(benchmark::kMillisecond);
     }
     return true;
