@@ -1,6 +1,6 @@
 // The contrast adjustment block's generated step against its simulation step on the same image in
 // histogram mode: uint8 4096 x 4096 and 1024 x 1024 (the look-up table path) and, for comparison, double
-// 4096 x 4096.
+// 4096 x 4096; and uint8 4096 x 4096 with the image's extremes as input range (mode 1).
 // Both sides are the best single step (the simulation's over the benchmark iterations, the generated
 // program's over its timed steps of two runs, each after an untimed warm-up step); the generated code is
 // built with the harness's flags (-O2 -ffp-contract=off) plus -march=native, as the simulation kernels
@@ -50,11 +50,12 @@ std::vector<uint8_t> image(const std::string& type, int32_t side) {
     return b;
 }
 
-// The dialog's defaults: histogram mode, 1 % saturated at each end, 256 bins, full output range.
-std::unique_ptr<Block> contrastBlock(const std::string& type, int32_t side) {
+// The dialog's defaults (histogram mode, 1 % saturated at each end, 256 bins, full output range), with
+// the given input-range mode.
+std::unique_ptr<Block> contrastBlock(const std::string& type, int32_t side, int32_t mode) {
     auto b = std::make_unique<Block>(Plugin::load("merrow"), "contrast");
     std::vector<Array> p = {
-        Array::scalar(3),          Array::realVector({0, 1}), Array::realVector({0.01, 0.01}),
+        Array::scalar(mode),       Array::realVector({0, 1}), Array::realVector({0.01, 0.01}),
         Array::scalar(0),          Array::scalar(256),        Array::scalar(1),
         Array::realVector({0, 1}), Array::scalar(1),          Array::scalar(64),
         Array::scalar(32),         Array::scalar(1),          Array::scalar(64),
@@ -68,8 +69,9 @@ std::unique_ptr<Block> contrastBlock(const std::string& type, int32_t side) {
     return b;
 }
 
-void compare(benchmark::State& state, const std::string& type, int32_t side, const std::string& tag) {
-    std::unique_ptr<Block> block = contrastBlock(type, side);
+void compare(benchmark::State& state, const std::string& type, int32_t side, int32_t mode,
+             const std::string& tag) {
+    std::unique_ptr<Block> block = contrastBlock(type, side, mode);
     std::vector<uint8_t> in = image(type, side);
     block->setInput(0, in.data(), in.size());
     auto h = TarnCG::makeHandle(*block, "bench", "bench");
@@ -90,14 +92,19 @@ void compare(benchmark::State& state, const std::string& type, int32_t side, con
 }
 
 const bool kRegistered = [] {
-    const std::pair<const char*, int32_t> cases[] = {{"uint8", 4096}, {"uint8", 1024}, {"double", 4096}};
-    for (const auto& [type, side] : cases) {
-        const std::string tag = std::string(type) + "_" + std::to_string(side);
-        const std::string name = "BM_ContrastHistogram_" + tag;
-        benchmark::RegisterBenchmark(name.c_str(), [type = std::string(type), side = side, tag](
-                                                       benchmark::State& s) { compare(s, type, side, tag); })
+    struct Case {
+        const char* type;
+        int32_t side, mode;
+    };
+    const Case cases[] = {{"uint8", 4096, 3}, {"uint8", 1024, 3}, {"double", 4096, 3}, {"uint8", 4096, 1}};
+    for (const Case& c : cases) {
+        const std::string tag =
+            std::string(c.mode == 3 ? "Histogram_" : "MinMax_") + c.type + "_" + std::to_string(c.side);
+        benchmark::RegisterBenchmark(
+            ("BM_Contrast" + tag).c_str(),
+            [c, tag](benchmark::State& s) { compare(s, c.type, c.side, c.mode, tag); })
             ->UseManualTime()
-            ->Iterations(side > 2048 ? 10 : 40)
+            ->Iterations(c.side > 2048 ? 10 : 40)
             ->Unit(benchmark::kMillisecond);
     }
     return true;
