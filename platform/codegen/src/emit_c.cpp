@@ -953,8 +953,9 @@ std::string CEmitter::stepSignature() {
     for (const auto* sigs : {&d.inputs, &d.outputs})
         for (const SignalDesc& sd : *sigs)
             if (isWideWord(base_type(sd.elemType)))
-                userError("ports of more than 64 bits (" + typeDisplayName(sd.elemType) +
-                          ") are not supported in generated code");
+                userError("fixed-point word length " + std::to_string(base_type(sd.elemType).bits()) +
+                          " is above 64 bits, which generated code does not support in ports (" +
+                          typeDisplayName(sd.elemType) + ")");
     for (size_t i = 0; i < d.inputs.size(); ++i) {
         // Ports never overlap (the caller owns separate buffers), so the pointers are restrict.
         ps.push_back("const " + cty(d.inputs[i].elemType) + "* restrict u" + std::to_string(i));
@@ -1031,8 +1032,9 @@ std::string CEmitter::valueLiteral(const Type& t, const uint8_t* p) {
         return doubleLiteral(v, true);
     }
     if (isWideWord(t)) {
-        userError("run-time parameters of more than 64 bits (" + typeDisplayName(t) +
-                  ") are not supported in generated code");
+        userError("fixed-point word length " + std::to_string(t.bits()) +
+                  " is above 64 bits, which generated code does not support in run-time parameters (" +
+                  typeDisplayName(t) + ")");
         return "0";
     }
     FxInfo f = fxInfo(t);
