@@ -39,10 +39,11 @@ struct NpyFile {
     std::vector<int> shape;
 };
 const NpyFile kInputs[] = {
-    {"d34", "<f8", {3, 4}},    {"f34", "<f4", {3, 4}},       {"u8", "|u1", {3, 4}},  {"i8", "|i1", {3, 4}},
-    {"u16", "<u2", {3, 4}},    {"i16", "<i2", {3, 4}},       {"b", "|b1", {3, 4}},   {"c34", "<c16", {3, 4}},
-    {"d3d", "<f8", {2, 3, 2}}, {"d4d", "<f8", {2, 3, 2, 2}}, {"d11", "<f8", {1, 1}}, {"f11", "<f4", {1, 1}},
-    {"u78", "|u1", {7, 8}},    {"u8t", "|u1", {17, 16}},
+    {"d34", "<f8", {3, 4}},       {"f34", "<f4", {3, 4}},   {"u8", "|u1", {3, 4}},
+    {"i8", "|i1", {3, 4}},        {"u16", "<u2", {3, 4}},   {"i16", "<i2", {3, 4}},
+    {"b", "|b1", {3, 4}},         {"c34", "<c16", {3, 4}},  {"d3d", "<f8", {2, 3, 2}},
+    {"d4d", "<f8", {2, 3, 2, 2}}, {"d11", "<f8", {1, 1}},   {"f11", "<f4", {1, 1}},
+    {"u78", "|u1", {7, 8}},       {"u8t", "|u1", {17, 16}}, {"i8t", "|i1", {17, 17}},
 };
 
 struct Row {
@@ -98,6 +99,10 @@ const std::vector<Row> kRows = {
      "-s product1WordLength=40 -s product1FractionLength=24 -s product2WordLength=40 "
      "-s product2FractionLength=20 -i $i16 --input-type fixed:s12:3"},
     {"contrast", "variable_size", "-i $d34 --variable-size 0"},
+    {"contrast", "int8_table_minmax_dialog_output",
+     "-s inputRangeMode=1 -s outputRangeMode=2 -s 'outputRange=[-100 90]' -s rounding=2 -s overflow=1 -i "
+     "$i8t"},
+    {"contrast", "uint16_minmax", "-s inputRangeMode=1 -i $u16 --variable-size 0"},
 };
 
 // Uses every runtime helper, so the headers are built whole even when no unit of the sweep needs them.
