@@ -91,6 +91,8 @@ const std::vector<Row> kRows = {
     {"corner-metric", "min_eigenvalue_uint8",
      "-s method=2 -s memoryWordLength=40 -s productWordLength=48 -i $u8 --variable-size 0"},
     {"corner-metric", "comparison_uint8_defaults", "-s method=3 -s threshold=20 -i $u78"},
+    {"corner-metric", "harris_uint8_defaults", "-i $u8"},
+    {"corner-metric", "min_eigenvalue_int16_defaults_wide", "-s method=2 -i $i16 --variable-size 0"},
     {"contrast", "double_histogram", "-i $d34"},
     {"contrast", "uint8_table", "-i $u8t"},
     {"contrast", "fixed_point_histogram",
