@@ -41,14 +41,15 @@ def list_frames(input_dir):
 def process_frame(block, params, input_types, real_world, in_path, out_path):
     """One task: read, run, write atomically. Returns (file name, None) or (file name, (class, text))."""
     import dravo
+    from dravo._frames import read_frame, write_frame
 
     name = os.path.basename(in_path)
     try:
-        frame = dravo.load(in_path, input_types.get(0) if input_types else None)
+        frame = read_frame(in_path, input_types.get(0) if input_types else None)
         result = dravo.run(block, frame, **params)
         if isinstance(result, tuple):
             result = result[0]
-        dravo.save(out_path, result, real_world=real_world)
+        write_frame(out_path, result, real_world=real_world)
         return name, None
     except dravo.BlockError as e:
         return name, (e.message_class or "", e.text)
@@ -85,6 +86,23 @@ class Progress:
                 print(f"batch: {self.done}/{self.total} frames, {self.failed} failed", file=self.stream)
 
 
+# The local cluster's own housekeeping, kept light: its workers only ever hold a small status per frame
+# and nobody watches a dashboard, while every wake-up of the scheduler or a worker takes a core from the
+# frames on a machine with as many workers as cores.
+LOCAL_CLUSTER_CONFIG = {
+    # A statistical profiler in each worker samples every thread's stack every 10 ms.
+    "distributed.worker.profile.enabled": False,
+    # Event-loop health checks (50 a second by default) and resource sampling for the dashboard.
+    "distributed.admin.tick.interval": "1s",
+    "distributed.admin.system-monitor.interval": "5s",
+    # Tasks go to a worker as it frees a slot; equal frames on equal workers need no rebalancing.
+    "distributed.scheduler.work-stealing": False,
+    # Workers forked from one process that has imported the cluster's code once, instead of each
+    # starting a fresh interpreter; they also stop sooner.
+    "distributed.worker.multiprocessing-method": "forkserver",
+}
+
+
 def local_cluster(workers):
     """A cluster of `workers` single-thread worker processes on this machine, and a client on it."""
     import dask
@@ -94,10 +112,17 @@ def local_cluster(workers):
     # cluster's own default hands every freed buffer back and makes each frame pay for fresh pages.
     environ = dict(dask.config.get("distributed.nanny.pre-spawn-environ", {}))
     environ.update(WORKER_MALLOC_ENVIRON)
-    with dask.config.set({"distributed.nanny.pre-spawn-environ": environ}):
-        cluster = LocalCluster(n_workers=workers, threads_per_worker=1, processes=True,
+    with dask.config.set({"distributed.nanny.pre-spawn-environ": environ, **LOCAL_CLUSTER_CONFIG}):
+        # No memory limit: results are a file name and a status, so there is nothing to spill, and
+        # without a limit no process polls the workers' memory.
+        cluster = LocalCluster(n_workers=workers, threads_per_worker=1, processes=True, memory_limit=0,
                                dashboard_address=None)
-    return Client(cluster), cluster
+        try:
+            client = Client(cluster)
+        except BaseException:
+            cluster.close()
+            raise
+    return client, cluster
 
 
 def _client(scheduler, workers):
@@ -108,6 +133,39 @@ def _client(scheduler, workers):
     return local_cluster(workers)
 
 
+def _start_client(scheduler, workers):
+    """Starts connecting (or starting the local cluster) on a thread; returns a function that waits for
+    (client, cluster)."""
+    import threading
+
+    box = {}
+
+    def start():
+        try:
+            box["value"] = _client(scheduler, workers)
+        except BaseException as e:  # handed to the waiting thread
+            box["error"] = e
+
+    t = threading.Thread(target=start, name="dravo-batch-cluster-start", daemon=True)
+    t.start()
+
+    def wait():
+        t.join()
+        if "error" in box:
+            raise box["error"]
+        return box["value"]
+
+    return wait
+
+
+def _close(client, cluster):
+    try:
+        client.close()
+    finally:
+        if cluster is not None:
+            cluster.close()
+
+
 def run_batch(block, params, input_dir, output_dir, scheduler=None, resume=False, workers=None,
               input_types=None, real_world=False, stream=sys.stderr, client=None):
     """Returns (done, skipped, failures) with failures a list of (file name, class, text). `client`: a
@@ -115,25 +173,25 @@ def run_batch(block, params, input_dir, output_dir, scheduler=None, resume=False
     from dask.distributed import as_completed
 
     os.makedirs(output_dir, exist_ok=True)
-    frames = list_frames(input_dir)
-    todo = []
-    skipped = 0
-    for n in frames:
-        out = os.path.join(output_dir, n)
-        if resume and os.path.exists(out):
-            skipped += 1
-            continue
-        todo.append(n)
-    if not todo:
-        return 0, skipped, []
-    own = client is None
+    written = set(os.listdir(output_dir)) if resume else set()
+    # Start the cluster as soon as one name may need it, and sort out the frames while it starts.
+    own = client is None and any(n.lower().endswith(FRAME_SUFFIXES) and n not in written
+                                 for n in os.listdir(input_dir))
+    wait_for_client = _start_client(scheduler, workers or os.cpu_count() or 1) if own else None
     cluster = None
-    if own:
-        client, cluster = _client(scheduler, workers or os.cpu_count() or 1)
-    failures = []
     try:
+        frames = list_frames(input_dir)
+        todo = [n for n in frames if n not in written]
+        skipped = len(frames) - len(todo)
+        if own:
+            client, cluster = wait_for_client()
+            wait_for_client = None
+        if not todo:
+            return 0, skipped, []
+        failures = []
         futures = [client.submit(process_frame, block, params, input_types or {}, real_world,
-                                 os.path.join(input_dir, n), os.path.join(output_dir, n), pure=False, key=f"frame-{i}-{n}")
+                                 os.path.join(input_dir, n), os.path.join(output_dir, n), pure=False,
+                                 key=f"frame-{i}-{n}")
                    for i, n in enumerate(todo)]
         bar = Progress(len(futures), stream)
         for fut in as_completed(futures):
@@ -142,10 +200,13 @@ def run_batch(block, params, input_dir, output_dir, scheduler=None, resume=False
             if err is not None:
                 failures.append((name, err[0], err[1]))
     finally:
-        if own:
-            client.close()
-            if cluster is not None:
-                cluster.close()
+        if wait_for_client is not None:  # interrupted before the cluster was up
+            try:
+                client, cluster = wait_for_client()
+            except BaseException:
+                client = None
+        if own and client is not None:
+            _close(client, cluster)
     failures.sort()
     return len(todo) - len(failures), skipped, failures
 
