@@ -57,6 +57,22 @@ def process_frame(block, params, input_types, real_world, in_path, out_path):
         return name, (type(e).__name__, str(e))
 
 
+class FrameFailed(Exception):
+    """A frame's failure as a cluster task raises it: (file name, message class, text)."""
+
+    def __init__(self, name, message_class, text):
+        super().__init__(name, message_class, text)
+        self.name, self.message_class, self.text = name, message_class, text
+
+
+def frame_task(in_path, out_path, block, params, input_types, real_world):
+    """process_frame as a cluster task: nothing to fetch back when the frame is done, FrameFailed when
+    it is not (so the client asks a worker for data only about failures)."""
+    name, err = process_frame(block, params, input_types, real_world, in_path, out_path)
+    if err is not None:
+        raise FrameFailed(name, *err)
+
+
 class Progress:
     """A one-line bar on a terminal; plain lines every tenth of the work elsewhere."""
 
@@ -103,8 +119,36 @@ LOCAL_CLUSTER_CONFIG = {
 }
 
 
+# What the process the local workers are forked from is started with: the C library reads its variables
+# when the process starts, and the workers inherit its settings. One thread each for the numeric
+# libraries, as the cluster itself would give its workers.
+FORKSERVER_ENVIRON = {**WORKER_MALLOC_ENVIRON, "OMP_NUM_THREADS": "1", "MKL_NUM_THREADS": "1",
+                      "OPENBLAS_NUM_THREADS": "1"}
+
+
+def start_worker_parent():
+    """Starts the process local workers are forked from, having it import the cluster's and dravo's code
+    while this process imports its own. Does nothing if it is running already."""
+    import multiprocessing
+    from multiprocessing import forkserver
+
+    multiprocessing.get_context("forkserver").set_forkserver_preload(
+        ["distributed", "dravo", "dravo.batch", "dravo._frames"])
+    saved = {k: os.environ.get(k) for k in FORKSERVER_ENVIRON}
+    os.environ.update(FORKSERVER_ENVIRON)
+    try:
+        forkserver.ensure_running()
+    finally:
+        for k, v in saved.items():
+            if v is None:
+                os.environ.pop(k, None)
+            else:
+                os.environ[k] = v
+
+
 def local_cluster(workers):
     """A cluster of `workers` single-thread worker processes on this machine, and a client on it."""
+    start_worker_parent()
     import dask
     from dask.distributed import Client, LocalCluster
 
@@ -166,6 +210,23 @@ def _close(client, cluster):
             cluster.close()
 
 
+def _failure(future, name):
+    """(file name, message class, text) of a task that did not finish."""
+    if future.status == "cancelled":  # the cluster gave up on the task
+        from concurrent.futures import CancelledError
+
+        e = CancelledError("the task was cancelled")
+    else:
+        try:
+            e = future.exception()
+        except BaseException as other:
+            e = other
+    if isinstance(e, FrameFailed):
+        return e.name, e.message_class, e.text
+    # The worker itself failed (it died running the frame, say): still this frame's failure.
+    return name, type(e).__name__, str(e) or "the task did not finish"
+
+
 def run_batch(block, params, input_dir, output_dir, scheduler=None, resume=False, workers=None,
               input_types=None, real_world=False, stream=sys.stderr, client=None):
     """Returns (done, skipped, failures) with failures a list of (file name, class, text). `client`: a
@@ -177,6 +238,8 @@ def run_batch(block, params, input_dir, output_dir, scheduler=None, resume=False
     # Start the cluster as soon as one name may need it, and sort out the frames while it starts.
     own = client is None and any(n.lower().endswith(FRAME_SUFFIXES) and n not in written
                                  for n in os.listdir(input_dir))
+    if own and not scheduler:
+        start_worker_parent()
     wait_for_client = _start_client(scheduler, workers or os.cpu_count() or 1) if own else None
     cluster = None
     try:
@@ -189,16 +252,19 @@ def run_batch(block, params, input_dir, output_dir, scheduler=None, resume=False
         if not todo:
             return 0, skipped, []
         failures = []
-        futures = [client.submit(process_frame, block, params, input_types or {}, real_world,
-                                 os.path.join(input_dir, n), os.path.join(output_dir, n), pure=False,
-                                 key=f"frame-{i}-{n}")
-                   for i, n in enumerate(todo)]
+        # One message for all the tasks; a task's result stays on its worker unless the frame failed.
+        futures = client.map(frame_task, [os.path.join(input_dir, n) for n in todo],
+                             [os.path.join(output_dir, n) for n in todo], block=block, params=params,
+                             input_types=input_types or {}, real_world=real_world, pure=False,
+                             key=[f"frame-{i}-{n}" for i, n in enumerate(todo)])
+        names = {f.key: n for f, n in zip(futures, todo)}
         bar = Progress(len(futures), stream)
         for fut in as_completed(futures):
-            name, err = fut.result()
-            bar.advance(err is None)
-            if err is not None:
-                failures.append((name, err[0], err[1]))
+            ok = fut.status == "finished"
+            if not ok:
+                failures.append(_failure(fut, names[fut.key]))
+            bar.advance(ok)
+            fut.release()
     finally:
         if wait_for_client is not None:  # interrupted before the cluster was up
             try:
@@ -244,6 +310,9 @@ def main(argv=None):
         print("error: --workers takes a whole number of at least 1", file=sys.stderr)
         return 2
     os.makedirs(args.output_dir, exist_ok=True)
+    if not args.scheduler:
+        # The workers' parent imports its code while this process imports dravo and checks the block.
+        start_worker_parent()
 
     import dravo
 
