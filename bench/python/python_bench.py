@@ -48,17 +48,23 @@ ROTATE_ARGS = ["-s", "angle=0.5", "-s", "interpolation=bilinear"]
 # One half of the frames through the batch runner's own per-frame function, in a process of its own;
 # it reports when it is ready and starts on a line from its parent, so the two halves start together.
 HALF = """
-import os, sys
+import os, sys, time
 from dravo.batch import process_frame
 src, dst, part = sys.argv[1], sys.argv[2], int(sys.argv[3])
 names = sorted(os.listdir(src))[part::2]
 print("ready", flush=True)
 sys.stdin.readline()
+cpu = time.process_time()
 for n in names:
     name, err = process_frame("rotate", {"angle": "0.5", "interpolation": "bilinear"}, {}, False,
                               os.path.join(src, n), os.path.join(dst, n))
     assert err is None, err
+print(time.process_time() - cpu, flush=True)
 """
+
+
+def process_cpu():
+    return time.process_time()
 
 
 def load_average():
@@ -89,14 +95,18 @@ def batch(frames, size, rounds):
         out = os.path.join(tmp, "out")
 
         def user_loop():
+            cpu = time.process_time()
             os.mkdir(out)
             for n in names:
                 dravo.save(os.path.join(out, n), dravo.run("rotate", dravo.load(os.path.join(src, n)), **ROTATE))
+            return None, time.process_time() - cpu
 
         def task_loop():
+            cpu = time.process_time()
             os.mkdir(out)
             for n in names:
                 assert process_frame("rotate", ROTATE, {}, False, os.path.join(src, n), os.path.join(out, n))[1] is None
+            return None, time.process_time() - cpu
 
         def two_processes():
             os.mkdir(out)
@@ -108,20 +118,26 @@ def batch(frames, size, rounds):
             for p in ps:
                 p.stdin.write("go\n")
                 p.stdin.flush()
+            cpu = sum(float(p.stdout.readline()) for p in ps)
             for p in ps:
                 p.wait()
                 assert p.returncode == 0
-            return time.perf_counter() - t
+            return time.perf_counter() - t, cpu
 
         def running_cluster():
             client, lc = local_cluster(2)
             with lc, client:
                 client.run(lambda: __import__("dravo").run("rotate", np.zeros((8, 8)), angle=0.5))
+                workers = client.run(process_cpu)
+                cpu = time.process_time()
                 t = time.perf_counter()
-                done, _, failures = run_batch("rotate", ROTATE, src, out, client=client, stream=open(os.devnull, "w"))
+                with open(os.devnull, "w") as quiet:
+                    done, _, failures = run_batch("rotate", ROTATE, src, out, client=client, stream=quiet)
                 elapsed = time.perf_counter() - t
+                # The workers' processes, and this one's scheduler and client.
+                cpu = time.process_time() - cpu + sum(v - workers[k] for k, v in client.run(process_cpu).items())
             assert done == frames and not failures
-            return elapsed
+            return elapsed, cpu
 
         def batch_command():
             p = subprocess.run([sys.executable, "-m", "dravo.batch", "rotate", *ROTATE_ARGS, src, out, "--workers", "2"],
@@ -134,24 +150,31 @@ def batch(frames, size, rounds):
                   ("two processes, half each", two_processes), ("cluster of 2, running", running_cluster),
                   ("batch command, with start", batch_command)]
         best = {name: float("inf") for name, _ in phases}
+        cpu_best = {name: float("inf") for name, _ in phases}
         loads = []
         for r in range(rounds):
             loads.append(load_average())
             for name, f in phases:
                 t = time.perf_counter()
-                inner = f()
-                elapsed = inner if inner is not None else time.perf_counter() - t
+                elapsed, cpu = f() or (None, float("nan"))
+                elapsed = elapsed or time.perf_counter() - t
                 shutil.rmtree(out)
                 best[name] = min(best[name], elapsed)
-                print(f"  round {r + 1}: {name:32s} {elapsed:6.2f} s", file=sys.stderr, flush=True)
+                counted = cpu == cpu  # the batch command's workers are not this process's children
+                if counted:
+                    cpu_best[name] = min(cpu_best[name], cpu)
+                cpu_text = f", processor time {cpu:6.2f} s" if counted else ""
+                print(f"  round {r + 1}: {name:32s} {elapsed:6.2f} s{cpu_text} (load {load_average():.1f})",
+                      file=sys.stderr, flush=True)
         loads.append(load_average())
         loop, task = best[phases[0][0]], best[phases[1][0]]
         print(f"batch {frames} frames {size}x{size}, best of {rounds} interleaved rounds "
               f"(1-minute load {min(loads):.1f} to {max(loads):.1f}):")
         for name, _ in phases:
-            t = best[name]
+            t, cpu = best[name], cpu_best[name]
+            cpu_text = f"  processor time {cpu / frames * 1e3:6.1f} ms/frame" if cpu != float("inf") else ""
             print(f"  {name:32s} {t:6.2f} s  {t / frames * 1e3:6.1f} ms/frame  {loop / t:5.2f}x the loop  "
-                  f"{task / t:5.2f}x the task loop")
+                  f"{task / t:5.2f}x the task loop{cpu_text}")
 
 
 if __name__ == "__main__":
