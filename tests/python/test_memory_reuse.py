@@ -33,11 +33,3 @@ def test_repeated_runs_reuse_memory(rng, where):
         t.join()
     assert result["faults"] < FAULTS_PER_RUN_LIMIT
 
-
-def test_local_cluster_workers_keep_memory():
-    from dravo.batch import WORKER_MALLOC_ENVIRON, local_cluster
-
-    client, cluster = local_cluster(1)
-    with cluster, client:
-        seen = client.run(lambda: {k: __import__("os").environ.get(k) for k in WORKER_MALLOC_ENVIRON})
-    assert list(seen.values()) == [WORKER_MALLOC_ENVIRON]
