@@ -196,28 +196,22 @@ size_t NpyArray::count() const {
     return n;
 }
 
-std::vector<uint8_t> columnMajorToRowMajor(const std::vector<uint8_t>& data, const std::vector<size_t>& shape,
-                                           size_t elementSize) {
-    std::vector<uint8_t> out(data.size());
-    forEachIndexPair(shape, [&](size_t col, size_t row) {
-        std::memcpy(out.data() + row * elementSize, data.data() + col * elementSize, elementSize);
-    });
-    return out;
-}
-
-std::vector<uint8_t> rowMajorToColumnMajor(const std::vector<uint8_t>& data, const std::vector<size_t>& shape,
-                                           size_t elementSize) {
-    std::vector<uint8_t> out(data.size());
-    forEachIndexPair(shape, [&](size_t col, size_t row) {
-        std::memcpy(out.data() + col * elementSize, data.data() + row * elementSize, elementSize);
-    });
-    return out;
-}
-
 std::vector<uint8_t> readFileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) throw ToolError(msg::kUnreadableFile, "cannot read '" + path + "': " + std::strerror(errno));
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // One block read of the size the file has now; whatever a growing file or a pipe adds after that is
+    // still read, in pieces.
+    std::vector<uint8_t> bytes;
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    in.seekg(0, std::ios::beg);
+    if (size > 0 && in) {
+        bytes.resize(static_cast<size_t>(size));
+        in.read(reinterpret_cast<char*>(bytes.data()), size);
+        bytes.resize(static_cast<size_t>(in.gcount()));
+    }
+    in.clear(in.rdstate() & ~(std::ios::failbit | std::ios::eofbit));
+    if (!in.bad() && in.good()) bytes.insert(bytes.end(), std::istreambuf_iterator<char>(in), {});
     if (in.bad()) throw ToolError(msg::kUnreadableFile, "cannot read '" + path + "'");
     return bytes;
 }
@@ -526,6 +520,34 @@ void writeAll(int fd, const uint8_t* p, size_t n, const std::string& what) {
 }
 
 }  // namespace
+
+// Whole-array layout changes: two-dimensional arrays (the usual images) go through the tiled copies, others
+// element by element.
+std::vector<uint8_t> columnMajorToRowMajor(const std::vector<uint8_t>& data, const std::vector<size_t>& shape,
+                                           size_t elementSize) {
+    std::vector<uint8_t> out(data.size());
+    if (shape.size() == 2 && !data.empty()) {
+        columnsToRowsFor(elementSize)(data.data(), shape[0], 0, shape[0], shape[1], out.data());
+        return out;
+    }
+    forEachIndexPair(shape, [&](size_t col, size_t row) {
+        std::memcpy(out.data() + row * elementSize, data.data() + col * elementSize, elementSize);
+    });
+    return out;
+}
+
+std::vector<uint8_t> rowMajorToColumnMajor(const std::vector<uint8_t>& data, const std::vector<size_t>& shape,
+                                           size_t elementSize) {
+    std::vector<uint8_t> out(data.size());
+    if (shape.size() == 2 && !data.empty()) {
+        rowsToColumnsFor(elementSize)(data.data(), shape[0], shape[1], out.data(), shape[0], 0);
+        return out;
+    }
+    forEachIndexPair(shape, [&](size_t col, size_t row) {
+        std::memcpy(out.data() + col * elementSize, data.data() + row * elementSize, elementSize);
+    });
+    return out;
+}
 
 size_t NpyLayout::count() const {
     size_t n = 1;

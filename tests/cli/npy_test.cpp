@@ -22,6 +22,28 @@ TEST(Npy, COrderIsTransposedToColumnMajor) {
     EXPECT_EQ(valuesOf<double>(a.data), (std::vector<double>{0, 3, 1, 4, 2, 5}));
 }
 
+// Whole-array layout changes against the index rule, for every item size and shapes beyond one tile of
+// the copies: C-order (r, c) is element r*cols + c, column-major it is c*rows + r.
+TEST(Npy, LayoutChangesFollowTheIndexRuleForEveryItemSize) {
+    for (size_t itemsize : {1, 2, 4, 8, 16})
+        for (auto [rows, cols] : {std::pair<size_t, size_t>{1, 200}, {200, 1}, {70, 130}, {3, 65}}) {
+            std::vector<uint8_t> rowMajor(rows * cols * itemsize);
+            for (size_t i = 0; i < rowMajor.size(); ++i)
+                rowMajor[i] = static_cast<uint8_t>((i / itemsize) * 7 + i % itemsize);
+            std::vector<uint8_t> colMajor = rowMajorToColumnMajor(rowMajor, {rows, cols}, itemsize);
+            ASSERT_EQ(colMajor.size(), rowMajor.size());
+            for (size_t r = 0; r < rows; ++r)
+                for (size_t c = 0; c < cols; ++c)
+                    for (size_t b = 0; b < itemsize; ++b)
+                        ASSERT_EQ(colMajor[(c * rows + r) * itemsize + b],
+                                  rowMajor[(r * cols + c) * itemsize + b])
+                            << itemsize << " bytes, " << rows << "x" << cols << " at (" << r << ", " << c
+                            << ")";
+            EXPECT_EQ(columnMajorToRowMajor(colMajor, {rows, cols}, itemsize), rowMajor)
+                << itemsize << " bytes, " << rows << "x" << cols;
+        }
+}
+
 TEST(Npy, FortranOrderIsKeptAsItIs) {
     auto file = npyBytes("<f8", true, "(2, 3)", bytesOf<double>({0, 3, 1, 4, 2, 5}));
     NpyArray a = parseNpy(file, "t");
