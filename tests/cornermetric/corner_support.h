@@ -53,6 +53,33 @@ inline Array filterParam(const std::vector<double>& w) {
     return Array::realVector(v);
 }
 
+// The dialog values of a fixed-point case: method, filter, the five role types (binary-point scaling) and
+// the modes. Case has taps, coeffMode and the role types coeff, product, accum, memory and output.
+template <typename Case>
+std::map<int, Array> roleParams(const Case& c, int method, int rounding, int overflow) {
+    return {
+        {0, Array::scalar(method)},
+        {2, filterParam(c.taps)},
+        {10, Array::scalar(c.coeffMode)},
+        {11, Array::scalar(c.coeff.wl)},
+        {12, Array::scalar(c.coeff.fl)},
+        {13, Array::scalar(0)},
+        {14, Array::scalar(c.product.wl)},
+        {15, Array::scalar(c.product.fl)},
+        {16, Array::scalar(0)},
+        {17, Array::scalar(c.accum.wl)},
+        {18, Array::scalar(c.accum.fl)},
+        {19, Array::scalar(0)},
+        {20, Array::scalar(c.memory.wl)},
+        {21, Array::scalar(c.memory.fl)},
+        {22, Array::scalar(0)},
+        {23, Array::scalar(c.output.wl)},
+        {24, Array::scalar(c.output.fl)},
+        {25, Array::scalar(rounding)},
+        {26, Array::scalar(overflow)},
+    };
+}
+
 inline std::shared_ptr<Plugin> plugin() {
     static std::shared_ptr<Plugin> p = Plugin::load("quobit");
     return p;

@@ -137,27 +137,7 @@ const StoredCase kCases[] = {
 };
 
 std::map<int, Array> paramsOf(const StoredCase& c, int method, int rounding, int overflow) {
-    return {
-        {0, Array::scalar(method)},
-        {2, filterParam(c.taps)},
-        {10, Array::scalar(c.coeffMode)},
-        {11, Array::scalar(c.coeff.wl)},
-        {12, Array::scalar(c.coeff.fl)},
-        {13, Array::scalar(0)},
-        {14, Array::scalar(c.product.wl)},
-        {15, Array::scalar(c.product.fl)},
-        {16, Array::scalar(0)},
-        {17, Array::scalar(c.accum.wl)},
-        {18, Array::scalar(c.accum.fl)},
-        {19, Array::scalar(0)},
-        {20, Array::scalar(c.memory.wl)},
-        {21, Array::scalar(c.memory.fl)},
-        {22, Array::scalar(0)},
-        {23, Array::scalar(c.output.wl)},
-        {24, Array::scalar(c.output.fl)},
-        {25, Array::scalar(rounding)},
-        {26, Array::scalar(overflow)},
-    };
+    return roleParams(c, method, rounding, overflow);
 }
 
 int containerBytes(int wl) {
