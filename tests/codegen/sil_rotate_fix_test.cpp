@@ -184,6 +184,19 @@ std::vector<Unit> fixedUnits() {
         u.frames = angleFrames({0.5, -2.0, 1.2});
         add(u);
     }
+    // Rows longer than one piece of pass 3 (512 positions): each piece gives its positions the whole row's
+    // values, whole shifts and edges included.
+    for (int method = 2; method <= 3; ++method) {
+        Unit u;
+        u.name = "u8_long_rows_pieces_m" + std::to_string(method);
+        u.type = "uint8";
+        u.dims = {37, 1100};
+        u.params = with(modes(method == 2 ? kNearest : kFloor, method == 2 ? kSaturate : kWrap),
+                        {{0, Array::scalar(method - 1)}, {7, Array::scalar(method)}});
+        u.angleType = "fixed:s16:13";
+        u.frames = angleFrames({0.02, -0.45, 1.6, 3.1});
+        add(u);
+    }
     // Three planes, one fill each, tuned between steps; frames of a variable-size image, 1xN, Nx1 and 1x1
     // among them.
     for (int method = 2; method <= 3; ++method) {

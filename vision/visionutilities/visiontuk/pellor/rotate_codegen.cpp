@@ -485,23 +485,19 @@ void TarnCGRotate::shearPlanes() {
         f_.endCFor();
         f_.endCFor();
     };
-    if (fixed_) {
-        lineByLine();
-    } else {
-        // The output plane is free until pass 2: it holds a band of turned rows read from the input.
-        IdxRef bandRows = idx("bandRows");
-        bandRows = 0;
-        f_.beginIf(col2pad + inCols_ > 0, "", at(495));
-        bandRows = outPlaneWidth / (col2pad + inCols_);
-        minInto(bandRows, kPass1BandRows);
-        f_.endIf();
-        f_.beginIf(bandRows > 1, "", at(499));
-        fillAroundImageRows(false);
-        bandedPass1(col2pad + inCols_, wMax, fillVal);
-        f_.beginElse("", at(501));
-        lineByLine();
-        f_.endIf();
-    }
+    // The output plane is free until pass 2: it holds a band of turned rows read from the input.
+    IdxRef bandRows = idx("bandRows");
+    bandRows = 0;
+    f_.beginIf(col2pad + inCols_ > 0, "", at(495));
+    bandRows = outPlaneWidth / (col2pad + inCols_);
+    minInto(bandRows, kPass1BandRows);
+    f_.endIf();
+    f_.beginIf(bandRows > 1, "", at(499));
+    fillAroundImageRows(false);
+    bandedPass1(col2pad + inCols_, wMax, fillVal);
+    f_.beginElse("", at(501));
+    lineByLine();
+    f_.endIf();
 
     // The fill value wherever pass 3 does not write: columns before and after its window, rows above and
     // below it.
@@ -539,10 +535,10 @@ void TarnCGRotate::shearPlanes() {
     f_.endCFor();
 }
 
-// Pass 1 of a floating image in bands of rows: the band's turned rows are read straight from the input
-// into the output plane (column by column, after col2pad columns of fill), then sheared into the buffer in
-// pieces of kBandPositions positions, so that the strided reads and writes of neighbouring rows share
-// cache lines and pages.
+// Pass 1 in bands of rows: the band's turned rows are read straight from the input into the output plane
+// (column by column, after col2pad columns of fill, in the output's type as the buffer holds them), then
+// sheared into the buffer, floating rows in pieces of kBandPositions positions, so that the strided reads
+// and writes of neighbouring rows share cache lines and pages.
 void TarnCGRotate::bandedPass1(const IdxVal& srcLen, const IdxVal& wMax, const NumVal& fillVal) {
     NumRef shift = f_.localNumVar("shift", shiftT_);
     IdxRef i = idx("i"), j = idx("j"), outIdx = idx("outIdx"), row2pad = idx("row2pad"), inIdx = idx("inIdx");
@@ -599,23 +595,32 @@ void TarnCGRotate::bandedPass1(const IdxVal& srcLen, const IdxVal& wMax, const N
     f_.endCFor();
     f_.endCFor();
     f_.endIf();
-    f_.beginCFor(bandPos, 0, wMax, kBandPositions, "", at(646));
-    bandPosEnd = bandPos + kBandPositions;
-    minInto(bandPosEnd, wMax);
-    f_.beginCFor(i, bandRow, bandRowEnd, "", at(649));
-    lineShift(i, tanHalf_, false);
-    skewCall(out_, outIdx + (i - bandRow), srcLen, bandPosEnd, shift, bandRows, shearBufRows, sheared_,
-             row2pad + i + bandPos * shearBufRows, bandPos, fillVal);
-    f_.endCFor();
-    f_.endCFor();
+    if (fixed_) {
+        // Whole rows: their weights take many quantised operations per call.
+        f_.beginCFor(i, bandRow, bandRowEnd, "", at(649));
+        lineShift(i, tanHalf_, false);
+        skewCall(out_, outIdx + (i - bandRow), srcLen, wMax, shift, bandRows, shearBufRows, sheared_,
+                 row2pad + i, 0, fillVal);
+        f_.endCFor();
+    } else {
+        f_.beginCFor(bandPos, 0, wMax, kBandPositions, "", at(646));
+        bandPosEnd = bandPos + kBandPositions;
+        minInto(bandPosEnd, wMax);
+        f_.beginCFor(i, bandRow, bandRowEnd, "", at(649));
+        lineShift(i, tanHalf_, false);
+        skewCall(out_, outIdx + (i - bandRow), srcLen, bandPosEnd, shift, bandRows, shearBufRows, sheared_,
+                 row2pad + i + bandPos * shearBufRows, bandPos, fillVal);
+        f_.endCFor();
+        f_.endCFor();
+    }
     bandRow = bandRowEnd;
     f_.endCWhile();
 }
 
-// Pass 3 in bands of kPass3BandRows output rows, so that neighbouring rows share the cache lines and pages
-// of the strided buffer and output. Floating rows are also cut into pieces of kBandPositions positions,
-// each of which gets exactly the values the whole row gives it; integer and fixed-point rows stay whole,
-// since their weights take many quantised operations per call.
+// Pass 3 in bands of kPass3BandRows output rows and pieces of positions, so that neighbouring rows share
+// the cache lines and pages of the strided buffer and output; each piece of a row gets exactly the values
+// the whole row gives it. Integer and fixed-point pieces are longer: their weights take many quantised
+// operations per call.
 void TarnCGRotate::bandedPass3(const IdxVal& offset, const IdxVal& bufShift, const IdxVal& nCols,
                                const IdxVal& startIdx, const IdxVal& endIdx, const IdxVal& colOffset,
                                const IdxVal& startRIdx, const IdxVal& endRIdx, const NumVal& fillVal) {
@@ -628,19 +633,9 @@ void TarnCGRotate::bandedPass3(const IdxVal& offset, const IdxVal& bufShift, con
                  at(620));
     bandRowEnd = bandRow + kPass3BandRows;
     minInto(bandRowEnd, endRIdx);
-    if (fixed_) {
-        f_.beginCFor(k, bandRow, bandRowEnd, "", at(626));
-        tmp = k + offset;
-        lineShift(tmp, tanHalf_, false);
-        outBufIdx = outIdx + k + colOffset * rowsOut_;
-        skewCall(sheared_, tmp + bufShift, nCols, endIdx, shift, shearBufRows, rowsOut_, out_, outBufIdx,
-                 startIdx, fillVal);
-        f_.endCFor();
-        f_.endCFor();
-        return;
-    }
-    f_.beginCFor(bandPos, startIdx, endIdx, kBandPositions, "", at(623));
-    bandPosEnd = bandPos + kBandPositions;
+    const int32_t positions = fixed_ ? kFixBandPositions : kBandPositions;
+    f_.beginCFor(bandPos, startIdx, endIdx, positions, "", at(623));
+    bandPosEnd = bandPos + positions;
     minInto(bandPosEnd, endIdx);
     f_.beginCFor(k, bandRow, bandRowEnd, "", at(626));
     tmp = k + offset;

@@ -68,6 +68,7 @@ class TarnCGRotate : public DSPCGCtx {
     void fillElements(const NumRef& m, const IdxVal& from, const IdxVal& count, const NumVal& v);
     // Bands of the passes: rows worked together, and positions of a floating row piece.
     static constexpr int32_t kPass1BandRows = 64, kPass3BandRows = 64, kBandPositions = 128;
+    static constexpr int32_t kFixBandPositions = 512;
     // srcLen: samples of a buffer row (fill columns and image), wMax: positions of a sheared row.
     void bandedPass1(const IdxVal& srcLen, const IdxVal& wMax, const NumVal& fillVal);
     void bandedPass3(const IdxVal& offset, const IdxVal& bufShift, const IdxVal& nCols,
