@@ -519,11 +519,17 @@ void TarnCGRotate::shearPlanes() {
     f_.beginCFor(j, 0, nCols, "Pass 2: vertical shear", at(500));
     lineShift(j, sin_, true);
     tmp = j * shearBufRows;
+    IdxRef whole = idx("wholeShift"), move = idx("move");
+    columnMove(numOutputRows, whole, move);
+    f_.beginIf(whole == 1, "A whole shift moves the column in place.", at(503));
+    moveColumnInPlace(tmp, numOutputRows, move, bufShift, copied, fillVal);
+    f_.beginElse("", at(504));
     skewCall(sheared_, tmp, numOutputRows, numOutputRows, shift, 1, 1, line_, 0, 0, fillVal);
     fillElements(sheared_, tmp, bufShift, fillVal);
     f_.beginCFor(k, 0, copied, "", at(505));
     sheared_(tmp + bufShift + k) = line_(k);
     f_.endCFor();
+    f_.endIf();
     f_.endCFor();
 
     // Pass 3: rows of the rotated image into the output window, about the centre row (L3-1)/2.
@@ -533,6 +539,75 @@ void TarnCGRotate::shearPlanes() {
     f_.endIf();
     f_.endIf();
     f_.endCFor();
+}
+
+// Whether the skew function would only move a column of dstLen positions by a whole number of positions for
+// the current "shift", and by how much: its own decision, taken from the same bounded shift. Integer and
+// fixed-point columns are moved in place for nearest neighbour only, as the engine moves them.
+void TarnCGRotate::columnMove(const IdxVal& dstLen, IdxRef& whole, IdxRef& move) {
+    NumRef shift = f_.localNumVar("shift", shiftT_);
+    whole = 0;
+    move = 0;
+    if (fixed_) {
+        if (shape_.method != SkewGen::kNearest) return;
+        whole = 1;
+        move = f_.idxVal(CG::CastNode::make(shift.expr(), Type::intT(true, 32),
+                                            CG::MathModes{CG::RndNearest, CG::OvfSaturate}));
+        maxInto(move, -1073741824);
+        minInto(move, 1073741824);
+        return;
+    }
+    const double limit = 1073741824.0;
+    NumRef bounded = num("boundedShift");
+    bounded = shift;
+    f_.beginIf(!(bounded == bounded), "", at(570));
+    bounded = 0.0;
+    f_.beginElseIf(bounded > konst(limit), "", at(572));
+    bounded = konst(limit);
+    f_.beginElseIf(bounded < konst(-limit), "", at(574));
+    bounded = konst(-limit);
+    f_.endIf();
+    if (shape_.method == SkewGen::kNearest) {
+        whole = 1;
+        move = toIdx(call("floor", {bounded + 0.5}));
+        return;
+    }
+    move = toIdx(bounded);
+    if (shape_.method == SkewGen::kBilinear) {
+        whole = bounded - toT(move) == 0.0;
+        return;
+    }
+    // Bicubic takes a shift past the line's end as an interpolation.
+    IdxRef stop = idx("stopIdx");
+    stop = move;
+    minInto(stop, dstLen);
+    whole = bounded - toT(stop) == 0.0;
+}
+
+// Column col of the buffer (len samples) moved by `move` positions and down by bufShift, as the skew
+// function moves it through the line buffer: positions [0, copied) after bufShift fill samples take sample
+// p - move, or the fill value where that is outside the column.
+void TarnCGRotate::moveColumnInPlace(const IdxVal& col, const IdxVal& len, const IdxVal& move,
+                                     const IdxVal& bufShift, const IdxVal& copied, const NumVal& fillVal) {
+    IdxRef lo = idx("moveLo"), hi = idx("moveHi"), k = idx("k");
+    lo = move;
+    maxInto(lo, 0);
+    minInto(lo, copied);
+    hi = move + len;
+    maxInto(hi, lo);
+    minInto(hi, copied);
+    // The samples overlap where they go: down the column from its end, up it from its start.
+    f_.beginIf(bufShift + move > 0, "", at(590));
+    f_.beginCFor(k, 0, hi - lo, "", at(591));
+    sheared_(col + bufShift + hi - 1 - k) = sheared_(col + hi - 1 - k - move);
+    f_.endCFor();
+    f_.beginElseIf(bufShift + move < 0, "", at(594));
+    f_.beginCFor(k, lo, hi, "", at(595));
+    sheared_(col + bufShift + k) = sheared_(col + k - move);
+    f_.endCFor();
+    f_.endIf();
+    fillElements(sheared_, col, bufShift + lo, fillVal);
+    fillElements(sheared_, col + bufShift + hi, copied - hi, fillVal);
 }
 
 // Pass 1 in bands of rows: the band's turned rows are read straight from the input into the output plane

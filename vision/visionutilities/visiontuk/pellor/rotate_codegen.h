@@ -74,6 +74,10 @@ class TarnCGRotate : public DSPCGCtx {
     void bandedPass3(const IdxVal& offset, const IdxVal& bufShift, const IdxVal& nCols,
                      const IdxVal& startIdx, const IdxVal& endIdx, const IdxVal& colOffset,
                      const IdxVal& startRIdx, const IdxVal& endRIdx, const NumVal& fillVal);
+    // Pass 2's whole-position moves in place (rotate_codegen.cpp).
+    void columnMove(const IdxVal& dstLen, IdxRef& whole, IdxRef& move);
+    void moveColumnInPlace(const IdxVal& col, const IdxVal& len, const IdxVal& move, const IdxVal& bufShift,
+                           const IdxVal& copied, const NumVal& fillVal);
     void skewCall(const NumRef& src, const IdxVal& srcStart, const IdxVal& srcLen, const IdxVal& dstLen,
                   const NumVal& shift, const IdxVal& srcStride, const IdxVal& dstStride, const NumRef& dst,
                   const IdxVal& dstStart, const IdxVal& firstPos, const NumVal& fill);
