@@ -444,34 +444,29 @@ void columnsToRows(const uint8_t* src, size_t ldSrc, size_t r0, size_t rows, siz
 using RowsToColumns = void (*)(const uint8_t*, size_t, size_t, uint8_t*, size_t, size_t);
 using ColumnsToRows = void (*)(const uint8_t*, size_t, size_t, size_t, size_t, uint8_t*);
 
-RowsToColumns rowsToColumnsFor(size_t itemsize) {
+// The copy routine for an item size: pick is called with the size as a compile-time constant.
+template <typename Pick>
+auto forItemSize(size_t itemsize, Pick pick) {
     switch (itemsize) {
         case 1:
-            return rowsToColumns<1>;
+            return pick(std::integral_constant<size_t, 1>{});
         case 2:
-            return rowsToColumns<2>;
+            return pick(std::integral_constant<size_t, 2>{});
         case 4:
-            return rowsToColumns<4>;
+            return pick(std::integral_constant<size_t, 4>{});
         case 8:
-            return rowsToColumns<8>;
+            return pick(std::integral_constant<size_t, 8>{});
         default:
-            return rowsToColumns<16>;
+            return pick(std::integral_constant<size_t, 16>{});
     }
 }
 
+RowsToColumns rowsToColumnsFor(size_t itemsize) {
+    return forItemSize(itemsize, [](auto n) -> RowsToColumns { return rowsToColumns<decltype(n)::value>; });
+}
+
 ColumnsToRows columnsToRowsFor(size_t itemsize) {
-    switch (itemsize) {
-        case 1:
-            return columnsToRows<1>;
-        case 2:
-            return columnsToRows<2>;
-        case 4:
-            return columnsToRows<4>;
-        case 8:
-            return columnsToRows<8>;
-        default:
-            return columnsToRows<16>;
-    }
+    return forItemSize(itemsize, [](auto n) -> ColumnsToRows { return columnsToRows<decltype(n)::value>; });
 }
 
 // An N-D array in C order seen as rows of the first dimension by everything else: the position, in

@@ -1,5 +1,6 @@
-// The contrast adjustment block's generated step against its simulation step on the same 4096 x 4096
-// image: uint8 in histogram mode (the look-up table path) and, for comparison, double in histogram mode.
+// The contrast adjustment block's generated step against its simulation step on the same image in
+// histogram mode: uint8 4096 x 4096 and 1024 x 1024 (the look-up table path) and, for comparison, double
+// 4096 x 4096; and uint8 4096 x 4096 with the image's extremes as input range (mode 1).
 // Both sides are the best single step (the simulation's over the benchmark iterations, the generated
 // program's over its timed steps of two runs, each after an untimed warm-up step); the generated code is
 // built with the harness's flags (-O2 -ffp-contract=off) plus -march=native, as the simulation kernels
@@ -29,11 +30,9 @@ using dravo::host::Plugin;
 
 namespace {
 
-constexpr int32_t kSide = 4096;
-
 // A washed-out picture: values in the middle of the range, as the block is meant for.
-std::vector<uint8_t> image(const std::string& type) {
-    const size_t n = size_t(kSide) * kSide;
+std::vector<uint8_t> image(const std::string& type, int32_t side) {
+    const size_t n = size_t(side) * side;
     std::mt19937 rng(7);
     std::normal_distribution<double> d(0.47, 0.06);
     std::vector<uint8_t> b;
@@ -51,27 +50,29 @@ std::vector<uint8_t> image(const std::string& type) {
     return b;
 }
 
-// The dialog's defaults: histogram mode, 1 % saturated at each end, 256 bins, full output range.
-std::unique_ptr<Block> contrastBlock(const std::string& type) {
+// The dialog's defaults (histogram mode, 1 % saturated at each end, 256 bins, full output range), with
+// the given input-range mode.
+std::unique_ptr<Block> contrastBlock(const std::string& type, int32_t side, int32_t mode) {
     auto b = std::make_unique<Block>(Plugin::load("merrow"), "contrast");
     std::vector<Array> p = {
-        Array::scalar(3),          Array::realVector({0, 1}), Array::realVector({0.01, 0.01}),
+        Array::scalar(mode),       Array::realVector({0, 1}), Array::realVector({0.01, 0.01}),
         Array::scalar(0),          Array::scalar(256),        Array::scalar(1),
         Array::realVector({0, 1}), Array::scalar(1),          Array::scalar(64),
         Array::scalar(32),         Array::scalar(1),          Array::scalar(64),
         Array::scalar(32),         Array::scalar(4),          Array::scalar(2)};
     b->setParameters(std::move(p));
     InputSpec s;
-    s.dims = {kSide, kSide};
+    s.dims = {side, side};
     s.dataType = *dravo::types::parseTypeName(type);
     b->propagate({s});
     b->start();
     return b;
 }
 
-void compare(benchmark::State& state, const std::string& type, const char* tag) {
-    std::unique_ptr<Block> block = contrastBlock(type);
-    std::vector<uint8_t> in = image(type);
+void compare(benchmark::State& state, const std::string& type, int32_t side, int32_t mode,
+             const std::string& tag) {
+    std::unique_ptr<Block> block = contrastBlock(type, side, mode);
+    std::vector<uint8_t> in = image(type, side);
     block->setInput(0, in.data(), in.size());
     auto h = TarnCG::makeHandle(*block, "bench", "bench");
     std::string err;
@@ -81,7 +82,7 @@ void compare(benchmark::State& state, const std::string& type, const char* tag) 
     }
     CG::HarnessOptions o;
     o.workDir = (std::filesystem::temp_directory_path() / "dravo-codegen-bench" / tag).string();
-    o.repeat = 6;
+    o.repeat = 11;
     o.extraFlags = {"-march=native"};
     CG::HarnessResult r;
     timeGeneratedAgainstSimulation(state, *block, h->unit(), in, o, &r);
@@ -91,11 +92,19 @@ void compare(benchmark::State& state, const std::string& type, const char* tag) 
 }
 
 const bool kRegistered = [] {
-    for (const char* type : {"uint8", "double"}) {
-        const std::string name = std::string("BM_ContrastHistogram_") + type;
-        benchmark::RegisterBenchmark(name.c_str(), [type](benchmark::State& s) { compare(s, type, type); })
+    struct Case {
+        const char* type;
+        int32_t side, mode;
+    };
+    const Case cases[] = {{"uint8", 4096, 3}, {"uint8", 1024, 3}, {"double", 4096, 3}, {"uint8", 4096, 1}};
+    for (const Case& c : cases) {
+        const std::string tag =
+            std::string(c.mode == 3 ? "Histogram_" : "MinMax_") + c.type + "_" + std::to_string(c.side);
+        benchmark::RegisterBenchmark(
+            ("BM_Contrast" + tag).c_str(),
+            [c, tag](benchmark::State& s) { compare(s, c.type, c.side, c.mode, tag); })
             ->UseManualTime()
-            ->Iterations(5)
+            ->Iterations(c.side > 2048 ? 10 : 40)
             ->Unit(benchmark::kMillisecond);
     }
     return true;

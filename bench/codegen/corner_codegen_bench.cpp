@@ -6,6 +6,11 @@
 // simulation kernels pick their instruction set at run time. The iteration time is the generated step;
 // counters give both and the ratio gen/sim (below 1: the generated step is faster).
 //
+// The int16 cases run the dialog's fixed-point defaults (product and memory s96 FL 28, accumulator s64
+// FL 28, output s64 FL -1): the simulation takes the number objects (its stored-integer engine holds words
+// of at most 62 bits), the generated step holds (A+B)^2 and the like in 128-bit words. They run fewer
+// iterations, the simulation step taking seconds.
+//
 // Run with DRAVO_PLUGIN_PATH pointing at the plug-in folder.
 #include <benchmark/benchmark.h>
 
@@ -30,19 +35,29 @@ namespace {
 
 constexpr int32_t kSide = 1024;
 
-// The comparison benchmark's scene (blocks, ramp, noise), as double on [0, 1] or as uint8.
-std::vector<uint8_t> image(bool dbl) {
+enum class Pixels { Double, Uint8, Int16 };
+
+// The comparison benchmark's scene (blocks, ramp, noise), as double on [0, 1], as uint8, or as int16
+// over the whole range.
+std::vector<uint8_t> image(Pixels px) {
     const std::vector<uint8_t> s = licbench::scene(kSide, kSide);
-    if (!dbl) return s;
-    std::vector<uint8_t> b(s.size() * sizeof(double));
+    if (px == Pixels::Uint8) return s;
+    const size_t bytes = px == Pixels::Double ? sizeof(double) : sizeof(int16_t);
+    std::vector<uint8_t> b(s.size() * bytes);
     for (size_t i = 0; i < s.size(); ++i) {
-        const double x = s[i] / 255.0;
-        std::memcpy(b.data() + i * sizeof(double), &x, sizeof(double));
+        if (px == Pixels::Double) {
+            const double x = s[i] / 255.0;
+            std::memcpy(b.data() + i * bytes, &x, bytes);
+        } else {
+            const int16_t x = int16_t((int32_t(s[i]) - 128) * 257);
+            std::memcpy(b.data() + i * bytes, &x, bytes);
+        }
     }
     return b;
 }
 
-std::unique_ptr<Block> cornerBlock(int method, bool dbl) {
+std::unique_ptr<Block> cornerBlock(int method, Pixels px) {
+    const bool dbl = px == Pixels::Double;
     auto b = std::make_unique<Block>(Plugin::load("quobit"), "corner");
     std::vector<Array> p;
     const double d[27] = {double(method),
@@ -80,15 +95,15 @@ std::unique_ptr<Block> cornerBlock(int method, bool dbl) {
     b->initialize();
     InputSpec s;
     s.dims = {kSide, kSide};
-    s.dataType = dbl ? SS_DOUBLE : SS_UINT8;
+    s.dataType = dbl ? SS_DOUBLE : px == Pixels::Uint8 ? SS_UINT8 : SS_INT16;
     b->propagate({s});
     b->start();
     return b;
 }
 
-void compare(benchmark::State& state, int method, bool dbl, const char* tag) {
-    std::unique_ptr<Block> block = cornerBlock(method, dbl);
-    std::vector<uint8_t> in = image(dbl);
+void compare(benchmark::State& state, int method, Pixels px, const char* tag) {
+    std::unique_ptr<Block> block = cornerBlock(method, px);
+    std::vector<uint8_t> in = image(px);
     block->setInput(0, in.data(), in.size());
     auto h = TarnCG::makeHandle(*block, "bench", "corner-metric");
     std::string err;
@@ -105,22 +120,22 @@ void compare(benchmark::State& state, int method, bool dbl, const char* tag) {
 
 struct BenchCase {
     int method;
-    bool dbl;
+    Pixels px;
     const char* name;
+    int iterations;
 };
 const BenchCase kCases[] = {
-    {1, true, "HarrisDouble"},
-    {3, true, "ComparisonDouble"},
-    {2, true, "MinEigenvalueDouble"},
-    {3, false, "ComparisonUint8"},
+    {1, Pixels::Double, "HarrisDouble", 16},        {3, Pixels::Double, "ComparisonDouble", 16},
+    {2, Pixels::Double, "MinEigenvalueDouble", 16}, {3, Pixels::Uint8, "ComparisonUint8", 16},
+    {1, Pixels::Int16, "HarrisInt16Defaults", 2},   {2, Pixels::Int16, "MinEigenvalueInt16Defaults", 2},
 };
 
 const bool kRegistered = [] {
     for (const BenchCase& c : kCases)
         benchmark::RegisterBenchmark((std::string("BM_Corner") + c.name).c_str(),
-                                     [c](benchmark::State& s) { compare(s, c.method, c.dbl, c.name); })
+                                     [c](benchmark::State& s) { compare(s, c.method, c.px, c.name); })
             ->UseManualTime()
-            ->Iterations(16)
+            ->Iterations(c.iterations)
             ->Unit(benchmark::kMillisecond);
     return true;
 }();

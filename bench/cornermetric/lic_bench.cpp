@@ -32,8 +32,11 @@ void BM_LicDouble(benchmark::State& state) {
     circleOffsets(n, circle);
     const double big = 3.4028234663852886e38, t = kThreshold8 / 255.0;
     quobit::FloatComparisonArith<double> a(in.data(), out.data(), {t, -big, big, -big + t, big - t});
-    const quobit::ComparisonShape shape{n,        n, circle, quobit::kSearchSteps, quobit::kSearchOffsets,
-                                        kArcLimit};
+    // The block builds the search table of its arc limit at start; so does the benchmark, outside the loop.
+    quobit::ArcTable arcs;
+    arcs.build(kArcLimit, quobit::kSearchSteps, quobit::kSearchOffsets);
+    const quobit::ComparisonShape shape{n,         n,    circle, quobit::kSearchSteps, quobit::kSearchOffsets,
+                                        kArcLimit, &arcs};
     for (auto _ : state) {
         quobit::comparisonMetricRun(a, shape);
         benchmark::DoNotOptimize(out.data());
@@ -42,13 +45,16 @@ void BM_LicDouble(benchmark::State& state) {
 }
 
 // uint8 with the dialog's fixed-point defaults: accumulator s64:28, metric output s64:-1, nearest,
-// saturate (the stored-integer path with exact sums).
+// saturate (the stored-integer path with exact sums). Arguments: size, 32-byte screen (1) or 16-byte (0),
+// metric output bits: 64 (the default) or 16 (s16:0, which holds every metric of an 8-bit image: an
+// eighth of the output to clear).
 void BM_LicUint8(benchmark::State& state) {
     using VekDSPFixpt::NumType;
     using VekDSPFixpt::detail::QuantDest;
     const int32_t n = int32_t(state.range(0));
     const std::vector<uint8_t> in = licbench::scene(n, n);
-    std::vector<int64_t> out(in.size());
+    const int32_t outBits = int32_t(state.range(2));
+    std::vector<unsigned char> out(in.size() * size_t(outBits / 8));
     int32_t circle[32];
     circleOffsets(n, circle);
     quobit::StoredComparisonPlan plan;
@@ -56,18 +62,22 @@ void BM_LicUint8(benchmark::State& state) {
                                  VekDSPFixpt::kOverflowSaturate);
     plan.accum = QuantDest::make(NumType::fixed(true, 64, 28), VekDSPFixpt::kRoundNearest,
                                  VekDSPFixpt::kOverflowSaturate);
-    plan.output = QuantDest::make(NumType::fixed(true, 64, -1), VekDSPFixpt::kRoundNearest,
-                                  VekDSPFixpt::kOverflowSaturate);
+    plan.output = QuantDest::make(NumType::fixed(true, outBits, outBits == 64 ? -1 : 0),
+                                  VekDSPFixpt::kRoundNearest, VekDSPFixpt::kOverflowSaturate);
     plan.t = int64_t(kThreshold8);
     plan.dtMin = 0;
     plan.dtMax = 255;
     plan.dtLow = plan.t;
     plan.dtHigh = 255 - plan.t;
-    plan.outputBytes = 8;
+    plan.outputBytes = outBits / 8;
     plan.exactSums = quobit::sumsAreExact(plan.image, plan.accum);
     plan.byteScreen = quobit::byteScreenApplies(plan);
-    const quobit::ComparisonShape shape{n,        n, circle, quobit::kSearchSteps, quobit::kSearchOffsets,
-                                        kArcLimit};
+    plan.wideScreen = quobit::wideByteScreenRuns() && state.range(1) != 0;
+    // The block builds the search table of its arc limit at start; so does the benchmark, outside the loop.
+    quobit::ArcTable arcs;
+    arcs.build(kArcLimit, quobit::kSearchSteps, quobit::kSearchOffsets);
+    const quobit::ComparisonShape shape{n,         n,    circle, quobit::kSearchSteps, quobit::kSearchOffsets,
+                                        kArcLimit, &arcs};
     for (auto _ : state) {
         quobit::comparisonMetricStored(in.data(), out.data(), plan, shape);
         benchmark::DoNotOptimize(out.data());
@@ -96,7 +106,14 @@ void BM_OpenCVFast(benchmark::State& state) {
 }
 
 BENCHMARK(BM_LicDouble)->Arg(1024)->Arg(4096)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_LicUint8)->Arg(1024)->Arg(4096)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LicUint8)
+    ->Args({1024, 1, 64})
+    ->Args({4096, 1, 64})
+    ->Args({1024, 0, 64})
+    ->Args({4096, 0, 64})
+    ->Args({1024, 1, 16})
+    ->Args({4096, 1, 16})
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OpenCVFast)->Arg(1024)->Arg(4096)->Unit(benchmark::kMillisecond);
 
 }  // namespace

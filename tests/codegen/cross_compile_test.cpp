@@ -39,10 +39,11 @@ struct NpyFile {
     std::vector<int> shape;
 };
 const NpyFile kInputs[] = {
-    {"d34", "<f8", {3, 4}},    {"f34", "<f4", {3, 4}},       {"u8", "|u1", {3, 4}},  {"i8", "|i1", {3, 4}},
-    {"u16", "<u2", {3, 4}},    {"i16", "<i2", {3, 4}},       {"b", "|b1", {3, 4}},   {"c34", "<c16", {3, 4}},
-    {"d3d", "<f8", {2, 3, 2}}, {"d4d", "<f8", {2, 3, 2, 2}}, {"d11", "<f8", {1, 1}}, {"f11", "<f4", {1, 1}},
-    {"u78", "|u1", {7, 8}},    {"u8t", "|u1", {17, 16}},
+    {"d34", "<f8", {3, 4}},       {"f34", "<f4", {3, 4}},   {"u8", "|u1", {3, 4}},
+    {"i8", "|i1", {3, 4}},        {"u16", "<u2", {3, 4}},   {"i16", "<i2", {3, 4}},
+    {"b", "|b1", {3, 4}},         {"c34", "<c16", {3, 4}},  {"d3d", "<f8", {2, 3, 2}},
+    {"d4d", "<f8", {2, 3, 2, 2}}, {"d11", "<f8", {1, 1}},   {"f11", "<f4", {1, 1}},
+    {"u78", "|u1", {7, 8}},       {"u8t", "|u1", {17, 16}}, {"i8t", "|i1", {17, 17}},
 };
 
 struct Row {
@@ -90,12 +91,18 @@ const std::vector<Row> kRows = {
     {"corner-metric", "min_eigenvalue_uint8",
      "-s method=2 -s memoryWordLength=40 -s productWordLength=48 -i $u8 --variable-size 0"},
     {"corner-metric", "comparison_uint8_defaults", "-s method=3 -s threshold=20 -i $u78"},
+    {"corner-metric", "harris_uint8_defaults", "-i $u8"},
+    {"corner-metric", "min_eigenvalue_int16_defaults_wide", "-s method=2 -i $i16 --variable-size 0"},
     {"contrast", "double_histogram", "-i $d34"},
     {"contrast", "uint8_table", "-i $u8t"},
     {"contrast", "fixed_point_histogram",
      "-s product1WordLength=40 -s product1FractionLength=24 -s product2WordLength=40 "
      "-s product2FractionLength=20 -i $i16 --input-type fixed:s12:3"},
     {"contrast", "variable_size", "-i $d34 --variable-size 0"},
+    {"contrast", "int8_table_minmax_dialog_output",
+     "-s inputRangeMode=1 -s outputRangeMode=2 -s 'outputRange=[-100 90]' -s rounding=2 -s overflow=1 -i "
+     "$i8t"},
+    {"contrast", "uint16_minmax", "-s inputRangeMode=1 -i $u16 --variable-size 0"},
 };
 
 // Uses every runtime helper, so the headers are built whole even when no unit of the sweep needs them.

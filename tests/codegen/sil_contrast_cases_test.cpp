@@ -35,13 +35,16 @@ std::vector<uint8_t> stored(const std::string& type, const std::vector<double>& 
     if (type == "double") return cgtest::bytesOf(v);
     std::vector<uint8_t> b;
     for (double x : v)
-        b.push_back(uint8_t(x));
+        b.push_back(type == "int8" ? uint8_t(int8_t(x)) : uint8_t(x));
     return b;
 }
 
 std::vector<double> readBack(const std::string& type, const std::vector<uint8_t>& b) {
     if (type == "double") return cgtest::valuesOf<double>(b);
-    return std::vector<double>(b.begin(), b.end());
+    std::vector<double> v;
+    for (uint8_t x : b)
+        v.push_back(type == "int8" ? double(int8_t(x)) : double(x));
+    return v;
 }
 
 std::vector<double> repeat(const std::vector<double>& v, size_t times) {
@@ -49,6 +52,11 @@ std::vector<double> repeat(const std::vector<double>& v, size_t times) {
     for (size_t k = 0; k < times; ++k)
         r.insert(r.end(), v.begin(), v.end());
     return r;
+}
+
+std::vector<double> withLast(std::vector<double> v, double last, size_t times = 1) {
+    v.insert(v.end(), times, last);
+    return v;
 }
 
 std::vector<HandCase> handCases() {
@@ -93,6 +101,16 @@ std::vector<HandCase> handCases() {
         {"uint8_table_minmax",
          {{{0, Array::scalar(1)}}, "uint8", {1, 300}},
          {{repeat({10, 20, 30}, 100), repeat({0, 128, 255}, 100), {}}}},
+        // 301 pixels: the last one is left over after the groups of four.
+        {"uint8_table_minmax_left_over",
+         {{{0, Array::scalar(1)}}, "uint8", {1, 301}},
+         {{withLast(repeat({30, 20, 10}, 100), 20), withLast(repeat({255, 128, 0}, 100), 128), {}}}},
+        // int8 over its full range [-128, 127] from [-100, 100]: the slope 255/200 = 1.275 kept with 32
+        // fraction bits (nearest) is 5476083302 / 2^32, a little below 1.275, so 0 lies 127.4999999991 above
+        // lowOut and rounds to -128 + 127 = -1 (with the exact slope it would round to 0).
+        {"int8_table_minmax_slope_quantised",
+         {{{0, Array::scalar(1)}}, "int8", {1, 303}},
+         {{withLast(repeat({-100, 0, 100}, 100), 0, 3), withLast(repeat({-128, -1, 127}, 100), -1, 3), {}}}},
     };
 }
 

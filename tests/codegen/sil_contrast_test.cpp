@@ -244,6 +244,56 @@ std::vector<SweepCase> fixedCases() {
     return cs;
 }
 
+// The pixel scans that go in groups of four (the extremes, the table lookup) with pixel counts that leave
+// 0 to 3 pixels over; 7- and 8-bit tables, 8- and 16-bit images with and without fraction bits.
+std::vector<SweepCase> groupedCases() {
+    std::vector<SweepCase> cs;
+    cs.push_back(
+        {"int8_table_minmax_dialog_convergent_wrap_variable",
+         {fixedModes(kConvergent, kWrap,
+                     {{kMode, Array::scalar(1)}, {kOutMode, Array::scalar(2)}, {kOutRange, v2(-100, 90)}}),
+          "int8",
+          {20, 20},
+          true},
+         {{Image::Random, {20, 20}, {}},
+          {Image::Random, {1, 1}, {}},
+          {Image::Ramp, {3, 1}, {{kOutRange, v2(120, -120)}}},
+          {Image::Narrow, {7, 9}, {}},
+          {Image::Random, {2, 1}, {{kOutRange, v2(-128, 127)}}},
+          {Image::Sparse, {5, 2}, {}}}});
+    cs.push_back({"fixed_s7_table_histogram_floor_sat_odd",
+                  {fixedModes(kFloor, kSaturate, {{kBins, Array::scalar(90)}}), "fixed:s7:0", {15, 19}},
+                  {{Image::Random, {}, {}},
+                   {Image::Narrow, {}, {{kFrac, v2(0.2, 0.1)}}},
+                   {Image::Ramp, {}, {{kFrac, v2(0, 0.3)}}}},
+                  true});
+    cs.push_back(
+        {"uint16_minmax_dialog_round_sat_variable",
+         {fixedModes(kRoundMode, kSaturate,
+                     {{kMode, Array::scalar(1)}, {kOutMode, Array::scalar(2)}, {kOutRange, v2(1000, 60000)}}),
+          "uint16",
+          {8, 8},
+          true},
+         {{Image::Random, {5, 7}, {}},
+          {Image::Narrow, {3, 1}, {{kOutRange, v2(65535, 0)}}},
+          {Image::Random, {1, 1}, {}},
+          {Image::Random, {8, 8}, {}},
+          {Image::Ramp, {2, 3}, {}}},
+         true});
+    cs.push_back(
+        {"fixed_s8_fl3_histogram_nearest_wrap",
+         {fixedModes(kNearest, kWrap, {{kBins, Array::scalar(40)}}), "fixed:s8:3", {9, 9}},
+         {{Image::Random, {}, {}}, {Image::Narrow, {}, {}}, {Image::Sparse, {}, {{kFrac, v2(0.3, 0.2)}}}}});
+    cs.push_back({"fixed_u16_fl5_dialog_minmax_ceil_sat",
+                  {fixedModes(kCeil, kSaturate, {{kMode, Array::scalar(2)}, {kRange, v2(100, 1500.5)}}),
+                   "fixed:u16:5",
+                   {5, 7}},
+                  {{Image::Random, {}, {}},
+                   {Image::Ramp, {}, {{kRange, v2(0.25, 3)}}},
+                   {Image::Random, {}, {{kRange, v2(2000, 2000)}}}}});
+    return cs;
+}
+
 size_t count(const std::vector<int32_t>& dims) {
     size_t n = 1;
     for (int32_t d : dims)
@@ -254,7 +304,7 @@ size_t count(const std::vector<int32_t>& dims) {
 // The cases also built with AddressSanitizer (each such build costs about twice an ordinary one).
 const std::set<std::string> kAddressChecked = {
     "uint8_table_histogram_nearest_sat", "double_histogram_variable", "int16_histogram_product2_6bit_wrap",
-    "fixed_u6_table_histogram_bins_above_values"};
+    "fixed_u6_table_histogram_bins_above_values", "int8_table_minmax_dialog_convergent_wrap_variable"};
 
 void runCase(const SweepCase& c) {
     auto block = cgcontrast::startBlock(c.config);
@@ -292,4 +342,6 @@ TEST_P(ContrastSil, GeneratedCodeMatchesSimulation) {
 INSTANTIATE_TEST_SUITE_P(Floating, ContrastSil, ::testing::ValuesIn(floatingCases()),
                          [](const auto& info) { return info.param.name; });
 INSTANTIATE_TEST_SUITE_P(FixedPoint, ContrastSil, ::testing::ValuesIn(fixedCases()),
+                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Grouped, ContrastSil, ::testing::ValuesIn(groupedCases()),
                          [](const auto& info) { return info.param.name; });

@@ -117,16 +117,52 @@ TEST_P(CornerCodegenRefusal, NamesBlockAndReason) {
 
 std::vector<RefusedCase> refusedCases() {
     std::vector<RefusedCase> cs;
-    // The dialog's defaults hold product and memory in 96 bits.
-    cs.push_back({"harris_uint8_defaults", {{0, a(1)}}, "uint8", {}, {"\"Memory\"", "96 bits"}});
-    cs.push_back({"mineig_int16_wide_product",
-                  {{0, a(2)}, {19, a(0)}, {20, a(32)}, {21, a(4)}},
-                  "int16",
+    // int32 gradients in s64 FL 0 saturate to 2^63, so the pad buffer and A, B and D reach 2^63: (A - B)^2
+    // is an exact product of two 64-bit words, 128 bits.
+    std::map<int, cornertest::Array> minEig64 = {{0, a(2)}};
+    cgcorner::setRole(minEig64, 13, 64, 0);
+    cgcorner::setRole(minEig64, 16, 64, 0);
+    cgcorner::setRole(minEig64, 19, 64, 0);
+    cs.push_back({"mineig_int32_64bit_types",
+                  minEig64,
+                  "int32",
                   {},
-                  {"\"Product output\"", "96 bits"}});
-    std::map<int, cornertest::Array> wideAcc = {{0, a(3)}, {3, a(5)}};
-    cgcorner::setRole(wideAcc, 16, 72, 10);
-    cs.push_back({"lic_uint8_wide_accumulator", wideAcc, "uint8", {}, {"\"Accumulator\"", "72 bits"}});
+                  {"minimum-eigenvalue square", "words of 64 and 64 bits", "128 bits", "at most 126 bits"}});
+    // int32 at the dialog's defaults: A and B reach the 64-bit accumulator's limit (2^35 at fraction length
+    // 28), so A + B takes 66 bits and its exact square 132.
+    cs.push_back({"harris_int32_defaults",
+                  {{0, a(1)}},
+                  "int32",
+                  {},
+                  {"Harris square", "words of 66 and 66 bits", "132 bits", "at most 126 bits"}});
+    // 8-bit gradients at fraction length 125 overflow a 128-bit memory word; wrapping, they take any value
+    // of it.
+    std::map<int, cornertest::Array> wrapped = {{0, a(1)}, {26, a(1)}};
+    cgcorner::setRole(wrapped, 19, 128, 125);
+    cs.push_back({"harris_uint8_memory_128_wrap",
+                  wrapped,
+                  "uint8",
+                  {},
+                  {"gradients", "\"Memory\" data type, 128 bits", "need 128 bits"}});
+    std::map<int, cornertest::Array> wideAcc = {{0, a(3)}, {3, a(5)}, {26, a(1)}};
+    cgcorner::setRole(wideAcc, 16, 128, 125);
+    cs.push_back({"lic_uint8_accumulator_128_wrap",
+                  wideAcc,
+                  "uint8",
+                  {},
+                  {"brightness and darkness sums", "\"Accumulator\" data type, 128 bits"}});
+    // Ports and run-time parameters keep words of at most 64 bits.
+    std::map<int, cornertest::Array> wideOut = {{0, a(1)}};
+    cgcorner::setRole(wideOut, 22, 96, 0);
+    cs.push_back(
+        {"harris_uint8_metric_output_96", wideOut, "uint8", {}, {"\"Metric output\"", "96 bits", "ports"}});
+    std::map<int, cornertest::Array> wideTaps = {{0, a(2)}};
+    cgcorner::setRole(wideTaps, 10, 80, 70);
+    cs.push_back({"mineig_uint8_coefficients_80",
+                  wideTaps,
+                  "uint8",
+                  {},
+                  {"\"Coefficients\"", "80 bits", "run-time parameters"}});
     cornertest::Settings logging;
     logging.minMaxOverflowLogging = 1;
     cs.push_back({"harris_double_logging", {{0, a(1)}}, "double", logging, {"logs minimum, maximum"}});
@@ -136,7 +172,8 @@ std::vector<RefusedCase> refusedCases() {
 INSTANTIATE_TEST_SUITE_P(Configurations, CornerCodegenRefusal, ::testing::ValuesIn(refusedCases()),
                          [](const ::testing::TestParamInfo<RefusedCase>& i) { return i.param.name; });
 
-// Through the command line: the refusal leaves no output folder.
+// Through the command line: the refusal leaves no output folder, and a uint8 image with no type options
+// (the dialog's 96-bit product and memory) generates.
 TEST(CornerCodegenCli, RefusalLeavesNoFolder) {
     namespace fs = std::filesystem;
     const fs::path dir = fs::path(cgtest::workDir("corner_cli"));
@@ -156,17 +193,17 @@ TEST(CornerCodegenCli, RefusalLeavesNoFolder) {
             f.put(char((i * 37) % 251));
     }
     const fs::path out = dir / "gen";
-    const std::string base = std::string("DRAVO_PLUGIN_PATH='") + DRAVO_PLUGIN_DIR + "' '" + DRAVO_BINARY +
-                             "' codegen corner-metric -i '" + npy.string() + "' --out-dir '" + out.string() +
-                             "'";
+    const std::string base0 = std::string("DRAVO_PLUGIN_PATH='") + DRAVO_PLUGIN_DIR + "' '" + DRAVO_BINARY +
+                              "' codegen corner-metric -i '" + npy.string() + "' --out-dir '" + out.string() +
+                              "'";
+    const std::string base = base0 + " -s metricOutputWordLength=96";
     EXPECT_NE(std::system((base + " > '" + (dir / "log").string() + "' 2>&1").c_str()), 0);
     EXPECT_FALSE(fs::exists(out));
     std::ifstream log(dir / "log");
     const std::string text((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
-    EXPECT_NE(text.find("\"Memory\" data type is 96 bits wide"), std::string::npos) << text;
-    // The same image with narrower roles generates.
-    EXPECT_EQ(
-        std::system((base + " -s memoryWordLength=40 -s productWordLength=40 > /dev/null 2>&1").c_str()), 0);
+    EXPECT_NE(text.find("\"Metric output\" data type is 96 bits wide"), std::string::npos) << text;
+    // The same image with the dialog's types generates.
+    EXPECT_EQ(std::system((base0 + " > /dev/null 2>&1").c_str()), 0);
     EXPECT_TRUE(fs::exists(out / "corner_metric.c"));
 }
 

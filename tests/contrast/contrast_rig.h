@@ -14,6 +14,7 @@
 
 #include "dravo/host/engine.h"
 #include "dravo/host/types.h"
+#include "../support/host_block.h"
 
 namespace contrast_test {
 
@@ -23,16 +24,12 @@ using dravo::host::BlockError;
 using dravo::host::InputSpec;
 using dravo::host::Plugin;
 using dravo::host::Settings;
+using host_test::errorOf;
+using host_test::typeId;
 
 inline std::shared_ptr<Plugin> merrowPlugin() {
     static std::shared_ptr<Plugin> plugin = Plugin::load("merrow");
     return plugin;
-}
-
-inline DataTypeId typeId(const std::string& name) {
-    const auto id = dravo::types::parseTypeName(name);
-    if (!id) throw std::runtime_error("bad type name " + name);
-    return *id;
 }
 
 // The 15 dialog values; defaults: histogram mode, 1% each end, 256 bins, full output range, 64-bit
@@ -93,23 +90,11 @@ inline std::unique_ptr<Block> startedBlock(const Dialog& d, DataTypeId type, int
     return b;
 }
 
-// Runs fn and returns the error it raised ("" class and text "no error" when none).
-inline BlockError errorOf(const std::function<void()>& fn) {
-    try {
-        fn();
-    } catch (const BlockError& e) {
-        return e;
-    }
-    return BlockError("", "", "", "no error");
-}
-
 template <typename T>
 std::vector<T> step(Block& b, const std::vector<T>& input, const std::vector<int32_t>& current = {}) {
     b.setInput(0, input.data(), input.size() * sizeof(T), current);
     b.step();
-    std::vector<T> out(b.currentOutputBytes(0) / sizeof(T));
-    std::memcpy(out.data(), b.output(0), out.size() * sizeof(T));
-    return out;
+    return host_test::outputAs<T>(b);
 }
 
 }  // namespace contrast_test

@@ -12,6 +12,7 @@
 
 #include "dravo/host/engine.h"
 #include "dravo/host/types.h"
+#include "../support/host_block.h"
 
 namespace convert_test {
 
@@ -22,16 +23,12 @@ using dravo::host::InputSpec;
 using dravo::host::OutputRequest;
 using dravo::host::Plugin;
 using dravo::host::Settings;
+using host_test::errorOf;
+using host_test::typeId;
 
 inline std::shared_ptr<Plugin> ubrinPlugin() {
     static std::shared_ptr<Plugin> plugin = Plugin::load("ubrin");
     return plugin;
-}
-
-inline DataTypeId typeId(const std::string& name) {
-    const auto id = dravo::types::parseTypeName(name);
-    if (!id) throw std::runtime_error("bad type name " + name);
-    return *id;
 }
 
 struct Dialog {
@@ -46,16 +43,6 @@ inline std::unique_ptr<Block> makeBlock(const Dialog& d, Settings settings = {})
     b->setParameters({Array::scalar(d.choice), Array::scalar(d.isSigned), Array::scalar(d.wordLength),
                       Array::scalar(d.fracLength)});
     return b;
-}
-
-// Runs fn and returns the error it raised ("" class and text "no error" when none).
-inline BlockError errorOf(const std::function<void()>& fn) {
-    try {
-        fn();
-    } catch (const BlockError& e) {
-        return e;
-    }
-    return BlockError("", "", "", "no error");
 }
 
 // One step of a block already propagated and started; returns the output bytes.

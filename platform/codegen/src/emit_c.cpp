@@ -66,6 +66,11 @@ bool isFloatish(const Type& t) {
     return t.isFloat() || t.isScaledDouble();
 }
 
+// A fixed-point word of more than 64 bits: held in the wide header's 128-bit stored integer.
+bool isWideWord(const Type& t) {
+    return t.kind() == TypeKind::FixedPoint && !t.isScaledDouble() && t.bits() > 64;
+}
+
 std::string stripParens(const std::string& s) {
     if (s.size() < 2 || s.front() != '(' || s.back() != ')') return s;
     int depth = 0;
@@ -201,6 +206,7 @@ class CEmitter {
     // A stored integer as an operand of the 128-bit helpers (which the unit then needs).
     std::string wide(const Expr& e) {
         usesWide_ = true;
+        if (isWideWord(e.type())) return stripParens(expr(e));
         return (cty(e.type()) == "uint64_t" ? "dvrt_w_u64(" : "dvrt_w_i64(") + stripParens(expr(e)) + ")";
     }
     std::string shifted(const Expr& e, int k) {
@@ -214,6 +220,7 @@ class CEmitter {
     // A 128-bit helper's result back into the container of t (the value already fits its word).
     std::string fromWide(const std::string& w, const Type& t) {
         usesWide_ = true;
+        if (isWideWord(t)) return w;
         std::string ct = cty(t);
         return "(" + ct + ")" + (ct == "uint64_t" ? "dvrt_w_to_u64(" : "dvrt_w_to_i64(") + w + ")";
     }
@@ -272,11 +279,15 @@ std::string CEmitter::cty(const Type& t) {
         case TypeKind::FixedPoint: {
             if (t.isScaledDouble()) return "double";
             int wl = t.bits();
-            if (wl > 64) {
-                userError("fixed-point word length " + std::to_string(wl) +
-                          " is above 64 bits, which generated code does not support (" + typeDisplayName(t) +
-                          ")");
+            if (wl > kWideBits) {
+                userError("fixed-point word length " + std::to_string(wl) + " is above " +
+                          std::to_string(kWideBits) + " bits, which generated code does not support (" +
+                          typeDisplayName(t) + ")");
                 return "int64_t";
+            }
+            if (wl > 64) {
+                usesWide_ = true;
+                return "dvrt_wide";
             }
             int c = wl <= 8 ? 8 : wl <= 16 ? 16 : wl <= 32 ? 32 : 64;
             return std::string(t.isSigned() ? "int" : "uint") + std::to_string(c) + "_t";
@@ -335,6 +346,15 @@ std::string intLiteral(__int128 v, const Type& t) {
     return i128ToString(v);
 }
 
+// A wide word's value as an expression: one int64_t, or high part * 2^62 + low part.
+std::string wideLiteral(__int128 v) {
+    const Type i64 = Type::intT(true, 64);
+    if (v >= -pow2(63) && v < pow2(63)) return "dvrt_w_i64(" + intLiteral(v, i64) + ")";
+    __int128 lo = v & (pow2(62) - 1), hi = (v - lo) / pow2(62);
+    return "dvrt_w_add(dvrt_w_shl(dvrt_w_i64(" + intLiteral(hi, i64) + "), 62), dvrt_w_i64(" +
+           intLiteral(lo, i64) + "))";
+}
+
 std::string CEmitter::constant(const ConstNode& c) {
     const Type& t = c.type;
     if (t.isComplex()) {
@@ -347,6 +367,7 @@ std::string CEmitter::constant(const ConstNode& c) {
     }
     if (isFloatish(t)) return doubleLiteral(c.value, t.kind() == TypeKind::Single);
     cty(t);  // reports unsupported words
+    if (isWideWord(t)) return wideLiteral(c.stored);
     return intLiteral(c.stored, t);
 }
 
@@ -379,6 +400,11 @@ std::string CEmitter::toDouble(const Expr& e) {
     Type t = e.type();
     if (t.kind() == TypeKind::Double || t.isScaledDouble()) return expr(e);
     if (t.kind() == TypeKind::Single) return "(double)" + expr(e);
+    if (isWideWord(t)) {
+        userError("a fixed-point value of more than 64 bits (" + typeDisplayName(t) +
+                  ") cannot be converted to floating point in generated code");
+        return "0.0";
+    }
     FxInfo f = fxInfo(t);
     if (f.exp == 0) return "(double)" + expr(e);
     return "ldexp((double)" + expr(e) + ", " + std::to_string(f.exp) + ")";
@@ -396,17 +422,25 @@ std::string CEmitter::convert(const Expr& a, const Type& T, MathModes m, bool ta
         return "((" + cty(T) + "){" + stripParens(convert(a, tb, m, targetCast)) + ", 0})";
     }
     if (S.isComplex()) return convert(ComplexPartNode::make(a, 0), T, m, targetCast);
+    if (targetCast && (isWideWord(S) || isWideWord(T))) {
+        userError(
+            "a plain cast to or from a fixed-point word of more than 64 bits is not supported in "
+            "generated code");
+        return "0";
+    }
     if (targetCast) {
         if (T.kind() == TypeKind::Boolean) return "(" + expr(a) + " != 0)";
         return "(" + cty(T) + ")" + expr(a);
     }
     if (isFloatish(T)) {
+        if (isWideWord(S)) return toDouble(a);  // reports it
         if (isFloatish(S)) return cty(S) == cty(T) ? expr(a) : "(" + cty(T) + ")" + expr(a);
         FxInfo f = fxInfo(S);
         if (f.exp == 0) return "(" + cty(T) + ")" + expr(a);
         std::string d = "ldexp((double)" + expr(a) + ", " + std::to_string(f.exp) + ")";
         return T.kind() == TypeKind::Single ? "(float)" + d : d;
     }
+    if (T.kind() == TypeKind::Boolean && isWideWord(S)) return "(dvrt_w_sign(" + wide(a) + ") != 0)";
     if (T.kind() == TypeKind::Boolean) {
         if (const auto* k = a.as<ConstNode>())
             return (isFloatish(S) ? k->value != 0.0 : k->stored != 0) ? "1" : "0";
@@ -418,6 +452,7 @@ std::string CEmitter::convert(const Expr& a, const Type& T, MathModes m, bool ta
     FxInfo s = fxInfo(S);
     int k = s.exp - r.exp;
     if (k >= 0 && k <= 64 && minOf(s) * pow2(k) >= minOf(r) && maxOf(s) * pow2(k) <= maxOf(r)) {
+        if (isWideWord(S) || isWideWord(T)) return fromWide(shifted(a, k), T);
         if (k == 0) return cty(S) == ct ? expr(a) : "(" + ct + ")" + expr(a);
         // The value fits the destination word: int64_t holds it unless that is a 64-bit unsigned word.
         if (k <= kNarrowBits && (r.sgn || r.wl <= 63))
@@ -509,7 +544,7 @@ std::string CEmitter::compare(const BinaryNode& n) {
     std::string f2 = folded(fb, n.b, n.a, false);
     if (!f2.empty()) return f2;
     auto container = [](const FxInfo& f) { return f.wl <= 8 ? 8 : f.wl <= 16 ? 16 : f.wl <= 32 ? 32 : 64; };
-    bool plain = fa.exp == fb.exp;
+    bool plain = fa.exp == fb.exp && !isWideWord(ta) && !isWideWord(tb);
     if (plain && fa.sgn != fb.sgn) {
         const FxInfo& u = fa.sgn ? fb : fa;
         const FxInfo& s = fa.sgn ? fa : fb;
@@ -528,6 +563,12 @@ std::string CEmitter::binary(const BinaryNode& n) {
     std::string op = binaryOpSymbol(n.op);
     if (isLogical(n.op)) return "(" + expr(n.a) + " " + op + " " + expr(n.b) + ")";
     const Type& R = n.type;
+    if (isBitwise(n.op) && (isWideWord(R) || isWideWord(n.a.type()) || isWideWord(n.b.type()))) {
+        userError(
+            "bitwise operations on fixed-point words of more than 64 bits are not supported in generated "
+            "code");
+        return "0";
+    }
     if (isBitwise(n.op)) {
         std::string A = convert(n.a, R, n.modes, true), B = convert(n.b, R, n.modes, true);
         if (n.op == BinaryOp::Shl) {
@@ -659,7 +700,7 @@ std::string CEmitter::call(const CallNode& n) {
                 s += (i ? ", " : "") + args[i];
             return s + ")";
         }
-        if ((n.name == "max" || n.name == "min") && args.size() == 2) {
+        if ((n.name == "max" || n.name == "min") && args.size() == 2 && !isWideWord(R)) {
             std::string A = convert(n.args[0], R, n.modes, false), B = convert(n.args[1], R, n.modes, false);
             return "(" + A + (n.name == "max" ? " > " : " < ") + B + " ? " + A + " : " + B + ")";
         }
@@ -734,6 +775,12 @@ std::string CEmitter::expr(const Expr& e) {
         case ExprKind::Unary: {
             const auto* n = e.as<UnaryNode>();
             if (n->op == UnaryOp::Not) return "(!" + expr(n->a) + ")";
+            if (n->op == UnaryOp::BitNot && isWideWord(n->type)) {
+                userError(
+                    "bitwise operations on fixed-point words of more than 64 bits are not supported in "
+                    "generated code");
+                return "0";
+            }
             if (n->op == UnaryOp::BitNot) return "(" + cty(n->type) + ")(~" + expr(n->a) + ")";
             const Type& R = n->type;
             if (R.isComplex()) {
@@ -771,6 +818,12 @@ std::string CEmitter::expr(const Expr& e) {
                 return "ldexp(" + expr(n->a) + ", " +
                        std::to_string(n->type.exponent() - n->a.type().exponent()) + ")";
             if (from == to) return expr(n->a);
+            if (isWideWord(n->type) || isWideWord(n->a.type())) {
+                userError(
+                    "reinterpreting fixed-point words of more than 64 bits is not supported in generated "
+                    "code");
+                return "0";
+            }
             if (n->type.isComplex())
                 return "((" + to + "){(" + cty(n->type.elem()) + ")" + expr(ComplexPartNode::make(n->a, 0)) +
                        ", (" + cty(n->type.elem()) + ")" + expr(ComplexPartNode::make(n->a, 1)) + "})";
@@ -897,6 +950,12 @@ std::string CEmitter::stepSignature() {
     std::string s = "void " + id_ + "_step(";
     std::vector<std::string> ps;
     const BlockDesc& d = unit_->desc;
+    for (const auto* sigs : {&d.inputs, &d.outputs})
+        for (const SignalDesc& sd : *sigs)
+            if (isWideWord(base_type(sd.elemType)))
+                userError("fixed-point word length " + std::to_string(base_type(sd.elemType).bits()) +
+                          " is above 64 bits, which generated code does not support in ports (" +
+                          typeDisplayName(sd.elemType) + ")");
     for (size_t i = 0; i < d.inputs.size(); ++i) {
         // Ports never overlap (the caller owns separate buffers), so the pointers are restrict.
         ps.push_back("const " + cty(d.inputs[i].elemType) + "* restrict u" + std::to_string(i));
@@ -927,7 +986,7 @@ std::string CEmitter::function(const Function& f, const std::string& sig, const 
                    std::to_string(std::max<int64_t>(t.length(), 1)) + "] = {" +
                    (t.elem().isComplex() ? "{0, 0}" : "0") + "};\n";
         } else {
-            if (init.empty()) init = t.isComplex() ? "{0, 0}" : "0";
+            if (init.empty()) init = t.isComplex() ? "{0, 0}" : isWideWord(t) ? "dvrt_w_i64(0)" : "0";
             out += "    " + cty(t) + " " + l.name() + " = " + init + ";\n";
         }
         any = true;
@@ -971,6 +1030,12 @@ std::string CEmitter::valueLiteral(const Type& t, const uint8_t* p) {
         float v;
         std::memcpy(&v, p, 4);
         return doubleLiteral(v, true);
+    }
+    if (isWideWord(t)) {
+        userError("fixed-point word length " + std::to_string(t.bits()) +
+                  " is above 64 bits, which generated code does not support in run-time parameters (" +
+                  typeDisplayName(t) + ")");
+        return "0";
     }
     FxInfo f = fxInfo(t);
     int bytes = f.wl <= 8 ? 1 : f.wl <= 16 ? 2 : f.wl <= 32 ? 4 : f.wl <= 64 ? 8 : 16;

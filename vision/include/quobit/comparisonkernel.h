@@ -1,5 +1,5 @@
-// The local intensity comparison kernel: one template for the control flow (band, early rejection on
-// positions 0 and 8, bright test, dark test, arc search, arc and rest-of-circle sums, output rule) over
+// The local intensity comparison kernel: one template for the control flow (band, a screen of the pixels
+// that cannot pass, bright test, dark test, arc search, arc and rest-of-circle sums, output rule) over
 // an arithmetic policy that owns the numbers:
 // - FloatComparisonArith<T>: double or single images, every step rounded to T;
 // - StoredComparisonArith<C, ExactSums>: fixed-point and integer images on their stored integers, each
@@ -75,21 +75,21 @@ template <class Arith>
 }
 
 // Pixels are screened a run of up to 64 rows at a time: the policy says in one bit per pixel where
-// position 0 or 8 qualifies for either test (early rejection); only those pixels run the tests.
+// either test may be accepted (comparisonscreen.h); only those pixels run the tests, the others keep 0.
 inline constexpr int32_t kScreenRun = 64;
 
 template <class Arith>
 void comparisonMetricRun(Arith& a, const ComparisonShape& shape) {
     ComparisonShape s = shape;
     if (s.arcs && !s.arcs->matches(s.arcLimit, s.step, s.offset)) s.arcs = nullptr;
+    const ArcScreen screen = s.arcs ? s.arcs->screen() : ArcScreen{};
     a.clearOutput(int64_t(s.rows) * s.cols);
-    const int32_t off0 = s.circle[0], off8 = s.circle[8];
     const int32_t rowEnd = s.rows - kCircleRadius;
     for (int32_t c = kCircleRadius; c < s.cols - kCircleRadius; ++c) {
         const int32_t column = c * s.rows;
         for (int32_t r = kCircleRadius; r < rowEnd; r += kScreenRun) {
             const int32_t count = rowEnd - r < kScreenRun ? rowEnd - r : kScreenRun;
-            uint64_t starts = a.startMask(column + r, count, off0, off8);
+            uint64_t starts = a.startMask(column + r, count, s.circle, screen);
             if (starts == 0) continue;
             a.prepareRun(column + r, count, starts, s.circle);
             while (starts != 0) {
@@ -122,10 +122,12 @@ class FloatComparisonArith {
         valHigh_ = p >= l_.dtHigh ? l_.dtMax : T(l_.t + p);
     }
     void prepareRun(int32_t, int32_t, uint64_t, const int32_t*) {}
-    // Bit k: pixel idx + k may start a test (position 0 or 8 brighter or darker).
-    uint64_t startMask(int32_t idx, int32_t count, int32_t off0, int32_t off8) const {
+    // Bit k: pixel idx + k may start a test (position 0 or 8 brighter or darker). The compass screen of
+    // the integer images measured slower here.
+    uint64_t startMask(int32_t idx, int32_t count, const int32_t* circle, const ArcScreen&) const {
         uint64_t m = 0;
         const T* p = in_ + idx;
+        const int32_t off0 = circle[0], off8 = circle[8];
         for (int32_t k = 0; k < count; ++k) {
             const T v = p[k];
             const T low = v <= l_.dtLow ? l_.dtMin : T(v - l_.t);
@@ -185,8 +187,10 @@ struct StoredComparisonPlan {
     // kept in image units and only the output store quantises.
     bool exactSums = false;
     // Unsigned 8-bit words whose limits are the word's range (DTMIN 0, DTMAX 255, DTLOW t, DTHIGH 255 - t):
-    // the screen for positions 0 and 8 runs on bytes.
+    // the screen runs on whole vectors of bytes (comparisonscreen.h).
     bool byteScreen = false;
+    // The byte screen on 32-byte vectors (when the processor has them).
+    bool wideScreen = false;
 };
 
 // Whether the stored-integer path computes exactly what the number objects compute: fixed-point words of
@@ -233,19 +237,24 @@ class StoredComparisonArith {
         valLow_ = p <= p_.dtLow ? p_.dtMin : fitImage(p - p_.t);
         valHigh_ = p >= p_.dtHigh ? p_.dtMax : fitImage(p_.t + p);
     }
-    uint64_t startMask(int32_t idx, int32_t count, int32_t off0, int32_t off8) const {
+    uint64_t startMask(int32_t idx, int32_t count, const int32_t* circle, const ArcScreen& screen) const {
         if constexpr (std::is_same_v<C, uint8_t>) {
-            if (p_.byteScreen) return byteStartMask(idx, count, off0, off8);
+            if (p_.byteScreen) return byteStartMask(idx, count, circle, screen);
         }
         uint64_t m = 0;
         const C* p = in_ + idx;
+        const int32_t o0 = circle[0], o4 = circle[4], o8 = circle[8], o12 = circle[12];
         for (int32_t k = 0; k < count; ++k) {
             const int64_t v = int64_t(p[k]);
             const int64_t low = v <= p_.dtLow ? p_.dtMin : fitImage(v - p_.t);
             const int64_t high = v >= p_.dtHigh ? p_.dtMax : fitImage(p_.t + v);
-            const int64_t q0 = int64_t(p[k + off0]), q8 = int64_t(p[k + off8]);
-            const bool any = (q0 > high) | (q8 > high) | (q0 < low) | (q8 < low);
-            m |= uint64_t(any) << k;
+            const int64_t q0 = int64_t(p[k + o0]), q4 = int64_t(p[k + o4]);
+            const int64_t q8 = int64_t(p[k + o8]), q12 = int64_t(p[k + o12]);
+            const uint32_t b = uint32_t(q0 > high) | uint32_t(q4 > high) << 4 | uint32_t(q8 > high) << 8 |
+                               uint32_t(q12 > high) << 12;
+            const uint32_t d = uint32_t(q0 < low) | uint32_t(q4 < low) << 4 | uint32_t(q8 < low) << 8 |
+                               uint32_t(q12 < low) << 12;
+            m |= uint64_t(screen.admits(b, d)) << k;
         }
         return m;
     }
@@ -326,32 +335,29 @@ class StoredComparisonArith {
     }
 
   private:
-    // 8-bit words whose limits are the word's range: valHigh and valLow are the saturating sum and
-    // difference, 16 pixels per step.
-    uint64_t byteStartMask(int32_t idx, int32_t count, int32_t off0, int32_t off8) const {
+    // 8-bit words whose limits are the word's range: whole vectors where the run has one, else one pixel
+    // at a time.
+    uint64_t byteStartMask(int32_t idx, int32_t count, const int32_t* circle, const ArcScreen& screen) const {
         const uint8_t* p = reinterpret_cast<const uint8_t*>(in_) + idx;
         uint64_t m = 0;
-        int32_t k = 0;
+#if defined(QUOBIT_WIDE_BYTE_SCREEN)
+        if (p_.wideScreen && count >= avx2::ByteScreen::kWidth)
+            return avx2::screenRun(p, count, uint8_t(p_.t), circle, screen);
+#endif
 #if defined(__SSE2__)
-        const __m128i t = _mm_set1_epi8(char(uint8_t(p_.t)));
-        const __m128i zero = _mm_setzero_si128();
-        for (; k + 16 <= count; k += 16) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
-            const __m128i q0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k + off0));
-            const __m128i q8 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k + off8));
-            const __m128i high = _mm_adds_epu8(v, t), low = _mm_subs_epu8(v, t);
-            // q > high exactly when q - high (saturating) is not 0; q < low likewise.
-            const __m128i any = _mm_or_si128(_mm_or_si128(_mm_subs_epu8(q0, high), _mm_subs_epu8(q8, high)),
-                                             _mm_or_si128(_mm_subs_epu8(low, q0), _mm_subs_epu8(low, q8)));
-            const uint32_t quiet = uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(any, zero)));
-            m |= uint64_t(~quiet & 0xFFFFu) << k;
-        }
+        if (count >= sse2::ByteScreen::kWidth)
+            return sse2::screenRun(p, count, uint8_t(p_.t), circle, screen);
 #endif
         const int32_t tt = int32_t(p_.t);
-        for (; k < count; ++k) {
+        const int32_t o0 = circle[0], o4 = circle[4], o8 = circle[8], o12 = circle[12];
+        for (int32_t k = 0; k < count; ++k) {
             const int32_t v = p[k], high = v + tt > 255 ? 255 : v + tt, low = v - tt < 0 ? 0 : v - tt;
-            const int32_t q0 = p[k + off0], q8 = p[k + off8];
-            m |= uint64_t((q0 > high) | (q8 > high) | (q0 < low) | (q8 < low)) << k;
+            const int32_t q0 = p[k + o0], q4 = p[k + o4], q8 = p[k + o8], q12 = p[k + o12];
+            const uint32_t b = uint32_t(q0 > high) | uint32_t(q4 > high) << 4 | uint32_t(q8 > high) << 8 |
+                               uint32_t(q12 > high) << 12;
+            const uint32_t d = uint32_t(q0 < low) | uint32_t(q4 < low) << 4 | uint32_t(q8 < low) << 8 |
+                               uint32_t(q12 < low) << 12;
+            m |= uint64_t(screen.admits(b, d)) << k;
         }
         return m;
     }
@@ -519,7 +525,10 @@ class ObjectComparisonArith {
         }
     }
     void prepareRun(int32_t, int32_t, uint64_t, const int32_t*) {}
-    uint64_t startMask(int32_t idx, int32_t count, int32_t off0, int32_t off8) {
+    // The number objects keep the screen on positions 0 and 8: every pixel's limits are assigned (and so
+    // recorded) here as before.
+    uint64_t startMask(int32_t idx, int32_t count, const int32_t* circle, const ArcScreen&) {
+        const int32_t off0 = circle[0], off8 = circle[8];
         uint64_t m = 0;
         for (int32_t k = 0; k < count; ++k) {
             beginPixel(idx + k);
@@ -595,6 +604,7 @@ inline bool makeStoredPlan(const ComparisonObjects<VekDSPFixpt::Fixpt>& o, Store
     plan->outputBytes = plan->output.type.containerBytes;
     plan->exactSums = sumsAreExact(plan->image, plan->accum);
     plan->byteScreen = byteScreenApplies(*plan);
+    plan->wideScreen = wideByteScreenRuns();
     return true;
 }
 

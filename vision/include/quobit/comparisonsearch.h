@@ -11,6 +11,8 @@
 #include <cstring>
 #include <vector>
 
+#include "quobit/comparisonscreen.h"
+
 namespace quobit {
 
 inline constexpr int32_t kCircleLength = 16;
@@ -72,12 +74,15 @@ class ArcTable {
   public:
     void build(int32_t arcLimit, const int32_t* step, const int32_t* offset) {
         entries_.resize(size_t(1) << kCircleLength);
+        ArcScreenBuilder screen;
         for (uint32_t pattern = 0; pattern < entries_.size(); ++pattern) {
             int32_t lo = 0, hi = 0;
             const ArcVerdict v = searchArc(pattern, arcLimit, step, offset, &lo, &hi);
+            if (v == ArcVerdict::Accepted) screen.accept(pattern);
             entries_[pattern] = v == ArcVerdict::Accepted ? uint16_t(kAccepted | lo | (hi << 5))
                                                           : uint16_t(v == ArcVerdict::Failed ? 1 : 0);
         }
+        screen_ = screen.screen();
         arcLimit_ = arcLimit;
         std::memcpy(step_, step, sizeof step_);
         std::memcpy(offset_, offset, sizeof offset_);
@@ -94,9 +99,13 @@ class ArcTable {
         return ArcVerdict::Accepted;
     }
 
+    // Which pixels can pass this search (see comparisonscreen.h).
+    const ArcScreen& screen() const { return screen_; }
+
   private:
     static constexpr uint16_t kAccepted = 0x8000;
     std::vector<uint16_t> entries_;
+    ArcScreen screen_;
     int32_t arcLimit_ = -1;
     int32_t step_[kSearchPasses] = {};
     int32_t offset_[kSearchPasses] = {};

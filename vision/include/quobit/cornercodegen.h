@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "cg/codegen.h"
 #include "dspcgctx.h"
@@ -15,6 +16,29 @@
 #include "quobit/roles.h"
 
 namespace quobit {
+
+// A closed interval of real-world values that a quantity of the generated code can take.
+struct Span {
+    double lo = 0.0, hi = 0.0;
+};
+Span spanUnion(const Span& a, const Span& b);
+Span spanAdd(const Span& a, const Span& b);
+Span spanSub(const Span& a, const Span& b);
+Span spanMul(const Span& a, const Span& b);
+Span spanSquare(const Span& a);
+Span spanSqrt(const Span& a);
+// Every value of the role's word.
+Span roleSpan(const RoleType& r);
+// The values v can take once quantised into the role's type (rounding, then saturation or wrapping).
+Span quantSpan(const Span& v, const RoleType& r, bool saturate);
+// The smallest signed word length whose type of the given fraction length holds every value of s.
+int32_t signedBitsFor(const Span& s, int32_t fracLength);
+// The role's type, or the narrowest signed word of the same fraction length that holds s (the same numbers:
+// no value of s overflows either word).
+CG::Type narrowedType(const RoleType& r, const Span& s);
+// The stored filter taps: every window of L consecutive taps of the doubled filter, one after another;
+// returns the span of all of them.
+Span filterTapsSpan(SysObjAdaptorSFun* S, const RoleType& coeff, int32_t L, std::vector<Span>* windows);
 
 class commonCornerMetricTarnCG : public DSPCGCtx {
   public:
@@ -31,18 +55,30 @@ class commonCornerMetricTarnCG : public DSPCGCtx {
     // Reads the port types, the path and the sizes; false (with a generation error) when the
     // configuration has no generated form.
     bool prepareCommon();
-    // The role's type as the IR sees it; undefined (and a generation error naming the role) when it is
-    // wider than the generated code holds.
+    // The type of a port or run-time parameter role as the IR sees it; undefined (and a generation error
+    // naming the role) when it is wider than the generated code exchanges.
     CG::Type roleCGType(Role role);
+    // The type a working quantity of the role is held in: the role's, or a narrower word that holds every
+    // value of s; undefined (and a generation error naming the role) beyond what the wide helpers hold.
+    CG::Type workCGType(Role role, const Span& s, const char* what);
+    // Every value the image type holds.
+    Span imageSpan();
+    bool saturates() const { return overflowMode() == CG::OvfSaturate; }
     // "numRows", "numCols" and "okToProceed" (with the emitted size check for a variable-size input).
     void commonSizes();
     // The output code goes between these two: inside a conditional on "okToProceed".
     void beginGuarded();
     void endGuarded();
 
-    // An operation quantised once into `type` with the block's modes (plain C for floating types).
-    CG::NumVal op(CG::BinaryOp o, const CG::NumVal& a, const CG::NumVal& b, const CG::Type& type);
+    // An operation quantised once into `type` with the block's modes (plain C for floating types). A fixed
+    // operation whose exact intermediate would pass the wide helpers' 126 bits is refused, naming `what`.
+    CG::NumVal op(CG::BinaryOp o, const CG::NumVal& a, const CG::NumVal& b, const CG::Type& type,
+                  const char* what = nullptr);
     CG::NumVal castTo(const CG::NumVal& v, const CG::Type& type);
+    // v (whose values lie in s) into the metric output: on the fixed path through the narrowest word of the
+    // output's fraction length that holds the result, so that a 64-bit output need not take the wide
+    // helpers for values that fit.
+    CG::NumVal toOutput(const CG::NumVal& v, const Span& s);
     CG::NumVal constOf(const CG::Type& type, double value);
     CG::IdxVal toIndex(const CG::NumVal& v);
     CG::NumRef numParam(Rtp which);
@@ -78,10 +114,15 @@ class eigenvalueCornerMetricTarnCG final : public commonCornerMetricTarnCG {
     bool prepared_ = false, ok_ = false;
     bool harris_ = true;
     int32_t L_ = 3;
-    CG::Type memT_, prodT_, accT_, sqrtT_, fourT_;
+    // Gradients, pad buffer, the four metric temporaries, filter products, metric products, accumulator and
+    // square root: each the role's type or the narrower word its values fit (fixed path).
+    CG::Type gradT_, padT_, m1T_, m2T_, m3T_, m4T_, rootMemT_, prodT_, prodSqT_, accT_, sqrtT_, fourT_;
+    bool chooseFixedTypes();
+    Span resultSpan_;  // the value stored into the output (fixed path)
     CG::IdxRef numRowPad_, sizePad_, sizePadDbl_, colRange_, rowRange_;
     CG::IdxRef iImgOut_, colPad_, colPadNext_, iPadNextStart_, rowRangeAdj_;
-    CG::NumRef pad_, filter_, factor_, gradientX_, gradientY_, memObj1_, memObj2_, accObj_, sqrtObj_;
+    CG::NumRef pad_, filter_, factor_, gradientX_, gradientY_, memObj1_, memObj2_, memObj3_, memObj4_,
+        accObj_, sqrtObj_;
 };
 
 class comparisonCornerMetricTarnCG final : public commonCornerMetricTarnCG {
@@ -101,6 +142,7 @@ class comparisonCornerMetricTarnCG final : public commonCornerMetricTarnCG {
     void darkTerm(const CG::NumVal& v);
 
     CG::Type accT_;
+    Span sumSpan_;  // every value of the sums (fixed path)
     CG::IdxRef circle_, center_, arcLimit_;
     CG::NumRef t_, dtMin_, dtMax_, dtLow_, dtHigh_;
     CG::NumRef valLow_, valHigh_, valCur_, brightness_, darkness_;

@@ -3,6 +3,7 @@
 // rounding and overflow modes, in the kernel's order.
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "merrow/contrast_codegen.h"
 #include "merrow/contrast_params.h"
@@ -20,6 +21,12 @@ namespace {
 
 // Sets of per-value counters of table images.
 constexpr int32_t kCountSets = 4;
+
+// Pixels mapped per pass of the table lookup.
+constexpr int32_t kMapGroup = 4;
+
+// Running extremes of the scan over the pixels.
+constexpr int32_t kScanGroup = 4;
 
 // The widest exact intermediate of generated fixed-point code.
 constexpr int32_t kWidestProduct = 126;
@@ -129,19 +136,47 @@ void CGContrastAdjust::fixedBody() {
     EndIf();
 }
 
-// The extremes by the kernel's scan: lowIn > v sets lowIn, else highIn < v sets highIn.
+// The extremes of the pixels. The kernel's scan (lowIn > v sets lowIn, else highIn < v sets highIn) finds
+// the smallest and the largest value of ordered values; here kScanGroup running pairs take every
+// kScanGroup-th pixel, so that no comparison waits on the one before, and are merged at the end.
 void CGContrastAdjust::fixedExtremes() {
+    const Type int32T = Type::intT(true, 32);
+    std::vector<Var> low, high;
+    for (int32_t k = 0; k < kScanGroup; ++k) {
+        low.push_back(k == 0 ? lowIn_ : createLocal("lowIn" + std::to_string(k), inType_));
+        high.push_back(k == 0 ? highIn_ : createLocal("highIn" + std::to_string(k), inType_));
+    }
+    Var end = createLocal("scanEnd", int32T);
     Var v = createLocal("v", inType_);
-    set(lowIn_.ref(), in(ci(0)));
-    set(highIn_.ref(), in(ci(0)));
-    forB(i_, 1, pixNum_.ref());
-    set(v.ref(), in(i_.ref()));
-    ifB(cmp(BinaryOp::Gt, lowIn_.ref(), v.ref()));
-    set(lowIn_.ref(), v.ref());
-    elseIfB(cmp(BinaryOp::Lt, highIn_.ref(), v.ref()));
-    set(highIn_.ref(), v.ref());
-    EndIf();
+    auto visit = [&](const Expr& i, int32_t k) {
+        set(v.ref(), in(i));
+        ifB(cmp(BinaryOp::Gt, low[k].ref(), v.ref()));
+        set(low[k].ref(), v.ref());
+        EndIf();
+        ifB(cmp(BinaryOp::Lt, high[k].ref(), v.ref()));
+        set(high[k].ref(), v.ref());
+        EndIf();
+    };
+    for (int32_t k = 0; k < kScanGroup; ++k) {
+        set(low[k].ref(), in(ci(0)));
+        set(high[k].ref(), in(ci(0)));
+    }
+    set(end.ref(), iop(BinaryOp::Sub, pixNum_.ref(), iop(BinaryOp::Mod, pixNum_.ref(), ci(kScanGroup))));
+    forB(i_, ci(0), end.ref(), kScanGroup);
+    for (int32_t k = 0; k < kScanGroup; ++k)
+        visit(k == 0 ? i_.ref() : iop(BinaryOp::Add, i_.ref(), ci(k)), k);
     endFor();
+    forB(i_, end.ref(), pixNum_.ref());
+    visit(i_.ref(), 0);
+    endFor();
+    for (int32_t k = 1; k < kScanGroup; ++k) {
+        ifB(cmp(BinaryOp::Gt, lowIn_.ref(), low[k].ref()));
+        set(lowIn_.ref(), low[k].ref());
+        EndIf();
+        ifB(cmp(BinaryOp::Lt, highIn_.ref(), high[k].ref()));
+        set(highIn_.ref(), high[k].ref());
+        EndIf();
+    }
 }
 
 // The table index of a pixel of a table image: its value minus the type's lowest value, read from the low
@@ -365,13 +400,22 @@ void CGContrastAdjust::mapValue(const Expr& v, const Expr& dst) {
     EndIf();
 }
 
-// Every pixel indexes the mapped table by its value minus the type's lowest value.
+// Every pixel indexes the mapped table by its value minus the type's lowest value (for an integer of at
+// most 8 bits, the index nearest() gives). Groups of kMapGroup neighbouring pixels per pass: their table
+// reads do not wait on one another and a compiler may write the group's bytes as one word; the pixels
+// left over go one by one.
 void CGContrastAdjust::tableOutput() {
     const Type int32T = Type::intT(true, 32);
     const Expr table = getDWorkRef(inputMode_ == kInputFromHistogram ? 1 : 0).ref();
-    forB(i_, 0, pixNum_.ref());
-    // An integer of at most 8 bits: value - lowest is the index nearest() gives.
-    set(out(i_.ref()), getIndexedVar(table, valueIndex(in(i_.ref()))));
+    Var end = createLocal("groupEnd", int32T);
+    auto mapPixel = [&](const Expr& i) { set(out(i), getIndexedVar(table, valueIndex(in(i)))); };
+    set(end.ref(), iop(BinaryOp::Sub, pixNum_.ref(), iop(BinaryOp::Mod, pixNum_.ref(), ci(kMapGroup))));
+    forB(i_, ci(0), end.ref(), kMapGroup);
+    for (int32_t k = 0; k < kMapGroup; ++k)
+        mapPixel(k == 0 ? i_.ref() : iop(BinaryOp::Add, i_.ref(), ci(k)));
+    endFor();
+    forB(i_, end.ref(), pixNum_.ref());
+    mapPixel(i_.ref());
     endFor();
 }
 

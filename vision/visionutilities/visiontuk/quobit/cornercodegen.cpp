@@ -1,7 +1,13 @@
 // Code generation of the corner metric block: the common context (types, sizes, the run-time size check)
 // and mdlTarnCG, which picks the context by method.
+//
+// Working quantities of the fixed path (Memory, Product output, Accumulator, Square root) may be up to 126
+// bits wide: words above 64 bits go through the wide runtime helpers. Each is held in the narrowest word
+// that its values provably fit (see cornercodegen_bounds.cpp), so the dialog's 96-bit defaults give plain
+// 64-bit code wherever the image type keeps the values small.
 #include "quobit/cornercodegen.h"
 
+#include <algorithm>
 #include <new>
 #include <string>
 
@@ -19,8 +25,10 @@ using CG::Type;
 
 namespace {
 
-// Widest fixed-point word the generated code holds in one integer.
+// Widest word of a port or run-time parameter the generated code exchanges.
 constexpr int32_t kWidestGeneratedWord = 64;
+// Widest exact intermediate (and working word) the wide helpers compute in.
+constexpr int32_t kWidestIntermediate = 126;
 
 }  // namespace
 
@@ -63,15 +71,34 @@ Type commonCornerMetricTarnCG::roleCGType(Role role) {
     const RoleType r = roleType(S_, role);
     if (r.wordLength > kWidestGeneratedWord) {
         CG::userError("the \"" + std::string(roleLabel(role)) + "\" data type is " +
-                      std::to_string(r.wordLength) +
-                      " bits wide; generated code holds fixed-point words of at most " +
-                      std::to_string(kWidestGeneratedWord) + " bits (choose a word length of " +
-                      std::to_string(kWidestGeneratedWord) + " or less for this role)");
+                      std::to_string(r.wordLength) + " bits wide; generated code exchanges " +
+                      (role == kRoleImage || role == kRoleOutput ? "ports" : "run-time parameters") +
+                      " of at most " + std::to_string(kWidestGeneratedWord) +
+                      " bits (choose a word length of " + std::to_string(kWidestGeneratedWord) +
+                      " or less for this role)");
         return Type();
     }
     if (role == kRoleImage) return inType_;
     if (role == kRoleOutput) return outType_;
     return Type::fixedT(r.isSigned, r.wordLength, -r.fracLength);
+}
+
+Type commonCornerMetricTarnCG::workCGType(Role role, const Span& s, const char* what) {
+    if (floatingPath_) return inType_;
+    const RoleType r = roleType(S_, role);
+    const Type t = narrowedType(r, s);
+    if (t.bits() > kWidestIntermediate) {
+        CG::userError("the " + std::string(what) + " (\"" + roleLabel(role) + "\" data type, " +
+                      std::to_string(r.wordLength) + " bits) can take values that need " +
+                      std::to_string(t.bits()) + " bits; generated code computes in at most " +
+                      std::to_string(kWidestIntermediate) + " bits");
+        return Type();
+    }
+    return t;
+}
+
+Span commonCornerMetricTarnCG::imageSpan() {
+    return roleSpan(roleType(S_, kRoleImage));
 }
 
 void commonCornerMetricTarnCG::commonSizes() {
@@ -102,13 +129,53 @@ void commonCornerMetricTarnCG::endGuarded() {
     f_.endIf();
 }
 
-NumVal commonCornerMetricTarnCG::op(CG::BinaryOp o, const NumVal& a, const NumVal& b, const Type& type) {
+namespace {
+
+// Bits of the exact intermediate the generated code forms for a (op) b quantised into r, on fixed point.
+int32_t intermediateBits(CG::BinaryOp o, const Type& a, const Type& b, const Type& r) {
+    const int32_t ea = a.exponent(), eb = b.exponent(), er = r.exponent();
+    if (o == CG::BinaryOp::Mul) {
+        const int32_t shift = ea + eb - er;
+        return std::max(a.bits() + b.bits() + std::max(shift, 0), -shift);
+    }
+    const int32_t e = std::min(ea, eb), shift = e - er;
+    const int32_t bits = std::max(a.bits() + ea - e, b.bits() + eb - e) + 1;
+    return std::max(bits + std::max(shift, 0), -shift);
+}
+
+bool fixedScalar(const Type& t) {
+    return t.kind() == CG::TypeKind::FixedPoint || t.kind() == CG::TypeKind::Integer;
+}
+
+}  // namespace
+
+NumVal commonCornerMetricTarnCG::op(CG::BinaryOp o, const NumVal& a, const NumVal& b, const Type& type,
+                                    const char* what) {
+    const bool arith = o == CG::BinaryOp::Add || o == CG::BinaryOp::Sub || o == CG::BinaryOp::Mul;
+    if (arith && fixedScalar(type) && fixedScalar(a.type()) && fixedScalar(b.type())) {
+        const int32_t bits = intermediateBits(o, a.type(), b.type(), type);
+        if (bits > kWidestIntermediate) {
+            CG::userError(std::string(what ? what : "an operation") + " of words of " +
+                          std::to_string(a.type().bits()) + " and " + std::to_string(b.type().bits()) +
+                          " bits needs an exact intermediate of " + std::to_string(bits) +
+                          " bits; generated code computes in at most " + std::to_string(kWidestIntermediate) +
+                          " bits");
+        }
+    }
     return f_.numVal(CG::BinaryNode::make(o, a.expr(), b.expr(), type, mathModes()));
 }
 
 NumVal commonCornerMetricTarnCG::castTo(const NumVal& v, const Type& type) {
     if (v.type().sameAs(type)) return v;
     return f_.numVal(CG::CastNode::make(v.expr(), type, mathModes()));
+}
+
+NumVal commonCornerMetricTarnCG::toOutput(const NumVal& v, const Span& s) {
+    if (floatingPath_) return castTo(v, outType_);
+    const RoleType r = roleType(S_, kRoleOutput);
+    const Type narrow = narrowedType(r, quantSpan(s, r, saturates()));
+    if (narrow.bits() >= r.wordLength) return castTo(v, outType_);
+    return castTo(castTo(v, narrow), outType_);
 }
 
 NumVal commonCornerMetricTarnCG::constOf(const Type& type, double value) {

@@ -52,13 +52,13 @@ IdxVal comparisonCornerMetricTarnCG::qualifies(const NumVal& v, bool bright) {
 }
 
 void comparisonCornerMetricTarnCG::brightTerm(const NumVal& v) {
-    brightness_ = op(BinaryOp::Add, brightness_, v, accT_);
-    brightness_ = op(BinaryOp::Sub, brightness_, valHigh_, accT_);
+    brightness_ = op(BinaryOp::Add, brightness_, v, accT_, "brightness sum");
+    brightness_ = op(BinaryOp::Sub, brightness_, valHigh_, accT_, "brightness sum");
 }
 
 void comparisonCornerMetricTarnCG::darkTerm(const NumVal& v) {
-    darkness_ = op(BinaryOp::Add, darkness_, valLow_, accT_);
-    darkness_ = op(BinaryOp::Sub, darkness_, v, accT_);
+    darkness_ = op(BinaryOp::Add, darkness_, valLow_, accT_, "darkness sum");
+    darkness_ = op(BinaryOp::Sub, darkness_, v, accT_, "darkness sum");
 }
 
 void comparisonCornerMetricTarnCG::test(bool bright) {
@@ -146,9 +146,9 @@ void comparisonCornerMetricTarnCG::test(bool bright) {
     f_.endIf();
     f_.endCFor();
     f_.beginIf(bright ? brightness_ < darkness_ : brightness_ <= darkness_);
-    out_(center_) = castTo(darkness_, outType_);
+    out_(center_) = toOutput(darkness_, sumSpan_);
     f_.beginElse();
-    out_(center_) = castTo(brightness_, outType_);
+    out_(center_) = toOutput(brightness_, sumSpan_);
     f_.endIf();
     f_.endIf();
     f_.endIf();
@@ -157,8 +157,21 @@ void comparisonCornerMetricTarnCG::test(bool bright) {
 void comparisonCornerMetricTarnCG::output() {
     if (!prepareCommon()) return;
     const Type imgT = floatingPath_ ? inType_ : roleCGType(kRoleImage);
-    accT_ = roleCGType(kRoleAccum);
-    if (!imgT || !accT_) return;
+    if (!imgT) return;
+    {
+        // A sum steps at most 16 times by a value and a limit of the image type, each quantised.
+        const RoleType acc = roleType(S_, kRoleAccum);
+        const Span X = floatingPath_ ? Span{} : imageSpan();
+        Span sum{0.0, 0.0}, all{0.0, 0.0};
+        for (int32_t i = 0; i < kCircleLength && !floatingPath_; ++i) {
+            const Span added = quantSpan(spanAdd(sum, X), acc, saturates());
+            sum = spanUnion(sum, quantSpan(spanSub(added, X), acc, saturates()));
+            all = spanUnion(all, spanUnion(added, sum));
+        }
+        sumSpan_ = all;
+        accT_ = workCGType(kRoleAccum, all, "brightness and darkness sums");
+    }
+    if (!accT_) return;
     in_.rebind(f_.numRef(getInputRef(kImagePort).ref()));
     out_.rebind(f_.numRef(getOutputVar(0).ref()));
     t_.rebind(numParam(Rtp::ValThr));

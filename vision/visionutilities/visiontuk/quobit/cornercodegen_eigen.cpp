@@ -9,7 +9,11 @@
 //               t1 = t1 - (D * D -> Product output); t1 = t1 - t2; out = t1
 //   min. eig.   t1 = A - B; t2 = (t1 * t1 -> Product output); t1 = D * D; t1 = 4 * t1; t1 = t2 + t1;
 //               root = sqrt(t1) (Square root); t2 = root; t1 = A + B; t1 = t1 - t2; out = t1
-// On the floating path every type is the image's, so each step rounds to it as the kernels do.
+// On the floating path every type is the image's, so each step rounds to it as the kernels do. On the fixed
+// path each quantity is held in the narrowest word its values fit (chooseFixedTypes): the same numbers as
+// in its role's type, in 64-bit code where the image type allows. The kernels' t1 and t2 go through the
+// locals memObj1 .. memObj4 (Harris: A + B; t2; A * B and on; minimum eigenvalue: A - B; t2; D * D and on;
+// A + B and on), so that a small stage is not held in the word of a large one.
 #include "quobit/cornercodegen.h"
 
 using namespace sysobj;
@@ -29,17 +33,103 @@ bool eigenvalueCornerMetricTarnCG::prepare() {
     if (!prepareCommon()) return false;
     harris_ = method(S_) == kHarris;
     L_ = filterLength(S_);
-    memT_ = roleCGType(kRoleMemory);
-    prodT_ = roleCGType(kRoleProduct);
-    accT_ = roleCGType(kRoleAccum);
-    if (!memT_ || !prodT_ || !accT_) return false;
-    if (!harris_) {
-        sqrtT_ = roleCGType(kRoleSqrt);
-        if (!sqrtT_) return false;
+    if (floatingPath_) {
+        gradT_ = padT_ = m1T_ = m2T_ = m3T_ = m4T_ = rootMemT_ = prodT_ = prodSqT_ = accT_ = sqrtT_ = fourT_ =
+            inType_;
+    } else {
+        if (!roleCGType(kRoleFilterCoeff)) return false;
+        if (harris_ && !roleCGType(kRoleFactorCoeff)) return false;
+        if (!chooseFixedTypes()) return false;
+        // 4 is exact in any unsigned word: 8 bits keep its product with a wide temporary within the helpers.
+        fourT_ = Type::intT(false, 8);
+        // The pad buffer is the generated code's own state: it takes the word its values fit.
+        cgHandle()->unit().desc.dworks[kDwPad].elemType = padT_;
     }
-    fourT_ = floatingPath_ ? inType_ : Type::intT(false, 32);
     ok_ = true;
     return true;
+}
+
+// Spans of every quantity, in the kernels' order, from the image type, the taps and k's type.
+bool eigenvalueCornerMetricTarnCG::chooseFixedTypes() {
+    const bool sat = saturates();
+    const RoleType mem = roleType(S_, kRoleMemory), prod = roleType(S_, kRoleProduct),
+                   acc = roleType(S_, kRoleAccum);
+    const auto q = [&](const Span& v, const RoleType& r) { return quantSpan(v, r, sat); };
+    const Span X = imageSpan();
+    const Span g1 = q(X, mem);
+    const Span g = q(spanSub(g1, X), mem);
+    const Span square = q(spanSquare(g), mem), cross = q(spanMul(g, g), mem);
+
+    std::vector<Span> windows;
+    filterTapsSpan(S_, roleType(S_, kRoleFilterCoeff), L_, &windows);
+    Span accAll{0.0, 0.0}, prodAll = q(spanMul(square, windows.at(0)), prod);
+    // One pass over a plane: every window of taps, each product and partial sum quantised.
+    const auto pass = [&](const Span& in) {
+        Span out = q(Span{0.0, 0.0}, mem);
+        for (size_t k = 0; k + size_t(L_) <= windows.size(); k += size_t(L_)) {
+            Span a{0.0, 0.0};
+            for (int32_t t = 0; t < L_; ++t) {
+                const Span p = q(spanMul(in, windows[k + size_t(t)]), prod);
+                prodAll = spanUnion(prodAll, p);
+                a = q(spanAdd(a, p), acc);
+                accAll = spanUnion(accAll, a);
+            }
+            out = spanUnion(out, q(a, mem));
+        }
+        return out;
+    };
+    // A plane holds its products, the horizontal pass of them and the vertical pass of that (taken over
+    // both, to be safe). The metric reads the rows the vertical pass has just written.
+    Span pad = spanUnion(square, cross);
+    const auto plane = [&](const Span& in) {
+        const Span h = pass(in);
+        const Span v = pass(spanUnion(in, h));
+        pad = spanUnion(pad, spanUnion(h, v));
+        return v;
+    };
+    const Span AB = plane(square), D = plane(cross);
+
+    Span m1, m2, m3, m4{0.0, 0.0}, sq;
+    if (harris_) {
+        m1 = q(spanAdd(AB, AB), mem);
+        sq = q(spanSquare(m1), prod);
+        const Span t2 = q(sq, mem);
+        const Span kt2 = q(spanMul(t2, roleSpan(roleType(S_, kRoleFactorCoeff))), mem);
+        const Span dd = q(spanSquare(D), prod);
+        sq = spanUnion(sq, dd);
+        const Span ab = q(spanMul(AB, AB), mem);
+        const Span t1 = q(spanSub(ab, dd), mem);
+        m2 = spanUnion(t2, kt2);
+        resultSpan_ = q(spanSub(t1, kt2), mem);
+        m3 = spanUnion(spanUnion(ab, t1), resultSpan_);
+    } else {
+        const Span diff = q(spanSub(AB, AB), mem);
+        sq = q(spanSquare(diff), prod);
+        m2 = q(sq, mem);
+        const Span dd = q(spanSquare(D), mem);
+        const Span dd4 = q(spanMul(dd, Span{4.0, 4.0}), mem);
+        const Span sum = q(spanAdd(dd4, m2), mem);
+        m3 = spanUnion(spanUnion(dd, dd4), sum);
+        const Span root = quantSpan(spanSqrt(sum), roleType(S_, kRoleSqrt), sat);
+        const Span rootMem = q(root, mem);
+        const Span ab = q(spanAdd(AB, AB), mem);
+        resultSpan_ = q(spanSub(ab, rootMem), mem);
+        m1 = diff;
+        m4 = spanUnion(ab, resultSpan_);
+        sqrtT_ = workCGType(kRoleSqrt, root, "square root");
+        rootMemT_ = workCGType(kRoleMemory, rootMem, "square root in the memory type");
+        m4T_ = workCGType(kRoleMemory, m4, "fourth metric temporary");
+        if (!sqrtT_ || !rootMemT_ || !m4T_) return false;
+    }
+    gradT_ = workCGType(kRoleMemory, spanUnion(g1, g), "gradients");
+    padT_ = workCGType(kRoleMemory, pad, "pad buffer");
+    m1T_ = workCGType(kRoleMemory, m1, "first metric temporary");
+    m2T_ = workCGType(kRoleMemory, m2, "second metric temporary");
+    m3T_ = workCGType(kRoleMemory, m3, "third metric temporary");
+    prodT_ = workCGType(kRoleProduct, prodAll, "filter products");
+    prodSqT_ = workCGType(kRoleProduct, sq, "metric products");
+    accT_ = workCGType(kRoleAccum, accAll, "filter sums");
+    return gradT_ && padT_ && m1T_ && m2T_ && m3T_ && prodT_ && prodSqT_ && accT_;
 }
 
 // (L+1)/2 entries of 1, then 1 .. K-2, then (L+1)/2 entries of K-2: the source row (column) of every
@@ -118,13 +208,13 @@ void eigenvalueCornerMetricTarnCG::gradients(IdxRef iPad) {
     IdxRef iImg = f_.localIdxVar("iImg");
     IdxRef iImgStart = f_.localIdxVar("iImgStart");
     const auto products = [&] {
-        gradientX_ = castTo(in_(iImg - numRows_), memT_);
-        gradientX_ = op(BinaryOp::Sub, gradientX_, in_(iImg + numRows_), memT_);
-        gradientY_ = castTo(in_(iImg - 1), memT_);
-        gradientY_ = op(BinaryOp::Sub, gradientY_, in_(iImg + 1), memT_);
-        pad_(iPad) = op(BinaryOp::Mul, gradientX_, gradientX_, memT_);
-        pad_(iPad + sizePad_) = op(BinaryOp::Mul, gradientY_, gradientY_, memT_);
-        pad_(iPad + sizePadDbl_) = op(BinaryOp::Mul, gradientX_, gradientY_, memT_);
+        gradientX_ = castTo(in_(iImg - numRows_), gradT_);
+        gradientX_ = op(BinaryOp::Sub, gradientX_, in_(iImg + numRows_), gradT_, "gradient");
+        gradientY_ = castTo(in_(iImg - 1), gradT_);
+        gradientY_ = op(BinaryOp::Sub, gradientY_, in_(iImg + 1), gradT_, "gradient");
+        pad_(iPad) = op(BinaryOp::Mul, gradientX_, gradientX_, padT_, "gradient product");
+        pad_(iPad + sizePad_) = op(BinaryOp::Mul, gradientY_, gradientY_, padT_, "gradient product");
+        pad_(iPad + sizePadDbl_) = op(BinaryOp::Mul, gradientX_, gradientY_, padT_, "gradient product");
         ++iPad;
     };
     iPad = colPad_ * numRowPad_;
@@ -165,13 +255,14 @@ void eigenvalueCornerMetricTarnCG::filterPasses() {
         iPad = srcStart;
         f_.beginCFor(iFltr, tapStart, tapStart + L_);
         f_.beginCFor(j, 0, kBlock);
-        accBlock(j) =
-            op(BinaryOp::Add, accBlock(j), op(BinaryOp::Mul, pad_(iPad + j), filter_(iFltr), prodT_), accT_);
+        accBlock(j) = op(BinaryOp::Add, accBlock(j),
+                         op(BinaryOp::Mul, pad_(iPad + j), filter_(iFltr), prodT_, "filter product"), accT_,
+                         "filter sum");
         f_.endCFor();
         iPad += srcStep;
         f_.endCFor();
         f_.beginCFor(j, 0, kBlock);
-        pad_(iPadDst + j) = castTo(accBlock(j), memT_);
+        pad_(iPadDst + j) = castTo(accBlock(j), padT_);
         f_.endCFor();
         iPadDst += kBlock;
         row += kBlock;
@@ -180,10 +271,12 @@ void eigenvalueCornerMetricTarnCG::filterPasses() {
         accObj_ = constOf(accT_, 0.0);
         iPad = srcStart;
         f_.beginCFor(iFltr, tapStart, tapStart + L_);
-        accObj_ = op(BinaryOp::Add, accObj_, op(BinaryOp::Mul, pad_(iPad), filter_(iFltr), prodT_), accT_);
+        accObj_ =
+            op(BinaryOp::Add, accObj_,
+               op(BinaryOp::Mul, pad_(iPad), filter_(iFltr), prodT_, "filter product"), accT_, "filter sum");
         iPad += srcStep;
         f_.endCFor();
-        pad_(iPadDst) = castTo(accObj_, memT_);
+        pad_(iPadDst) = castTo(accObj_, padT_);
         ++iPadDst;
         ++row;
     };
@@ -219,25 +312,27 @@ void eigenvalueCornerMetricTarnCG::metricColumn() {
                  "One output column.");
     NumRef A = pad_(iPad), B = pad_(iPad + sizePad_), D = pad_(iPad + sizePadDbl_);
     if (harris_) {
-        memObj1_ = op(BinaryOp::Add, A, B, memT_);
-        memObj2_ = castTo(op(BinaryOp::Mul, memObj1_, memObj1_, prodT_), memT_);
-        memObj2_ = op(BinaryOp::Mul, factor_[0], memObj2_, memT_);
-        memObj1_ = op(BinaryOp::Mul, A, B, memT_);
-        memObj1_ = op(BinaryOp::Sub, memObj1_, op(BinaryOp::Mul, D, D, prodT_), memT_);
-        memObj1_ = op(BinaryOp::Sub, memObj1_, memObj2_, memT_);
+        memObj1_ = op(BinaryOp::Add, A, B, m1T_, "Harris sum");
+        memObj2_ = castTo(op(BinaryOp::Mul, memObj1_, memObj1_, prodSqT_, "Harris square"), m2T_);
+        memObj2_ = op(BinaryOp::Mul, factor_[0], memObj2_, m2T_, "Harris product with k");
+        memObj3_ = op(BinaryOp::Mul, A, B, m3T_, "Harris product A*B");
+        memObj3_ = op(BinaryOp::Sub, memObj3_, op(BinaryOp::Mul, D, D, prodSqT_, "Harris product D*D"), m3T_,
+                      "Harris difference");
+        memObj3_ = op(BinaryOp::Sub, memObj3_, memObj2_, m3T_, "Harris difference");
+        out_(iImgOut_) = toOutput(memObj3_, resultSpan_);
     } else {
-        memObj1_ = op(BinaryOp::Sub, A, B, memT_);
-        memObj2_ = castTo(op(BinaryOp::Mul, memObj1_, memObj1_, prodT_), memT_);
-        memObj1_ = op(BinaryOp::Mul, D, D, memT_);
-        memObj1_ = op(BinaryOp::Mul, constOf(fourT_, 4.0), memObj1_, memT_);
-        memObj1_ = op(BinaryOp::Add, memObj2_, memObj1_, memT_);
-        const Type t = memObj1_.type();
-        assignSqrt(sqrtObj_.expr(), memObj1_.expr(), &t);
-        memObj2_ = castTo(sqrtObj_, memT_);
-        memObj1_ = op(BinaryOp::Add, A, B, memT_);
-        memObj1_ = op(BinaryOp::Sub, memObj1_, memObj2_, memT_);
+        memObj1_ = op(BinaryOp::Sub, A, B, m1T_, "minimum-eigenvalue difference");
+        memObj2_ = castTo(op(BinaryOp::Mul, memObj1_, memObj1_, prodSqT_, "minimum-eigenvalue square"), m2T_);
+        memObj3_ = op(BinaryOp::Mul, D, D, m3T_, "minimum-eigenvalue product D*D");
+        memObj3_ = op(BinaryOp::Mul, constOf(fourT_, 4.0), memObj3_, m3T_, "minimum-eigenvalue product");
+        memObj3_ = op(BinaryOp::Add, memObj2_, memObj3_, m3T_, "minimum-eigenvalue sum");
+        const Type t = memObj3_.type();
+        assignSqrt(sqrtObj_.expr(), memObj3_.expr(), &t);
+        memObj4_ = op(BinaryOp::Add, A, B, m4T_, "minimum-eigenvalue sum");
+        memObj4_ =
+            op(BinaryOp::Sub, memObj4_, castTo(sqrtObj_, rootMemT_), m4T_, "minimum-eigenvalue difference");
+        out_(iImgOut_) = toOutput(memObj4_, resultSpan_);
     }
-    out_(iImgOut_) = castTo(memObj1_, outType_);
     ++iImgOut_;
     f_.endCFor();
 }
@@ -249,10 +344,12 @@ void eigenvalueCornerMetricTarnCG::output() {
     pad_.rebind(f_.numRef(getDWorkRef(kDwPad).ref()));
     filter_.rebind(numParam(Rtp::Filter));
     if (harris_) factor_.rebind(numParam(Rtp::Factor));
-    gradientX_.rebind(f_.localNumVar("gradientX", memT_));
-    gradientY_.rebind(f_.localNumVar("gradientY", memT_));
-    memObj1_.rebind(f_.localNumVar("memObj1", memT_));
-    memObj2_.rebind(f_.localNumVar("memObj2", memT_));
+    gradientX_.rebind(f_.localNumVar("gradientX", gradT_));
+    gradientY_.rebind(f_.localNumVar("gradientY", gradT_));
+    memObj1_.rebind(f_.localNumVar("memObj1", m1T_));
+    memObj2_.rebind(f_.localNumVar("memObj2", m2T_));
+    memObj3_.rebind(f_.localNumVar("memObj3", m3T_));
+    if (!harris_) memObj4_.rebind(f_.localNumVar("memObj4", m4T_));
     accObj_.rebind(f_.localNumVar("accObj", accT_));
     if (!harris_) sqrtObj_.rebind(f_.localNumVar("sqrtObj", sqrtT_));
 
