@@ -6,9 +6,12 @@
 // is built with the harness's flags (-O2 -ffp-contract=off), the simulation's optimisation level.
 //
 // Run with DRAVO_PLUGIN_PATH pointing at the plug-in folder; the counter gen_over_sim is the ratio.
+// DRAVO_BENCH_STEPS (default 5) sets the timed steps of each side: more steps give steadier bests on a busy
+// machine.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -28,6 +31,12 @@ using dravo::host::Plugin;
 namespace {
 
 constexpr double kThirtyDegrees = 0.52359877559829882;
+
+int32_t timedSteps() {
+    const char* v = std::getenv("DRAVO_BENCH_STEPS");
+    const int32_t n = v ? std::atoi(v) : 0;
+    return n > 0 ? n : 5;
+}
 
 std::vector<uint8_t> image(const std::string& type, int32_t side) {
     const size_t n = size_t(side) * side;
@@ -102,7 +111,7 @@ void compare(benchmark::State& state, int32_t method, const std::string& type, i
     }
     CG::HarnessOptions o;
     o.workDir = (std::filesystem::temp_directory_path() / "dravo-rotate-codegen-bench" / tag).string();
-    o.repeat = 5;
+    o.repeat = timedSteps();
     timeGeneratedAgainstSimulation(state, *block, h->unit(), in, o);
 }
 
@@ -129,7 +138,7 @@ const bool kRegistered = [] {
             (std::string("BM_") + c.name).c_str(),
             [c](benchmark::State& s) { compare(s, c.method, c.type, c.side, c.defaults, c.name); })
             ->UseManualTime()
-            ->Iterations(5)
+            ->Iterations(timedSteps())
             ->Unit(benchmark::kMillisecond);
     return true;
 }();

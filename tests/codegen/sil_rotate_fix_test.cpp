@@ -156,6 +156,47 @@ std::vector<Unit> fixedUnits() {
                         {{2, Array::scalar(0.8)}, {7, Array::scalar(3)}});
         add(u);
     }
+    // Interiors summed exactly in int64_t: at the bound (54-bit working types, products of 62 bits) and one
+    // past it (55 bits: the step-by-step helpers); products and sums leaving s16.8 (the per-sample
+    // fallback, saturating and wrapping); samples of exponent 2, whose products move onto the grid.
+    struct Interior {
+        const char* name;
+        const char* type;
+        int method, rounding, overflow;
+        std::map<int, Array> working;
+    };
+    const Interior interiors[] = {
+        {"u8_interior_62bit_bicubic", "uint8", 3, kNearest, kSaturate, working(54, 30, 54, 30)},
+        {"u8_interior_63bit_bilinear", "uint8", 2, kFloor, kSaturate, working(55, 30, 55, 30)},
+        {"u8_interior_overflow_sat_bilinear", "uint8", 2, kConvergent, kSaturate, working(16, 8, 16, 8)},
+        {"u8_interior_overflow_wrap_bicubic", "uint8", 3, kRound, kWrap, working(16, 8, 16, 8)},
+        {"i16_interior_out_s12e2_bicubic", "int16", 3, kCeiling, kSaturate,
+         with(working(32, 12, 32, 12),
+              {{17, Array::scalar(0)}, {18, Array::scalar(12)}, {19, Array::scalar(-2)}})},
+    };
+    for (const Interior& in : interiors) {
+        Unit u;
+        u.name = in.name;
+        u.type = in.type;
+        u.dims = {9, 13};
+        u.params = with(with(modes(in.rounding, in.overflow), in.working), {{7, Array::scalar(in.method)}});
+        u.angleType = "fixed:s16:13";
+        u.frames = angleFrames({0.5, -2.0, 1.2});
+        add(u);
+    }
+    // Rows longer than one piece of pass 3 (512 positions): each piece gives its positions the whole row's
+    // values, whole shifts and edges included.
+    for (int method = 2; method <= 3; ++method) {
+        Unit u;
+        u.name = "u8_long_rows_pieces_m" + std::to_string(method);
+        u.type = "uint8";
+        u.dims = {37, 1100};
+        u.params = with(modes(method == 2 ? kNearest : kFloor, method == 2 ? kSaturate : kWrap),
+                        {{0, Array::scalar(method - 1)}, {7, Array::scalar(method)}});
+        u.angleType = "fixed:s16:13";
+        u.frames = angleFrames({0.02, -0.45, 1.6, 3.1});
+        add(u);
+    }
     // Three planes, one fill each, tuned between steps; frames of a variable-size image, 1xN, Nx1 and 1x1
     // among them.
     for (int method = 2; method <= 3; ++method) {

@@ -198,7 +198,27 @@ std::vector<Unit> bandUnits() {
     flat.dims = {2, 40};
     flat.angleType = "double";
     flat.frames = angleFrames({0.3, 1.4, -0.2, 3.0});
-    return {tall, wide, single, flat};
+    // Pass 2 moves columns by whole shifts in place: sin(theta) of exactly 1/2 (every other column of an odd
+    // count moves, up and down); frames centred in the largest frame's size (the columns also move down the
+    // buffer), and the same angle at the port for nearest and bicubic in a same-size output.
+    const double halfSine = 0.5235987755982989;  // sin() of it is exactly 0.5
+    Unit moves;
+    moves.name = "pass2_moves_m2_centred";
+    moves.params = {{2, Array::scalar(halfSine)}, {7, Array::scalar(2)}, {4, Array::scalar(2)}};
+    moves.dims = {31, 23};
+    moves.variableSize = true;
+    moves.frames = {Frame{{31, 23}, NAN, {}}, Frame{{21, 17}, NAN, {}}, Frame{{9, 22}, NAN, {}}};
+    std::vector<Unit> us = {tall, wide, single, flat, moves};
+    for (int method = 1; method <= 3; method += 2) {
+        Unit u;
+        u.name = "pass2_moves_port_m" + std::to_string(method);
+        u.params = {{0, Array::scalar(2)}, {3, Array::scalar(5.0)}, {7, Array::scalar(method)}};
+        u.dims = {17, 29};
+        u.angleType = "double";
+        u.frames = angleFrames({halfSine, -halfSine, 2.0943951023931957, 0.0});
+        us.push_back(u);
+    }
+    return us;
 }
 
 }  // namespace

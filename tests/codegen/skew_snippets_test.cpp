@@ -95,6 +95,43 @@ TEST(RotateSkewText, NamesSignaturesCommentsAndSections) {
     }
 }
 
+TEST(RotateSkewText, ExactInteriorOnlyWhereProductsAndSumsFitInt64) {
+    // The int64_t interior needs products landing unrounded on the working type's grid, and working word
+    // plus sample word plus the product's shift onto that grid within 62 bits (worked out here by hand).
+    const auto working = [](double pwl, double pfl, double awl, double afl) {
+        // Sines by table (the fixed-point engine needs it).
+        return std::map<int, double>{{5, 2}, {11, 0}, {12, pwl}, {13, pfl}, {14, 0}, {15, awl}, {16, afl}};
+    };
+    auto with = [](std::map<int, double> a, const std::map<int, double>& b) {
+        for (const auto& [k, v] : b)
+            a[k] = v;
+        return a;
+    };
+    const struct {
+        const char* type;
+        std::map<int, double> params;
+        bool exact;
+        const char* why;
+    } cases[] = {
+        {"uint8", working(40, 22, 40, 22), true, "40 + 8 bits"},
+        {"uint8", working(54, 30, 54, 30), true, "54 + 8 = 62 bits"},
+        {"uint8", working(55, 30, 55, 30), false, "55 + 8 = 63 bits"},
+        {"uint8", working(24, 10, 30, 12), false, "products on a finer grid than the sums"},
+        {"fixed:s16:8", working(32, 16, 32, 16), false, "products rounded (sample fraction bits)"},
+        {"int16", with(working(32, 12, 32, 12), {{17, 0}, {18, 12}, {19, -2}}), true,
+         "samples of exponent 2: products shifted left by 2, 32 + 12 + 2 bits"},
+    };
+    for (const auto& c : cases) {
+        auto b = startedRotate(2, c.type, c.params);
+        const std::string t = generatedText(*b);
+        EXPECT_EQ(t.find("sum = (int64_t)((uint64_t)sum + (uint64_t)term1)") != std::string::npos, c.exact)
+            << c.type << ": " << c.why;
+    }
+    // The shifted products: w x sample x 4.
+    auto b = startedRotate(3, "int16", with(working(32, 12, 32, 12), {{17, 0}, {18, 12}, {19, -2}}));
+    EXPECT_NE(generatedText(*b).find("* (uint64_t)INT64_C(4))"), std::string::npos);
+}
+
 TEST(RotateSkewText, StepBodyNamedLocals) {
     auto b = startedRotate(2, "double");
     const std::string t = generatedText(*b);

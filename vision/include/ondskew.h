@@ -70,6 +70,13 @@ class SkewGen : public DSPCG::LibGenerator {
     // One destination sample: the working-type sum of weight x tap products, converted into dst's type.
     void fixSample(const Args& a, const std::vector<CG::NumVal>& weights,
                    const std::vector<CG::NumVal>& taps);
+    // The same for an interior sample (every tap a sample of the line): where the types allow it
+    // (exactInteriorFits), the exact sum in int64_t with range tests, else fixSample.
+    void fixInteriorSample(const Args& a, const std::vector<CG::NumVal>& weights,
+                           const std::vector<CG::NumVal>& taps);
+    // Whether products land on the working type's grid unrounded (left shift productShift) and every exact
+    // product and term fits 62 bits, which the interiors' int64_t sums need.
+    bool exactInteriorFits(int32_t* productShift) const;
     // The source sample k, or the fill value outside the line.
     CG::NumVal sampleAt(const Args& a, const CG::IdxVal& k);
     // The shift limited to +-2^30 (NaN: 0), into the local `name`.

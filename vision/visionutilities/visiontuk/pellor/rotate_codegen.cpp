@@ -420,57 +420,60 @@ void TarnCGRotate::shearPlanes() {
     fillElements(out_, outIdx, outPlaneWidth, fillVal);
     f_.beginElse("", at(448));
 
-    // Pre-rotation: the fill value in the columns in use, then the plane turned by what the reduction
-    // took out, at (row2pad, col2pad) of the buffer.
     IdxRef i = idx("i"), j = idx("j"), indx = idx("indx"), indxa = idx("indxa"), indxb = idx("indxb");
     IdxRef inBufIdx = idx("inBufIdx"), shearBufIdx = idx("shearBufIdx"), tmp = idx("tmp");
-    if (fixed_) {
-        fillElements(sheared_, 0, wMax * shearBufRows, fillVal);
-    } else {
-        // The fill value where pass 1 reads and the image is not (the colPad columns) and where pass 2 reads
-        // and pass 1 does not write (above and below the image rows); pass 1 writes the rest.
+    // The fill value where pass 2 reads and pass 1 does not write (above and below the image rows) and,
+    // when pass 1 reads the buffer, where it reads and the image is not (the colPad columns).
+    auto fillAroundImageRows = [&](bool colPadColumns) {
         f_.beginCFor(j, 0, wMax, "", at(452));
         tmp = j * shearBufRows;
-        f_.beginIf(j < col2pad, "", at(454));
-        fillElements(sheared_, tmp, shearBufRows, fillVal);
-        f_.beginElse("", at(456));
+        if (colPadColumns) {
+            f_.beginIf(j < col2pad, "", at(454));
+            fillElements(sheared_, tmp, shearBufRows, fillVal);
+            f_.beginElse("", at(456));
+        }
         fillElements(sheared_, tmp, row2pad, fillVal);
         fillElements(sheared_, tmp + row2pad + inRows_, shearBufRows - row2pad - inRows_, fillVal);
-        f_.endIf();
+        if (colPadColumns) f_.endIf();
         f_.endCFor();
-    }
-    f_.beginIf(quadrant_ == 1, "", at(455));
-    shearBufIdx = row2pad + colsIn_ - 1 + col2pad * shearBufRows;
-    indxa = shearBufRows;
-    indxb = -1;
-    f_.beginElseIf(quadrant_ == 2, "", at(459));
-    shearBufIdx = row2pad + rowsIn_ - 1 + (col2pad + colsIn_ - 1) * shearBufRows;
-    indxa = -1;
-    indxb = -shearBufRows;
-    f_.beginElseIf(quadrant_ == 3, "", at(463));
-    shearBufIdx = row2pad + (col2pad + rowsIn_ - 1) * shearBufRows;
-    indxa = -shearBufRows;
-    indxb = 1;
-    f_.beginElse("", at(467));
-    shearBufIdx = row2pad + col2pad * shearBufRows;
-    indxa = 1;
-    indxb = shearBufRows;
-    f_.endIf();
-    inBufIdx = inIdx;
-    f_.beginCFor(j, 0, colsIn_, "", at(473));
-    indx = shearBufIdx + j * indxb;
-    f_.beginCFor(i, 0, rowsIn_, "", at(475));
-    sheared_(indx) = in_(inBufIdx);
-    ++inBufIdx;
-    indx += indxa;
-    f_.endCFor();
-    f_.endCFor();
+    };
+    // Pre-rotation: the plane turned by what the reduction took out, at (row2pad, col2pad) of the buffer.
+    auto preRotate = [&] {
+        f_.beginIf(quadrant_ == 1, "", at(455));
+        shearBufIdx = row2pad + colsIn_ - 1 + col2pad * shearBufRows;
+        indxa = shearBufRows;
+        indxb = -1;
+        f_.beginElseIf(quadrant_ == 2, "", at(459));
+        shearBufIdx = row2pad + rowsIn_ - 1 + (col2pad + colsIn_ - 1) * shearBufRows;
+        indxa = -1;
+        indxb = -shearBufRows;
+        f_.beginElseIf(quadrant_ == 3, "", at(463));
+        shearBufIdx = row2pad + (col2pad + rowsIn_ - 1) * shearBufRows;
+        indxa = -shearBufRows;
+        indxb = 1;
+        f_.beginElse("", at(467));
+        shearBufIdx = row2pad + col2pad * shearBufRows;
+        indxa = 1;
+        indxb = shearBufRows;
+        f_.endIf();
+        inBufIdx = inIdx;
+        f_.beginCFor(j, 0, colsIn_, "", at(473));
+        indx = shearBufIdx + j * indxb;
+        f_.beginCFor(i, 0, rowsIn_, "", at(475));
+        sheared_(indx) = in_(inBufIdx);
+        ++inBufIdx;
+        indx += indxa;
+        f_.endCFor();
+        f_.endCFor();
+    };
 
     // Pass 1: rows by (r - (R'-1)/2) * tan(theta/2), through the line buffer.
     NumRef shift = f_.localNumVar("shift", shiftT_);
     IdxRef k = idx("k");
     lineCentre(inRows_);
     auto lineByLine = [&] {
+        fillAroundImageRows(true);
+        preRotate();
         f_.beginCFor(i, 0, inRows_, "Pass 1: horizontal shear", at(480));
         lineShift(i, tanHalf_, false);
         skewCall(sheared_, row2pad + i, col2pad + inCols_, wMax, shift, shearBufRows, 1, line_, 0, 0,
@@ -482,95 +485,217 @@ void TarnCGRotate::shearPlanes() {
         f_.endCFor();
         f_.endCFor();
     };
-    if (fixed_) {
-        lineByLine();
-    } else {
-        // The output plane is free until pass 2 (the input is in the buffer): it holds a band of rows.
-        IdxRef bandRows = idx("bandRows");
-        bandRows = 0;
-        f_.beginIf(col2pad + inCols_ > 0, "", at(495));
-        bandRows = outPlaneWidth / (col2pad + inCols_);
-        minInto(bandRows, kPass1BandRows);
-        f_.endIf();
-        f_.beginIf(bandRows > 1, "", at(499));
-        bandedPass1(col2pad + inCols_, wMax, fillVal);
-        f_.beginElse("", at(501));
-        lineByLine();
-        f_.endIf();
-    }
+    // The output plane is free until pass 2: it holds a band of turned rows read from the input.
+    IdxRef bandRows = idx("bandRows");
+    bandRows = 0;
+    f_.beginIf(col2pad + inCols_ > 0, "", at(495));
+    bandRows = outPlaneWidth / (col2pad + inCols_);
+    minInto(bandRows, kPass1BandRows);
+    f_.endIf();
+    f_.beginIf(bandRows > 1, "", at(499));
+    fillAroundImageRows(false);
+    bandedPass1(col2pad + inCols_, wMax, fillVal);
+    f_.beginElse("", at(501));
+    lineByLine();
+    f_.endIf();
 
+    // The fill value wherever pass 3 does not write: columns before and after its window, rows above and
+    // below it.
+    f_.beginIf(startIdx < endIdx && startRIdx < endRIdx, "", at(508));
+    tmp = colOffset + endIdx - startIdx;
+    fillElements(out_, outIdx, colOffset * rowsOut_, fillVal);
+    f_.beginCFor(j, colOffset, tmp, "", at(511));
+    indx = outIdx + j * rowsOut_;
+    fillElements(out_, indx, startRIdx, fillVal);
+    fillElements(out_, indx + endRIdx, rowsOut_ - endRIdx, fillVal);
+    f_.endCFor();
+    fillElements(out_, outIdx + tmp * rowsOut_, outPlaneWidth - tmp * rowsOut_, fillVal);
+    f_.beginElse("", at(517));
     fillElements(out_, outIdx, outPlaneWidth, fillVal);
+    f_.endIf();
 
     // Pass 2: columns by ((N-1)/2 - c) * sin(theta), moved down by the placement row shift.
     lineCentre(nCols);
     f_.beginCFor(j, 0, nCols, "Pass 2: vertical shear", at(500));
     lineShift(j, sin_, true);
     tmp = j * shearBufRows;
+    IdxRef whole = idx("wholeShift"), move = idx("move");
+    columnMove(numOutputRows, whole, move);
+    f_.beginIf(whole == 1, "A whole shift moves the column in place.", at(503));
+    moveColumnInPlace(tmp, numOutputRows, move, bufShift, copied, fillVal);
+    f_.beginElse("", at(504));
     skewCall(sheared_, tmp, numOutputRows, numOutputRows, shift, 1, 1, line_, 0, 0, fillVal);
     fillElements(sheared_, tmp, bufShift, fillVal);
     f_.beginCFor(k, 0, copied, "", at(505));
     sheared_(tmp + bufShift + k) = line_(k);
     f_.endCFor();
+    f_.endIf();
     f_.endCFor();
 
     // Pass 3: rows of the rotated image into the output window, about the centre row (L3-1)/2.
-    IdxRef outBufIdx = idx("outBufIdx");
     lineCentre(pass3Rows);
     f_.beginIf(startIdx < endIdx && startRIdx < endRIdx, "", at(513));
-    if (fixed_) {
-        f_.beginCFor(k, startRIdx, endRIdx, "Pass 3: horizontal shear into the output", at(514));
-        tmp = k + offset;
-        lineShift(tmp, tanHalf_, false);
-        outBufIdx = outIdx + k + colOffset * rowsOut_;
-        skewCall(sheared_, tmp + bufShift, nCols, endIdx, shift, shearBufRows, rowsOut_, out_, outBufIdx,
-                 startIdx, fillVal);
-        f_.endCFor();
-    } else {
-        bandedPass3(offset, bufShift, nCols, startIdx, endIdx, colOffset, startRIdx, endRIdx, fillVal);
-    }
+    bandedPass3(offset, bufShift, nCols, startIdx, endIdx, colOffset, startRIdx, endRIdx, fillVal);
     f_.endIf();
     f_.endIf();
     f_.endCFor();
 }
 
-// Pass 1 of a floating image in bands of rows: the band's rows (fill columns included) are copied out of
-// the buffer, column by column, into the output plane, then sheared back into the buffer in pieces of
-// kBandPositions positions, so that the strided writes of neighbouring rows share cache lines and pages.
+// Whether the skew function would only move a column of dstLen positions by a whole number of positions for
+// the current "shift", and by how much: its own decision, taken from the same bounded shift. Integer and
+// fixed-point columns are moved in place for nearest neighbour only, as the engine moves them.
+void TarnCGRotate::columnMove(const IdxVal& dstLen, IdxRef& whole, IdxRef& move) {
+    NumRef shift = f_.localNumVar("shift", shiftT_);
+    whole = 0;
+    move = 0;
+    if (fixed_) {
+        if (shape_.method != SkewGen::kNearest) return;
+        whole = 1;
+        move = f_.idxVal(CG::CastNode::make(shift.expr(), Type::intT(true, 32),
+                                            CG::MathModes{CG::RndNearest, CG::OvfSaturate}));
+        maxInto(move, -1073741824);
+        minInto(move, 1073741824);
+        return;
+    }
+    const double limit = 1073741824.0;
+    NumRef bounded = num("boundedShift");
+    bounded = shift;
+    f_.beginIf(!(bounded == bounded), "", at(570));
+    bounded = 0.0;
+    f_.beginElseIf(bounded > konst(limit), "", at(572));
+    bounded = konst(limit);
+    f_.beginElseIf(bounded < konst(-limit), "", at(574));
+    bounded = konst(-limit);
+    f_.endIf();
+    if (shape_.method == SkewGen::kNearest) {
+        whole = 1;
+        move = toIdx(call("floor", {bounded + 0.5}));
+        return;
+    }
+    move = toIdx(bounded);
+    if (shape_.method == SkewGen::kBilinear) {
+        whole = bounded - toT(move) == 0.0;
+        return;
+    }
+    // Bicubic takes a shift past the line's end as an interpolation.
+    IdxRef stop = idx("stopIdx");
+    stop = move;
+    minInto(stop, dstLen);
+    whole = bounded - toT(stop) == 0.0;
+}
+
+// Column col of the buffer (len samples) moved by `move` positions and down by bufShift, as the skew
+// function moves it through the line buffer: positions [0, copied) after bufShift fill samples take sample
+// p - move, or the fill value where that is outside the column.
+void TarnCGRotate::moveColumnInPlace(const IdxVal& col, const IdxVal& len, const IdxVal& move,
+                                     const IdxVal& bufShift, const IdxVal& copied, const NumVal& fillVal) {
+    IdxRef lo = idx("moveLo"), hi = idx("moveHi"), k = idx("k");
+    lo = move;
+    maxInto(lo, 0);
+    minInto(lo, copied);
+    hi = move + len;
+    maxInto(hi, lo);
+    minInto(hi, copied);
+    // The samples overlap where they go: down the column from its end, up it from its start.
+    f_.beginIf(bufShift + move > 0, "", at(590));
+    f_.beginCFor(k, 0, hi - lo, "", at(591));
+    sheared_(col + bufShift + hi - 1 - k) = sheared_(col + hi - 1 - k - move);
+    f_.endCFor();
+    f_.beginElseIf(bufShift + move < 0, "", at(594));
+    f_.beginCFor(k, lo, hi, "", at(595));
+    sheared_(col + bufShift + k) = sheared_(col + k - move);
+    f_.endCFor();
+    f_.endIf();
+    fillElements(sheared_, col, bufShift + lo, fillVal);
+    fillElements(sheared_, col + bufShift + hi, copied - hi, fillVal);
+}
+
+// Pass 1 in bands of rows: the band's turned rows are read straight from the input into the output plane
+// (column by column, after col2pad columns of fill, in the output's type as the buffer holds them), then
+// sheared into the buffer, floating rows in pieces of kBandPositions positions, so that the strided reads
+// and writes of neighbouring rows share cache lines and pages.
 void TarnCGRotate::bandedPass1(const IdxVal& srcLen, const IdxVal& wMax, const NumVal& fillVal) {
     NumRef shift = f_.localNumVar("shift", shiftT_);
-    IdxRef i = idx("i"), j = idx("j"), tmp = idx("tmp"), outIdx = idx("outIdx"), row2pad = idx("row2pad");
-    IdxRef shearBufRows = idx("shearBufRows"), bandRows = idx("bandRows"), indx = idx("indx");
+    IdxRef i = idx("i"), j = idx("j"), outIdx = idx("outIdx"), row2pad = idx("row2pad"), inIdx = idx("inIdx");
+    IdxRef col2pad = idx("col2pad"), shearBufRows = idx("shearBufRows"), bandRows = idx("bandRows");
+    IdxRef indx = idx("indx"), inBufIdx = idx("inBufIdx");
+    IdxRef origin = idx("shearBufIdx"), rowStep = idx("indxa"), colStep = idx("indxb");
     IdxRef bandRow = idx("bandRow"), bandRowEnd = idx("bandRowEnd");
     IdxRef bandPos = idx("bandPos"), bandPosEnd = idx("bandPosEnd");
+    // Sample (r, c) of the turned plane is the input's inIdx + origin + r * rowStep + c * colStep.
+    f_.beginIf(quadrant_ == 1, "", at(600));
+    origin = (colsIn_ - 1) * rowsIn_;
+    rowStep = -rowsIn_;
+    colStep = 1;
+    f_.beginElseIf(quadrant_ == 2, "", at(604));
+    origin = rowsIn_ - 1 + (colsIn_ - 1) * rowsIn_;
+    rowStep = -1;
+    colStep = -rowsIn_;
+    f_.beginElseIf(quadrant_ == 3, "", at(608));
+    origin = rowsIn_ - 1;
+    rowStep = rowsIn_;
+    colStep = -1;
+    f_.beginElse("", at(612));
+    origin = 0;
+    rowStep = 1;
+    colStep = rowsIn_;
+    f_.endIf();
+    origin += inIdx;
     bandRow = 0;
-    f_.beginCWhile(bandRow < inRows_, "Pass 1: horizontal shear", at(612));
+    f_.beginCWhile(bandRow < inRows_, "Pass 1: horizontal shear", at(618));
     bandRowEnd = bandRow + bandRows;
     minInto(bandRowEnd, inRows_);
-    f_.beginCFor(j, 0, srcLen, "", at(615));
-    tmp = row2pad + bandRow + j * shearBufRows;
-    indx = outIdx + j;
-    f_.beginCFor(i, bandRow, bandRowEnd, "", at(618));
-    out_(indx) = sheared_(tmp);
-    ++tmp;
-    indx += srcLen;
+    // The band column by column, bandRows apart: position c of band row r at (r - bandRow) + c * bandRows,
+    // after col2pad columns of fill.
+    fillElements(out_, outIdx, col2pad * bandRows, fillVal);
+    f_.beginIf(swapRC_ == 1, "Along the input's rows, where the turn makes them the band's columns.",
+               at(625));
+    f_.beginCFor(i, bandRow, bandRowEnd, "", at(626));
+    inBufIdx = origin + i * rowStep;
+    indx = outIdx + (i - bandRow) + col2pad * bandRows;
+    f_.beginCFor(j, 0, inCols_, "", at(629));
+    out_(indx) = in_(inBufIdx);
+    inBufIdx += colStep;
+    indx += bandRows;
     f_.endCFor();
     f_.endCFor();
-    f_.beginCFor(bandPos, 0, wMax, kBandPositions, "", at(624));
-    bandPosEnd = bandPos + kBandPositions;
-    minInto(bandPosEnd, wMax);
-    f_.beginCFor(i, bandRow, bandRowEnd, "", at(627));
-    lineShift(i, tanHalf_, false);
-    skewCall(out_, outIdx + (i - bandRow) * srcLen, srcLen, bandPosEnd, shift, 1, shearBufRows, sheared_,
-             row2pad + i + bandPos * shearBufRows, bandPos, fillVal);
+    f_.beginElse("Down the input's columns.", at(635));
+    f_.beginCFor(j, 0, inCols_, "", at(636));
+    inBufIdx = origin + bandRow * rowStep + j * colStep;
+    indx = outIdx + (col2pad + j) * bandRows;
+    f_.beginCFor(i, bandRow, bandRowEnd, "", at(639));
+    out_(indx) = in_(inBufIdx);
+    inBufIdx += rowStep;
+    ++indx;
     f_.endCFor();
     f_.endCFor();
+    f_.endIf();
+    if (fixed_) {
+        // Whole rows: their weights take many quantised operations per call.
+        f_.beginCFor(i, bandRow, bandRowEnd, "", at(649));
+        lineShift(i, tanHalf_, false);
+        skewCall(out_, outIdx + (i - bandRow), srcLen, wMax, shift, bandRows, shearBufRows, sheared_,
+                 row2pad + i, 0, fillVal);
+        f_.endCFor();
+    } else {
+        f_.beginCFor(bandPos, 0, wMax, kBandPositions, "", at(646));
+        bandPosEnd = bandPos + kBandPositions;
+        minInto(bandPosEnd, wMax);
+        f_.beginCFor(i, bandRow, bandRowEnd, "", at(649));
+        lineShift(i, tanHalf_, false);
+        skewCall(out_, outIdx + (i - bandRow), srcLen, bandPosEnd, shift, bandRows, shearBufRows, sheared_,
+                 row2pad + i + bandPos * shearBufRows, bandPos, fillVal);
+        f_.endCFor();
+        f_.endCFor();
+    }
     bandRow = bandRowEnd;
     f_.endCWhile();
 }
 
-// Pass 3 of a floating image in bands of kBandRows output rows and kBandPositions positions, so that
-// neighbouring rows share the cache lines and pages of the strided buffer and output; each piece of a row
-// gets exactly the values the whole row gives it.
+// Pass 3 in bands of kPass3BandRows output rows and pieces of positions, so that neighbouring rows share
+// the cache lines and pages of the strided buffer and output; each piece of a row gets exactly the values
+// the whole row gives it. Integer and fixed-point pieces are longer: their weights take many quantised
+// operations per call.
 void TarnCGRotate::bandedPass3(const IdxVal& offset, const IdxVal& bufShift, const IdxVal& nCols,
                                const IdxVal& startIdx, const IdxVal& endIdx, const IdxVal& colOffset,
                                const IdxVal& startRIdx, const IdxVal& endRIdx, const NumVal& fillVal) {
@@ -583,8 +708,9 @@ void TarnCGRotate::bandedPass3(const IdxVal& offset, const IdxVal& bufShift, con
                  at(620));
     bandRowEnd = bandRow + kPass3BandRows;
     minInto(bandRowEnd, endRIdx);
-    f_.beginCFor(bandPos, startIdx, endIdx, kBandPositions, "", at(623));
-    bandPosEnd = bandPos + kBandPositions;
+    const int32_t positions = fixed_ ? kFixBandPositions : kBandPositions;
+    f_.beginCFor(bandPos, startIdx, endIdx, positions, "", at(623));
+    bandPosEnd = bandPos + positions;
     minInto(bandPosEnd, endIdx);
     f_.beginCFor(k, bandRow, bandRowEnd, "", at(626));
     tmp = k + offset;

@@ -66,13 +66,18 @@ class TarnCGRotate : public DSPCGCtx {
         f_.endIf();
     }
     void fillElements(const NumRef& m, const IdxVal& from, const IdxVal& count, const NumVal& v);
-    // Bands of the floating passes: rows worked together, and positions of a row piece.
+    // Bands of the passes: rows worked together, and positions of a floating row piece.
     static constexpr int32_t kPass1BandRows = 64, kPass3BandRows = 64, kBandPositions = 128;
+    static constexpr int32_t kFixBandPositions = 512;
     // srcLen: samples of a buffer row (fill columns and image), wMax: positions of a sheared row.
     void bandedPass1(const IdxVal& srcLen, const IdxVal& wMax, const NumVal& fillVal);
     void bandedPass3(const IdxVal& offset, const IdxVal& bufShift, const IdxVal& nCols,
                      const IdxVal& startIdx, const IdxVal& endIdx, const IdxVal& colOffset,
                      const IdxVal& startRIdx, const IdxVal& endRIdx, const NumVal& fillVal);
+    // Pass 2's whole-position moves in place (rotate_codegen.cpp).
+    void columnMove(const IdxVal& dstLen, IdxRef& whole, IdxRef& move);
+    void moveColumnInPlace(const IdxVal& col, const IdxVal& len, const IdxVal& move, const IdxVal& bufShift,
+                           const IdxVal& copied, const NumVal& fillVal);
     void skewCall(const NumRef& src, const IdxVal& srcStart, const IdxVal& srcLen, const IdxVal& dstLen,
                   const NumVal& shift, const IdxVal& srcStride, const IdxVal& dstStride, const NumRef& dst,
                   const IdxVal& dstStart, const IdxVal& firstPos, const NumVal& fill);

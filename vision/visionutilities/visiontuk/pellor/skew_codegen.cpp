@@ -3,6 +3,7 @@
 // weights, and each sample's sum in the same order, so that -ffp-contract=off code gives the same bits.
 #include "ondskew.h"
 
+#include <string>
 #include <vector>
 
 using CG::IdxRef;
@@ -259,11 +260,18 @@ void SkewGen::bilinearBody() {
     d += a.dstStride;
     endCFor();
     append("Process valid portion", at(285));
+    // Each sample is read once: the right tap of one position is the left tap of the next.
+    NumRef tap0 = localNumVar("tap0", shiftType_), tap1 = localNumVar("tap1", shiftType_);
     mAP2 = a.srcStart + (a.ilo - offset) * a.srcStride;
+    beginIf(a.ilo < a.ihi, "", at(287));
+    tap0 = a.src(mAP2);
+    endIf();
     beginCFor(a.i, a.ilo, a.ihi, "", at(287));
-    a.dst(a.dIdx) = w0 * a.src(mAP2) + w1 * a.src(mAP2 + a.srcStride);
-    d += a.dstStride;
     mAP2 += a.srcStride;
+    tap1 = a.src(mAP2);
+    a.dst(a.dIdx) = w0 * tap0 + w1 * tap1;
+    tap0 = tap1;
+    d += a.dstStride;
     endCFor();
     beginCFor(a.i, a.ihi, a.hi, "", at(292));
     a.dst(a.dIdx) = w0 * sampleAt(a, a.i - offset) + w1 * sampleAt(a, a.i - offset + 1);
@@ -340,13 +348,26 @@ void SkewGen::bicubicBody() {
     endCFor();
     append("Process valid portion", at(363));
     append("Process central part", at(364));
+    // Each sample is read once: three taps of a position are taps of the next.
     IdxRef mAP0 = localIdxVar("mAP0");
+    std::vector<NumRef> tap;
+    for (int k = 0; k < 4; ++k)
+        tap.push_back(localNumVar("tap" + std::to_string(k), shiftType_));
     mAP0 = a.srcStart + (a.ilo - offset - 1) * a.srcStride;
+    beginIf(a.ilo < a.ihi, "", at(366));
+    tap[0] = a.src(mAP0);
+    tap[1] = a.src(mAP0 + a.srcStride);
+    tap[2] = a.src(mAP0 + a.srcStride * 2);
+    mAP0 += a.srcStride * 2;
+    endIf();
     beginCFor(a.i, a.ilo, a.ihi, "", at(367));
-    a.dst(a.dIdx) = w[0] * a.src(mAP0) + w[1] * a.src(mAP0 + a.srcStride) +
-                    w[2] * a.src(mAP0 + a.srcStride * 2) + w[3] * a.src(mAP0 + a.srcStride * 3);
-    d += a.dstStride;
     mAP0 += a.srcStride;
+    tap[3] = a.src(mAP0);
+    a.dst(a.dIdx) = w[0] * tap[0] + w[1] * tap[1] + w[2] * tap[2] + w[3] * tap[3];
+    tap[0] = tap[1];
+    tap[1] = tap[2];
+    tap[2] = tap[3];
+    d += a.dstStride;
     endCFor();
     append("Process right edge", at(373));
     beginCFor(a.i, a.ihi, a.hi, "", at(374));

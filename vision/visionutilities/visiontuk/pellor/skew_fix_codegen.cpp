@@ -3,6 +3,8 @@
 // the integer constants, each product quantised into the product type and each sum into the working
 // (accumulator) type, the sample once more into the destination's type, all with the function's rounding
 // and overflow modes. The regions of filled, edge and interior positions are the floating-point ones.
+#include <algorithm>
+#include <string>
 #include <vector>
 
 #include "ondskew.h"
@@ -61,6 +63,72 @@ void SkewGen::fixSample(const Args& a, const std::vector<NumVal>& weights, const
     for (size_t t = 1; t < weights.size(); ++t)
         assign(acc.expr(), BinaryNode::make(BinaryOp::Add, acc.expr(), product(t), accType_, m), at(57));
     assign(a.dst(a.dIdx).expr(), fixCast(acc.expr(), outType_), at(58));
+}
+
+bool SkewGen::exactInteriorFits(int32_t* productShift) const {
+    auto integerOrFixed = [](const Type& t) {
+        return (t.kind() == CG::TypeKind::Integer || t.kind() == CG::TypeKind::FixedPoint) &&
+               !t.isScaledDouble();
+    };
+    if (!fixed_ || !integerOrFixed(accType_) || !integerOrFixed(prodType_) || !integerOrFixed(inBufType_))
+        return false;
+    const int32_t wlA = accType_.bits(), wlP = prodType_.bits(), wlS = inBufType_.bits();
+    const int32_t k = accType_.exponent() + inBufType_.exponent() - prodType_.exponent();
+    // Products onto the sum's grid without rounding, every exact product and aligned term within 62 bits.
+    if (accType_.exponent() != prodType_.exponent() || k < 0) return false;
+    if (wlA > 62 || wlP > 62 || wlA + wlS + k > 62) return false;
+    *productShift = k;
+    return true;
+}
+
+void SkewGen::fixInteriorSample(const Args& a, const std::vector<NumVal>& weights,
+                                const std::vector<NumVal>& taps) {
+    int32_t k = 0;
+    if (!exactInteriorFits(&k)) {
+        fixSample(a, weights, taps);
+        return;
+    }
+    // The exact products and their running sum in int64_t (wrapping, never overflowing C): while every
+    // product lies in the product type and every partial sum in the working type, nothing is rounded or
+    // kept in range before the last step, so the sum is what the step-by-step quantisation gives. A sample
+    // where something leaves its range takes the step-by-step quantisation.
+    const Type i64 = Type::intT(true, 64);
+    const CG::MathModes wrap{mathModes().rounding, CG::OvfWrap};
+    const CG::MathModes m = mathModes();
+    auto range = [](const Type& t, int64_t* lo, int64_t* hi) {
+        *lo = t.isSigned() ? -(int64_t(1) << (t.bits() - 1)) : 0;
+        *hi = t.isSigned() ? (int64_t(1) << (t.bits() - 1)) - 1 : (int64_t(1) << t.bits()) - 1;
+    };
+    int64_t loP, hiP, loA, hiA;
+    range(prodType_, &loP, &hiP);
+    range(accType_, &loA, &hiA);
+    auto within = [&](const NumRef& v, int64_t lo, int64_t hi) {
+        return idxVal(BinaryNode::make(BinaryOp::Ge, v.expr(), ConstNode::makeInt(i64, lo), {}, m)) &&
+               idxVal(BinaryNode::make(BinaryOp::Le, v.expr(), ConstNode::makeInt(i64, hi), {}, m));
+    };
+    NumRef sum = localNumVar("sum", i64);
+    IdxVal inRange;
+    for (size_t t = 0; t < weights.size(); ++t) {
+        NumRef term = localNumVar("term" + std::to_string(t), i64);
+        Expr prod = BinaryNode::make(BinaryOp::Mul, CG::ReinterpretNode::make(weights[t].expr(), i64, true),
+                                     CG::ReinterpretNode::make(taps[t].expr(), i64, true), i64, wrap);
+        if (k > 0)
+            prod = BinaryNode::make(BinaryOp::Mul, prod, ConstNode::makeInt(i64, int64_t(1) << k), i64, wrap);
+        assign(term.expr(), prod, at(70));
+        if (t == 0) {
+            sum = term;
+            inRange = within(term, std::max(loP, loA), std::min(hiP, hiA));
+        } else {
+            assign(sum.expr(), BinaryNode::make(BinaryOp::Add, sum.expr(), term.expr(), i64, wrap), at(75));
+            inRange = inRange && within(term, loP, hiP) && within(sum, loA, hiA);
+        }
+    }
+    beginIf(inRange, "", at(79));
+    assign(a.dst(a.dIdx).expr(), fixCast(CG::ReinterpretNode::make(sum.expr(), accType_, true), outType_),
+           at(80));
+    beginElse("", at(81));
+    fixSample(a, weights, taps);
+    endIf();
 }
 
 void SkewGen::fixNearestBody() {
@@ -123,7 +191,7 @@ void SkewGen::fixBilinearBody() {
     append("Process valid portion", at(116));
     mAP2 = a.srcStart + (a.ilo - offset) * a.srcStride;
     beginCFor(a.i, a.ilo, a.ihi, "", at(118));
-    fixSample(a, {w0, w1}, {a.src(mAP2), a.src(mAP2 + a.srcStride)});
+    fixInteriorSample(a, {w0, w1}, {a.src(mAP2), a.src(mAP2 + a.srcStride)});
     d += a.dstStride;
     mAP2 += a.srcStride;
     endCFor();
@@ -242,9 +310,9 @@ void SkewGen::fixBicubicBody() {
     IdxRef mAP0 = localIdxVar("mAP0");
     mAP0 = a.srcStart + (a.ilo - offset - 1) * a.srcStride;
     beginCFor(a.i, a.ilo, a.ihi, "", at(236));
-    fixSample(a, weights,
-              {a.src(mAP0), a.src(mAP0 + a.srcStride), a.src(mAP0 + a.srcStride * 2),
-               a.src(mAP0 + a.srcStride * 3)});
+    fixInteriorSample(a, weights,
+                      {a.src(mAP0), a.src(mAP0 + a.srcStride), a.src(mAP0 + a.srcStride * 2),
+                       a.src(mAP0 + a.srcStride * 3)});
     d += a.dstStride;
     mAP0 += a.srcStride;
     endCFor();
