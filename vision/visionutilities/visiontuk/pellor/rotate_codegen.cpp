@@ -206,12 +206,16 @@ void TarnCGRotate::stepAngle() {
     quadrant_ = 3;
     swapRC_ = 1;
     f_.endIf();
+    exchangeRowsAndCols(287, 290);
+}
+
+void TarnCGRotate::exchangeRowsAndCols(int ifLine, int elseLine) {
     inRows_.rebind(idx("inRows"));
     inCols_.rebind(idx("inCols"));
-    f_.beginIf(swapRC_ == 1, "", at(287));
+    f_.beginIf(swapRC_ == 1, "", at(ifLine));
     inRows_ = colsIn_;
     inCols_ = rowsIn_;
-    f_.beginElse("", at(290));
+    f_.beginElse("", at(elseLine));
     inRows_ = rowsIn_;
     inCols_ = colsIn_;
     f_.endIf();

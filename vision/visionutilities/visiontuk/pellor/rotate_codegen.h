@@ -86,6 +86,8 @@ class TarnCGRotate : public DSPCGCtx {
     void sizes();
     void quarterTurnCode();
     void stepAngle();
+    // inRows/inCols from the quarter-turn reduction's row/column exchange.
+    void exchangeRowsAndCols(int ifLine, int elseLine);
     void trigonometry();
     void geometry();
     void shearPlanes();

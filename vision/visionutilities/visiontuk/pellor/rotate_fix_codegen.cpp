@@ -261,15 +261,7 @@ void TarnCGRotate::fixStepAngle() {
     quadrant_ = 3;
     swapRC_ = 1;
     f_.endIf();
-    inRows_.rebind(idx("inRows"));
-    inCols_.rebind(idx("inCols"));
-    f_.beginIf(swapRC_ == 1, "", at(249));
-    inRows_ = colsIn_;
-    inCols_ = rowsIn_;
-    f_.beginElse("", at(252));
-    inRows_ = rowsIn_;
-    inCols_ = colsIn_;
-    f_.endIf();
+    exchangeRowsAndCols(249, 252);
     // pi/2 stays for the table index.
     tanHalf_.rebind(halfPi);
 }
