@@ -13,18 +13,7 @@ using namespace cornertest;
 
 namespace {
 
-// Rounding popup (1..7) to the library's codes.
-constexpr int kRoundingCode[8] = {-1, 2, 6, 3, 1, 5, 4, 0};
-
-struct TypeCase {
-    const char* name;
-    DataTypeId image;
-    QType imageType;
-    QType memory, product, accum, output;
-    int coeffMode;  // 0 explicit (coeff), 1 best precision with coeff.wl
-    QType coeff;
-    std::vector<double> taps;
-};
+using TypeCase = RoleCase;
 
 const TypeCase kTypeCases[] = {
     {"u8 narrow",

@@ -17,16 +17,7 @@ using namespace cornertest;
 
 namespace {
 
-constexpr int kRoundingCode[8] = {-1, 2, 6, 3, 1, 5, 4, 0};  // popup 1..7 to the library's codes
-
-struct StoredCase {
-    const char* name;
-    DataTypeId image;
-    QType imageType;
-    QType memory, product, accum, output;
-    int coeffMode;  // 0 explicit (coeff), 1 best precision with coeff.wl
-    QType coeff;
-    std::vector<double> taps;
+struct StoredCase : RoleCase {
     bool specialised;  // the specialised engine serves it (else the general one)
 };
 

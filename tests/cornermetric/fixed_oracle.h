@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "sysobj.h"
+
 namespace cornertest {
 
 struct QType {
@@ -187,5 +189,19 @@ inline int bestPrecision(const std::vector<double>& values, int wl) {
 inline mpq_class storedParam(double v, const QType& t) {
     return quantised(mpq_class(v), t, 5, 1);
 }
+
+// Rounding popup (1..7) to the library's codes.
+constexpr int kRoundingCode[8] = {-1, 2, 6, 3, 1, 5, 4, 0};
+
+// An image type and the five fixed-point roles of a case, with the filter taps.
+struct RoleCase {
+    const char* name;
+    DataTypeId image;
+    QType imageType;
+    QType memory, product, accum, output;
+    int coeffMode;  // 0 explicit (coeff), 1 best precision with coeff.wl
+    QType coeff;
+    std::vector<double> taps;
+};
 
 }  // namespace cornertest
